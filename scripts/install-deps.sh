@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs when any is missing. Usage: install-deps.sh [--with-tests]
+set -euo pipefail
+
+packages=(build-essential cmake qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation fontconfig)
+if [[ "${1:-}" == "--with-tests" ]]; then
+    packages+=(googletest libgtest-dev libbenchmark-dev wine64 locales)
+fi
+
+as_root() {
+    if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The join-script tests run Windows' command interpreter in a German locale (code page 850).
+if [[ "${1:-}" == "--with-tests" ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    as_root sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+fi

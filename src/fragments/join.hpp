@@ -1,0 +1,39 @@
+#pragma once
+// Joining fragments into one file, safely: the target appears only when every byte is there.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fragments {
+
+// The first number missing from 1, 2, ... n when every name ends in three digits and they do not
+// run without a gap; nullopt otherwise.
+std::optional<int> firstMissingNumber(const std::vector<std::string>& names);
+
+// True when both paths name the same existing file.
+bool sameFile(const std::string& a, const std::string& b);
+
+// The joined output: written to a temporary file in the target's folder and moved onto the target
+// by commit(). Destroyed without commit, it removes the temporary file and leaves the target alone.
+class JoinOutput {
+public:
+    // Throws FileError (CannotOpen) naming the target.
+    explicit JoinOutput(const std::string& targetPath);
+    ~JoinOutput();
+    JoinOutput(const JoinOutput&) = delete;
+    JoinOutput& operator=(const JoinOutput&) = delete;
+
+    // Appends the whole file. Throws FileError naming the fragment (read) or the target (write).
+    void append(const std::string& fragmentPath);
+    // Replaces the target (a read-only one too) by the joined data. Throws FileError naming the target.
+    void commit();
+
+private:
+    struct State;
+    std::string targetPath_;
+    std::string temporaryPath_;
+    void* state_ = nullptr;
+};
+
+}  // namespace fragments

@@ -1,0 +1,33 @@
+#pragma once
+// The Windows batch script that rejoins the fragments with "copy /b" where the program is absent.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fragments {
+
+struct JoinScriptInput {
+    std::string targetName;                  // file name part of the source, its own case
+    std::vector<std::string> fragmentNames;  // file name parts of the fragments, lower case, in order
+    std::string lastFragmentName;            // file name part of the last fragment, source case
+    std::int64_t sourceBytes = 0;
+    std::string thousandsSeparator = ".";
+    std::string dateText;                    // today in the regional short date form
+};
+
+// True when `name` holds a character Windows does not allow in file names (" < > | * ? or a control
+// character); such a source gets no script.
+bool hasCharacterForbiddenOnWindows(std::string_view name);
+
+// The script's text, UTF-8, every line ending in CR LF; "%" in names doubled.
+std::string joinScriptText(const JoinScriptInput& input);
+
+// UTF-8 to code page 850 (the console's code page on German systems); "?" for what it lacks.
+std::string toCodePage850(std::string_view utf8);
+
+// Writes the script in code page 850 to `scriptPath`. A failure leaves no script behind.
+// Throws FileError.
+void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input);
+
+}  // namespace fragments

@@ -1,0 +1,35 @@
+#pragma once
+// The fragment directory: which files are fragment candidates, which form a set, and which are the
+// old fragments of a source.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fragments {
+
+// Bare names of the files in `directory` that match "*._*" ignoring case (the text after the last
+// "." begins with "_"), hidden files left out, in ascending alphabetical order ignoring case.
+// A directory that cannot be read gives an empty listing.
+std::vector<std::string> listFragmentCandidates(const std::string& directory);
+
+// The names of `listing` that pass the fragment test for `reference`, and their total size.
+struct FragmentSet {
+    std::vector<std::string> names;
+    std::int64_t totalBytes = 0;
+};
+
+// Collects the fragment set of `reference` from `listing`; sizes are read in `directory`.
+FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const std::string& directory,
+                               const std::string& reference, char separator);
+
+// Sum of the sizes of the entries that have a fragment ending and exist in `directory`.
+std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory);
+
+// Deletes from `directory` every name of `listing` that is a fragment name of `source` itself
+// (Nurdatei(source), "._" and three characters) and still exists. Throws FileError (Io) naming the
+// first file that cannot be deleted; nothing after it is touched.
+void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
+                        const std::string& source, char separator);
+
+}  // namespace fragments

@@ -1,0 +1,59 @@
+#pragma once
+// Path functions, fragment naming and the fragment test. Paths are UTF-8 strings; the separator
+// is a parameter (native by default) so the Windows forms can be checked on every platform.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fragments {
+
+#ifdef _WIN32
+inline constexpr char nativeSeparator = '\\';
+#else
+inline constexpr char nativeSeparator = '/';
+#endif
+
+// Highest fragment number a split may write; names always carry three digits.
+inline constexpr int maxFragments = 999;
+
+// The file name part: everything after the last separator ("" for "", the whole input without one).
+std::string Nurdatei(std::string_view path, char separator = nativeSeparator);
+
+// The base name: the file name part cut before its first ".".
+std::string NurName(std::string_view path, char separator = nativeSeparator);
+
+// "." followed by everything after the first "." of the whole input ("." when there is none).
+std::string NurExt(std::string_view path);
+
+// The directory with the separator appended when it does not already end in one ("" stays "").
+std::string withTrailingSeparator(std::string_view directory, char separator = nativeSeparator);
+
+// Fragment `number` (1..999) of `source`: the source path, "._" and the number in three digits.
+std::string fragmentName(std::string_view source, int number);
+
+// True when the fourth character from the end of `name` is "_" (the name ends in "_" and three more).
+bool hasFragmentEnding(std::string_view name);
+
+// The fragment test: `name` (bare) has a fragment ending and the base name of `reference`.
+bool isFragmentOf(std::string_view name, std::string_view reference, char separator = nativeSeparator);
+
+// The last three characters of `name` read as a decimal number; nullopt when they are not three digits.
+std::optional<int> fragmentNumber(std::string_view name);
+
+// The last three characters of `name` (as many as there are when it is shorter).
+std::string lastCharacters(std::string_view name, std::size_t count);
+
+// `text` without its last `count` characters ("" when it has no more than that). Counts UTF-8 characters.
+std::string withoutLastCharacters(std::string_view text, std::size_t count);
+
+// Ascending alphabetical order ignoring case, the order of the fragment list.
+bool lessIgnoringCase(std::string_view a, std::string_view b);
+
+// Conversions between the program's UTF-8 strings and the platform's path type.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+}  // namespace fragments

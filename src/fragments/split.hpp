@@ -1,0 +1,47 @@
+#pragma once
+// Cutting a source file into numbered fragments beside it.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace fragments {
+
+// How a source of `length` bytes falls into fragments of `fragmentBytes`.
+struct SplitPlan {
+    std::int64_t length = 0;
+    std::int64_t fragmentBytes = 0;
+    std::int64_t fullFragments = 0;   // length / fragmentBytes
+    std::int64_t fragmentCount = 0;   // plus one for a short rest
+    std::int64_t remainder = 0;       // bytes of the short last fragment, 0 when there is none
+};
+
+SplitPlan planSplit(std::int64_t length, std::int64_t fragmentBytes);
+
+// Bytes of a fragment of `kilobytes`, or nullopt when the size is negative or its byte count
+// exceeds 2,147,483,647 (the sizes the program refuses as too large for memory).
+std::optional<std::int64_t> fragmentBytesFor(std::int64_t kilobytes);
+
+// What the window does while a split runs.
+struct SplitEvents {
+    // Before full fragment `number` is read: the window yields to its event loop here.
+    std::function<void(int number)> beforeFullFragment;
+    // Fragment `number` got its name (file name part, in the case of the source). For a full
+    // fragment this comes before it is written, for the short last one after.
+    std::function<void(int number, const std::string& fileName, bool full)> fragmentNamed;
+};
+
+struct SplitResult {
+    int fragmentsWritten = 0;
+    std::int64_t bytesWritten = 0;
+    std::string lastFileName;  // file name part of the last fragment written, as generated
+};
+
+// Writes the fragments of `sourcePath` as `plan` says (plan.fragmentCount at most 999). An existing
+// file of a fragment's name is deleted before it is written. Throws FileError; fragments written
+// before a failure stay.
+SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
+                      char separator);
+
+}  // namespace fragments

@@ -1,0 +1,45 @@
+#pragma once
+// The open and save-as file dialogs. The result is the bare file name (empty on cancel); on success
+// the directory argument becomes the chosen file's directory with a trailing separator.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class QWidget;
+
+namespace StdDialoge {
+
+// Opens an existing file (the dialog insists that it exists).
+QString DateiOeffnen(QWidget* owner, const QString& title, QString& directory, const QString& initialName,
+                     const QString& filter, const QString& defaultExtension);
+
+// Chooses a file to write, asking before an existing one is replaced.
+QString DateiSpeichern(QWidget* owner, const QString& title, QString& directory, const QString& initialName,
+                       const QString& filter, const QString& defaultExtension);
+
+// Common worker. `mode`: 0 open, 1 save-as with overwrite question, 2 save-as without it.
+// `filter` holds description and pattern pairs, every part separated by "|"; the first pair is selected.
+QString DateiDialog(QWidget* owner, const QString& title, QString& directory, const QString& initialName,
+                    const QString& filter, const QString& defaultExtension, std::int16_t mode);
+
+// Where open dialogs start: the folder of the last file chosen in any dialog, at first the
+// process's working directory. Without trailing separator, like a working directory.
+QString currentDirectory();
+
+// What a dialog is asked to show; tests read it back.
+struct Request {
+    QWidget* owner = nullptr;
+    QString title;
+    QString directory;
+    QString initialName;
+    QString filter;
+    QString defaultExtension;
+    std::int16_t mode = 0;
+};
+
+// Test seam: replaces the platform dialog. Returns the chosen full path, or "" for cancel.
+// An empty function restores the real dialog.
+void setPicker(std::function<QString(const Request&)> picker);
+
+}  // namespace StdDialoge

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest; then once more with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh --with-tests
+
+jobs=$(nproc)
+
+run_suite() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DDODIVEVERAZED_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== Release build and tests"
+run_suite build/release -DCMAKE_BUILD_TYPE=Release
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DDODIVEVERAZED_SANITIZE=ON

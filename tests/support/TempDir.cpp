@@ -1,0 +1,78 @@
+#include "support/TempDir.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    static std::mt19937_64 rng{std::random_device{}()};
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = base / ("dodiveverazed-test-" + std::to_string(rng()));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests may leave read-only files behind; make everything removable first.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(const std::string& name) const { return (path_ / name).string(); }
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    writeFile(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::vector<std::uint8_t> patternBytes(std::size_t size, std::uint32_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (auto& b : bytes) {
+        state = state * 1664525u + 1013904223u;
+        b = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.is_regular_file()) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace testsupport
