@@ -1,0 +1,246 @@
+#include "fragments/join_script.hpp"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+#include "fragments/errors.hpp"
+#include "fragments/file_io.hpp"
+#include "fragments/size_text.hpp"
+
+namespace fragments {
+
+namespace {
+
+constexpr char quote = '"';
+constexpr std::string_view lineEnd = "\r\n";
+
+// Unicode code points of the code page 850 bytes 0x80 to 0xFF; below 0x80 it is ASCII.
+constexpr std::array<char16_t, 128> codePage850High = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
+    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6,
+    0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,
+};
+
+constexpr char unmappable = '?';
+
+char codePage850Byte(char32_t codePoint) {
+    if (codePoint < 0x80) {
+        return static_cast<char>(codePoint);
+    }
+    for (std::size_t i = 0; i < codePage850High.size(); ++i) {
+        if (codePage850High[i] == codePoint) {
+            return static_cast<char>(static_cast<unsigned char>(0x80 + i));
+        }
+    }
+    return unmappable;
+}
+
+// Decodes one UTF-8 sequence at `pos` and advances past it; a malformed sequence yields nothing
+// and advances one byte, so every bad byte becomes one unmappable character.
+bool nextCodePoint(std::string_view text, std::size_t& pos, char32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = 0;
+    char32_t value = 0;
+    if (lead < 0x80) {
+        ++pos;
+        codePoint = lead;
+        return true;
+    } else if ((lead & 0xE0) == 0xC0 && lead >= 0xC2) {
+        length = 2;
+        value = lead & 0x1Fu;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0Fu;
+    } else if ((lead & 0xF8) == 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+    } else {
+        ++pos;
+        return false;
+    }
+    if (pos + length > text.size()) {
+        ++pos;
+        return false;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) {
+            ++pos;
+            return false;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+    if (overlong || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++pos;
+        return false;
+    }
+    pos += length;
+    codePoint = value;
+    return true;
+}
+
+// Characters as the script file holds them: one byte per code point.
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t ignored = 0;
+        nextCodePoint(utf8, pos, ignored);
+        ++count;
+    }
+    return count;
+}
+
+// The command interpreter expands "%" in batch files even between quotes; "%%" stands for one.
+std::string escapedForBatch(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        out += c;
+        if (c == '%') {
+            out += '%';
+        }
+    }
+    return out;
+}
+
+std::string quoted(std::string_view escapedName) {
+    std::string out;
+    out.reserve(escapedName.size() + 2);
+    out += quote;
+    out += escapedName;
+    out += quote;
+    return out;
+}
+
+class ScriptText {
+  public:
+    void line(std::string_view text) {
+        text_ += text;
+        text_ += lineEnd;
+    }
+    std::string take() { return std::move(text_); }
+
+  private:
+    std::string text_;
+};
+
+const std::string frameLine = "echo " + std::string(55, '*');
+const std::string frameBlankLine = "echo *" + std::string(53, ' ') + "*";
+
+}  // namespace
+
+bool hasCharacterForbiddenOnWindows(std::string_view name) {
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || c == '"' || c == '<' || c == '>' || c == '|' || c == '*' || c == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string joinScriptText(const JoinScriptInput& input) {
+    const std::string target = quoted(escapedForBatch(input.targetName));
+    std::vector<std::string> fragments;
+    fragments.reserve(input.fragmentNames.size());
+    for (const auto& name : input.fragmentNames) {
+        fragments.push_back(quoted(escapedForBatch(name)));
+    }
+
+    ScriptText script;
+    script.line("@echo off");
+    script.line("echo.");
+    script.line(frameLine);
+    script.line(frameBlankLine);
+    script.line("echo *        Gesplittet mit Brisko's Dodiveverazed.       *");
+    script.line(frameBlankLine);
+    script.line(frameLine);
+    script.line("echo.");
+    script.line("echo Die Originaldatei " + target + " [" +
+                numberPattern(input.sourceBytes, input.thousandsSeparator) + " Byte]");
+    script.line("echo wurde am: " + input.dateText + " gesplittet.");
+    script.line("echo.");
+    if (!fragments.empty()) {
+        script.line("@if NOT exist " + fragments.front() + " goto Fehler");
+        script.line("@if NOT exist " + quoted(escapedForBatch(input.lastFragmentName)) + " goto Fehler");
+    }
+    script.line("echo Zusammengefuegt werden folgende Fragmente:   ");
+    script.line("echo.");
+
+    std::string argument;
+    for (std::size_t k = 0; k < fragments.size(); ++k) {
+        argument += fragments[k];
+        argument += k + 1 < fragments.size() ? '+' : ' ';
+    }
+    if (fragments.empty()) {
+        // An empty source has no fragment to copy; the target is made empty all the same.
+        script.line("type nul > " + target);
+    } else if (characterCount(argument) < longCopyFormFrom) {
+        script.line("copy /b " + argument + " " + target);
+    } else {
+        script.line("echo.");
+        script.line("echo " + target);
+        script.line("echo " + fragments.front());
+        script.line("copy /b " + fragments.front() + " " + target);
+        for (std::size_t k = 1; k < fragments.size(); ++k) {
+            script.line("copy /b " + target + "+" + fragments[k] + " " + target);
+        }
+    }
+
+    script.line("echo.");
+    script.line("echo.");
+    script.line("GoTo OK");
+    script.line(":Fehler");
+    script.line("echo Abbruch: Eine oder mehrere Fragmentdateien fehlen oder befinden sich");
+    script.line("echo          in einem anderen Ordner !");
+    script.line("goto end");
+    script.line("echo.");
+    script.line(":OK");
+    script.line("echo Zusammenfuegen von " + target + " beendet.");
+    script.line(":End");
+    return script.take();
+}
+
+std::string toCodePage850(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t codePoint = 0;
+        out += nextCodePoint(utf8, pos, codePoint) ? codePage850Byte(codePoint) : unmappable;
+    }
+    return out;
+}
+
+// The command interpreter reads batch files in the console's code page, not the ANSI one; 850 is
+// the German console's (on Windows the OEM code page of the system would be the one to use).
+void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input) {
+    const std::string bytes = toCodePage850(joinScriptText(input));
+    bool created = false;
+    try {
+        OutputFile file(scriptPath);
+        created = true;
+        file.write(bytes.data(), bytes.size());
+        file.close();
+    } catch (...) {
+        if (created) {
+            try {
+                removeFile(scriptPath);
+            } catch (const FileError&) {
+                // The write failure is the one to report; a leftover the removal could not reach is
+                // the best that can be done.
+            }
+        }
+        throw;
+    }
+}
+
+}  // namespace fragments

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fragments {
@@ -13,14 +14,18 @@ struct JoinScriptInput {
     std::string lastFragmentName;            // file name part of the last fragment, source case
     std::int64_t sourceBytes = 0;
     std::string thousandsSeparator = ".";
-    std::string dateText;                    // today in the regional short date form
+    std::string dateText;  // today in the regional short date form
 };
 
 // True when `name` holds a character Windows does not allow in file names (" < > | * ? or a control
 // character); such a source gets no script.
 bool hasCharacterForbiddenOnWindows(std::string_view name);
 
-// The script's text, UTF-8, every line ending in CR LF; "%" in names doubled.
+// Argument texts of this many characters or more make the copy block one command per fragment.
+inline constexpr std::size_t longCopyFormFrom = 512;
+
+// The script's text, UTF-8, every line ending in CR LF; "%" in names doubled. Without fragments (an
+// empty source) the existence checks are left out and the copy block makes an empty target.
 std::string joinScriptText(const JoinScriptInput& input);
 
 // UTF-8 to code page 850 (the console's code page on German systems); "?" for what it lacks.
