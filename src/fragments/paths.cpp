@@ -1,0 +1,174 @@
+#include "fragments/paths.hpp"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace fragments {
+
+namespace {
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Byte offset where the last `count` UTF-8 characters of `text` begin; `found` says how many there were.
+std::size_t startOfLastCharacters(std::string_view text, std::size_t count, std::size_t& found) {
+    std::size_t position = text.size();
+    found = 0;
+    while (position > 0 && found < count) {
+        --position;
+        while (position > 0 && isContinuationByte(text[position])) {
+            --position;
+        }
+        ++found;
+    }
+    return position;
+}
+
+// Decodes one code point at `position` and advances it; a malformed byte stands for itself.
+char32_t nextCodePoint(std::string_view text, std::size_t& position) {
+    const auto lead = static_cast<unsigned char>(text[position]);
+    std::size_t length = 1;
+    char32_t value = lead;
+    if (lead >= 0xF0 && lead < 0xF8) {
+        length = 4;
+        value = lead & 0x07u;
+    } else if (lead >= 0xE0) {
+        length = 3;
+        value = lead & 0x0Fu;
+    } else if (lead >= 0xC0) {
+        length = 2;
+        value = lead & 0x1Fu;
+    }
+    if (length == 1 || position + length > text.size()) {
+        ++position;
+        return lead;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!isContinuationByte(text[position + i])) {
+            ++position;
+            return lead;
+        }
+        value = (value << 6) | (static_cast<unsigned char>(text[position + i]) & 0x3Fu);
+    }
+    position += length;
+    return value;
+}
+
+// ASCII letters and the Latin-1 capitals (umlauts among them) folded to lower case.
+char32_t foldCase(char32_t c) {
+    if (c >= U'A' && c <= U'Z') {
+        return c + 32;
+    }
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) {
+        return c + 32;
+    }
+    return c;
+}
+
+}  // namespace
+
+std::string Nurdatei(std::string_view path, char separator) {
+    const auto last = path.rfind(separator);
+    if (last == std::string_view::npos) {
+        return std::string(path);
+    }
+    return std::string(path.substr(last + 1));
+}
+
+std::string NurName(std::string_view path, char separator) {
+    std::string name = Nurdatei(path, separator);
+    const auto dot = name.find('.');
+    if (dot != std::string::npos) {
+        name.erase(dot);
+    }
+    return name;
+}
+
+std::string NurExt(std::string_view path) {
+    const auto dot = path.find('.');
+    if (dot == std::string_view::npos) {
+        return ".";
+    }
+    return "." + std::string(path.substr(dot + 1));
+}
+
+std::string withTrailingSeparator(std::string_view directory, char separator) {
+    std::string result(directory);
+    if (!result.empty() && result.back() != separator) {
+        result += separator;
+    }
+    return result;
+}
+
+std::string fragmentName(std::string_view source, int number) {
+    if (number < 1 || number > maxFragments) {
+        throw std::out_of_range("fragment number out of range");
+    }
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%03d", number);
+    return std::string(source) + "._" + digits;
+}
+
+bool hasFragmentEnding(std::string_view name) {
+    std::size_t found = 0;
+    const std::size_t start = startOfLastCharacters(name, 4, found);
+    return found == 4 && name[start] == '_';
+}
+
+bool isFragmentOf(std::string_view name, std::string_view reference, char separator) {
+    return hasFragmentEnding(name) && NurName(name, separator) == NurName(reference, separator);
+}
+
+std::optional<int> fragmentNumber(std::string_view name) {
+    if (name.size() < 3) {
+        return std::nullopt;
+    }
+    int number = 0;
+    for (char c : name.substr(name.size() - 3)) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+std::string lastCharacters(std::string_view name, std::size_t count) {
+    std::size_t found = 0;
+    return std::string(name.substr(startOfLastCharacters(name, count, found)));
+}
+
+std::string withoutLastCharacters(std::string_view text, std::size_t count) {
+    std::size_t found = 0;
+    const std::size_t start = startOfLastCharacters(text, count, found);
+    return std::string(text.substr(0, start));
+}
+
+bool lessIgnoringCase(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const char32_t ca = foldCase(nextCodePoint(a, i));
+        const char32_t cb = foldCase(nextCodePoint(b, j));
+        if (ca != cb) {
+            return ca < cb;
+        }
+    }
+    if (i < a.size() || j < b.size()) {
+        return j < b.size();
+    }
+    // Equal but for case: a plain comparison keeps the order total.
+    return a < b;
+}
+
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace fragments
