@@ -1,0 +1,45 @@
+#include "checksum/crc32.hpp"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "checksum/crc32_core.hpp"
+
+clsCRC32::clsCRC32() {
+    blnTabelleAufgebaut = TabelleAufbauen();
+}
+
+bool clsCRC32::TabelleAufbauen() {
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t x = n;
+        for (int step = 0; step < 8; ++step) {
+            x = (x & 1u) != 0 ? (x >> 1) ^ checksum::kCrcPolynomial : x >> 1;
+        }
+        lngTabelle[n] = static_cast<std::int32_t>(x);
+    }
+    return true;
+}
+
+std::int32_t clsCRC32::CRC32(std::int32_t lngCRC32, const std::vector<std::uint8_t>& bArrayIn,
+                             double dblLength) {
+    if (!blnTabelleAufgebaut) {
+        blnTabelleAufgebaut = TabelleAufbauen();
+    }
+    if (bArrayIn.empty()) {
+        return 0;
+    }
+    // dblLength is the last index to include; bytes 0..floor(dblLength) go in. The comparisons
+    // stay in floating point so that NaN, infinities and huge values never reach an integer cast.
+    if (dblLength < 0.0) {
+        return lngCRC32;
+    }
+    if (std::isnan(dblLength) || dblLength >= static_cast<double>(bArrayIn.size())) {
+        throw std::out_of_range("clsCRC32::CRC32: index " + std::to_string(dblLength) +
+                                " beyond the array of " + std::to_string(bArrayIn.size()) + " bytes");
+    }
+    const auto count = static_cast<std::size_t>(std::floor(dblLength)) + 1;
+    const std::uint32_t crc =
+        checksum::crc32Update(static_cast<std::uint32_t>(lngCRC32), bArrayIn.data(), count);
+    return static_cast<std::int32_t>(crc);
+}

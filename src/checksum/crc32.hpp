@@ -6,7 +6,7 @@
 #include <vector>
 
 class clsCRC32 {
-public:
+  public:
     // Builds the table, so that a new instance is ready for use.
     clsCRC32();
 
@@ -15,7 +15,10 @@ public:
     // throws std::out_of_range. The result's bit pattern is the checksum.
     std::int32_t CRC32(std::int32_t lngCRC32, const std::vector<std::uint8_t>& bArrayIn, double dblLength);
 
-private:
+  private:
+    // Tests read the table through this accessor; nothing else may.
+    friend struct clsCRC32TestAccess;
+
     bool TabelleAufbauen();
 
     std::array<std::int32_t, 256> lngTabelle{};

@@ -1,0 +1,35 @@
+#include "checksum/file_checksum.hpp"
+
+#include <cstdio>
+#include <vector>
+
+#include "checksum/crc32.hpp"
+#include "checksum/file_reader.hpp"
+
+namespace checksum {
+
+namespace {
+// Large reads keep the system calls rare; the checksum does not depend on how the file is cut.
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+}  // namespace
+
+std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator) {
+    if (fileLength(path) == 0) {
+        return 0;
+    }
+    ReadOnlyFile file(path);
+    std::vector<std::uint8_t> block(kBlockSize);
+    std::int32_t crc = 0;
+    for (std::size_t got; (got = file.read(block.data(), block.size())) != 0;) {
+        crc = calculator.CRC32(crc, block, static_cast<double>(got - 1));
+    }
+    return static_cast<std::uint32_t>(crc);
+}
+
+std::string crcText(std::uint32_t crc) {
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned int>(crc));
+    return digits;
+}
+
+}  // namespace checksum
