@@ -1,0 +1,49 @@
+// The checksum command: the CRC-32 of any chosen file in a message box.
+
+#include <string>
+#include <system_error>
+
+#include "StdDialoge.hpp"
+#include "checksum/crc32.hpp"
+#include "checksum/file_checksum.hpp"
+#include "fragments/paths.hpp"
+#include "frmTessaron.hpp"
+
+void frmTessaron::Command7_Click() {
+    if (busy_) {
+        return;
+    }
+    QString directory = StdDialoge::currentDirectory();
+    const QString name =
+        StdDialoge::DateiOeffnen(this, QStringLiteral("Die zu prüfende Datei wählen"), directory, QString(),
+                                 QStringLiteral("Alle Dateien|*.*"), QStringLiteral("*.*"));
+    if (name.isEmpty()) {
+        return;
+    }
+    const QString path =
+        QString::fromStdString(fragments::withTrailingSeparator(directory.toStdString())) + name;
+
+    // Stays up until the box is closed: the computation does not yield.
+    const ui::WaitCursor wait(seam_);
+    me_refresh();
+    const QString title = QStringLiteral("CRC32 - Prüfung");
+    QString crc;
+    try {
+        crc = DateiCRC32(path);
+    } catch (const std::system_error& error) {
+        showMessage(QMessageBox::Warning, title,
+                    QStringLiteral("Die Datei ") + name + QStringLiteral(" kann nicht gelesen werden: ") +
+                        QString::fromStdString(error.code().message()));
+        return;
+    }
+    showMessage(QMessageBox::Information, title,
+                QStringLiteral("Die CRC32 Prüfsumme der Datei ") + name + QStringLiteral(" lautet: ") + crc);
+}
+
+QString frmTessaron::DateiCRC32(const QString& path) {
+    return QString::fromStdString(checksum::crcText(checksum::fileCrc32(path.toStdString(), *objCRC32)));
+}
+
+void frmTessaron::me_refresh() {
+    repaint();
+}
