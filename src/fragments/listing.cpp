@@ -1,0 +1,86 @@
+#include "fragments/listing.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "fragments/errors.hpp"
+#include "fragments/file_io.hpp"
+#include "fragments/paths.hpp"
+#include "fragments/platform.hpp"
+
+namespace fragments {
+
+namespace {
+
+// The "*._*" wildcard: the extension, the text after the last ".", begins with "_".
+bool matchesCandidatePattern(std::string_view name) {
+    const auto dot = name.rfind('.');
+    return dot != std::string_view::npos && dot + 1 < name.size() && name[dot + 1] == '_';
+}
+
+std::string inDirectory(const std::string& directory, const std::string& name) {
+    return withTrailingSeparator(directory) + name;
+}
+
+}  // namespace
+
+std::vector<std::string> listFragmentCandidates(const std::string& directory) {
+    std::vector<std::string> names;
+    std::error_code error;
+    std::filesystem::directory_iterator it(pathFromUtf8(directory.empty() ? "." : directory), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (!it->is_regular_file(ignored) || platform::isHidden(it->path())) {
+            continue;
+        }
+        std::string name = utf8FromPath(it->path().filename());
+        if (matchesCandidatePattern(name)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return lessIgnoringCase(a, b); });
+    return names;
+}
+
+FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const std::string& directory,
+                               const std::string& reference, char separator) {
+    FragmentSet set;
+    for (const auto& name : listing) {
+        if (!isFragmentOf(name, reference, separator)) {
+            continue;
+        }
+        set.names.push_back(name);
+        // A file gone since the listing was taken counts nothing; the join reports it as missing.
+        const std::string path = inDirectory(directory, name);
+        if (fileExists(path)) {
+            set.totalBytes += fileSize(path);
+        }
+    }
+    return set;
+}
+
+std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory) {
+    std::int64_t total = 0;
+    for (const auto& name : names) {
+        const std::string path = inDirectory(directory, name);
+        if (hasFragmentEnding(name) && fileExists(path)) {
+            total += fileSize(path);
+        }
+    }
+    return total;
+}
+
+void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
+                        const std::string& source, char separator) {
+    const std::string prefix = Nurdatei(source, separator) + "._";
+    for (const auto& name : listing) {
+        if (name.size() < prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            withoutLastCharacters(name, 3) != prefix) {
+            continue;
+        }
+        removeFile(inDirectory(directory, name));
+    }
+}
+
+}  // namespace fragments

@@ -1,0 +1,52 @@
+#pragma once
+// What differs between operating systems, behind one small interface: raw file handles, hidden
+// files, attribute reset, replacing rename and the kernel's file-to-file copy. Internal to the core.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace fragments::platform {
+
+using Handle = int;
+inline constexpr Handle invalidHandle = -1;
+
+std::error_code openForReading(const std::string& path, Handle& handle);
+// Creates or empties the file; with `mustBeNew` an existing file is an error (file_exists).
+std::error_code createForWriting(const std::string& path, bool mustBeNew, Handle& handle);
+std::error_code closeHandle(Handle handle);
+std::error_code lengthOf(Handle handle, std::int64_t& length);
+
+// Reads up to `size` bytes at `offset`; `done` 0 means end of file. Interrupted calls are retried.
+std::error_code readAt(Handle handle, void* buffer, std::size_t size, std::int64_t offset, std::size_t& done);
+// Writes up to `size` bytes at `offset`; `done` may be short. Interrupted calls are retried.
+std::error_code writeAt(Handle handle, const void* buffer, std::size_t size, std::int64_t offset,
+                        std::size_t& done);
+
+enum class FastCopy {
+    Copied,       // `done` bytes (more than 0) were copied
+    Unavailable,  // the kernel cannot copy between these files now: use reads and writes from here on
+    Failed,       // the copy failed with `error`, which concerns the target
+};
+// One kernel copy of at most `size` bytes. `injectedError` (tests) makes the call fail with that errno.
+FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t toOffset, std::size_t size,
+                  int injectedError, std::size_t& done, std::error_code& error);
+
+// Hint that the file will be read once from start to end.
+void adviseSequential(Handle handle);
+
+// Error code for an errno value reported by the fault seam or the C library.
+std::error_code errorFromErrno(int value);
+// Error code for a file that ended before the expected length.
+std::error_code unexpectedEndOfFile();
+
+bool isHidden(const std::filesystem::path& path);
+// Makes the file an ordinary writable file (clears read-only).
+std::error_code resetAttributes(const std::string& path);
+std::error_code removeFile(const std::string& path);
+// Moves `from` onto `to`, replacing an existing `to`.
+std::error_code renameReplacing(const std::string& from, const std::string& to);
+
+}  // namespace fragments::platform
