@@ -3,9 +3,11 @@
 // the directory argument becomes the chosen file's directory with a trailing separator.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 namespace StdDialoge {
@@ -41,5 +43,12 @@ struct Request {
 // Test seam: replaces the platform dialog. Returns the chosen full path, or "" for cancel.
 // An empty function restores the real dialog.
 void setPicker(std::function<QString(const Request&)> picker);
+
+// Qt name filters for `filter`: each pair becomes "description (patterns)", "*.*" matching every
+// name as on Windows; shown with the details hidden, so the user sees the descriptions as given.
+QStringList nameFilters(const QString& filter);
+
+// Applies a request to a Qt file dialog: title, folder, name, filters, extension, mode options.
+void configureDialog(QFileDialog& dialog, const Request& request);
 
 }  // namespace StdDialoge

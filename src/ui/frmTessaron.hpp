@@ -90,6 +90,9 @@ private:
     bool busy_ = false;
     bool closeWhenIdle_ = false;
     class BusyGuard;
+    // The window lost the activation to a dialog or message box it owns; coming back from one is
+    // not an activation of the program's window.
+    bool ownedWindowWasActive_ = false;
 
     ui::UiSeam& seam_;
 
