@@ -1,11 +1,39 @@
 #include "checksum/crc32_core.hpp"
 
+#include "checksum/crc32_kernels.hpp"
+
 #include <atomic>
 #include <stdexcept>
+#include <string>
 
 namespace checksum {
 
+namespace detail {
+
 namespace {
+
+// Table k gives the effect of a byte followed by k zero bytes, so that sixteen bytes go in at once.
+constexpr std::array<std::array<std::uint32_t, 256>, 16> makeSliceTables() {
+    std::array<std::array<std::uint32_t, 256>, 16> tables{};
+    tables[0] = kCrcTable;
+    for (std::size_t k = 1; k < 16; ++k) {
+        for (std::size_t n = 0; n < 256; ++n) {
+            const std::uint32_t previous = tables[k - 1][n];
+            tables[k][n] = (previous >> 8) ^ kCrcTable[previous & 0xFFu];
+        }
+    }
+    return tables;
+}
+
+constexpr auto kSliceTables = makeSliceTables();
+
+// Little-endian whatever the machine; compilers turn this into one load.
+inline std::uint32_t load32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+}  // namespace
 
 // The register is kept complemented while bytes go through, so that chained calls compose.
 std::uint32_t tableKernel(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
@@ -16,12 +44,40 @@ std::uint32_t tableKernel(std::uint32_t crc, const std::uint8_t* data, std::size
     return ~r;
 }
 
+std::uint32_t slice16Kernel(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+    const auto& t = kSliceTables;
+    std::uint32_t r = ~crc;
+    for (; size >= 16; data += 16, size -= 16) {
+        const std::uint32_t a = load32(data) ^ r;
+        const std::uint32_t b = load32(data + 4);
+        const std::uint32_t c = load32(data + 8);
+        const std::uint32_t d = load32(data + 12);
+        r = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
+            t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
+            t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^ t[3][d & 0xFF] ^
+            t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^ t[0][d >> 24];
+    }
+    return tableKernel(~r, data, size);
+}
+
+}  // namespace detail
+
+namespace {
+
 using KernelFunction = std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t);
 
 KernelFunction kernelFunction(Kernel kernel) {
     switch (kernel) {
         case Kernel::Table:
-            return tableKernel;
+            return detail::tableKernel;
+        case Kernel::Slice16:
+            return detail::slice16Kernel;
+#ifdef DODIVEVERAZED_CRC_X86
+        case Kernel::Pclmul:
+            return detail::cpuHasPclmul() ? detail::pclmulKernel : nullptr;
+        case Kernel::Vpclmul:
+            return detail::cpuHasVpclmul() ? detail::vpclmulKernel : nullptr;
+#endif
         default:
             return nullptr;
     }
