@@ -185,10 +185,37 @@ void OutputFile::close() {
 }
 
 void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count) {
+    if (from.size() < offset + count) {
+        fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
+    }
     const std::int64_t start = to.written_;
-    std::int64_t done = readWriteOnly ? 0 : copyWithKernel(from, offset, to, start, count);
-    if (done < count) {
-        copyWithBuffer(from, offset + done, to, start + done, count - done);
+    bool kernelCopy = !readWriteOnly;
+    bool endsInHole = false;
+    std::int64_t done = 0;
+    while (done < count) {
+        std::int64_t dataStart = 0;
+        std::int64_t dataEnd = 0;
+        platform::findData(from.handle(), offset + done, dataStart, dataEnd);
+        // A hole in the source stays a hole in the copy: it reads back as the same zeros.
+        if (const std::int64_t hole = std::min(dataStart - (offset + done), count - done); hole > 0) {
+            done += hole;
+            endsInHole = true;
+            continue;
+        }
+        const std::int64_t run = std::min(dataEnd - (offset + done), count - done);
+        std::int64_t copied = kernelCopy ? copyWithKernel(from, offset + done, to, start + done, run) : 0;
+        if (copied < run) {
+            kernelCopy = false;
+            copyWithBuffer(from, offset + done + copied, to, start + done + copied, run - copied);
+        }
+        done += run;
+        endsInHole = false;
+    }
+    if (endsInHole) {
+        checkWriteFault(to.path(), 0);
+        if (auto error = platform::setLength(to.handle(), start + count)) {
+            fail(FileError::Kind::Io, to.path(), error);
+        }
     }
     to.written_ = start + count;
 }

@@ -1,0 +1,111 @@
+#include "fragments/join.hpp"
+
+#include <filesystem>
+#include <random>
+#include <set>
+#include <system_error>
+
+#include "fragments/errors.hpp"
+#include "fragments/file_io.hpp"
+#include "fragments/paths.hpp"
+#include "fragments/platform.hpp"
+
+namespace fragments {
+
+struct JoinOutput::State {
+    std::optional<OutputFile> file;
+    bool committed = false;
+};
+
+namespace {
+
+// A name of the form ".<target>.XXXXXX.part" beside the target: hidden, and no fragment candidate.
+std::string temporaryNameFor(const std::string& targetPath) {
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::mt19937_64 random{std::random_device{}()};
+    std::string tag;
+    for (int i = 0; i < 6; ++i) {
+        tag += alphabet[random() % (sizeof alphabet - 1)];
+    }
+    const std::filesystem::path target = pathFromUtf8(targetPath);
+    const std::string name = "." + utf8FromPath(target.filename()) + "." + tag + ".part";
+    return utf8FromPath(target.parent_path() / pathFromUtf8(name));
+}
+
+}  // namespace
+
+std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {
+    std::set<int> numbers;
+    for (const auto& name : names) {
+        const auto number = fragmentNumber(name);
+        if (!number) {
+            return std::nullopt;
+        }
+        numbers.insert(*number);
+    }
+    for (int expected = 1; expected <= static_cast<int>(names.size()); ++expected) {
+        if (numbers.count(expected) == 0) {
+            return expected;
+        }
+    }
+    return std::nullopt;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(pathFromUtf8(a), pathFromUtf8(b), error);
+    return same && !error;
+}
+
+JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath), state_(new State) {
+    for (int attempt = 0;; ++attempt) {
+        temporaryPath_ = temporaryNameFor(targetPath);
+        try {
+            state_->file.emplace(temporaryPath_, true);
+            return;
+        } catch (const FileError& e) {
+            if (e.code() != std::errc::file_exists || attempt == 100) {
+                throw FileError(FileError::Kind::CannotOpen, targetPath_, e.code());
+            }
+        }
+    }
+}
+
+JoinOutput::~JoinOutput() {
+    if (!state_->committed) {
+        state_->file.reset();
+        platform::removeFile(temporaryPath_);
+    }
+}
+
+void JoinOutput::append(const std::string& fragmentPath) {
+    InputFile fragment(fragmentPath);
+    try {
+        copyBytes(fragment, 0, *state_->file, fragment.size());
+    } catch (const FileError& e) {
+        // The user knows the target, not the temporary file behind it.
+        if (e.path() == temporaryPath_) {
+            throw FileError(e.kind(), targetPath_, e.code());
+        }
+        throw;
+    }
+}
+
+void JoinOutput::commit() {
+    try {
+        state_->file->close();
+    } catch (const FileError& e) {
+        throw FileError(e.kind(), targetPath_, e.code());
+    }
+    if (fileExists(targetPath_)) {
+        if (auto error = platform::resetAttributes(targetPath_)) {
+            throw FileError(FileError::Kind::Io, targetPath_, error);
+        }
+    }
+    if (auto error = platform::renameReplacing(temporaryPath_, targetPath_)) {
+        throw FileError(FileError::Kind::Io, targetPath_, error);
+    }
+    state_->committed = true;
+}
+
+}  // namespace fragments

@@ -1,6 +1,7 @@
 #pragma once
 // Joining fragments into one file, safely: the target appears only when every byte is there.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ bool sameFile(const std::string& a, const std::string& b);
 // The joined output: written to a temporary file in the target's folder and moved onto the target
 // by commit(). Destroyed without commit, it removes the temporary file and leaves the target alone.
 class JoinOutput {
-public:
+  public:
     // Throws FileError (CannotOpen) naming the target.
     explicit JoinOutput(const std::string& targetPath);
     ~JoinOutput();
@@ -29,11 +30,11 @@ public:
     // Replaces the target (a read-only one too) by the joined data. Throws FileError naming the target.
     void commit();
 
-private:
+  private:
     struct State;
     std::string targetPath_;
     std::string temporaryPath_;
-    void* state_ = nullptr;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace fragments

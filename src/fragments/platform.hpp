@@ -34,6 +34,12 @@ enum class FastCopy {
 FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t toOffset, std::size_t size,
                   int injectedError, std::size_t& done, std::error_code& error);
 
+// Where the next data at or after `offset` begins and where it ends (the next hole). Holes read as
+// zeros and need not be copied; where the platform cannot tell, everything counts as data.
+void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd);
+// Sets the file's length, extending it with zeros (a hole) where it grows.
+std::error_code setLength(Handle handle, std::int64_t length);
+
 // Hint that the file will be read once from start to end.
 void adviseSequential(Handle handle);
 

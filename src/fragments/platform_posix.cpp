@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 
 #include "fragments/paths.hpp"
 #include "fragments/platform.hpp"
@@ -134,6 +135,37 @@ FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t 
     (void)from, (void)fromOffset, (void)to, (void)toOffset, (void)size, (void)injectedError, (void)error;
     return FastCopy::Unavailable;
 #endif
+}
+
+void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd) {
+    constexpr std::int64_t end = std::numeric_limits<std::int64_t>::max();
+    dataStart = offset;
+    dataEnd = end;
+#if defined(SEEK_DATA) && defined(SEEK_HOLE)
+    const off_t data = ::lseek(handle, static_cast<off_t>(offset), SEEK_DATA);
+    if (data < 0) {
+        // ENXIO: nothing but a hole from here to the end; any other error: assume data.
+        if (errno == ENXIO) {
+            dataStart = dataEnd = end;
+        }
+        return;
+    }
+    dataStart = static_cast<std::int64_t>(data);
+    const off_t hole = ::lseek(handle, data, SEEK_HOLE);
+    if (hole > data) {
+        dataEnd = static_cast<std::int64_t>(hole);
+    }
+#else
+    (void)handle;
+#endif
+}
+
+std::error_code setLength(Handle handle, std::int64_t length) {
+    int result;
+    do {
+        result = ::ftruncate(handle, static_cast<off_t>(length));
+    } while (result != 0 && errno == EINTR);
+    return result != 0 ? lastError() : std::error_code();
 }
 
 void adviseSequential(Handle handle) {

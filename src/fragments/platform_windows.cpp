@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <limits>
 
 #include "fragments/paths.hpp"
 #include "fragments/platform.hpp"
@@ -91,6 +92,16 @@ FastCopy fastCopy(Handle, std::int64_t, Handle, std::int64_t, std::size_t, int, 
                   std::error_code&) {
     done = 0;
     return FastCopy::Unavailable;
+}
+
+void findData(Handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd) {
+    dataStart = offset;
+    dataEnd = std::numeric_limits<std::int64_t>::max();
+}
+
+std::error_code setLength(Handle handle, std::int64_t length) {
+    const errno_t result = ::_chsize_s(handle, length);
+    return result != 0 ? std::error_code(result, std::generic_category()) : std::error_code();
 }
 
 void adviseSequential(Handle) {}

@@ -1,0 +1,85 @@
+#include "fragments/split.hpp"
+
+#include <limits>
+#include <stdexcept>
+
+#include "fragments/file_io.hpp"
+#include "fragments/paths.hpp"
+
+namespace fragments {
+
+namespace {
+
+constexpr std::int64_t largestFragment = std::numeric_limits<std::int32_t>::max();
+
+std::int64_t writeFragment(InputFile& source, std::int64_t offset, const std::string& path,
+                           std::int64_t bytes) {
+    OutputFile out(path);
+    copyBytes(source, offset, out, bytes);
+    out.close();
+    return out.written();
+}
+
+}  // namespace
+
+SplitPlan planSplit(std::int64_t length, std::int64_t fragmentBytes) {
+    if (fragmentBytes <= 0 || length < 0) {
+        throw std::invalid_argument("a split needs a positive fragment size and a length of at least 0");
+    }
+    SplitPlan plan;
+    plan.length = length;
+    plan.fragmentBytes = fragmentBytes;
+    plan.fullFragments = length / fragmentBytes;
+    plan.remainder = length % fragmentBytes;
+    plan.fragmentCount = plan.fullFragments + (plan.remainder > 0 ? 1 : 0);
+    return plan;
+}
+
+std::optional<std::int64_t> fragmentBytesFor(std::int64_t kilobytes) {
+    if (kilobytes < 0 || kilobytes > largestFragment / 1024) {
+        return std::nullopt;
+    }
+    return kilobytes * 1024;
+}
+
+SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
+                      char separator) {
+    if (plan.fragmentCount > maxFragments || (plan.fragmentCount > 0 && plan.fragmentBytes <= 0)) {
+        throw std::invalid_argument("split plan outside the limits");
+    }
+    InputFile source(sourcePath);
+    SplitResult result;
+    const int fullFragments = static_cast<int>(plan.fullFragments);
+    for (int number = 1; number <= fullFragments; ++number) {
+        if (events.beforeFullFragment) {
+            events.beforeFullFragment(number);
+        }
+        const std::string path = fragmentName(sourcePath, number);
+        const std::string fileName = Nurdatei(path, separator);
+        // An older file of the name goes first, so no old bytes survive in the fragment.
+        removeFile(path);
+        // The fragment is named before it is written, so the window can show progress while it is.
+        if (events.fragmentNamed) {
+            events.fragmentNamed(number, fileName, true);
+        }
+        result.bytesWritten +=
+            writeFragment(source, (number - 1) * plan.fragmentBytes, path, plan.fragmentBytes);
+        result.fragmentsWritten = number;
+        result.lastFileName = fileName;
+    }
+    if (plan.remainder > 0) {
+        const int number = fullFragments + 1;
+        const std::string path = fragmentName(sourcePath, number);
+        removeFile(path);
+        result.bytesWritten +=
+            writeFragment(source, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
+        result.fragmentsWritten = number;
+        result.lastFileName = Nurdatei(path, separator);
+        if (events.fragmentNamed) {
+            events.fragmentNamed(number, result.lastFileName, false);
+        }
+    }
+    return result;
+}
+
+}  // namespace fragments

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "fragments/errors.hpp"
 #include "support/TempDir.hpp"
@@ -83,6 +84,23 @@ TEST_F(FileIo, CopiesExactBytesOnEveryPath) {
         return 0;
     });
     EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected) << "zero-length kernel copy";
+}
+
+TEST_F(FileIo, HolesInTheSourceReadBackAsZeros) {
+    const std::string source = dir.file("sparse.bin");
+    const std::int64_t hole = 3 << 20;
+    {
+        std::ofstream out(source, std::ios::binary);
+        out.seekp(hole);
+        out << "Daten";
+    }
+    std::filesystem::resize_file(source, 2 * hole);
+    std::string expected = std::string(hole, '\0') + "Daten" + std::string(hole - 5, '\0');
+    expected = expected.substr(10, 2 * hole - 20) + expected;
+    for (bool readWrite : {false, true}) {
+        testing::forceReadWriteCopy(readWrite);
+        EXPECT_EQ(copyTwice(source, 10, 2 * hole - 20), expected) << "readWrite=" << readWrite;
+    }
 }
 
 TEST_F(FileIo, FullDiskNamesTheTargetOnEveryPath) {
