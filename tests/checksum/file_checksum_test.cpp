@@ -21,8 +21,8 @@ namespace {
 using checksum::crcText;
 using checksum::fileCrc32;
 
-// The chunking a file checksum is specified with: 2048-byte chunks, the last one 1..2049 bytes.
-std::uint32_t crcInSpecifiedChunks(const std::vector<std::uint8_t>& bytes) {
+// The chunking the checksum command was first designed with: 2048-byte chunks, the last 1..2049 bytes.
+std::uint32_t crcIn2048ByteChunks(const std::vector<std::uint8_t>& bytes) {
     clsCRC32 calculator;
     std::int32_t crc = 0;
     std::size_t position = 0;
@@ -49,7 +49,7 @@ TEST(FileChecksum, SizesAroundChunkAndBlockBoundaries) {
         testsupport::writeFile(path, bytes);
         const std::uint32_t crc = fileCrc32(path, calculator);
         EXPECT_EQ(crc, bitwiseCrc32(bytes)) << size;
-        EXPECT_EQ(crc, crcInSpecifiedChunks(bytes)) << size;
+        EXPECT_EQ(crc, crcIn2048ByteChunks(bytes)) << size;
         if (size != 0) {
             EXPECT_NE(crc, 0u) << size;
         }
