@@ -28,7 +28,8 @@ std::string temporaryNameFor(const std::string& targetPath) {
         tag += alphabet[random() % (sizeof alphabet - 1)];
     }
     const std::filesystem::path target = pathFromUtf8(targetPath);
-    const std::string name = "." + utf8FromPath(target.filename()) + "." + tag + ".part";
+    std::string name(1, '.');
+    name.append(utf8FromPath(target.filename())).append(1, '.').append(tag).append(".part");
     return utf8FromPath(target.parent_path() / pathFromUtf8(name));
 }
 

@@ -90,7 +90,8 @@ std::string NurExt(std::string_view path) {
     if (dot == std::string_view::npos) {
         return ".";
     }
-    return "." + std::string(path.substr(dot + 1));
+    std::string extension(1, '.');
+    return extension.append(path.substr(dot + 1));
 }
 
 std::string withTrailingSeparator(std::string_view directory, char separator) {
@@ -107,7 +108,8 @@ std::string fragmentName(std::string_view source, int number) {
     }
     char digits[8];
     std::snprintf(digits, sizeof digits, "%03d", number);
-    return std::string(source) + "._" + digits;
+    std::string name(source);
+    return name.append("._").append(digits);
 }
 
 bool hasFragmentEnding(std::string_view name) {

@@ -1,36 +1,53 @@
 #pragma once
-// Runs a check in a child process as the unprivileged user "nobody", so that permission bits count
-// even when the tests run as root. The check's return value becomes the child's exit code.
+// Helpers shared by the core tests: failures checked by kind and path, and checks run as "nobody"
+// so that permission bits count even when the tests run as root.
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
+#include <string>
+
+#include "fragments/errors.hpp"
 
 namespace testsupport {
 
-inline constexpr int nobodyId = 65534;
-
-// The child's exit code, or -1 when it could not run or did not exit normally.
-inline int runAsNobody(const std::function<int()>& check) {
-    const pid_t child = fork();
-    if (child < 0) {
-        return -1;
+// Expects `action` to throw a FileError of `kind` naming `path`.
+inline void expectFileError(const std::function<void()>& action, fragments::FileError::Kind kind,
+                            const std::string& path) {
+    try {
+        action();
+        ADD_FAILURE() << "no failure for " << path;
+    } catch (const fragments::FileError& e) {
+        EXPECT_EQ(e.kind(), kind) << path;
+        EXPECT_EQ(e.path(), path);
+        EXPECT_FALSE(e.reason().empty());
     }
+}
+
+// Runs `action` in a child process as nobody: 0 when it threw a FileError of `kind` naming `path`,
+// 1 when it threw nothing, 2 for another failure, -1 when the child could not run.
+inline int failureAsNobody(const std::function<void()>& action, fragments::FileError::Kind kind,
+                           const std::string& path) {
+    constexpr int nobody = 65534;
+    const pid_t child = fork();
     if (child == 0) {
-        if (setgid(nobodyId) != 0 || setuid(nobodyId) != 0) {
-            _exit(100);
-        }
-        int code = 101;
+        int code = 1;
         try {
-            code = check();
+            if (setgid(nobody) != 0 || setuid(nobody) != 0) {
+                _exit(3);
+            }
+            action();
+        } catch (const fragments::FileError& e) {
+            code = e.kind() == kind && e.path() == path ? 0 : 2;
         } catch (...) {
-            code = 102;
+            code = 2;
         }
         _exit(code);
     }
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
         return -1;
     }
     return WEXITSTATUS(status);

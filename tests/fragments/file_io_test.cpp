@@ -3,26 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
-#include "fragments/errors.hpp"
+#include "core_test_support.hpp"
 #include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
+using testsupport::expectFileError;
 using testsupport::patternBytes;
 using testsupport::readFile;
-using testsupport::TempDir;
 using testsupport::writeFile;
+using Kind = FileError::Kind;
 
-std::string asText(const std::vector<std::uint8_t>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Every test starts and ends with the seams switched off.
+// Every test ends with the seams switched off.
 class FileIo : public ::testing::Test {
   protected:
     void TearDown() override {
@@ -31,9 +27,8 @@ class FileIo : public ::testing::Test {
         testing::forceReadWriteCopy(false);
     }
 
-    // Copies [offset, offset+count) of `source` and then all of it again to a new file; returns its content.
+    // Copies [offset, offset+count) of `source`, then all of it again, to out.bin; returns its content.
     std::string copyTwice(const std::string& source, std::int64_t offset, std::int64_t count) {
-        const std::string target = dir.file("out.bin");
         InputFile in(source);
         OutputFile out(target);
         copyBytes(in, offset, out, count);
@@ -43,51 +38,42 @@ class FileIo : public ::testing::Test {
         return readFile(target);
     }
 
-    TempDir dir;
+    // Kernel copies of at most `limit` bytes; the `failAt`-th call fails with `error`.
+    static void limitKernelCopies(std::size_t limit, int failAt = 0, int error = 0) {
+        testing::setCopyFault([=, calls = 0](std::size_t& size) mutable {
+            size = std::min(size, limit);
+            return ++calls == failAt ? error : 0;
+        });
+    }
+
+    testsupport::TempDir dir;
+    std::string source = dir.file("in.bin");
+    std::string target = dir.file("out.bin");
 };
 
 TEST_F(FileIo, CopiesExactBytesOnEveryPath) {
     const auto bytes = patternBytes(3 * 1024 * 1024 + 17);
-    const std::string source = dir.file("in.bin");
     writeFile(source, bytes);
-    const std::string all = asText(bytes);
+    const std::string all(bytes.begin(), bytes.end());
     const std::string expected = all.substr(1000, 2 * 1024 * 1024 + 5) + all;
-
-    EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected) << "kernel copy";
-
+    const auto check = [&](const char* path) {
+        EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected) << path;
+    };
+    check("kernel copy");
     testing::forceReadWriteCopy(true);
-    EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected) << "read/write copy";
+    check("read/write copy");
     testing::forceReadWriteCopy(false);
-
-    int calls = 0;
-    testing::setCopyFault([&](std::size_t& size) {
-        ++calls;
-        size = std::min<std::size_t>(size, 4099);
-        return 0;
-    });
-    EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected) << "short kernel copies";
-    EXPECT_GT(calls, 1000);
-
-    for (int fallbackError : {ENOSYS, EXDEV, EOPNOTSUPP, EINVAL, EBADF, EPERM, ETXTBSY, EIO}) {
-        calls = 0;
-        testing::setCopyFault([&](std::size_t& size) {
-            size = std::min<std::size_t>(size, 100);
-            return ++calls == 3 ? fallbackError : 0;
-        });
-        EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected)
-            << "fallback after " << fallbackError;
+    limitKernelCopies(4099);
+    check("short kernel copies");
+    for (int error : {ENOSYS, EXDEV, EOPNOTSUPP, EINVAL, EBADF, EPERM, ETXTBSY, EIO}) {
+        limitKernelCopies(100, 3, error);
+        check("fallback after a kernel copy failed");
     }
-
-    // A kernel copy that returns 0 before the end hands over to reads and writes.
-    testing::setCopyFault([](std::size_t& size) {
-        size = 0;
-        return 0;
-    });
-    EXPECT_EQ(copyTwice(source, 1000, 2 * 1024 * 1024 + 5), expected) << "zero-length kernel copy";
+    limitKernelCopies(0);
+    check("kernel copy returning 0 before the end");
 }
 
 TEST_F(FileIo, HolesInTheSourceReadBackAsZeros) {
-    const std::string source = dir.file("sparse.bin");
     const std::int64_t hole = 3 << 20;
     {
         std::ofstream out(source, std::ios::binary);
@@ -103,89 +89,47 @@ TEST_F(FileIo, HolesInTheSourceReadBackAsZeros) {
     }
 }
 
-TEST_F(FileIo, FullDiskNamesTheTargetOnEveryPath) {
-    const std::string source = dir.file("in.bin");
-    const std::string target = dir.file("out.bin");
+TEST_F(FileIo, FullDiskAndShortSourceNameTheFileConcerned) {
     writeFile(source, patternBytes(3 * 1024 * 1024));
     for (bool readWrite : {false, true}) {
         testing::forceReadWriteCopy(readWrite);
-        std::size_t allowed = 2;
-        testing::setWriteFault([&](const std::string& path, std::size_t) {
-            return path == target && allowed-- == 0 ? ENOSPC : 0;
-        });
-        testing::setCopyFault([](std::size_t& size) {
-            size = std::min<std::size_t>(size, 1 << 20);
-            return 0;
+        limitKernelCopies(1 << 20);
+        testing::setWriteFault([&, allowed = 2](const std::string& path, std::size_t) mutable {
+            return path == target && allowed-- <= 0 ? ENOSPC : 0;
         });
         InputFile in(source);
         OutputFile out(target);
-        try {
-            copyBytes(in, 0, out, in.size());
-            ADD_FAILURE() << "no failure reported, readWrite=" << readWrite;
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.kind(), FileError::Kind::Io);
-            EXPECT_EQ(e.path(), target);
-            EXPECT_EQ(e.code().value(), ENOSPC);
-            EXPECT_EQ(e.reason(), std::strerror(ENOSPC));
-        }
+        expectFileError([&] { copyBytes(in, 0, out, in.size()); }, Kind::Io, target);
+        expectFileError([&] { out.write("x", 1); }, Kind::Io, target);
+        testing::setWriteFault({});
+        expectFileError([&] { copyBytes(in, 1000, out, in.size() - 999); }, Kind::Io, source);
     }
-    testing::setCopyFault([](std::size_t&) { return ENOSPC; });
-    testing::setWriteFault({});
+    // A full disk reported by the kernel copy itself.
     testing::forceReadWriteCopy(false);
+    limitKernelCopies(100, 2, ENOSPC);
     InputFile in(source);
     OutputFile out(target);
-    EXPECT_THROW(copyBytes(in, 0, out, 10), FileError) << "a full disk during a kernel copy";
-
-    testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-    EXPECT_THROW(out.write("x", 1), FileError);
+    expectFileError([&] { copyBytes(in, 0, out, 1000); }, Kind::Io, target);
 }
 
-TEST_F(FileIo, ShortSourceAndUnopenableFilesAreReported) {
-    const std::string source = dir.file("in.bin");
-    writeFile(source, patternBytes(5000));
-    for (bool readWrite : {false, true}) {
-        testing::forceReadWriteCopy(readWrite);
-        InputFile in(source);
-        OutputFile out(dir.file("out.bin"));
-        try {
-            copyBytes(in, 1000, out, 4001);
-            ADD_FAILURE() << "a source ending early went unnoticed";
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.kind(), FileError::Kind::Io);
-            EXPECT_EQ(e.path(), source);
-        }
-    }
-
+TEST_F(FileIo, UnopenableFilesAndRemoval) {
     const std::string missing = dir.file("fehlt.bin");
-    const auto expectCannotOpen = [&](auto&& action, const std::string& path) {
-        try {
-            action();
-            ADD_FAILURE() << "no failure for " << path;
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.kind(), FileError::Kind::CannotOpen);
-            EXPECT_EQ(e.path(), path);
-            EXPECT_FALSE(e.reason().empty());
-        }
-    };
-    expectCannotOpen([&] { InputFile in(missing); }, missing);
-    expectCannotOpen([&] { fileSize(missing); }, missing);
-    expectCannotOpen([&] { InputFile in(dir.path().string()); }, dir.path().string());
-    const std::string inMissingFolder = dir.file("nicht/da.bin");
-    expectCannotOpen([&] { OutputFile out(inMissingFolder); }, inMissingFolder);
-    expectCannotOpen([&] { OutputFile out(source, true); }, source);
-    EXPECT_EQ(readFile(source).size(), 5000u) << "mustBeNew left the existing file alone";
-}
+    const std::string folder = dir.path().string();
+    expectFileError([&] { InputFile in(missing); }, Kind::CannotOpen, missing);
+    expectFileError([&] { fileSize(missing); }, Kind::CannotOpen, missing);
+    expectFileError([&] { InputFile in(folder); }, Kind::CannotOpen, folder);
+    expectFileError([&] { OutputFile out(dir.file("nicht/da.bin")); }, Kind::CannotOpen,
+                    dir.file("nicht/da.bin"));
+    writeFile(source, "alt");
+    expectFileError([&] { OutputFile out(source, true); }, Kind::CannotOpen, source);
+    EXPECT_EQ(readFile(source), "alt") << "mustBeNew leaves an existing file alone";
 
-TEST_F(FileIo, ExistenceSizeAndRemoval) {
     const std::string file = dir.file("Größe 1.dat._001");
     EXPECT_FALSE(fileExists(file));
-    writeFile(file, "");
-    EXPECT_TRUE(fileExists(file));
-    EXPECT_EQ(fileSize(file), 0);
     writeFile(file, "abc");
+    EXPECT_TRUE(fileExists(file));
     EXPECT_EQ(fileSize(file), 3);
-    EXPECT_FALSE(fileExists(dir.path().string())) << "a folder is no file";
-
+    EXPECT_FALSE(fileExists(folder)) << "a folder is no file";
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     removeFile(file, true);
     EXPECT_FALSE(fileExists(file));

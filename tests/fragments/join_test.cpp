@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "core_test_support.hpp"
 #include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
 #include "fragments/paths.hpp"
@@ -95,28 +96,20 @@ TEST_F(Join, WithoutCommitNothingChanges) {
 
 TEST_F(Join, FailuresNameTheFragmentOrTheTarget) {
     const std::string target = dir.file("neu.dat");
-    const auto expectFailure = [](auto&& action, FileError::Kind kind, const std::string& path) {
-        try {
-            action();
-            ADD_FAILURE() << "no failure for " << path;
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.kind(), kind);
-            EXPECT_EQ(e.path(), path);
-        }
-    };
     {
         JoinOutput output(target);
         output.append(fragments[0]);
-        expectFailure([&] { output.append(dir.file("Beispiel.dat._009")); }, FileError::Kind::CannotOpen,
-                      dir.file("Beispiel.dat._009"));
+        testsupport::expectFileError([&] { output.append(dir.file("Beispiel.dat._009")); },
+                                     FileError::Kind::CannotOpen, dir.file("Beispiel.dat._009"));
         testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-        expectFailure([&] { output.append(fragments[1]); }, FileError::Kind::Io, target);
+        testsupport::expectFileError([&] { output.append(fragments[1]); }, FileError::Kind::Io, target);
     }
     EXPECT_FALSE(fileExists(target));
     EXPECT_EQ(filesIn(dir.path()).size(), 5u) << "no temporary file left";
 
     const std::string elsewhere = dir.file("fehlt/neu.dat");
-    expectFailure([&] { JoinOutput output(elsewhere); }, FileError::Kind::CannotOpen, elsewhere);
+    testsupport::expectFileError([&] { JoinOutput output(elsewhere); }, FileError::Kind::CannotOpen,
+                                 elsewhere);
 }
 
 }  // namespace
