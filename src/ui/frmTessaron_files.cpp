@@ -1,0 +1,187 @@
+// The fragment directory and list, the choice of source and first fragment, and the deletion.
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "FileListBox.hpp"
+#include "StdDialoge.hpp"
+#include "fragments/errors.hpp"
+#include "fragments/file_io.hpp"
+#include "fragments/listing.hpp"
+#include "fragments/paths.hpp"
+#include "frmTessaron.hpp"
+
+namespace {
+
+const QString kTitleInfo = QStringLiteral("Tessaron-Info");
+
+// A dialog's directory in the platform's notation, with trailing separator.
+QString dialogDirectory(const QString& directory) {
+    return QString::fromStdString(
+        fragments::withTrailingSeparator(QDir::toNativeSeparators(directory).toStdString()));
+}
+
+}  // namespace
+
+void frmTessaron::setFragmentDirectory(const QString& directory) {
+    fragmentDirectory_ = QString::fromStdString(fragments::withTrailingSeparator(directory.toStdString()));
+    File1->setPath(fragmentDirectory_);
+}
+
+void frmTessaron::addToFragmentList(const QString& name) {
+    const std::string key = name.toStdString();
+    int row = 0;
+    for (int end = List1->count(); row < end; ++row) {
+        if (fragments::lessIgnoringCase(key, List1->item(row)->text().toStdString())) {
+            break;
+        }
+    }
+    List1->insertItem(row, name);
+}
+
+void frmTessaron::füllen2(const QString& reference) {
+    List1->clear();
+    const fragments::FragmentSet set =
+        fragments::collectFragmentSet(File1->listing(), fragmentDirectory_.toStdString(),
+                                      reference.toStdString(), fragments::nativeSeparator);
+    for (const std::string& name : set.names) {
+        addToFragmentList(QString::fromStdString(name));
+    }
+    setCaption(Label12, QStringLiteral("Fragmente zusammen (Byte): ") + sizeText(set.totalBytes));
+    setCaption(Label6, QStringLiteral("Dateifragmente:") + QString::number(List1->count()));
+    if (List1->count() > 0) {
+        setJoinEnabled(true);
+    }
+}
+
+void frmTessaron::clear_old(const QString& reference) {
+    List1->clear();
+    fragments::deleteOldFragments(File1->listing(), fragmentDirectory_.toStdString(), reference.toStdString(),
+                                  fragments::nativeSeparator);
+}
+
+void frmTessaron::Command3_Click() {
+    if (busy_) {
+        return;
+    }
+    QString directory = StdDialoge::currentDirectory();
+    const QString name =
+        StdDialoge::DateiOeffnen(this, QStringLiteral("Die zu splittende Datei öffnen"), directory, QString(),
+                                 QStringLiteral("Alle Dateien|*.*"), QStringLiteral("*.*"));
+    directory = dialogDirectory(directory);
+    const QString path = directory + name;
+
+    const auto showNoSource = [this] {
+        Text1->clear();
+        setCaption(Label9, QStringLiteral("Quelldatei  (Byte):"));
+    };
+    if (name.isEmpty()) {
+        showNoSource();
+    } else {
+        Text1->setText(path);
+    }
+    setFragmentDirectory(directory);
+    if (name.isEmpty()) {
+        return;
+    }
+
+    std::int64_t size = 0;
+    try {
+        size = fragments::fileSize(path.toStdString());
+    } catch (const fragments::FileError& error) {
+        showNoSource();
+        showMessage(QMessageBox::Warning, kTitleInfo,
+                    QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht gelesen werden: ") +
+                        QString::fromStdString(error.reason()));
+        return;
+    }
+    setCaption(Label9, QStringLiteral("Quelldatei  (Byte): ") + sizeText(size));
+    setCaption(Label11, QStringLiteral("Erzeugte Dateifragmente:"));
+    setCaption(Label6, QStringLiteral("Dateifragmente:"));
+    setCaption(Label12, QString());
+    setCaption(Label5, QString());
+    List2->clear();
+    List1->clear();
+    setCaption(Label14, QString());
+    setCaption(Label15, QString());
+    Text2->clear();
+    setJoinEnabled(false);
+}
+
+void frmTessaron::Command2_Click() {
+    if (busy_) {
+        return;
+    }
+    const auto answer =
+        showMessage(QMessageBox::Question, QStringLiteral("Dodiveverazed Kontroll-Abfrage"),
+                    QStringLiteral("Dateifragmente jetzt  löschen ?"), QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    for (int row = 0; row < List1->count(); ++row) {
+        const QString path = fragmentDirectory_ + List1->item(row)->text();
+        try {
+            if (fragments::fileExists(path.toStdString())) {
+                fragments::removeFile(path.toStdString(), true);
+            }
+        } catch (const fragments::FileError& error) {
+            showMessage(QMessageBox::Critical, kTitleInfo,
+                        QStringLiteral("Das Löschen wurde abgebrochen. Fehler bei Datei ") + path +
+                            QStringLiteral(": ") + QString::fromStdString(error.reason()));
+            return;
+        }
+    }
+    List1->clear();
+    File1->refresh();
+    setCaption(Label11, QStringLiteral("Erzeugte Dateifragmente:"));
+    setCaption(Label6, QStringLiteral("Dateifragmente:"));
+    setCaption(Label12, QString());
+    setCaption(Label5, QString());
+    List2->clear();
+    Command2->setEnabled(false);
+}
+
+void frmTessaron::Command8_Click() {
+    if (busy_) {
+        return;
+    }
+    List1->clear();
+    QString directory = StdDialoge::currentDirectory();
+    const QString name = StdDialoge::DateiOeffnen(
+        this, QStringLiteral("Erstes DateiFragment \"*._001\" auswählen"), directory, QString(),
+        QStringLiteral("1. Dateifragment (*._001)|*._001*"), QStringLiteral("*._001*"));
+    directory = dialogDirectory(directory);
+    const QString path = directory + name;
+    if (name.isEmpty()) {
+        Text2->clear();
+    } else {
+        Text2->setText(path);
+    }
+    setFragmentDirectory(directory);
+    füllen2(path);
+}
+
+void frmTessaron::List1_DblClick() {
+    if (busy_) {
+        return;
+    }
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    if (!selected.isEmpty()) {
+        delete List1->takeItem(List1->row(selected.front()));
+    }
+    setCaption(Label6, QStringLiteral("Dateifragmente:") + QString::number(List1->count()));
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(List1->count()));
+    for (int row = 0; row < List1->count(); ++row) {
+        names.push_back(List1->item(row)->text().toStdString());
+    }
+    const std::int64_t total = fragments::totalOfExisting(names, fragmentDirectory_.toStdString());
+    setCaption(Label12, QString::number(List1->count()) + QStringLiteral(" Fragmente zusammen (Byte): ") +
+                            sizeText(total));
+}
