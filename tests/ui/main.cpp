@@ -10,5 +10,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     ui::prepareApplication(app);
+    // Tests close windows one after another; the run must not end with the first.
+    QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();
 }
