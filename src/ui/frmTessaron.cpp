@@ -18,6 +18,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "BusyGuard.hpp"
@@ -252,7 +253,7 @@ void frmTessaron::createControls() {
     Label12->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label12->setProperty(rightEdgeProperty, px(5730));
     Label8 = label("Label8", QString(), -120, 5520, 6015, 255, false);
-    Label8->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label8->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Label8->setLineWidth(1);
     Label8->setAlignment(Qt::AlignCenter);
     setColour(Label8, QPalette::WindowText, blue);
@@ -266,6 +267,12 @@ void frmTessaron::createControls() {
 
     Command2->setEnabled(false);
     setJoinEnabled(false);
+
+    // The free fonts that stand in for MS Sans Serif run a little wider; a caption is never cut short.
+    for (QLabel* caption : {Label1, Label2, Label3, Label4, Label6, Label7, Label9, Label10, Label11, Label13,
+                            Label16, Label17}) {
+        caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
+    }
 
     // The surface drawings first, then the labels, all below the controls; the icons above their buttons.
     for (QWidget* label : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
