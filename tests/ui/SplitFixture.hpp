@@ -32,11 +32,11 @@ namespace testsupport {
 
 class SplitWindowTest : public ::testing::Test {
   protected:
-    SplitWindowTest() : window(&fake) {
+    SplitWindowTest() : previousLocale(QLocale()), window(&fake) {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         window.show();
     }
-    ~SplitWindowTest() override { QLocale::setDefault(QLocale::c()); }
+    ~SplitWindowTest() override { QLocale::setDefault(previousLocale); }
 
     template <typename T>
     T* control(const char* name) {
@@ -82,6 +82,7 @@ class SplitWindowTest : public ::testing::Test {
         EXPECT_EQ(fake.shown[0].buttons, buttons);
     }
 
+    QLocale previousLocale;
     TempDir dir;
     FakeSeam fake;
     FakePicker picker;
