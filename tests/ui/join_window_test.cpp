@@ -42,6 +42,7 @@ struct JoinWindow {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         window.show();
     }
+    ~JoinWindow() { QLocale::setDefault(QLocale::c()); }
     template <typename T>
     T* find(const char* name) {
         T* child = window.findChild<T*>(QString::fromLatin1(name));
