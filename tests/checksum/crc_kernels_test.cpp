@@ -10,6 +10,7 @@
 
 namespace {
 
+using checksum::crc32UpdateWith;
 using checksum::Kernel;
 
 std::vector<Kernel> supportedKernels() {
@@ -22,36 +23,22 @@ std::vector<Kernel> supportedKernels() {
     return kernels;
 }
 
-// Puts the dispatcher back to the CPU's choice however the test ends.
-struct ForcedKernel {
-    explicit ForcedKernel(Kernel k) { checksum::testing::forceKernel(k); }
-    ~ForcedKernel() { checksum::testing::resetKernel(); }
-};
-
-TEST(CrcKernels, PortableKernelsAlwaysThere) {
-    EXPECT_TRUE(checksum::kernelSupported(Kernel::Table));
-    EXPECT_TRUE(checksum::kernelSupported(Kernel::Slice16));
-    EXPECT_NE(checksum::activeKernel(), Kernel::Table);
-}
-
 TEST(CrcKernels, EveryKernelEqualsTheTableAtEveryAlignmentAndLength) {
     const auto source = testsupport::patternBytes(1024, 11);
+    const std::uint32_t start = 0x9E3779B9u;
     std::vector<std::uint32_t> expected(source.size() + 1);
     for (std::size_t length = 0; length <= source.size(); ++length) {
-        expected[length] = checksum::crc32UpdateWith(Kernel::Table, 0x9E3779B9u, source.data(), length);
+        expected[length] = crc32UpdateWith(Kernel::Table, start, source.data(), length);
     }
-    ASSERT_EQ(expected[source.size()], bitwiseCrc32(source.data(), source.size(), 0x9E3779B9u));
+    ASSERT_EQ(expected[source.size()], bitwiseCrc32(source.data(), source.size(), start));
     std::vector<std::uint8_t> shifted(source.size() + 64);
     for (Kernel kernel : supportedKernels()) {
         for (std::size_t alignment = 0; alignment < 64; ++alignment) {
             std::copy(source.begin(), source.end(), shifted.begin() + static_cast<std::ptrdiff_t>(alignment));
             for (std::size_t length = 0; length <= source.size(); ++length) {
-                const std::uint32_t crc =
-                    checksum::crc32UpdateWith(kernel, 0x9E3779B9u, shifted.data() + alignment, length);
-                if (crc != expected[length]) {
-                    ADD_FAILURE() << checksum::kernelName(kernel) << " alignment " << alignment << " length "
-                                  << length;
-                    return;
+                if (crc32UpdateWith(kernel, start, shifted.data() + alignment, length) != expected[length]) {
+                    FAIL() << checksum::kernelName(kernel) << " alignment " << alignment << " length "
+                           << length;
                 }
             }
         }
@@ -64,28 +51,30 @@ TEST(CrcKernels, EveryKernelEqualsTheTableOnLargeRandomBuffers) {
         const std::size_t size = std::uniform_int_distribution<std::size_t>(1, 4u << 20)(random);
         const auto start = static_cast<std::uint32_t>(random());
         const auto bytes = testsupport::patternBytes(size, static_cast<std::uint32_t>(random()));
-        const std::uint32_t expected = checksum::crc32UpdateWith(Kernel::Table, start, bytes.data(), size);
+        const std::uint32_t expected = crc32UpdateWith(Kernel::Table, start, bytes.data(), size);
         for (Kernel kernel : supportedKernels()) {
-            EXPECT_EQ(checksum::crc32UpdateWith(kernel, start, bytes.data(), size), expected)
+            EXPECT_EQ(crc32UpdateWith(kernel, start, bytes.data(), size), expected)
                 << checksum::kernelName(kernel) << " size " << size;
         }
     }
 }
 
-TEST(CrcKernels, CalculatorAndFileChecksumRunOnEveryKernel) {
+TEST(CrcKernels, DispatcherPrefersAFastKernelAndEveryKernelServesTheCalculator) {
+    EXPECT_TRUE(checksum::kernelSupported(Kernel::Slice16));
+    EXPECT_NE(checksum::activeKernel(), Kernel::Table);
     testsupport::TempDir dir;
     const auto bytes = testsupport::patternBytes(300000, 5);
     const std::string path = dir.file("daten.bin");
     testsupport::writeFile(path, bytes);
-    const std::uint32_t expected = bitwiseCrc32(bytes);
     for (Kernel kernel : supportedKernels()) {
-        ForcedKernel forced(kernel);
-        ASSERT_EQ(checksum::activeKernel(), kernel);
+        checksum::testing::forceKernel(kernel);
+        EXPECT_EQ(checksum::activeKernel(), kernel);
         clsCRC32 calculator;
         EXPECT_EQ(calculator.CRC32(0, bytesOf("123456789"), 8), static_cast<std::int32_t>(0xCBF43926u))
             << checksum::kernelName(kernel);
-        EXPECT_EQ(checksum::fileCrc32(path, calculator), expected) << checksum::kernelName(kernel);
+        EXPECT_EQ(checksum::fileCrc32(path, calculator), bitwiseCrc32(bytes)) << checksum::kernelName(kernel);
     }
+    checksum::testing::resetKernel();
 }
 
 }  // namespace

@@ -26,10 +26,7 @@ TEST(FileChecksumLarge, SparseFileAbove4GiB) {
     const std::uint64_t size = (std::uint64_t{1} << 32) + 4099;
     const auto head = testsupport::patternBytes(1000, 1);
     const auto tail = testsupport::patternBytes(777, 2);
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    }
+    testsupport::writeFile(path, head);
     std::filesystem::resize_file(path, size - tail.size());
     {
         std::ofstream out(path, std::ios::binary | std::ios::app);
