@@ -25,6 +25,7 @@
 #include "ClickablePicture.hpp"
 #include "FileListBox.hpp"
 #include "Images.hpp"
+#include "MainWindowTexts.hpp"
 #include "checksum/crc32.hpp"
 #include "fragments/size_text.hpp"
 #include "frmInfo.hpp"
@@ -436,23 +437,18 @@ void frmTessaron::showHint(QObject* control) {
     }
     struct Hint {
         QWidget* control;
-        const char* text;
+        QString text;
     };
     const Hint hints[] = {
-        {Check1, "Falls auf Zielrechner Programm Tessaron nicht vorhanden."},
-        {Command1, "Zerlegt die ausgewählte Datei in Dateifragmente."},
-        {Command2, "Die Dateifragmente werden vom Datenträger gelöscht ."},
-        {Command3, "Öffnet die zu splittende Datei."},
-        {Command4, "Die Dateifragmente werden zusammengefügt."},
-        {Command6, "Beendet das Programm."},
-        {Command7, "Ermittelt die CRC32 Prüfsumme für eine Datei ."},
-        {List1, "Doppel-Click entfernt nicht benötigte Dateifragmente aus der Dateifragmentliste."},
-        {List2, "Liste der erzeugten Dateifragmente."},
-        {Text1, "Zeigt Name und Pfad der zu splittenden Datei."},
+        {Check1, texts::hintCheck1()},     {Command1, texts::hintCommand1()},
+        {Command2, texts::hintCommand2()}, {Command3, texts::hintCommand3()},
+        {Command4, texts::hintCommand4()}, {Command6, texts::hintCommand6()},
+        {Command7, texts::hintCommand7()}, {List1, texts::hintList1()},
+        {List2, texts::hintList2()},       {Text1, texts::hintText1()},
     };
     for (const Hint& hint : hints) {
         if (hint.control == control) {
-            setCaption(Label8, QString::fromUtf8(hint.text));
+            setCaption(Label8, hint.text);
         }
     }
     if (control == Text1) {
@@ -497,12 +493,16 @@ void frmTessaron::yieldToEventLoop() {
     QCoreApplication::processEvents();
 }
 
-QString frmTessaron::thousandsSeparator() const {
+QLocale frmTessaron::regionalLocale() const {
     const QLocale locale;
     if (locale.language() == QLocale::C) {
-        return QStringLiteral(".");
+        return QLocale(QLocale::German, QLocale::Germany);
     }
-    return locale.groupSeparator();
+    return locale;
+}
+
+QString frmTessaron::thousandsSeparator() const {
+    return regionalLocale().groupSeparator();
 }
 
 QString frmTessaron::sizeText(std::int64_t bytes) const {

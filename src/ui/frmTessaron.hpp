@@ -13,6 +13,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QLocale;
 class QListWidget;
 class QPushButton;
 class clsCRC32;
@@ -25,19 +26,19 @@ class FileListBox;
 class frmTessaron : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // `seam` replaces message boxes and the wait pointer (tests); null means the real ones.
     explicit frmTessaron(ui::UiSeam* seam = nullptr, QWidget* parent = nullptr);
     ~frmTessaron() override;
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // Lifecycle and layout (frmTessaron.cpp).
     void createControls();
     void Form_Load();
@@ -82,7 +83,9 @@ private:
     void setJoinEnabled(bool enabled);
     // Lets the window repaint and stay responsive during a long operation.
     void yieldToEventLoop();
-    // The thousands separator of the regional settings (German under the C locale).
+    // The regional settings for numbers and dates; the plain C locale counts as German.
+    QLocale regionalLocale() const;
+    // The thousands separator of the regional settings.
     QString thousandsSeparator() const;
     QString sizeText(std::int64_t bytes) const;
 

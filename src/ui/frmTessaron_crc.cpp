@@ -3,6 +3,7 @@
 #include <string>
 #include <system_error>
 
+#include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
@@ -14,9 +15,8 @@ void frmTessaron::Command7_Click() {
         return;
     }
     QString directory = StdDialoge::currentDirectory();
-    const QString name =
-        StdDialoge::DateiOeffnen(this, QStringLiteral("Die zu prüfende Datei wählen"), directory, QString(),
-                                 QStringLiteral("Alle Dateien|*.*"), QStringLiteral("*.*"));
+    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseCheckedFileTitle(), directory, QString(),
+                                                  texts::allFilesFilter(), texts::allFilesExtension());
     if (name.isEmpty()) {
         return;
     }
@@ -26,18 +26,15 @@ void frmTessaron::Command7_Click() {
     // Stays up until the box is closed: the computation does not yield.
     const ui::WaitCursor wait(seam_);
     me_refresh();
-    const QString title = QStringLiteral("CRC32 - Prüfung");
     QString crc;
     try {
         crc = DateiCRC32(path);
     } catch (const std::system_error& error) {
-        showMessage(QMessageBox::Warning, title,
-                    QStringLiteral("Die Datei ") + name + QStringLiteral(" kann nicht gelesen werden: ") +
-                        QString::fromStdString(error.code().message()));
+        showMessage(QMessageBox::Warning, texts::crcTitle(),
+                    texts::fileUnreadable(name, QString::fromStdString(error.code().message())));
         return;
     }
-    showMessage(QMessageBox::Information, title,
-                QStringLiteral("Die CRC32 Prüfsumme der Datei ") + name + QStringLiteral(" lautet: ") + crc);
+    showMessage(QMessageBox::Information, texts::crcTitle(), texts::crcResult(name, crc));
 }
 
 QString frmTessaron::DateiCRC32(const QString& path) {

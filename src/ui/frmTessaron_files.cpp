@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FileListBox.hpp"
+#include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
 #include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
@@ -18,8 +19,6 @@
 #include "frmTessaron.hpp"
 
 namespace {
-
-const QString kTitleInfo = QStringLiteral("Tessaron-Info");
 
 // A dialog's directory in the platform's notation, with trailing separator.
 QString dialogDirectory(const QString& directory) {
@@ -53,8 +52,8 @@ void frmTessaron::füllen2(const QString& reference) {
     for (const std::string& name : set.names) {
         addToFragmentList(QString::fromStdString(name));
     }
-    setCaption(Label12, QStringLiteral("Fragmente zusammen (Byte): ") + sizeText(set.totalBytes));
-    setCaption(Label6, QStringLiteral("Dateifragmente:") + QString::number(List1->count()));
+    setCaption(Label12, texts::setTotal(sizeText(set.totalBytes)));
+    setCaption(Label6, texts::fragmentCount(List1->count()));
     if (List1->count() > 0) {
         setJoinEnabled(true);
     }
@@ -71,15 +70,14 @@ void frmTessaron::Command3_Click() {
         return;
     }
     QString directory = StdDialoge::currentDirectory();
-    const QString name =
-        StdDialoge::DateiOeffnen(this, QStringLiteral("Die zu splittende Datei öffnen"), directory, QString(),
-                                 QStringLiteral("Alle Dateien|*.*"), QStringLiteral("*.*"));
+    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseSourceTitle(), directory, QString(),
+                                                  texts::allFilesFilter(), texts::allFilesExtension());
     directory = dialogDirectory(directory);
     const QString path = directory + name;
 
     const auto showNoSource = [this] {
         Text1->clear();
-        setCaption(Label9, QStringLiteral("Quelldatei  (Byte):"));
+        setCaption(Label9, texts::sourceSizeEmpty());
     };
     if (name.isEmpty()) {
         showNoSource();
@@ -96,14 +94,13 @@ void frmTessaron::Command3_Click() {
         size = fragments::fileSize(path.toStdString());
     } catch (const fragments::FileError& error) {
         showNoSource();
-        showMessage(QMessageBox::Warning, kTitleInfo,
-                    QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht gelesen werden: ") +
-                        QString::fromStdString(error.reason()));
+        showMessage(QMessageBox::Warning, texts::infoTitle(),
+                    texts::fileUnreadable(path, QString::fromStdString(error.reason())));
         return;
     }
-    setCaption(Label9, QStringLiteral("Quelldatei  (Byte): ") + sizeText(size));
-    setCaption(Label11, QStringLiteral("Erzeugte Dateifragmente:"));
-    setCaption(Label6, QStringLiteral("Dateifragmente:"));
+    setCaption(Label9, texts::sourceSize(sizeText(size)));
+    setCaption(Label11, texts::writtenFragmentsHeading());
+    setCaption(Label6, texts::fragmentCount());
     setCaption(Label12, QString());
     setCaption(Label5, QString());
     List2->clear();
@@ -118,9 +115,8 @@ void frmTessaron::Command2_Click() {
     if (busy_) {
         return;
     }
-    const auto answer =
-        showMessage(QMessageBox::Question, QStringLiteral("Dodiveverazed Kontroll-Abfrage"),
-                    QStringLiteral("Dateifragmente jetzt  löschen ?"), QMessageBox::Yes | QMessageBox::No);
+    const auto answer = showMessage(QMessageBox::Question, texts::questionTitle(), texts::deleteQuestion(),
+                                    QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         return;
     }
@@ -131,16 +127,15 @@ void frmTessaron::Command2_Click() {
                 fragments::removeFile(path.toStdString(), true);
             }
         } catch (const fragments::FileError& error) {
-            showMessage(QMessageBox::Critical, kTitleInfo,
-                        QStringLiteral("Das Löschen wurde abgebrochen. Fehler bei Datei ") + path +
-                            QStringLiteral(": ") + QString::fromStdString(error.reason()));
+            showMessage(QMessageBox::Critical, texts::infoTitle(),
+                        texts::deleteAborted(path, QString::fromStdString(error.reason())));
             return;
         }
     }
     List1->clear();
     File1->refresh();
-    setCaption(Label11, QStringLiteral("Erzeugte Dateifragmente:"));
-    setCaption(Label6, QStringLiteral("Dateifragmente:"));
+    setCaption(Label11, texts::writtenFragmentsHeading());
+    setCaption(Label6, texts::fragmentCount());
     setCaption(Label12, QString());
     setCaption(Label5, QString());
     List2->clear();
@@ -153,9 +148,9 @@ void frmTessaron::Command8_Click() {
     }
     List1->clear();
     QString directory = StdDialoge::currentDirectory();
-    const QString name = StdDialoge::DateiOeffnen(
-        this, QStringLiteral("Erstes DateiFragment \"*._001\" auswählen"), directory, QString(),
-        QStringLiteral("1. Dateifragment (*._001)|*._001*"), QStringLiteral("*._001*"));
+    const QString name =
+        StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
+                                 texts::firstFragmentFilter(), texts::firstFragmentExtension());
     directory = dialogDirectory(directory);
     const QString path = directory + name;
     if (name.isEmpty()) {
@@ -175,13 +170,12 @@ void frmTessaron::List1_DblClick() {
     if (!selected.isEmpty()) {
         delete List1->takeItem(List1->row(selected.front()));
     }
-    setCaption(Label6, QStringLiteral("Dateifragmente:") + QString::number(List1->count()));
+    setCaption(Label6, texts::fragmentCount(List1->count()));
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(List1->count()));
     for (int row = 0; row < List1->count(); ++row) {
         names.push_back(List1->item(row)->text().toStdString());
     }
     const std::int64_t total = fragments::totalOfExisting(names, fragmentDirectory_.toStdString());
-    setCaption(Label12, QString::number(List1->count()) + QStringLiteral(" Fragmente zusammen (Byte): ") +
-                            sizeText(total));
+    setCaption(Label12, texts::recountedTotal(List1->count(), sizeText(total)));
 }

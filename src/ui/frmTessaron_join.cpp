@@ -12,6 +12,7 @@
 
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
+#include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
 #include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
@@ -20,8 +21,6 @@
 #include "frmTessaron.hpp"
 
 namespace {
-
-const QString kInfoTitle = QStringLiteral("Tessaron-Info");
 
 // Runs `action` when the scope is left, however it is left.
 template <typename Action>
@@ -49,8 +48,7 @@ QString progressNumber(const std::string& name) {
 }
 
 QString copyFailureText(const std::string& path, const std::string& reason) {
-    return QStringLiteral("Das Zusammenfügen wurde abgebrochen. Fehler bei Datei ") + fromUtf8(path) +
-           QStringLiteral(": ") + fromUtf8(reason);
+    return texts::joinAborted(fromUtf8(path), fromUtf8(reason));
 }
 
 }  // namespace
@@ -86,9 +84,7 @@ void frmTessaron::Command4_Click() {
     }
 
     if (names.empty()) {
-        showMessage(QMessageBox::Warning, kInfoTitle,
-                    QStringLiteral("Keine Dateifragmente in Dateifragmentliste ! Bitte erst das erste "
-                                   "Dateifragment auswählen. "));
+        showMessage(QMessageBox::Warning, texts::infoTitle(), texts::emptyFragmentList());
         return;
     }
 
@@ -96,22 +92,13 @@ void frmTessaron::Command4_Click() {
     const std::string sourceName = fragments::withoutLastCharacters(names.front(), 5);
     for (const auto& name : names) {
         if (fragments::withoutLastCharacters(name, 5) != sourceName) {
-            showMessage(
-                QMessageBox::Critical, QStringLiteral("Tessaron Info"),
-                QStringLiteral("In der unteren ListBox befinden sich Dateifragmente von verschiedenen "
-                               "Dateien. Wahrscheinlich befinden sich noch Fragmente von früheren "
-                               "Splittungen im Verzeichnis. Überflüssige Fragmente in der unteren "
-                               "Dateifragmentliste müssen mit Doppelklick aus der Liste entfernt, "
-                               "oder direkt im Verzeichnis gelöscht werden."));
+            showMessage(QMessageBox::Critical, texts::mixedListTitle(), texts::mixedFragmentList());
             return;
         }
     }
 
     if (const auto missing = fragments::firstMissingNumber(names)) {
-        const QString text = QStringLiteral("In der Dateifragmentliste fehlt Fragment ") +
-                             QStringLiteral("%1").arg(*missing, 3, 10, QLatin1Char('0')) +
-                             QStringLiteral(". Trotzdem zusammenfügen ?");
-        if (showMessage(QMessageBox::Question, QStringLiteral("Dodiveverazed Kontroll-Abfrage"), text,
+        if (showMessage(QMessageBox::Question, texts::questionTitle(), texts::missingNumberQuestion(*missing),
                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
             return;
         }
@@ -120,9 +107,8 @@ void frmTessaron::Command4_Click() {
     // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
     wait.reset();
     QString directory;
-    const QString chosenName =
-        StdDialoge::DateiSpeichern(this, QStringLiteral("Zusammengefügte Datei speichern unter"), directory,
-                                   fromUtf8(sourceName), QStringLiteral("Alle Dateien|*.*"), QString());
+    const QString chosenName = StdDialoge::DateiSpeichern(
+        this, texts::saveJoinedTitle(), directory, fromUtf8(sourceName), texts::allFilesFilter(), QString());
     if (chosenName.isEmpty()) {
         return;
     }
@@ -139,10 +125,7 @@ void frmTessaron::Command4_Click() {
 
     for (const auto& path : fragmentPaths) {
         if (fragments::sameFile(path, target)) {
-            showMessage(QMessageBox::Critical, kInfoTitle,
-                        QStringLiteral("Die Zieldatei ") + fromUtf8(target) +
-                            QStringLiteral(" ist selbst ein Fragment der Dateifragmentliste. Bitte einen "
-                                           "anderen Dateinamen wählen."));
+            showMessage(QMessageBox::Critical, texts::infoTitle(), texts::targetIsFragment(fromUtf8(target)));
             return;
         }
     }
@@ -154,10 +137,8 @@ void frmTessaron::Command4_Click() {
         std::find_if(fragmentPaths.begin(), fragmentPaths.end(),
                      [](const std::string& path) { return !fragments::fileExists(path); });
     if (firstMissing != fragmentPaths.end()) {
-        showMessage(QMessageBox::Warning, kInfoTitle,
-                    QStringLiteral("Fragmentdatei ") + fromUtf8(*firstMissing) +
-                        QStringLiteral(" wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. "
-                                       "Dateifragmentliste und Dateiverzeichnis überprüfen !"));
+        showMessage(QMessageBox::Warning, texts::infoTitle(),
+                    texts::fragmentNotFound(fromUtf8(*firstMissing)));
     } else {
         try {
             fragments::JoinOutput output(target);
@@ -169,23 +150,23 @@ void frmTessaron::Command4_Click() {
                 if (i < 7) {
                     List1->setCurrentRow(i);
                 }
-                setCaption(Label5, QStringLiteral("add Fragment: ") + progressNumber(names[index]) +
-                                       QStringLiteral(" von ") + QString::number(List1->count()));
+                setCaption(Label5, texts::joinProgress(progressNumber(names[index]), List1->count()));
                 repaint();
                 output.append(fragmentPaths[index]);
             }
             output.commit();
             joined = true;
         } catch (const fragments::FileError& error) {
-            showMessage(QMessageBox::Critical, kInfoTitle, copyFailureText(error.path(), error.reason()));
+            showMessage(QMessageBox::Critical, texts::infoTitle(),
+                        copyFailureText(error.path(), error.reason()));
         } catch (const std::exception& error) {
-            showMessage(QMessageBox::Critical, kInfoTitle, copyFailureText(target, error.what()));
+            showMessage(QMessageBox::Critical, texts::infoTitle(), copyFailureText(target, error.what()));
         }
     }
 
     if (joined) {
         List1->setCurrentRow(List1->count() - 1);
-        setCaption(Label5, Label5->text() + QStringLiteral(", fertig!"));
+        setCaption(Label5, Label5->text() + texts::joinDone());
     }
     Command2->setEnabled(true);
     if (joined && fragments::fileExists(target)) {

@@ -17,6 +17,7 @@
 
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
+#include "MainWindowTexts.hpp"
 #include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
 #include "fragments/join_script.hpp"
@@ -26,22 +27,11 @@
 
 namespace {
 
-const QString kTitleInfo = QStringLiteral("Tessaron-Info");
-
-// The interface is German: the plain C locale reads and writes numbers and dates the German way.
-QLocale regionalLocale() {
-    QLocale locale;
-    if (locale.language() == QLocale::C) {
-        return QLocale(QLocale::German, QLocale::Germany);
-    }
-    return locale;
-}
-
 // A number under the regional settings, rounded half to even; nullopt when the text is not numeric
 // or its value does not fit a signed 32-bit integer.
-std::optional<std::int32_t> parseFragmentSize(const QString& text) {
+std::optional<std::int32_t> parseFragmentSize(const QLocale& locale, const QString& text) {
     bool ok = false;
-    const double value = regionalLocale().toDouble(text.trimmed(), &ok);
+    const double value = locale.toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value)) {
         return std::nullopt;
     }
@@ -67,23 +57,17 @@ QString scriptNameFor(const QString& sourcePath) {
     return QString::fromStdString(fragments::NurName(sourcePath.toStdString())) + QStringLiteral(".bat");
 }
 
-QString progressText(std::int64_t done, std::int64_t total) {
-    return QStringLiteral("Dateifragmente: ") + QString::number(done) + QStringLiteral(" von ") +
-           QString::number(total);
-}
-
 }  // namespace
 
 void frmTessaron::Combo1_Change() {
     // The split reads the size once before it yields, so a change meanwhile cannot disturb it.
-    if (const auto size = parseFragmentSize(Combo1->currentText())) {
+    if (const auto size = parseFragmentSize(regionalLocale(), Combo1->currentText())) {
         lngFragmentgroesse = *size;
         Command1->setEnabled(true);
         return;
     }
     Command1->setEnabled(false);
-    showMessage(QMessageBox::Warning, QStringLiteral("Tessaron-Nachricht"),
-                QStringLiteral("Fragmentgröße kein numerischer Wert !"));
+    showMessage(QMessageBox::Warning, texts::sizeBoxTitle(), texts::notNumeric());
 }
 
 void frmTessaron::Combo1_Click() {
@@ -101,8 +85,8 @@ void frmTessaron::Command1_Click() {
     BusyGuard guard(*this);
     ui::WaitCursor wait(seam_);
 
-    setCaption(Label11, QStringLiteral("Dateifragmente:"));
-    setCaption(Label6, QStringLiteral("Dateifragmente:"));
+    setCaption(Label11, texts::fragmentCount());
+    setCaption(Label6, texts::fragmentCount());
     setCaption(Label12, QString());
     setCaption(Label5, QString());
     setCaption(Label14, QString());
@@ -113,9 +97,7 @@ void frmTessaron::Command1_Click() {
 
     const QString source = Text1->text();
     if (source.isEmpty() || !fragments::fileExists(source.toStdString())) {
-        showMessage(QMessageBox::Warning, QStringLiteral("Datei-Tessaron Nachricht !"),
-                    QStringLiteral("Es wurde noch keine Datei ausgewählt ! Bitte die zu splittende Datei "
-                                   "auswählen."));
+        showMessage(QMessageBox::Warning, texts::noSourceTitle(), texts::noSourceChosen());
         Command3->setFocus();
         return;
     }
@@ -132,7 +114,7 @@ void frmTessaron::Command1_Click() {
         clear_old(source);
 
         if (lngFragmentgroesse == 0) {
-            showMessage(QMessageBox::NoIcon, windowTitle(), QStringLiteral("Ungültige Dateifragmentgröße !"));
+            showMessage(QMessageBox::NoIcon, windowTitle(), texts::invalidFragmentSize());
             Combo1->setFocus();
             return;
         }
@@ -144,29 +126,26 @@ void frmTessaron::Command1_Click() {
         const std::int64_t length = fragments::fileSize(sourcePath);
         const fragments::SplitPlan plan = fragments::planSplit(length, *fragmentBytes);
         if (plan.fragmentCount > fragments::maxFragments) {
-            showMessage(QMessageBox::Critical, kTitleInfo,
-                        QStringLiteral("Die Anzahl der entstehenden Dateifragmente ist zu gross (") +
-                            QString::number(plan.fragmentCount) +
-                            QStringLiteral("). Die Anzahl der entstehenden Dateifragmente darf 999 nicht "
-                                           "überschreiten. Bitte die Dateifragmentgrösse erhöhen."));
+            showMessage(QMessageBox::Critical, texts::infoTitle(),
+                        texts::tooManyFragments(plan.fragmentCount));
             return;
         }
-        setCaption(Label9, QStringLiteral("Quelldatei  (Byte): ") + sizeText(length));
+        setCaption(Label9, texts::sourceSize(sizeText(length)));
 
         fragments::SplitEvents events;
         events.beforeFullFragment = [this](int) { yieldToEventLoop(); };
         events.fragmentNamed = [this, &plan](int number, const std::string& fileName, bool full) {
             List2->addItem(QString::fromStdString(fileName).toLower());
             if (full) {
-                setCaption(Label11, progressText(number, plan.fragmentCount));
+                setCaption(Label11, texts::splitProgress(number, plan.fragmentCount));
                 repaint();
             }
         };
         const fragments::SplitResult result =
             fragments::splitFile(sourcePath, plan, events, fragments::nativeSeparator);
 
-        setCaption(Label10, QStringLiteral("Fragmente (Byte): ") + sizeText(result.bytesWritten));
-        setCaption(Label11, progressText(result.fragmentsWritten, plan.fragmentCount));
+        setCaption(Label10, texts::fragmentsSize(sizeText(result.bytesWritten)));
+        setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan.fragmentCount));
 
         // A typed path may lie outside the listed folder; the list must show what was just written.
         setFragmentDirectory(folder);
@@ -181,35 +160,26 @@ void frmTessaron::Command1_Click() {
         }
     } catch (const std::bad_alloc&) {
         List2->clear();
-        showMessage(QMessageBox::Critical, QStringLiteral("Tessaron - Info"),
-                    QStringLiteral("Zu wenig Speicher. Fragmentgrösse zu gross gewählt!"));
+        showMessage(QMessageBox::Critical, texts::memoryTitle(), texts::outOfMemory());
     } catch (const fragments::FileError& error) {
         if (error.kind() == fragments::FileError::Kind::CannotOpen) {
             List2->clear();
-            showMessage(QMessageBox::Information, kTitleInfo,
-                        QStringLiteral("Die Dateifragmente können nicht auf den Datenträger geschrieben "
-                                       "werden. Bitte die zu splittende Datei vor der Splittung auf einen "
-                                       "beschreibbaren Datenträger kopieren!"));
+            showMessage(QMessageBox::Information, texts::infoTitle(), texts::cannotWriteFragments());
         } else {
-            showMessage(QMessageBox::Critical, kTitleInfo,
-                        QStringLiteral("Die Splittung wurde abgebrochen. Fehler bei Datei ") +
-                            QString::fromStdString(error.path()) + QStringLiteral(": ") +
-                            QString::fromStdString(error.reason()));
+            showMessage(QMessageBox::Critical, texts::infoTitle(),
+                        texts::splitAborted(QString::fromStdString(error.path()),
+                                            QString::fromStdString(error.reason())));
         }
     } catch (const std::exception& error) {
-        showMessage(QMessageBox::Critical, kTitleInfo,
-                    QStringLiteral("Die Splittung wurde abgebrochen. Fehler: ") +
-                        QString::fromLocal8Bit(error.what()));
+        showMessage(QMessageBox::Critical, texts::infoTitle(),
+                    texts::splitAborted(QString::fromLocal8Bit(error.what())));
     }
 }
 
 void frmTessaron::writeScriptAfterSplit(const QString& sourcePath, const QString& lastFileName) {
     const QString targetName = QString::fromStdString(fragments::Nurdatei(sourcePath.toStdString()));
     if (fragments::hasCharacterForbiddenOnWindows(targetName.toStdString())) {
-        showMessage(QMessageBox::Information, kTitleInfo,
-                    QStringLiteral("Für ") + targetName +
-                        QStringLiteral(" kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die "
-                                       "unter Windows nicht erlaubt sind."));
+        showMessage(QMessageBox::Information, texts::infoTitle(), texts::noScriptForName(targetName));
         return;
     }
 
@@ -226,6 +196,5 @@ void frmTessaron::writeScriptAfterSplit(const QString& sourcePath, const QString
     const QString scriptName = scriptNameFor(sourcePath);
     fragments::writeJoinScript((folderOf(sourcePath) + scriptName).toStdString(), input);
     File1->refresh();
-    showMessage(QMessageBox::Information, kTitleInfo,
-                QStringLiteral("Batchdatei ") + scriptName + QStringLiteral(" wurde erzeugt !"));
+    showMessage(QMessageBox::Information, texts::infoTitle(), texts::scriptWritten(scriptName));
 }
