@@ -22,6 +22,18 @@ std::string inDirectory(const std::string& directory, const std::string& name) {
     return withTrailingSeparator(directory) + name;
 }
 
+// Size of a regular file, 0 when it is not there (any more): the totals only inform, the join
+// reports a missing fragment itself.
+std::int64_t sizeIfPresent(const std::string& path) {
+    std::error_code error;
+    const auto native = pathFromUtf8(path);
+    if (!std::filesystem::is_regular_file(native, error)) {
+        return 0;
+    }
+    const auto size = std::filesystem::file_size(native, error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
 }  // namespace
 
 std::vector<std::string> listFragmentCandidates(const std::string& directory) {
@@ -51,11 +63,7 @@ FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const st
             continue;
         }
         set.names.push_back(name);
-        // A file gone since the listing was taken counts nothing; the join reports it as missing.
-        const std::string path = inDirectory(directory, name);
-        if (fileExists(path)) {
-            set.totalBytes += fileSize(path);
-        }
+        set.totalBytes += sizeIfPresent(inDirectory(directory, name));
     }
     return set;
 }
@@ -63,9 +71,8 @@ FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const st
 std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory) {
     std::int64_t total = 0;
     for (const auto& name : names) {
-        const std::string path = inDirectory(directory, name);
-        if (hasFragmentEnding(name) && fileExists(path)) {
-            total += fileSize(path);
+        if (hasFragmentEnding(name)) {
+            total += sizeIfPresent(inDirectory(directory, name));
         }
     }
     return total;
