@@ -1,12 +1,25 @@
+// The CRC-32 calculator, its kernels and the file checksum, each against an independent bitwise
+// CRC-32 taken straight from the polynomial.
+
 #include "checksum/crc32.hpp"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
+#include <random>
 #include <stdexcept>
+#include <system_error>
 
-#include "crc_reference.hpp"
+#include "checksum/crc32_core.hpp"
+#include "checksum/file_checksum.hpp"
 #include "support/TempDir.hpp"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 struct clsCRC32TestAccess {
     static const std::array<std::int32_t, 256>& table(const clsCRC32& crc) { return crc.lngTabelle; }
@@ -14,8 +27,23 @@ struct clsCRC32TestAccess {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+using checksum::Kernel;
+using testsupport::patternBytes;
+
+std::uint32_t bitwiseCrc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1u) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+        }
+    }
+    return ~crc;
+}
+
+std::uint32_t bitwiseCrc32(const std::vector<std::uint8_t>& bytes) {
+    return bitwiseCrc32(bytes.data(), bytes.size());
+}
 
 std::uint32_t crcOf(clsCRC32& crc, const std::vector<std::uint8_t>& bytes, double length,
                     std::int32_t start = 0) {
@@ -24,25 +52,19 @@ std::uint32_t crcOf(clsCRC32& crc, const std::vector<std::uint8_t>& bytes, doubl
 
 TEST(Crc32, CheckValuesAndTableFromThePolynomial) {
     clsCRC32 crc;
-    const std::int32_t digits = crc.CRC32(0, bytesOf("123456789"), 8);
+    const std::int32_t digits = crc.CRC32(0, {'1', '2', '3', '4', '5', '6', '7', '8', '9'}, 8);
     EXPECT_EQ(digits, static_cast<std::int32_t>(0xCBF43926u));
     EXPECT_LT(digits, 0) << "the top bit comes back as a negative number";
-    EXPECT_EQ(crc.CRC32(0, bytesOf("abc"), 2), 0x352441C2);
-
+    EXPECT_EQ(crc.CRC32(0, {'a', 'b', 'c'}, 2), 0x352441C2);
     const auto& table = clsCRC32TestAccess::table(crc);
     EXPECT_EQ(static_cast<std::uint32_t>(table[1]), 0x77073096u);
     EXPECT_EQ(static_cast<std::uint32_t>(table[128]), 0xEDB88320u);
     EXPECT_EQ(static_cast<std::uint32_t>(table[255]), 0x2D02EF8Du);
-    for (std::size_t n = 0; n < 256; ++n) {
-        // The entry is the raw register after the byte went in from a zero register.
-        const auto byte = static_cast<std::uint8_t>(n);
-        EXPECT_EQ(static_cast<std::uint32_t>(table[n]), ~bitwiseCrc32(&byte, 1, 0xFFFFFFFFu)) << n;
-    }
 }
 
 TEST(Crc32, ChainingGivesTheSameResultAtEverySplitPoint) {
     clsCRC32 crc;
-    const auto buffer = testsupport::patternBytes(64, 7);
+    const auto buffer = patternBytes(64, 7);
     const std::uint32_t expected = bitwiseCrc32(buffer);
     ASSERT_EQ(crcOf(crc, buffer, 63), expected);
     for (std::ptrdiff_t cut = 1; cut < 64; ++cut) {
@@ -54,8 +76,10 @@ TEST(Crc32, ChainingGivesTheSameResultAtEverySplitPoint) {
 }
 
 TEST(Crc32, LengthIsTheLastIndexIncluded) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
     clsCRC32 crc;
-    const auto bytes = testsupport::patternBytes(2048, 3);
+    const auto bytes = patternBytes(2048, 3);
     EXPECT_EQ(crcOf(crc, bytes, 2047), bitwiseCrc32(bytes));
     // A fractional length counts up to its integer part, also just below the array's end.
     EXPECT_EQ(crcOf(crc, bytes, 2.7), bitwiseCrc32(bytes.data(), 3));
@@ -73,5 +97,122 @@ TEST(Crc32, LengthIsTheLastIndexIncluded) {
         EXPECT_THROW(crc.CRC32(0, bytes, beyond), std::out_of_range) << beyond;
     }
 }
+
+TEST(CrcKernels, EveryKernelEqualsTheTableAtEveryAlignmentAndLengthAndOnLargeBuffers) {
+    EXPECT_NE(checksum::activeKernel(), Kernel::Table) << "the dispatcher prefers a faster kernel";
+    std::vector<Kernel> kernels;
+    for (Kernel k : {Kernel::Slice16, Kernel::Pclmul, Kernel::Vpclmul}) {
+        if (checksum::kernelSupported(k)) {
+            kernels.push_back(k);
+        }
+    }
+    const auto source = patternBytes(1024, 11);
+    const std::uint32_t start = 0x9E3779B9u;
+    std::vector<std::uint32_t> expected(source.size() + 1);
+    for (std::size_t length = 0; length <= source.size(); ++length) {
+        expected[length] = checksum::crc32UpdateWith(Kernel::Table, start, source.data(), length);
+    }
+    ASSERT_EQ(expected[source.size()], bitwiseCrc32(source.data(), source.size(), start));
+    std::vector<std::uint8_t> shifted(source.size() + 64);
+    for (Kernel kernel : kernels) {
+        for (std::size_t alignment = 0; alignment < 64; ++alignment) {
+            std::copy(source.begin(), source.end(), shifted.begin() + static_cast<std::ptrdiff_t>(alignment));
+            for (std::size_t length = 0; length <= source.size(); ++length) {
+                if (checksum::crc32UpdateWith(kernel, start, shifted.data() + alignment, length) !=
+                    expected[length]) {
+                    FAIL() << checksum::kernelName(kernel) << " alignment " << alignment << " length "
+                           << length;
+                }
+            }
+        }
+    }
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 6; ++round) {
+        const std::size_t size = std::uniform_int_distribution<std::size_t>(1, 4u << 20)(random);
+        const auto bytes = patternBytes(size, static_cast<std::uint32_t>(random()));
+        const std::uint32_t crc = checksum::crc32UpdateWith(Kernel::Table, start, bytes.data(), size);
+        for (Kernel kernel : kernels) {
+            EXPECT_EQ(checksum::crc32UpdateWith(kernel, start, bytes.data(), size), crc)
+                << checksum::kernelName(kernel) << " size " << size;
+        }
+    }
+}
+
+// Sizes around the 2048-byte chunks of the original command and the reader's mebibyte blocks, on
+// every kernel the dispatcher can be set to.
+TEST(FileChecksum, SizesAroundChunkAndBlockBoundaries) {
+    testsupport::TempDir dir;
+    const std::size_t mebibyte = std::size_t{1} << 20;
+    for (Kernel kernel : {Kernel::Table, Kernel::Slice16, Kernel::Pclmul, Kernel::Vpclmul}) {
+        if (!checksum::kernelSupported(kernel)) {
+            continue;
+        }
+        checksum::testing::forceKernel(kernel);
+        ASSERT_EQ(checksum::activeKernel(), kernel);
+        clsCRC32 calculator;
+        for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{2048}, std::size_t{2049},
+                                 std::size_t{2050}, std::size_t{4097}, mebibyte, 3 * mebibyte + 2049}) {
+            const auto bytes = patternBytes(size, static_cast<std::uint32_t>(size));
+            const std::string path = dir.file("data" + std::to_string(size) + ".bin");
+            testsupport::writeFile(path, bytes);
+            EXPECT_EQ(checksum::fileCrc32(path, calculator), bitwiseCrc32(bytes))
+                << checksum::kernelName(kernel) << " size " << size;
+        }
+    }
+    checksum::testing::resetKernel();
+    const std::string digits = dir.file("ziffern.txt");
+    testsupport::writeFile(digits, "123456789");
+    clsCRC32 calculator;
+    EXPECT_EQ(checksum::crcText(checksum::fileCrc32(digits, calculator)), "CBF43926");
+    EXPECT_EQ(checksum::crcText(0x00ABCDEFu), "00ABCDEF");
+}
+
+// The error code fileCrc32 throws for `path`, or a default code when it throws none.
+std::error_code failureOf(const std::string& path) {
+    clsCRC32 calculator;
+    try {
+        checksum::fileCrc32(path, calculator);
+    } catch (const std::system_error& error) {
+        return error.code();
+    }
+    return {};
+}
+
+#ifndef _WIN32
+
+// Run as nobody, so that the mode of the files counts: reading the locked one fails, the empty
+// one gives 0 because it is not even opened. Nothing is left open.
+TEST(FileChecksum, UnreadableMissingAndEmptyFiles) {
+    testsupport::TempDir dir;
+    EXPECT_EQ(failureOf(dir.file("fehlt.dat")), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(failureOf(dir.path().string()), std::errc::is_a_directory);
+    const std::string locked = dir.file("gesperrt.bin"), empty = dir.file("leer.bin"),
+                      open = dir.file("a.bin");
+    testsupport::writeFile(open, patternBytes(5000));
+    testsupport::writeFile(locked, "123456789");
+    testsupport::writeFile(empty, "");
+    ::chmod(locked.c_str(), 0);
+    ::chmod(empty.c_str(), 0);
+    ::chmod(dir.path().c_str(), 0755);
+    const auto openFiles = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const pid_t child = fork();
+    if (child == 0) {
+        const auto before = openFiles();
+        clsCRC32 calculator;
+        const bool ok = setgid(65534) == 0 && setuid(65534) == 0 &&
+                        failureOf(locked) == std::errc::permission_denied && !failureOf(open) &&
+                        !failureOf(empty) && checksum::fileCrc32(empty, calculator) == 0 &&
+                        openFiles() == before;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+#endif
 
 }  // namespace
