@@ -13,44 +13,33 @@
 
 namespace testsupport {
 
-// Expects `action` to throw a FileError of `kind` naming `path`.
-inline void expectFileError(const std::function<void()>& action, fragments::FileError::Kind kind,
-                            const std::string& path) {
+// 0 when `action` throws a FileError of `kind` naming `path`, 1 when it throws nothing, 2 otherwise.
+inline int failureOf(const std::function<void()>& action, fragments::FileError::Kind kind,
+                     const std::string& path) {
     try {
         action();
-        ADD_FAILURE() << "no failure for " << path;
+        return 1;
     } catch (const fragments::FileError& e) {
-        EXPECT_EQ(e.kind(), kind) << path;
-        EXPECT_EQ(e.path(), path);
-        EXPECT_FALSE(e.reason().empty());
+        return e.kind() == kind && e.path() == path && !e.reason().empty() ? 0 : 2;
+    } catch (...) {
+        return 2;
     }
 }
 
-// Runs `action` in a child process as nobody: 0 when it threw a FileError of `kind` naming `path`,
-// 1 when it threw nothing, 2 for another failure, -1 when the child could not run.
+inline void expectFileError(const std::function<void()>& action, fragments::FileError::Kind kind,
+                            const std::string& path) {
+    EXPECT_EQ(failureOf(action, kind, path), 0) << "1: no failure, 2: another failure, for " << path;
+}
+
+// failureOf(...) for `action` run in a child process as nobody; -1 when the child could not run.
 inline int failureAsNobody(const std::function<void()>& action, fragments::FileError::Kind kind,
                            const std::string& path) {
-    constexpr int nobody = 65534;
     const pid_t child = fork();
     if (child == 0) {
-        int code = 1;
-        try {
-            if (setgid(nobody) != 0 || setuid(nobody) != 0) {
-                _exit(3);
-            }
-            action();
-        } catch (const fragments::FileError& e) {
-            code = e.kind() == kind && e.path() == path ? 0 : 2;
-        } catch (...) {
-            code = 2;
-        }
-        _exit(code);
+        _exit(setgid(65534) != 0 || setuid(65534) != 0 ? 3 : failureOf(action, kind, path));
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace testsupport

@@ -6,65 +6,116 @@
 #include <filesystem>
 
 #include "core_test_support.hpp"
-#include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
-#include "fragments/paths.hpp"
-#include "fragments/split.hpp"
+#include "fragments/listing.hpp"
 #include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
-using testsupport::filesIn;
-using testsupport::patternBytes;
-using testsupport::readFile;
-using testsupport::TempDir;
-using testsupport::writeFile;
+using namespace testsupport;
 using Names = std::vector<std::string>;
 
-TEST(JoinChecks, FirstMissingNumber) {
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.dat._004"}), 3);
-    EXPECT_EQ(firstMissingNumber({"B.dat._002", "B.dat._003"}), 1);
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.txt._001"}), 3);
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.dat._003"}), std::nullopt);
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._abc"}), std::nullopt);
-    EXPECT_EQ(firstMissingNumber({}), std::nullopt);
-}
-
-TEST(JoinChecks, SameFile) {
+TEST(Listing, CandidatesFragmentSetAndTotals) {
     TempDir dir;
-    writeFile(dir.file("a"), "x");
-    writeFile(dir.file("b"), "x");
-    std::filesystem::create_hard_link(dir.file("a"), dir.file("link"));
-    EXPECT_TRUE(sameFile(dir.file("a"), dir.path().string() + "/./a"));
-    EXPECT_TRUE(sameFile(dir.file("a"), dir.file("link")));
-    EXPECT_FALSE(sameFile(dir.file("a"), dir.file("b")));
-    EXPECT_FALSE(sameFile(dir.file("a"), dir.file("fehlt")));
-    EXPECT_FALSE(sameFile(dir.file("fehlt"), dir.file("fehlt")));
+    const std::string folder = dir.path().string();
+    for (const char* name : {"beispiel.dat._003", "Beispiel.dat", ".Beispiel.dat._005", "x._",
+                             "kein_punkt_001", "a.b_001", "Größe 1.x._001"}) {
+        writeFile(dir.file(name), "x");
+    }
+    writeFile(dir.file("Beispiel.dat._001"), std::string(1024, 'a'));
+    writeFile(dir.file("Beispiel.dat._002"), std::string(1024, 'b'));
+    writeFile(dir.file("Beispiel.dat._004"), std::string(452, 'c'));
+    writeFile(dir.file("Beispiel.txt._001"), std::string(7, 'd'));
+    // Read-only files are listed too.
+    std::filesystem::permissions(dir.file("Beispiel.txt._001"), std::filesystem::perms::owner_read);
+    std::filesystem::create_directory(dir.path() / "ordner._001");
+    const Names listing = listFragmentCandidates(folder);
+    EXPECT_EQ(listing, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "beispiel.dat._003",
+                              "Beispiel.dat._004", "Beispiel.txt._001", "Größe 1.x._001", "x._"}));
+    EXPECT_EQ(listFragmentCandidates(dir.file("fehlt")), Names{});
+
+    const FragmentSet set = collectFragmentSet(listing, folder, dir.file("Beispiel.dat._001"), '/');
+    EXPECT_EQ(set.names,
+              (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._004", "Beispiel.txt._001"}));
+    EXPECT_EQ(set.totalBytes, 2507);
+    // The folder may come with its separator already.
+    EXPECT_EQ(collectFragmentSet(listing, folder + "/", dir.file("Beispiel.dat"), '/').totalBytes, 2507);
+    const FragmentSet none = collectFragmentSet(listing, folder, folder + "/", '/');
+    EXPECT_EQ(none.names, Names{});
+    EXPECT_EQ(none.totalBytes, 0);
+
+    // The recount after a double-click: fragment endings only, files that have gone count nothing.
+    std::filesystem::remove(dir.file("Beispiel.dat._002"));
+    EXPECT_EQ(totalOfExisting({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.txt._001", "Beispiel.dat"},
+                              folder),
+              1031);
 }
 
+TEST(Listing, DeletesOnlyTheSourcesOwnOldFragments) {
+    TempDir dir;
+    const std::string folder = dir.path().string();
+    for (const char* name :
+         {"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._abc", "Beispiel.txt._001",
+          "beispiel.dat._006", "Beispiel.dat._0001", "Beispiel.dat.._001", "Beispiel.dat"}) {
+        writeFile(dir.file(name), "x");
+    }
+    const Names listing = listFragmentCandidates(folder);
+    writeFile(dir.file("Beispiel.dat._007"), "not in the listing");
+    std::filesystem::remove(dir.file("Beispiel.dat._002"));  // listed, but gone meanwhile
+    deleteOldFragments(listing, folder, dir.file("Beispiel.dat"), '/');
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "Beispiel.dat.._001", "Beispiel.dat._0001",
+                                          "Beispiel.dat._007", "Beispiel.txt._001", "beispiel.dat._006"}));
+
+    // Windows form of the reference, names matched against its file name part.
+    writeFile(dir.file("Größe 1.dat._001"), "x");
+    deleteOldFragments(listFragmentCandidates(folder), folder, "C:\\Daten\\Größe 1.dat", '\\');
+    EXPECT_FALSE(fileExists(dir.file("Größe 1.dat._001")));
+
+    // Root owns the folder and nobody may not write there: deleting must fail and say which file.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
+                                                 std::filesystem::perms::others_exec |
+                                                 std::filesystem::perms::others_read);
+    const auto deletion = [&] {
+        deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), '/');
+    };
+    EXPECT_EQ(failureAsNobody(deletion, FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
+    EXPECT_TRUE(fileExists(dir.file("Beispiel.dat._007")));
+}
+
+// Three fragments of 2500 bytes and an empty fourth one.
 class Join : public ::testing::Test {
   protected:
-    void TearDown() override { testing::setWriteFault({}); }
-
-    // Splits 2500 bytes into Beispiel.dat._001 to ._003 beside an empty fragment ._004.
     void SetUp() override {
         const auto bytes = patternBytes(2500);
-        source = std::string(bytes.begin(), bytes.end());
-        writeFile(dir.file("Beispiel.dat"), bytes);
-        splitFile(dir.file("Beispiel.dat"), planSplit(2500, 1024), {}, '/');
-        writeFile(dir.file("Beispiel.dat._004"), "");
-        for (int n = 1; n <= 4; ++n) {
-            fragments.push_back(fragmentName(dir.file("Beispiel.dat"), n));
+        source.assign(bytes.begin(), bytes.end());
+        for (std::size_t n = 0; n < 4; ++n) {
+            fragments.push_back(dir.file("Beispiel.dat._00" + std::to_string(n + 1)));
+            writeFile(fragments.back(), source.substr(std::min<std::size_t>(n * 1024, 2500), 1024));
         }
     }
+    void TearDown() override { testing::setWriteFault({}); }
 
     TempDir dir;
     std::string source;
     Names fragments;
 };
 
-TEST_F(Join, TargetAppearsWholeOnlyOnCommit) {
+TEST_F(Join, GapsAndSameFile) {
+    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.dat._004"}), 3);
+    EXPECT_EQ(firstMissingNumber({"B.dat._002", "B.dat._003"}), 1);
+    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.txt._001"}), 3);
+    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002"}), std::nullopt);
+    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._abc"}), std::nullopt);
+
+    std::filesystem::create_hard_link(fragments[0], dir.file("link"));
+    EXPECT_TRUE(sameFile(fragments[0], dir.path().string() + "/./Beispiel.dat._001"));
+    EXPECT_TRUE(sameFile(fragments[0], dir.file("link")));
+    EXPECT_FALSE(sameFile(fragments[0], fragments[1]));
+    EXPECT_FALSE(sameFile(dir.file("fehlt"), dir.file("fehlt")));
+}
+
+TEST_F(Join, ReadOnlyTargetIsReplacedWholeOnlyOnCommit) {
     const std::string target = dir.file("Größe neu.dat");
     writeFile(target, "alt");
     std::filesystem::permissions(target, std::filesystem::perms::owner_read);
@@ -74,42 +125,38 @@ TEST_F(Join, TargetAppearsWholeOnlyOnCommit) {
             output.append(fragment);
         }
         EXPECT_EQ(readFile(target), "alt") << "the target is untouched until commit";
-        EXPECT_EQ(filesIn(dir.path()).size(), 7u) << "a temporary file beside it";
+        EXPECT_EQ(filesIn(dir.path()).size(), 6u) << "a temporary file beside it";
         output.commit();
     }
     EXPECT_EQ(readFile(target), source);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "Beispiel.dat._001", "Beispiel.dat._002",
-                                          "Beispiel.dat._003", "Beispiel.dat._004", "Größe neu.dat"}));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
+                                          "Beispiel.dat._004", "Größe neu.dat"}));
 }
 
-TEST_F(Join, WithoutCommitNothingChanges) {
+TEST_F(Join, FailuresLeaveNeitherTargetNorTemporaryFile) {
     const std::string target = dir.file("neu.dat");
+    {
+        JoinOutput output(target);
+        output.append(fragments[0]);
+        expectFileError([&] { output.append(dir.file("Beispiel.dat._009")); }, FileError::Kind::CannotOpen,
+                        dir.file("Beispiel.dat._009"));
+        testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
+        expectFileError([&] { output.append(fragments[1]); }, FileError::Kind::Io, target);
+    }
+    EXPECT_EQ(filesIn(dir.path()).size(), 4u) << "no target and no temporary file";
+
+    // Without commit an old target stays as it was.
+    testing::setWriteFault({});
     writeFile(target, "alt");
     {
         JoinOutput output(target);
         output.append(fragments[0]);
     }
-    { JoinOutput output(dir.file("nie.dat")); }
     EXPECT_EQ(readFile(target), "alt");
-    EXPECT_EQ(filesIn(dir.path()).size(), 6u) << "no temporary file left";
-}
-
-TEST_F(Join, FailuresNameTheFragmentOrTheTarget) {
-    const std::string target = dir.file("neu.dat");
-    {
-        JoinOutput output(target);
-        output.append(fragments[0]);
-        testsupport::expectFileError([&] { output.append(dir.file("Beispiel.dat._009")); },
-                                     FileError::Kind::CannotOpen, dir.file("Beispiel.dat._009"));
-        testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-        testsupport::expectFileError([&] { output.append(fragments[1]); }, FileError::Kind::Io, target);
-    }
-    EXPECT_FALSE(fileExists(target));
-    EXPECT_EQ(filesIn(dir.path()).size(), 5u) << "no temporary file left";
+    EXPECT_EQ(filesIn(dir.path()).size(), 5u);
 
     const std::string elsewhere = dir.file("fehlt/neu.dat");
-    testsupport::expectFileError([&] { JoinOutput output(elsewhere); }, FileError::Kind::CannotOpen,
-                                 elsewhere);
+    expectFileError([&] { JoinOutput output(elsewhere); }, FileError::Kind::CannotOpen, elsewhere);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "core_test_support.hpp"
-#include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
 #include "fragments/join.hpp"
 #include "fragments/paths.hpp"
@@ -16,70 +15,136 @@
 namespace fragments {
 namespace {
 
-using testsupport::filesIn;
-using testsupport::patternBytes;
-using testsupport::readFile;
-using testsupport::TempDir;
-using testsupport::writeFile;
+using namespace testsupport;
+using Kind = FileError::Kind;
 
-// What the window is told, in order: "+n" before full fragment n, then "n:name" (full) or "n:name." (short).
-SplitEvents recordInto(std::string& log) {
-    SplitEvents events;
-    events.beforeFullFragment = [&log](int n) { log.append("+").append(std::to_string(n)).append(" "); };
-    events.fragmentNamed = [&log](int n, const std::string& name, bool full) {
-        log.append(std::to_string(n)).append(":").append(name).append(full ? " " : ". ");
+// Every test ends with the seams switched off.
+class FileIo : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        testing::setWriteFault({});
+        testing::setCopyFault({});
+        testing::forceReadWriteCopy(false);
+    }
+
+    // Kernel copies of at most `limit` bytes; the `failAt`-th call fails with `error`.
+    static void limitKernelCopies(std::size_t limit, int failAt = 0, int error = 0) {
+        testing::setCopyFault([=, calls = 0](std::size_t& size) mutable {
+            size = std::min(size, limit);
+            return ++calls == failAt ? error : 0;
+        });
+    }
+
+    TempDir dir;
+    std::string source = dir.file("in.bin");
+    std::string target = dir.file("out.bin");
+};
+
+// A source with data, a hole and data again, copied in part and then whole into one target.
+TEST_F(FileIo, CopiesExactBytesOnEveryPath) {
+    writeFile(source, patternBytes(1024 * 1024 + 17));
+    std::filesystem::resize_file(source, 4 * 1024 * 1024);
+    std::ofstream(source, std::ios::binary | std::ios::app) << "Daten";
+    const std::string all = readFile(source);
+    const auto check = [&](const char* path) {
+        {
+            InputFile in(source);
+            OutputFile out(target);
+            copyBytes(in, 1000, out, in.size() - 2000);
+            copyBytes(in, 0, out, in.size());
+            out.close();
+        }
+        EXPECT_EQ(readFile(target), all.substr(1000, all.size() - 2000) + all) << path;
     };
-    return events;
+    check("kernel copy");
+    testing::forceReadWriteCopy(true);
+    check("read/write copy");
+    testing::forceReadWriteCopy(false);
+    limitKernelCopies(4099);
+    check("short kernel copies");
+    for (int error : {ENOSYS, EXDEV, EOPNOTSUPP, EINVAL, EBADF, EPERM, ETXTBSY, EIO}) {
+        limitKernelCopies(100, 3, error);
+        check("fallback after a kernel copy failed");
+    }
+    limitKernelCopies(0);
+    check("kernel copy returning 0 before the end");
+}
+
+TEST_F(FileIo, FullDiskAndShortSourceNameTheFileConcerned) {
+    writeFile(source, patternBytes(3 * 1024 * 1024));
+    for (bool readWrite : {false, true}) {
+        testing::forceReadWriteCopy(readWrite);
+        limitKernelCopies(1 << 20);
+        testing::setWriteFault([&, allowed = 2](const std::string& path, std::size_t) mutable {
+            return path == target && allowed-- <= 0 ? ENOSPC : 0;
+        });
+        InputFile in(source);
+        OutputFile out(target);
+        expectFileError([&] { copyBytes(in, 0, out, in.size()); }, Kind::Io, target);
+        expectFileError([&] { out.write("x", 1); }, Kind::Io, target);
+        testing::setWriteFault({});
+        expectFileError([&] { copyBytes(in, 1000, out, in.size() - 999); }, Kind::Io, source);
+    }
+    // A full disk reported by the kernel copy itself.
+    testing::forceReadWriteCopy(false);
+    limitKernelCopies(100, 2, ENOSPC);
+    InputFile in(source);
+    OutputFile out(target);
+    expectFileError([&] { copyBytes(in, 0, out, 1000); }, Kind::Io, target);
+}
+
+// Missing files and folders are covered where split and join open them.
+TEST_F(FileIo, UnopenableFiles) {
+    const std::string folder = dir.path().string();
+    expectFileError([&] { InputFile in(folder); }, Kind::CannotOpen, folder);
+    writeFile(source, "alt");
+    expectFileError([&] { OutputFile out(source, true); }, Kind::CannotOpen, source);
+    EXPECT_EQ(readFile(source), "alt") << "mustBeNew leaves an existing file alone";
 }
 
 TEST(SplitPlanning, FragmentSizesAndCounts) {
     EXPECT_EQ(fragmentBytesFor(-1), std::nullopt);
-    EXPECT_EQ(fragmentBytesFor(0), 0);
-    EXPECT_EQ(fragmentBytesFor(1420), 1454080);
     EXPECT_EQ(fragmentBytesFor(2097151), 2147482624);
     EXPECT_EQ(fragmentBytesFor(2097152), std::nullopt);
-    EXPECT_EQ(fragmentBytesFor(std::int64_t{1} << 60), std::nullopt);
-
-    struct Case {
-        std::int64_t length, full, count, remainder;
-    };
-    for (const Case c :
-         {Case{0, 0, 0, 0}, Case{1, 0, 1, 1}, Case{3072, 3, 3, 0}, Case{1000000, 976, 977, 576},
-          Case{1022976, 999, 999, 0}, Case{1022977, 999, 1000, 1}}) {
-        const SplitPlan plan = planSplit(c.length, 1024);
-        EXPECT_EQ(plan.fullFragments, c.full) << c.length;
-        EXPECT_EQ(plan.fragmentCount, c.count) << c.length;
-        EXPECT_EQ(plan.remainder, c.remainder) << c.length;
-    }
-    EXPECT_EQ(planSplit(std::int64_t{5} << 31, 2147482624).fragmentCount, 6);
+    const SplitPlan plan = planSplit(1000000, 1024);
+    EXPECT_EQ(std::vector<std::int64_t>({plan.fullFragments, plan.fragmentCount, plan.remainder}),
+              std::vector<std::int64_t>({976, 977, 576}));
+    EXPECT_EQ(planSplit(1022977, 1024).fragmentCount, 1000);
     EXPECT_THROW(planSplit(10, 0), std::invalid_argument);
 }
 
+// Empty, shorter than one fragment, an exact multiple, with a short rest, and 999 fragments; an old
+// first fragment is replaced. The window hears "+n" before full fragment n, then "n:name" (full) or
+// "n:name." (short).
 TEST(Split, BoundariesWriteExactPiecesAndReportThemInOrder) {
     for (const std::size_t length : {0, 1000, 3072, 2500, 1022976}) {
         TempDir dir;
         const std::string source = dir.file("Größe 1.v2.DAT");
         const auto bytes = patternBytes(length, static_cast<std::uint32_t>(length));
         writeFile(source, bytes);
+        if (length != 0) {
+            writeFile(fragmentName(source, 1), std::string(3000, 'z'));
+        }
         std::string log;
+        SplitEvents events;
+        events.beforeFullFragment = [&log](int n) { log += "+" + std::to_string(n) + " "; };
+        events.fragmentNamed = [&log](int n, const std::string& name, bool full) {
+            log += std::to_string(n) + ":" + name + (full ? " " : ". ");
+        };
         const SplitPlan plan = planSplit(static_cast<std::int64_t>(length), 1024);
-        const SplitResult result = splitFile(source, plan, recordInto(log), '/');
+        const SplitResult result = splitFile(source, plan, events, '/');
 
         EXPECT_EQ(result.fragmentsWritten, plan.fragmentCount);
         EXPECT_EQ(result.bytesWritten, static_cast<std::int64_t>(length));
-        std::string joined;
-        std::string expectedLog;
-        std::string name;
+        std::string joined, expectedLog, name;
         for (int n = 1; n <= static_cast<int>(plan.fragmentCount); ++n) {
             name = Nurdatei(fragmentName(source, n), '/');
             const bool full = n <= plan.fullFragments;
             const std::string piece = readFile(dir.file(name));
             EXPECT_EQ(piece.size(), full ? 1024u : static_cast<std::size_t>(plan.remainder)) << name;
             joined += piece;
-            if (full) {
-                expectedLog.append("+").append(std::to_string(n)).append(" ");
-            }
-            expectedLog.append(std::to_string(n)).append(":").append(name).append(full ? " " : ". ");
+            expectedLog += (full ? "+" + std::to_string(n) + " " : "") + std::to_string(n) + ":" + name +
+                           (full ? " " : ". ");
         }
         EXPECT_EQ(joined, std::string(bytes.begin(), bytes.end())) << length;
         EXPECT_EQ(log, expectedLog) << length;
@@ -95,34 +160,25 @@ TEST(Split, FailuresNameTheFileAndKeepWhatWasWritten) {
     writeFile(source, bytes);
     const std::string second = dir.file("Beispiel.dat._002");
     testing::setWriteFault([&](const std::string& path, std::size_t) { return path == second ? ENOSPC : 0; });
-    testsupport::expectFileError([&] { splitFile(source, planSplit(5000, 1024), {}, '/'); },
-                                 FileError::Kind::Io, second);
+    expectFileError([&] { splitFile(source, planSplit(5000, 1024), {}, '/'); }, Kind::Io, second);
     testing::setWriteFault({});
     EXPECT_EQ(readFile(dir.file("Beispiel.dat._001")), std::string(bytes.begin(), bytes.begin() + 1024));
     EXPECT_FALSE(fileExists(dir.file("Beispiel.dat._003")));
 
-    testsupport::expectFileError([&] { splitFile(dir.file("fehlt.dat"), planSplit(10, 1024), {}, '/'); },
-                                 FileError::Kind::CannotOpen, dir.file("fehlt.dat"));
-    testsupport::expectFileError([&] { splitFile(source, planSplit(6000, 1024), {}, '/'); },
-                                 FileError::Kind::Io, source);
+    expectFileError([&] { splitFile(dir.file("fehlt.dat"), planSplit(10, 1024), {}, '/'); }, Kind::CannotOpen,
+                    dir.file("fehlt.dat"));
+    // The source is shorter than planned.
+    expectFileError([&] { splitFile(source, planSplit(6000, 1024), {}, '/'); }, Kind::Io, source);
     EXPECT_THROW(splitFile(source, planSplit(1022977, 1024), {}, '/'), std::invalid_argument);
-}
 
-TEST(Split, AnOldFragmentThatCannotBeDeletedStopsBeforeItIsOverwritten) {
-    TempDir dir;
-    const std::string source = dir.file("Beispiel.dat");
-    writeFile(source, patternBytes(2500));
-    const std::string old = dir.file("Beispiel.dat._002");
-    writeFile(old, "alt");
     // A sticky folder: nobody may add files, but not delete root's. Without the deletion first, the
-    // old file would be opened for writing and fail as CannotOpen instead.
+    // old fragment would be opened for writing and fail as CannotOpen instead.
     std::filesystem::permissions(dir.path(),
                                  std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
-    const auto split = [&] { splitFile(source, planSplit(2500, 1024), {}, '/'); };
-    EXPECT_EQ(testsupport::failureAsNobody(split, FileError::Kind::Io, old), 0);
-    EXPECT_EQ(readFile(old), "alt");
-    EXPECT_EQ(readFile(dir.file("Beispiel.dat._001")).size(), 1024u);
-    EXPECT_FALSE(fileExists(dir.file("Beispiel.dat._003")));
+    const std::string first = dir.file("Beispiel.dat._001");
+    EXPECT_EQ(failureAsNobody([&] { splitFile(source, planSplit(5000, 1024), {}, '/'); }, Kind::Io, first),
+              0);
+    EXPECT_EQ(readFile(first), std::string(bytes.begin(), bytes.begin() + 1024));
 }
 
 // Beyond 4 GiB: offsets and sums must not be cut to 32 bits. The sparse source keeps the disk quiet.
@@ -130,21 +186,18 @@ TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
     TempDir dir;
     const std::string source = dir.file("gross.bin");
     const std::int64_t length = (std::int64_t{43} << 30) / 10;
-    const std::int64_t samples[] = {0, (std::int64_t{1} << 31) - 1, std::int64_t{1} << 32,
-                                    (std::int64_t{1} << 32) + 5 * 1024 * 1024 + 3, length - 4};
+    const std::int64_t marks[] = {0, (std::int64_t{1} << 31) - 1, std::int64_t{1} << 32,
+                                  (std::int64_t{1} << 32) + 5 * 1024 * 1024 + 3, length - 4};
     {
-        std::fstream out(source, std::ios::binary | std::ios::out | std::ios::trunc);
-        for (std::int64_t offset : samples) {
+        std::ofstream out(source, std::ios::binary);
+        for (std::int64_t offset : marks) {
             out.seekp(offset);
             out.write("ABCD", 4);
         }
     }
     std::filesystem::resize_file(source, static_cast<std::uintmax_t>(length));
     const SplitPlan plan = planSplit(length, *fragmentBytesFor(5 * 1024));
-    ASSERT_LE(plan.fragmentCount, maxFragments);
-    const SplitResult result = splitFile(source, plan, {}, '/');
-    EXPECT_EQ(result.bytesWritten, length);
-    EXPECT_EQ(fileSize(fragmentName(source, 1)), plan.fragmentBytes);
+    EXPECT_EQ(splitFile(source, plan, {}, '/').bytesWritten, length);
     EXPECT_EQ(fileSize(fragmentName(source, static_cast<int>(plan.fragmentCount))), plan.remainder);
 
     const std::string target = dir.file("wieder.bin");
@@ -158,16 +211,16 @@ TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
     }
     EXPECT_EQ(fileSize(target), length);
     std::ifstream in(target, std::ios::binary);
-    for (std::int64_t offset : samples) {
-        char data[5] = {};
+    const auto bytesAt = [&](std::int64_t offset) {
+        std::string data(4, '?');
         in.seekg(offset);
-        in.read(data, 4);
-        EXPECT_STREQ(data, "ABCD") << offset;
+        in.read(data.data(), 4);
+        return data;
+    };
+    for (std::int64_t offset : marks) {
+        EXPECT_EQ(bytesAt(offset), "ABCD") << offset;
     }
-    char zeros[4] = {1, 1, 1, 1};
-    in.seekg(std::int64_t{3} << 30);
-    in.read(zeros, 4);
-    EXPECT_EQ(std::string(zeros, 4), std::string(4, '\0'));
+    EXPECT_EQ(bytesAt(std::int64_t{3} << 30), std::string(4, '\0'));
 }
 
 }  // namespace
