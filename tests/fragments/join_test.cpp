@@ -16,75 +16,8 @@ namespace {
 using namespace testsupport;
 using Names = std::vector<std::string>;
 
-TEST(Listing, CandidatesFragmentSetAndTotals) {
-    TempDir dir;
-    const std::string folder = dir.path().string();
-    for (const char* name : {"beispiel.dat._003", "Beispiel.dat", ".Beispiel.dat._005", "x._",
-                             "kein_punkt_001", "a.b_001", "Größe 1.x._001"}) {
-        writeFile(dir.file(name), "x");
-    }
-    writeFile(dir.file("Beispiel.dat._001"), std::string(1024, 'a'));
-    writeFile(dir.file("Beispiel.dat._002"), std::string(1024, 'b'));
-    writeFile(dir.file("Beispiel.dat._004"), std::string(452, 'c'));
-    writeFile(dir.file("Beispiel.txt._001"), std::string(7, 'd'));
-    // Read-only files are listed too.
-    std::filesystem::permissions(dir.file("Beispiel.txt._001"), std::filesystem::perms::owner_read);
-    std::filesystem::create_directory(dir.path() / "ordner._001");
-    const Names listing = listFragmentCandidates(folder);
-    EXPECT_EQ(listing, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "beispiel.dat._003",
-                              "Beispiel.dat._004", "Beispiel.txt._001", "Größe 1.x._001", "x._"}));
-    EXPECT_EQ(listFragmentCandidates(dir.file("fehlt")), Names{});
-
-    const FragmentSet set = collectFragmentSet(listing, folder, dir.file("Beispiel.dat._001"), '/');
-    EXPECT_EQ(set.names,
-              (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._004", "Beispiel.txt._001"}));
-    EXPECT_EQ(set.totalBytes, 2507);
-    // The folder may come with its separator already.
-    EXPECT_EQ(collectFragmentSet(listing, folder + "/", dir.file("Beispiel.dat"), '/').totalBytes, 2507);
-    const FragmentSet none = collectFragmentSet(listing, folder, folder + "/", '/');
-    EXPECT_EQ(none.names, Names{});
-    EXPECT_EQ(none.totalBytes, 0);
-
-    // The recount after a double-click: fragment endings only, files that have gone count nothing.
-    std::filesystem::remove(dir.file("Beispiel.dat._002"));
-    EXPECT_EQ(totalOfExisting({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.txt._001", "Beispiel.dat"},
-                              folder),
-              1031);
-}
-
-TEST(Listing, DeletesOnlyTheSourcesOwnOldFragments) {
-    TempDir dir;
-    const std::string folder = dir.path().string();
-    for (const char* name :
-         {"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._abc", "Beispiel.txt._001",
-          "beispiel.dat._006", "Beispiel.dat._0001", "Beispiel.dat.._001", "Beispiel.dat"}) {
-        writeFile(dir.file(name), "x");
-    }
-    const Names listing = listFragmentCandidates(folder);
-    writeFile(dir.file("Beispiel.dat._007"), "not in the listing");
-    std::filesystem::remove(dir.file("Beispiel.dat._002"));  // listed, but gone meanwhile
-    deleteOldFragments(listing, folder, dir.file("Beispiel.dat"), '/');
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "Beispiel.dat.._001", "Beispiel.dat._0001",
-                                          "Beispiel.dat._007", "Beispiel.txt._001", "beispiel.dat._006"}));
-
-    // Windows form of the reference, names matched against its file name part.
-    writeFile(dir.file("Größe 1.dat._001"), "x");
-    deleteOldFragments(listFragmentCandidates(folder), folder, "C:\\Daten\\Größe 1.dat", '\\');
-    EXPECT_FALSE(fileExists(dir.file("Größe 1.dat._001")));
-
-    // Root owns the folder and nobody may not write there: deleting must fail and say which file.
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
-                                                 std::filesystem::perms::others_exec |
-                                                 std::filesystem::perms::others_read);
-    const auto deletion = [&] {
-        deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), '/');
-    };
-    EXPECT_EQ(failureAsNobody(deletion, FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
-    EXPECT_TRUE(fileExists(dir.file("Beispiel.dat._007")));
-}
-
-// Three fragments of 2500 bytes and an empty fourth one.
-class Join : public ::testing::Test {
+// Beispiel.dat._001 to ._003 hold 2500 bytes, ._004 is empty.
+class FragmentFolder : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto bytes = patternBytes(2500);
@@ -97,11 +30,63 @@ class Join : public ::testing::Test {
     void TearDown() override { testing::setWriteFault({}); }
 
     TempDir dir;
+    const std::string folder = dir.path().string();
     std::string source;
     Names fragments;
 };
 
-TEST_F(Join, GapsAndSameFile) {
+TEST_F(FragmentFolder, CandidatesFragmentSetAndTotals) {
+    for (const char* name :
+         {"beispiel.dat._005", "Beispiel.dat", ".Beispiel.dat._006", "x._", "kein_punkt_001", "a.b_001"}) {
+        writeFile(dir.file(name), "x");
+    }
+    writeFile(dir.file("Beispiel.txt._001"), std::string(7, 'd'));
+    // Read-only files are listed too.
+    std::filesystem::permissions(dir.file("Beispiel.txt._001"), std::filesystem::perms::owner_read);
+    std::filesystem::create_directory(dir.path() / "ordner._001");
+    const Names listing = listFragmentCandidates(folder);
+    EXPECT_EQ(listing, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
+                              "Beispiel.dat._004", "beispiel.dat._005", "Beispiel.txt._001", "x._"}));
+    EXPECT_EQ(listFragmentCandidates(dir.file("fehlt")), Names{});
+
+    const FragmentSet set = collectFragmentSet(listing, folder, fragments[0], '/');
+    EXPECT_EQ(set.names, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
+                                "Beispiel.dat._004", "Beispiel.txt._001"}));
+    EXPECT_EQ(set.totalBytes, 2507);
+    // The folder may come with its separator already.
+    EXPECT_EQ(collectFragmentSet(listing, folder + "/", dir.file("Beispiel.dat"), '/').totalBytes, 2507);
+
+    // The recount after a double-click: fragment endings only, files that have gone count nothing.
+    std::filesystem::remove(fragments[1]);
+    EXPECT_EQ(totalOfExisting({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.txt._001", "Beispiel.dat"},
+                              folder),
+              1031);
+}
+
+TEST_F(FragmentFolder, DeletesOnlyTheSourcesOwnOldFragments) {
+    for (const char* name : {"Beispiel.dat._abc", "Beispiel.txt._001", "beispiel.dat._006",
+                             "Beispiel.dat._0001", "Beispiel.dat.._001", "Beispiel.dat"}) {
+        writeFile(dir.file(name), "x");
+    }
+    const Names listing = listFragmentCandidates(folder);
+    writeFile(dir.file("Beispiel.dat._007"), "not in the listing");
+    std::filesystem::remove(fragments[1]);  // listed, but gone meanwhile
+    deleteOldFragments(listing, folder, dir.file("Beispiel.dat"), '/');
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "Beispiel.dat.._001", "Beispiel.dat._0001",
+                                          "Beispiel.dat._007", "Beispiel.txt._001", "beispiel.dat._006"}));
+
+    // Root owns the folder and nobody may not write there: deleting must fail and say which file.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
+                                                 std::filesystem::perms::others_exec |
+                                                 std::filesystem::perms::others_read);
+    const auto deletion = [&] {
+        deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), '/');
+    };
+    EXPECT_EQ(failureAsNobody(deletion, FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
+    EXPECT_TRUE(fileExists(dir.file("Beispiel.dat._007")));
+}
+
+TEST_F(FragmentFolder, GapsAndSameFile) {
     EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.dat._004"}), 3);
     EXPECT_EQ(firstMissingNumber({"B.dat._002", "B.dat._003"}), 1);
     EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.txt._001"}), 3);
@@ -109,13 +94,13 @@ TEST_F(Join, GapsAndSameFile) {
     EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._abc"}), std::nullopt);
 
     std::filesystem::create_hard_link(fragments[0], dir.file("link"));
-    EXPECT_TRUE(sameFile(fragments[0], dir.path().string() + "/./Beispiel.dat._001"));
+    EXPECT_TRUE(sameFile(fragments[0], folder + "/./Beispiel.dat._001"));
     EXPECT_TRUE(sameFile(fragments[0], dir.file("link")));
     EXPECT_FALSE(sameFile(fragments[0], fragments[1]));
     EXPECT_FALSE(sameFile(dir.file("fehlt"), dir.file("fehlt")));
 }
 
-TEST_F(Join, ReadOnlyTargetIsReplacedWholeOnlyOnCommit) {
+TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedWholeOnlyOnCommit) {
     const std::string target = dir.file("Größe neu.dat");
     writeFile(target, "alt");
     std::filesystem::permissions(target, std::filesystem::perms::owner_read);
@@ -133,27 +118,17 @@ TEST_F(Join, ReadOnlyTargetIsReplacedWholeOnlyOnCommit) {
                                           "Beispiel.dat._004", "Größe neu.dat"}));
 }
 
-TEST_F(Join, FailuresLeaveNeitherTargetNorTemporaryFile) {
+TEST_F(FragmentFolder, FailuresLeaveNeitherTargetNorTemporaryFile) {
     const std::string target = dir.file("neu.dat");
     {
         JoinOutput output(target);
         output.append(fragments[0]);
-        expectFileError([&] { output.append(dir.file("Beispiel.dat._009")); }, FileError::Kind::CannotOpen,
-                        dir.file("Beispiel.dat._009"));
+        const std::string missing = dir.file("Beispiel.dat._009");
+        expectFileError([&] { output.append(missing); }, FileError::Kind::CannotOpen, missing);
         testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
         expectFileError([&] { output.append(fragments[1]); }, FileError::Kind::Io, target);
     }
     EXPECT_EQ(filesIn(dir.path()).size(), 4u) << "no target and no temporary file";
-
-    // Without commit an old target stays as it was.
-    testing::setWriteFault({});
-    writeFile(target, "alt");
-    {
-        JoinOutput output(target);
-        output.append(fragments[0]);
-    }
-    EXPECT_EQ(readFile(target), "alt");
-    EXPECT_EQ(filesIn(dir.path()).size(), 5u);
 
     const std::string elsewhere = dir.file("fehlt/neu.dat");
     expectFileError([&] { JoinOutput output(elsewhere); }, FileError::Kind::CannotOpen, elsewhere);
