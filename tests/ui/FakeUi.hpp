@@ -2,46 +2,51 @@
 // Scripted stand-ins for message boxes, the wait pointer and the file dialogs.
 
 #include <QMessageBox>
-#include <QString>
-#include <QStringList>
-#include <deque>
+#include <QTest>
+#include <QWidget>
 #include <vector>
 
 #include "ui/StdDialoge.hpp"
 #include "ui/UiSeam.hpp"
 
-class QWidget;
-
 namespace testsupport {
 
 // Records every message box and pointer change; answers from a queue (Ok when it is empty).
 class FakeSeam : public ui::UiSeam {
-public:
-    QMessageBox::StandardButton message(QWidget* owner, const ui::MessageRequest& request) override;
-    void setWaitCursor(bool on) override;
+  public:
+    QMessageBox::StandardButton message(QWidget*, const ui::MessageRequest& request) override {
+        shown.push_back(request);
+        return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+    }
+    void setWaitCursor(bool on) override { cursorChanges.push_back(on); }
 
     std::vector<ui::MessageRequest> shown;
-    std::deque<QMessageBox::StandardButton> answers;
+    QList<QMessageBox::StandardButton> answers;
     // Every change of the wait pointer, in order (true: hourglass on).
     std::vector<bool> cursorChanges;
-    bool waitCursorOn = false;
 };
 
 // Installs itself as the file dialog for its lifetime. Each dialog takes the next queued path
 // (a full path; "" means cancel) and is recorded.
 class FakePicker {
-public:
-    FakePicker();
-    ~FakePicker();
+  public:
+    FakePicker() {
+        StdDialoge::setPicker([this](const StdDialoge::Request& request) {
+            requests.push_back(request);
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        });
+    }
+    ~FakePicker() { StdDialoge::setPicker({}); }
     FakePicker(const FakePicker&) = delete;
     FakePicker& operator=(const FakePicker&) = delete;
 
-    std::deque<QString> answers;
+    QStringList answers;
     std::vector<StdDialoge::Request> requests;
 };
 
-// Clicks the left mouse button in the middle of `widget` (or at `x`,`y` inside it).
-void click(QWidget* widget);
-void clickAt(QWidget* widget, int x, int y);
+// Clicks the left mouse button in the middle of `widget`.
+inline void click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
 
 }  // namespace testsupport

@@ -1,5 +1,5 @@
 #pragma once
-// The main window with scripted message boxes and dialogs over a fresh folder, for the split and
+// The main window with scripted message boxes and dialogs over a fresh folder, for the split, join and
 // fragment-list tests; and a way to run one test case without root's privileges.
 
 #include <gtest/gtest.h>
@@ -12,12 +12,11 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
-#include <QStringList>
 #include <QTest>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <ostream>
-#include <string>
+#include <system_error>
+#include <tuple>
 
 #include "FakeUi.hpp"
 #include "support/TempDir.hpp"
@@ -29,6 +28,13 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace testsupport {
+
+using Names = std::vector<std::string>;
+
+// The system's wording for `error`, as the messages quote it.
+inline QString reason(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
+}
 
 class SplitWindowTest : public ::testing::Test {
   protected:
@@ -44,12 +50,19 @@ class SplitWindowTest : public ::testing::Test {
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    QString text(const char* label) { return control<QLabel>(label)->text(); }
+    // The text of a label or a text box; of several, joined by " | ".
+    QString text(const char* name) { return control<QWidget>(name)->property("text").toString(); }
+    QString texts(std::initializer_list<const char*> names) {
+        QStringList all;
+        for (const char* name : names) {
+            all << text(name);
+        }
+        return all.join(" | ");
+    }
     QStringList entries(const char* list) {
         QStringList names;
-        auto* box = control<QListWidget>(list);
-        for (int row = 0; row < box->count(); ++row) {
-            names << box->item(row)->text();
+        for (const QListWidgetItem* item : control<QListWidget>(list)->findItems("*", Qt::MatchWildcard)) {
+            names << item->text();
         }
         return names;
     }
@@ -58,13 +71,23 @@ class SplitWindowTest : public ::testing::Test {
     std::string file(const std::string& name) const { return dir.file(name); }
     QString qfile(const std::string& name) const { return QString::fromStdString(dir.file(name)); }
 
-    // Picks `path` in the source dialog.
-    void choose(const std::string& path) {
-        picker.answers.push_back(QString::fromStdString(path));
-        click(control<QPushButton>("Command3"));
+    // Clicks `button` with `path` as the only answer for its file dialog ("" cancels).
+    void pick(const char* button, const std::string& path) {
+        picker.answers = {QString::fromStdString(path)};
+        click(control<QPushButton>(button));
     }
+    void choose(const std::string& path) { pick("Command3", path); }
     void setSize(const QString& kilobytes) { control<QComboBox>("Combo1")->setEditText(kilobytes); }
-    void split() { click(control<QPushButton>("Command1")); }
+    // Split and join start with no message and no dialog recorded.
+    void split() {
+        fake.shown.clear();
+        click(control<QPushButton>("Command1"));
+    }
+    void join(const std::string& target) {
+        fake.shown.clear();
+        picker.requests.clear();
+        pick("Command4", target);
+    }
     // Writes `size` pattern bytes to `name`, chooses it as source with the size box at `kilobytes`.
     std::string prepare(const std::string& name, std::size_t size, const QString& kilobytes = "1") {
         writeFile(file(name), patternBytes(size));
@@ -73,13 +96,26 @@ class SplitWindowTest : public ::testing::Test {
         fake.shown.clear();
         return file(name);
     }
+    void chooseFirst(const std::string& name) { pick("Command8", file(name)); }
+    void removeEntry(const QString& name) {
+        auto* list = control<QListWidget>("List1");
+        const auto found = list->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << name.toStdString();
+        const QPoint at = list->visualItemRect(found[0]).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
     void expectMessage(QMessageBox::Icon icon, const QString& title, const QString& text_,
                        QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
         ASSERT_EQ(fake.shown.size(), 1u);
-        EXPECT_EQ(fake.shown[0].icon, icon);
-        EXPECT_EQ(fake.shown[0].title, title);
-        EXPECT_EQ(fake.shown[0].text, text_);
-        EXPECT_EQ(fake.shown[0].buttons, buttons);
+        const ui::MessageRequest& shown = fake.shown[0];
+        EXPECT_EQ(std::tuple(shown.icon, shown.title, shown.text, shown.buttons),
+                  std::tuple(icon, title, text_, buttons));
+    }
+    // The state every way out of a join ends in.
+    void expectJoinFinished() {
+        EXPECT_TRUE(enabled("Command4") && enabled("Picture2"));
+        EXPECT_TRUE(fake.cursorChanges.empty() || !fake.cursorChanges.back());
     }
 
     QLocale previousLocale;
@@ -89,27 +125,23 @@ class SplitWindowTest : public ::testing::Test {
     frmTessaron window;
 };
 
-// Root ignores permission bits. Runs the disabled test `name` of `suite` in a child process as
-// user nobody (or directly when already unprivileged); true when that one test ran and passed.
-inline bool passesUnprivileged(const std::string& suite, const std::string& name) {
-    std::string command = "QT_QPA_PLATFORM=offscreen ";
-    if (geteuid() == 0) {
-        command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+// Root ignores permission bits. As root, reruns the current test as user nobody in a child process and
+// fails unless it passes there; returns whether it did.
+inline bool reranAsNobody() {
+    if (geteuid() != 0) {
+        return false;
     }
-    command += std::filesystem::read_symlink("/proc/self/exe").string() +
-               " --gtest_also_run_disabled_tests --gtest_filter=" + suite + ".DISABLED_" + name + " 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        if (pclose(pipe) == 0 && output.find("[  PASSED  ] 1 test.") != std::string::npos) {
-            return true;
-        }
-    }
-    ADD_FAILURE() << output;
-    return false;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                std::filesystem::read_symlink("/proc/self/exe").string() +
+                                " --gtest_filter=" + test->test_suite_name() + "." + test->name();
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return true;
 }
 
 }  // namespace testsupport
+
+// Starts a test that needs permission bits to hold: as root it runs as nobody in a child and ends here.
+#define RUN_AS_NOBODY()               \
+    if (testsupport::reranAsNobody()) \
+    return

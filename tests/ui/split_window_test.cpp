@@ -1,12 +1,10 @@
-// The split as the user drives it: size box, refusals, files on disk, labels, lists, script, failures.
+// The main window's split and join as the user drives them: source, size box and fragment list,
+// refusals, files on disk, labels, script, failures, deleting the fragments.
 
 #include <sys/stat.h>
 
-#include <QDate>
 #include <QTimer>
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "SplitFixture.hpp"
 #include "fragments/file_io.hpp"
@@ -14,232 +12,156 @@
 namespace testsupport {
 namespace {
 
-using Names = std::vector<std::string>;
+namespace fs = std::filesystem;
 const QString kInfo = QStringLiteral("Tessaron-Info");
-const QString kMemory = QStringLiteral("Zu wenig Speicher. Fragmentgrösse zu gross gewählt!");
-const QString kNoSource =
-    QStringLiteral("Es wurde noch keine Datei ausgewählt ! Bitte die zu splittende Datei auswählen.");
 const QString kCannotWrite = QStringLiteral(
     "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die zu splittende Datei "
     "vor der Splittung auf einen beschreibbaren Datenträger kopieren!");
 
-QString tooMany(int count) {
-    return QStringLiteral(
-               "Die Anzahl der entstehenden Dateifragmente ist zu gross (%1). Die Anzahl der "
-               "entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte die "
-               "Dateifragmentgrösse erhöhen.")
-        .arg(count);
-}
+const QString kSplitAborted = QStringLiteral("Die Splittung wurde abgebrochen. Fehler bei Datei ");
 
-QString reason(int error) {
-    return QString::fromStdString(std::generic_category().message(error));
-}
-
-TEST_F(SplitWindowTest, SplitWritesTheBytesAndFillsBothHalves) {
-    const auto bytes = patternBytes(2148);
-    writeFile(file("Beispiel.DAT"), bytes);
-    choose(file("Beispiel.DAT"));
-    setSize("1");
-    fake.shown.clear();
-    fake.cursorChanges.clear();
-
-    split();
-
-    EXPECT_TRUE(fake.shown.empty());
-    EXPECT_EQ(filesIn(dir.path()),
-              (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002", "Beispiel.DAT._003"}));
-    const std::string whole(bytes.begin(), bytes.end());
-    EXPECT_EQ(readFile(file("Beispiel.DAT._001")), whole.substr(0, 1024));
-    EXPECT_EQ(readFile(file("Beispiel.DAT._002")), whole.substr(1024, 1024));
-    EXPECT_EQ(readFile(file("Beispiel.DAT._003")), whole.substr(2048));
-    EXPECT_EQ(text("Label9"), "Quelldatei  (Byte): 2.148 = 3 KB");
-    EXPECT_EQ(text("Label10"), "Fragmente (Byte): 2.148 = 3 KB");
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 3 von 3");
-    EXPECT_EQ(text("Label6"), "Dateifragmente:3");
-    EXPECT_EQ(text("Label12"), "Fragmente zusammen (Byte): 2.148 = 3 KB");
-    EXPECT_EQ(entries("List2"), QStringList({"beispiel.dat._001", "beispiel.dat._002", "beispiel.dat._003"}));
-    EXPECT_EQ(entries("List1"), QStringList({"Beispiel.DAT._001", "Beispiel.DAT._002", "Beispiel.DAT._003"}));
-    EXPECT_EQ(control<QLineEdit>("Text2")->text(), qfile("Beispiel.DAT._001"));
-    EXPECT_TRUE(enabled("Command4"));
-    EXPECT_TRUE(enabled("Picture2"));
-    EXPECT_TRUE(enabled("Command1"));
-    EXPECT_EQ(fake.cursorChanges, (std::vector<bool>{true, false}));
-}
-
-TEST_F(SplitWindowTest, FragmentCountBoundaries) {
-    // Empty source: nothing written, sizes without digits.
-    prepare("leer.dat", 0);
-    split();
-    EXPECT_TRUE(fake.shown.empty());
-    EXPECT_EQ(text("Label9"), "Quelldatei  (Byte):  = 0 KB");
-    EXPECT_EQ(text("Label10"), "Fragmente (Byte):  = 0 KB");
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 0 von 0");
-    EXPECT_TRUE(entries("List1").isEmpty());
-    EXPECT_FALSE(enabled("Command4"));
-
-    // An exact multiple gives no short fragment.
-    prepare("genau.dat", 3072);
-    split();
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 3 von 3");
-    EXPECT_EQ(readFile(file("genau.dat._003")).size(), 1024u);
-    EXPECT_FALSE(std::filesystem::exists(file("genau.dat._004")));
-
-    // 1000 fragments are refused before anything is written; 999 are fine.
-    prepare("gross.dat", 1022977);
-    writeFile(file("gross.bat"), std::string("alt"));
-    split();
-    expectMessage(QMessageBox::Critical, kInfo, tooMany(1000));
-    EXPECT_FALSE(std::filesystem::exists(file("gross.dat._001")));
-    EXPECT_FALSE(std::filesystem::exists(file("gross.bat")));
-    EXPECT_TRUE(entries("List2").isEmpty());
-
-    std::filesystem::resize_file(file("gross.dat"), 1022976);
-    fake.shown.clear();
-    split();
-    EXPECT_TRUE(fake.shown.empty());
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 999 von 999");
-    EXPECT_EQ(entries("List2").size(), 999);
-    EXPECT_EQ(readFile(file("gross.dat._999")).size(), 1024u);
-    EXPECT_EQ(entries("List1").size(), 999);
-}
-
-TEST_F(SplitWindowTest, SourceBoxRefusals) {
-    const auto expectRefused = [this] {
-        expectMessage(QMessageBox::Warning, "Datei-Tessaron Nachricht !", kNoSource);
-        EXPECT_TRUE(control<QPushButton>("Command3")->hasFocus());
-        EXPECT_EQ(text("Label11"), "Dateifragmente:");
-        EXPECT_EQ(text("Label9"), "");
-        EXPECT_EQ(fake.cursorChanges.back(), false);
-        fake.shown.clear();
-    };
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    auto* source = control<QLineEdit>("Text1");
-
-    for (const std::string& path : {std::string(), file("fehlt.dat"), dir.path().string()}) {
-        source->setText(QString::fromStdString(path));
-        source->setFocus();
-        split();
-        expectRefused();
-    }
-    EXPECT_TRUE(filesIn(dir.path()).empty());
-}
-
-TEST_F(SplitWindowTest, SizeBoxAcceptsRegionalNumbersOnly) {
-    auto* command1 = control<QPushButton>("Command1");
-    const QString notNumeric = QStringLiteral("Fragmentgröße kein numerischer Wert !");
-    for (const QString& bad : {QString("12a"), QString(), QString("99999999999"), QString("-3000000000")}) {
-        setSize("1420");
-        fake.shown.clear();
-        setSize(bad);
-        EXPECT_FALSE(command1->isEnabled()) << bad.toStdString();
-        expectMessage(QMessageBox::Warning, "Tessaron-Nachricht", notNumeric);
-    }
-
-    // "2,5" rounds half to even: 2 kB, so 4097 bytes make three fragments.
-    prepare("halb.dat", 4097, " 2,5 ");
-    EXPECT_TRUE(command1->isEnabled());
-    split();
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 3 von 3");
-
-    // The icon still splits while the button is disabled, with the last accepted size.
-    setSize("12a");
-    fake.shown.clear();
-    std::filesystem::remove(file("halb.dat._001"));
-    click(control<QWidget>("Picture1"));
-    EXPECT_TRUE(fake.shown.empty());
-    EXPECT_EQ(readFile(file("halb.dat._001")).size(), 2048u);
-    EXPECT_FALSE(command1->isEnabled());
-}
-
-TEST_F(SplitWindowTest, SizeRefusalsDeleteTheOldScriptAndWriteNothing) {
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    prepare("Beispiel.dat", 3000, "0");
-    EXPECT_TRUE(enabled("Command1"));
-    EXPECT_TRUE(fake.shown.empty());
-    writeFile(file("Beispiel.bat"), std::string("alt"));
-    control<QLineEdit>("Text1")->setFocus();
-    split();
-    expectMessage(QMessageBox::NoIcon, window.windowTitle(), "Ungültige Dateifragmentgröße !");
-    EXPECT_TRUE(control<QComboBox>("Combo1")->hasFocus());
-    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
-
-    for (const QString& size : {QString("-5"), QString("2097152")}) {
-        setSize(size);
-        fake.shown.clear();
-        split();
-        expectMessage(QMessageBox::Critical, "Tessaron - Info", kMemory);
-        EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
-    }
-
-    // The largest size the box accepts streams through a bounded buffer.
-    setSize("2097151");
-    fake.shown.clear();
-    split();
-    EXPECT_TRUE(fake.shown.empty());
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 1 von 1");
-}
-
-TEST_F(SplitWindowTest, OldFragmentsOfTheSourceGoStraysStay) {
-    const std::string source = prepare("Beispiel.dat", 2148);
+// Old fragments of the source go (five before, three after), strays stay listed until double-clicked
+// away, and the join of what is left gives the source back; choosing the next source clears it all.
+TEST_F(SplitWindowTest, SplitThenJoinGivesTheSourceBack) {
+    const std::string whole = readFile(prepare("Beispiel.DAT", 2148));
     for (const char* old : {"._001", "._002", "._003", "._004", "._005"}) {
-        writeFile(source + old, std::string(5000, 'x'));
+        writeFile(file("Beispiel.DAT") + old, std::string(5000, 'x'));
     }
     writeFile(file("Beispiel.txt._001"), std::string("fremd"));
-    writeFile(file("Anderes.dat._001"), std::string("fremd"));
-
-    split();
-
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Anderes.dat._001", "Beispiel.dat", "Beispiel.dat._001",
-                                          "Beispiel.dat._002", "Beispiel.dat._003", "Beispiel.txt._001"}));
-    EXPECT_EQ(readFile(source + "._003").size(), 100u);
-    EXPECT_EQ(entries("List1"), QStringList({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
-                                             "Beispiel.txt._001"}));
-    EXPECT_EQ(text("Label6"), "Dateifragmente:4");
-}
-
-TEST_F(SplitWindowTest, NoSecondCommandStartsWhileTheSplitYields) {
-    prepare("lang.dat", 5000);
+    // No other command starts while the split yields.
     bool fired = false;
     QTimer::singleShot(0, &window, [&] {
         fired = true;
-        click(control<QPushButton>("Command3"));
-        click(control<QPushButton>("Command8"));
-        click(control<QPushButton>("Command1"));
+        for (const char* button : {"Command3", "Command8", "Command1"}) {
+            click(control<QPushButton>(button));
+        }
     });
+
     split();
     EXPECT_TRUE(fired);
     EXPECT_EQ(picker.requests.size(), 1u);  // the source choice before the split
     EXPECT_TRUE(fake.shown.empty());
-    EXPECT_EQ(entries("List2").size(), 5);
-    EXPECT_EQ(fake.cursorChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
+                                          "Beispiel.DAT._003", "Beispiel.txt._001"}));
+    EXPECT_EQ(readFile(file("Beispiel.DAT._001")), whole.substr(0, 1024));
+    EXPECT_EQ(readFile(file("Beispiel.DAT._002")), whole.substr(1024, 1024));
+    EXPECT_EQ(readFile(file("Beispiel.DAT._003")), whole.substr(2048));
+    EXPECT_EQ(texts({"Label9", "Label10", "Label11", "Label6", "Label12", "Text2"}),
+              "Quelldatei  (Byte): 2.148 = 3 KB | Fragmente (Byte): 2.148 = 3 KB | Dateifragmente: 3 von 3 | "
+              "Dateifragmente:4 | Fragmente zusammen (Byte): 2.153 = 3 KB | " +
+                  qfile("Beispiel.DAT._001"));
+    EXPECT_EQ(entries("List2"), QStringList({"beispiel.dat._001", "beispiel.dat._002", "beispiel.dat._003"}));
+    EXPECT_EQ(entries("List1"), QStringList({"Beispiel.DAT._001", "Beispiel.DAT._002", "Beispiel.DAT._003",
+                                             "Beispiel.txt._001"}));
+    EXPECT_TRUE(enabled("Command4") && enabled("Picture2") && enabled("Command1"));
+
+    removeEntry("Beispiel.txt._001");
+    EXPECT_EQ(texts({"Label6", "Label12"}), "Dateifragmente:3 | 3 Fragmente zusammen (Byte): 2.148 = 3 KB");
+    join(file("joined.DAT"));
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(readFile(file("joined.DAT")), whole);
+    EXPECT_EQ(texts({"Label5", "Label14", "Label15"}),
+              "add Fragment: 3 von 3, fertig! | joined.DAT | 2.148 = 3 KB");
+    EXPECT_TRUE(enabled("Command2"));
+    EXPECT_EQ(fake.cursorChanges, (std::vector<bool>{true, false, true, false, true, false}));
+    expectJoinFinished();
+
+    // Cancelled, or chosen but gone before its size was read: no source, the join half stays.
+    for (const std::string& path : {std::string(), file("weg.dat")}) {
+        choose(path);
+        EXPECT_EQ(texts({"Text1", "Label9", "Label15"}), " | Quelldatei  (Byte): | 2.148 = 3 KB");
+        EXPECT_TRUE(enabled("Command4"));
+    }
+    expectMessage(QMessageBox::Warning, "Tessaron-Info",
+                  "Die Datei " + qfile("weg.dat") + " kann nicht gelesen werden: " + reason(ENOENT));
+    // A new source empties the join half.
+    choose(file("Beispiel.txt._001"));
+    EXPECT_EQ(
+        texts({"Text1", "Label9", "Label11", "Label6", "Label12", "Label5", "Label14", "Label15", "Text2"}),
+        qfile("Beispiel.txt._001") +
+            " | Quelldatei  (Byte): 5 = 1 KB | Erzeugte Dateifragmente: | Dateifragmente: |  |  |  |  | ");
+    EXPECT_TRUE(entries("List1").isEmpty() && entries("List2").isEmpty());
+    EXPECT_FALSE(enabled("Command4") || enabled("Picture2"));
 }
 
-TEST_F(SplitWindowTest, ScriptIsWrittenBesideTheFragments) {
-    prepare("Beispiel.DAT", 2148);
-    control<QCheckBox>("Check1")->setChecked(true);
+TEST_F(SplitWindowTest, ThousandFragmentsAreRefusedNineHundredNinetyNineJoinBack) {
+    // Refused before anything is written, the old script included.
+    prepare("gross.dat", 1022977);
+    writeFile(file("gross.bat"), std::string("alt"));
     split();
-    expectMessage(QMessageBox::Information, kInfo, "Batchdatei Beispiel.bat wurde erzeugt !");
-    const QStringList lines = QString::fromLatin1(readFile(file("Beispiel.bat"))).split("\r\n");
-    ASSERT_GE(lines.size(), 16);
-    EXPECT_EQ(lines[8], "echo Die Originaldatei \"Beispiel.DAT\" [2.148 Byte]");
-    EXPECT_EQ(lines[9], "echo wurde am: " + QDate::currentDate().toString("dd.MM.yy") + " gesplittet.");
-    EXPECT_EQ(lines[11], "@if NOT exist \"beispiel.dat._001\" goto Fehler");
-    EXPECT_EQ(lines[12], "@if NOT exist \"Beispiel.DAT._003\" goto Fehler");
-    EXPECT_EQ(lines[15],
-              "copy /b \"beispiel.dat._001\"+\"beispiel.dat._002\"+\"beispiel.dat._003\"  \"Beispiel.DAT\"");
+    expectMessage(
+        QMessageBox::Critical, kInfo,
+        "Die Anzahl der entstehenden Dateifragmente ist zu gross (1000). Die Anzahl der entstehenden "
+        "Dateifragmente darf 999 nicht überschreiten. Bitte die Dateifragmentgrösse erhöhen.");
+    EXPECT_EQ(filesIn(dir.path()), Names{"gross.dat"});
+
+    fs::resize_file(file("gross.dat"), 1022976);
+    split();
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(entries("List2").size(), 999);
+    join(file("joined.dat"));
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_TRUE(readFile(file("joined.dat")) == readFile(file("gross.dat")));
+    EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 999 von 999, fertig! | 1.022.976 = 999 KB");
 }
 
-TEST_F(SplitWindowTest, NamesWithUmlautsBlanksAndDots) {
-    const std::string source = prepare("Prüfung mit Leer.v1.2.dat", 1500);
+TEST_F(SplitWindowTest, SourceAndSizeRefusals) {
+    for (const std::string& path : {std::string(), file("fehlt.dat"), dir.path().string()}) {
+        control<QLineEdit>("Text1")->setText(QString::fromStdString(path));
+        split();
+        expectMessage(QMessageBox::Warning, "Datei-Tessaron Nachricht !",
+                      "Es wurde noch keine Datei ausgewählt ! Bitte die zu splittende Datei auswählen.");
+        EXPECT_EQ(texts({"Label11", "Label9"}), "Dateifragmente: | ");
+        EXPECT_EQ(fake.cursorChanges.back(), false);
+    }
+    for (const QString& bad : {QString("12a"), QString(), QString("99999999999"), QString("-3000000000")}) {
+        setSize("1420");
+        fake.shown.clear();
+        setSize(bad);
+        EXPECT_FALSE(enabled("Command1")) << bad.toStdString();
+        expectMessage(QMessageBox::Warning, "Tessaron-Nachricht", "Fragmentgröße kein numerischer Wert !");
+    }
+
+    // Zero asks for a valid size; negative or too large sizes are out of memory. No old script survives.
+    prepare("Beispiel.dat", 4097, "0");
+    writeFile(file("Beispiel.bat"), std::string("alt"));
+    split();
+    expectMessage(QMessageBox::NoIcon, window.windowTitle(), "Ungültige Dateifragmentgröße !");
+    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
+    for (const QString& size : {QString("-5"), QString("2097152")}) {
+        setSize(size);
+        split();
+        expectMessage(QMessageBox::Critical, "Tessaron - Info",
+                      "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!");
+        EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
+    }
+
+    // "2,5" rounds half to even: 2 kB. The icon still splits while the button is disabled, with the
+    // last accepted size.
+    setSize(" 2,5 ");
+    setSize("12a");
+    fake.shown.clear();
+    click(control<QWidget>("Picture1"));
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(text("Label11"), "Dateifragmente: 3 von 3");
+    EXPECT_EQ(readFile(file("Beispiel.dat._001")).size(), 2048u);
+    EXPECT_FALSE(enabled("Command1"));
+}
+
+TEST_F(SplitWindowTest, ScriptBesideTheFragmentsForWindowsNamesOnly) {
     control<QCheckBox>("Check1")->setChecked(true);
+    prepare("Prüfung mit Leer.v1.2.dat", 1500);
     split();
     expectMessage(QMessageBox::Information, kInfo, "Batchdatei Prüfung mit Leer.bat wurde erzeugt !");
     EXPECT_EQ(entries("List2"),
               QStringList({"prüfung mit leer.v1.2.dat._001", "prüfung mit leer.v1.2.dat._002"}));
-    EXPECT_EQ(readFile(source + "._002").size(), 476u);
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file("Prüfung mit Leer.bat"))));
+    // The console's code page 850 writes ü as 0x81.
+    const auto lines = QByteArray::fromStdString(readFile(file("Prüfung mit Leer.bat"))).split('\n');
+    EXPECT_EQ(lines.value(15).toStdString(),
+              "copy /b \"pr\x81"
+              "fung mit leer.v1.2.dat._001\"+\"pr\x81"
+              "fung mit leer.v1.2.dat._002\"  \"Pr\x81"
+              "fung mit Leer.v1.2.dat\"\r");
 
     // A name Windows cannot hold gets its fragments but no script.
     prepare("a?b.dat", 100);
@@ -247,36 +169,13 @@ TEST_F(SplitWindowTest, NamesWithUmlautsBlanksAndDots) {
     expectMessage(QMessageBox::Information, kInfo,
                   "Für a?b.dat kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die unter "
                   "Windows nicht erlaubt sind.");
-    EXPECT_TRUE(std::filesystem::exists(file("a?b.dat._001")));
-    EXPECT_FALSE(std::filesystem::exists(file("a?b.bat")));
+    EXPECT_TRUE(fs::exists(file("a?b.dat._001")));
+    EXPECT_FALSE(fs::exists(file("a?b.bat")));
 }
 
+// Runs as nobody, where the folder's permission bits hold; the full disk comes from the file seam.
 TEST_F(SplitWindowTest, WriteFailuresStopTheSplitWithTheirMessage) {
-    // A full disk while fragment 2 is written: stop icon naming the file; fragment 1 stays.
-    const std::string source = prepare("x.dat", 2148);
-    fragments::testing::setWriteFault(
-        [](const std::string& path, std::size_t) { return path.ends_with("._002") ? ENOSPC : 0; });
-    split();
-    fragments::testing::setWriteFault({});
-    expectMessage(
-        QMessageBox::Critical, kInfo,
-        "Die Splittung wurde abgebrochen. Fehler bei Datei " + qfile("x.dat._002") + ": " + reason(ENOSPC));
-    EXPECT_EQ(readFile(source + "._001").size(), 1024u);
-    EXPECT_EQ(text("Label11"), "Dateifragmente: 2 von 3");
-    EXPECT_EQ(fake.cursorChanges.back(), false);
-
-    // A fragment that cannot be created: the message of an unwritable medium, List2 emptied.
-    std::filesystem::create_directory(source + "._003");
-    fake.shown.clear();
-    split();
-    expectMessage(QMessageBox::Information, kInfo, kCannotWrite);
-    EXPECT_TRUE(entries("List2").isEmpty());
-    EXPECT_EQ(readFile(source + "._002").size(), 1024u);
-}
-
-// Run as nobody through the test below.
-TEST_F(SplitWindowTest, DISABLED_ProtectedFolder) {
-    ASSERT_NE(geteuid(), 0u);
+    RUN_AS_NOBODY();
     const std::string source = prepare("x.dat", 2148);
     ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
     split();
@@ -286,21 +185,201 @@ TEST_F(SplitWindowTest, DISABLED_ProtectedFolder) {
     // An old script or old fragment that cannot be deleted stops the split before any writing.
     for (const char* old : {"x.bat", "x.dat._004"}) {
         ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-        std::filesystem::remove(file("x.bat"));
+        fs::remove(file("x.bat"));
         writeFile(file(old), std::string("alt"));
         ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
-        fake.shown.clear();
         split();
-        expectMessage(
-            QMessageBox::Critical, kInfo,
-            "Die Splittung wurde abgebrochen. Fehler bei Datei " + qfile(old) + ": " + reason(EACCES));
-        EXPECT_FALSE(std::filesystem::exists(source + "._001"));
+        expectMessage(QMessageBox::Critical, kInfo, kSplitAborted + qfile(old) + ": " + reason(EACCES));
+        EXPECT_FALSE(fs::exists(source + "._001"));
     }
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+
+    fragments::testing::setWriteFault(
+        [](const std::string& path, std::size_t) { return path.ends_with("._002") ? ENOSPC : 0; });
+    split();
+    fragments::testing::setWriteFault({});
+    expectMessage(QMessageBox::Critical, kInfo, kSplitAborted + qfile("x.dat._002") + ": " + reason(ENOSPC));
+    EXPECT_EQ(readFile(source + "._001").size(), 1024u);
+    EXPECT_EQ(text("Label11"), "Dateifragmente: 2 von 3");
+    EXPECT_EQ(fake.cursorChanges.back(), false);
 }
 
-TEST_F(SplitWindowTest, ProtectedFolderRefusesCleanly) {
-    EXPECT_TRUE(passesUnprivileged("SplitWindowTest", "ProtectedFolder"));
+// The join of fragments chosen with Command8 (or left by a split), and their deletion.
+using JoinWindow = SplitWindowTest;
+
+// Writes the fragments `name` of the given sizes, filled with distinct bytes; returns their concatenation.
+std::string writeFragments(const TempDir& dir,
+                           const std::vector<std::pair<std::string, std::size_t>>& files) {
+    std::string all;
+    for (const auto& [name, size] : files) {
+        const auto bytes = patternBytes(size, static_cast<std::uint32_t>(all.size() + 7));
+        writeFile(dir.file(name), bytes);
+        all.append(bytes.begin(), bytes.end());
+    }
+    return all;
+}
+
+TEST_F(JoinWindow, RefusalsBeforeTheDialogAndCancelLeaveEverythingAsItWas) {
+    const std::string all =
+        writeFragments(dir, {{"Beispiel.dat._001", 10}, {"Beispiel.dat._002", 10}, {"Beispiel.dat._abc", 5}});
+    writeFile(file("Beispiel.txt._001"), std::string("fremd"));
+    chooseFirst("Beispiel.dat._001");
+
+    join(file("alt.bin"));
+    expectMessage(QMessageBox::Critical, "Tessaron Info",
+                  "In der unteren ListBox befinden sich Dateifragmente von verschiedenen Dateien. "
+                  "Wahrscheinlich befinden sich noch Fragmente von früheren Splittungen im Verzeichnis. "
+                  "Überflüssige Fragmente in der unteren Dateifragmentliste müssen mit Doppelklick aus der "
+                  "Liste entfernt, oder direkt im Verzeichnis gelöscht werden.");
+    EXPECT_TRUE(picker.requests.empty());
+    expectJoinFinished();
+
+    removeEntry("Beispiel.txt._001");
+    join("");  // cancel
+    EXPECT_EQ(picker.requests.size(), 1u);
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(texts({"Label5", "Label14", "Label15"}), " |  | ");
+    expectJoinFinished();
+
+    join(file("Beispiel.dat._002"));
+    expectMessage(
+        QMessageBox::Critical, "Tessaron-Info",
+        "Die Zieldatei " + qfile("Beispiel.dat._002") +
+            " ist selbst ein Fragment der Dateifragmentliste. Bitte einen anderen Dateinamen wählen.");
+    EXPECT_EQ(readFile(file("Beispiel.dat._002")).size(), 10u);
+    expectJoinFinished();
+
+    // A letter ending joins in list order and names the last step.
+    join(file("alt.bin"));
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(readFile(file("alt.bin")), all);
+    EXPECT_EQ(text("Label5"), "add Fragment: abc von 3, fertig!");
+
+    // Every entry removed by double-click: the join button is still enabled and refuses.
+    for (const char* name : {"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._abc"}) {
+        removeEntry(name);
+    }
+    EXPECT_EQ(texts({"Label6", "Label12"}), "Dateifragmente:0 | 0 Fragmente zusammen (Byte):  = 0 KB");
+    join(file("alt.bin"));
+    expectMessage(
+        QMessageBox::Warning, "Tessaron-Info",
+        "Keine Dateifragmente in Dateifragmentliste ! Bitte erst das erste Dateifragment auswählen. ");
+    EXPECT_TRUE(picker.requests.empty());
+    EXPECT_EQ(readFile(file("alt.bin")), all);
+    expectJoinFinished();
+}
+
+// Runs as nobody, where the folder's permission bits hold; the full disk comes from the file seam.
+TEST_F(JoinWindow, FailuresLeaveNoTargetOrTheOldOne) {
+    RUN_AS_NOBODY();
+    writeFragments(dir, {{"Beispiel.dat._001", 3000}, {"Beispiel.dat._002", 3000}});
+    const std::string locked = (dir.path() / "locked" / "joined.bin").string();
+    std::filesystem::create_directory(dir.path() / "locked");
+    ASSERT_EQ(chmod((dir.path() / "locked").c_str(), 0555), 0);
+    chooseFirst("Beispiel.dat._001");
+    const auto expectStopped = [this](QMessageBox::Icon icon, const QString& message) {
+        expectMessage(icon, "Tessaron-Info", message);
+        EXPECT_FALSE(text("Label5").endsWith(", fertig!"));
+        EXPECT_EQ(text("Label15"), "");
+        EXPECT_TRUE(enabled("Command2"));
+        expectJoinFinished();
+    };
+    const QString aborted = "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei ";
+
+    int writes = 0;
+    fragments::testing::setWriteFault(
+        [&writes](const std::string&, std::size_t) { return ++writes > 1 ? ENOSPC : 0; });
+    join(file("joined.bin"));
+    fragments::testing::setWriteFault({});
+    expectStopped(QMessageBox::Critical, aborted + qfile("joined.bin") + ": " + reason(ENOSPC));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat._001", "Beispiel.dat._002"}));
+
+    join(locked);
+    expectStopped(QMessageBox::Critical, aborted + QString::fromStdString(locked) + ": " + reason(EACCES));
+    EXPECT_TRUE(filesIn(dir.path() / "locked").empty());
+
+    // A fragment gone since the listing stops the join before the old target is touched.
+    writeFile(file("joined.bin"), std::string("old target"));
+    std::filesystem::remove(file("Beispiel.dat._002"));
+    join(file("joined.bin"));
+    expectStopped(QMessageBox::Warning, "Fragmentdatei " + qfile("Beispiel.dat._002") +
+                                            " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. "
+                                            "Dateifragmentliste und Dateiverzeichnis überprüfen !");
+    EXPECT_EQ(readFile(file("joined.bin")), "old target");
+}
+
+// Twelve fragments with a gap and a zero-byte one, into a read-only old target (as nobody, so that the
+// mode holds): the gap is asked about; rows 0 to 6 are selected while copying, then the last.
+TEST_F(JoinWindow, GapAndZeroBytesIntoAReadOnlyTarget) {
+    RUN_AS_NOBODY();
+    std::vector<std::pair<std::string, std::size_t>> files;
+    for (const int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13}) {
+        files.emplace_back(QString::asprintf("Beispiel.dat._%03d", i).toStdString(), i == 2 ? 0 : 20);
+    }
+    const std::string all = writeFragments(dir, files);
+    writeFile(file("joined.bin"), std::string("read-only old content"));
+    ASSERT_EQ(chmod(file("joined.bin").c_str(), 0444), 0);
+    chooseFirst("Beispiel.dat._001");
+    auto* list = control<QListWidget>("List1");
+    list->setCurrentRow(-1);
+    std::vector<int> rows;
+    QObject::connect(list, &QListWidget::currentRowChanged, [&rows](int row) { rows.push_back(row); });
+
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        fake.answers = {answer};
+        join(file("joined.bin"));
+        expectMessage(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage",
+                      "In der Dateifragmentliste fehlt Fragment 011. Trotzdem zusammenfügen ?",
+                      QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(picker.requests.size(), answer == QMessageBox::Yes ? 1u : 0u);
+        expectJoinFinished();
+    }
+    EXPECT_EQ(rows, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 11}));
+    EXPECT_EQ(readFile(file("joined.bin")), all);
+    EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 13 von 12, fertig! | 220 = 1 KB");
+}
+
+// Runs as nobody, where the folder's permission bits hold.
+TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
+    RUN_AS_NOBODY();
+    const std::string source = prepare("x.dat", 3000);
+    split();
+    auto* clear = control<QPushButton>("Command2");
+    clear->setEnabled(true);  // as after a join
+
+    fake.answers = {QMessageBox::No};
+    click(clear);
+    expectMessage(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Dateifragmente jetzt  löschen ?",
+                  QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(filesIn(dir.path()), (Names{"x.dat", "x.dat._001", "x.dat._002", "x.dat._003"}));
+
+    // A folder that forbids deleting stops with a message and keeps the lists.
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    fake.shown.clear();
+    fake.answers = {QMessageBox::Yes};
+    click(clear);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(fake.shown.size(), 2u);
+    fake.shown.erase(fake.shown.begin());
+    expectMessage(
+        QMessageBox::Critical, "Tessaron-Info",
+        "Das Löschen wurde abgebrochen. Fehler bei Datei " + qfile("x.dat._001") + ": " + reason(EACCES));
+    EXPECT_EQ(entries("List1").size() + entries("List2").size(), 6);
+    EXPECT_EQ(text("Label6"), "Dateifragmente:3");
+    EXPECT_TRUE(clear->isEnabled());
+
+    // A vanished fragment is skipped, a read-only one deleted all the same.
+    std::filesystem::remove(source + "._002");
+    ASSERT_EQ(chmod((source + "._003").c_str(), 0444), 0);
+    fake.shown.clear();
+    fake.answers = {QMessageBox::Yes};
+    click(clear);
+    ASSERT_EQ(fake.shown.size(), 1u);
+    EXPECT_EQ(filesIn(dir.path()), Names{"x.dat"});
+    EXPECT_TRUE(entries("List1").isEmpty() && entries("List2").isEmpty());
+    EXPECT_EQ(texts({"Label11", "Label6", "Label12", "Text2"}),
+              "Erzeugte Dateifragmente: | Dateifragmente: |  | " + qfile("x.dat._001"));
+    EXPECT_FALSE(clear->isEnabled());
 }
 
 }  // namespace
