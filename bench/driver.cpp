@@ -49,6 +49,11 @@ int main(int argc, char** argv) {
         }
         if (command == "join" && argc >= 4) {
             fragments::JoinOutput output(argv[2]);
+            std::int64_t total = 0;
+            for (int i = 3; i < argc; ++i) {
+                total += static_cast<std::int64_t>(std::filesystem::file_size(argv[i]));
+            }
+            output.reserve(total);
             for (int i = 3; i < argc; ++i) {
                 output.append(argv[i]);
             }

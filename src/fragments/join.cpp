@@ -79,6 +79,12 @@ JoinOutput::~JoinOutput() {
     }
 }
 
+void JoinOutput::reserve(std::int64_t bytes) {
+    if (auto error = platform::reserveSpace(state_->file->handle(), bytes)) {
+        throw FileError(FileError::Kind::Io, targetPath_, error);
+    }
+}
+
 void JoinOutput::append(const std::string& fragmentPath) {
     InputFile fragment(fragmentPath);
     try {

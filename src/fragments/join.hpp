@@ -1,6 +1,7 @@
 #pragma once
 // Joining fragments into one file, safely: the target appears only when every byte is there.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ class JoinOutput {
     JoinOutput(const JoinOutput&) = delete;
     JoinOutput& operator=(const JoinOutput&) = delete;
 
+    // Reserves room for `bytes` of joined data up front (faster, and a full disk shows at once).
+    // Throws FileError (Io) naming the target when the space is not there.
+    void reserve(std::int64_t bytes);
     // Appends the whole file. Throws FileError naming the fragment (read) or the target (write).
     void append(const std::string& fragmentPath);
     // Replaces the target (a read-only one too) by the joined data. Throws FileError naming the target.

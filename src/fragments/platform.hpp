@@ -40,6 +40,10 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
 // Sets the file's length, extending it with zeros (a hole) where it grows.
 std::error_code setLength(Handle handle, std::int64_t length);
 
+// Reserves disk space for the first `bytes` of the file without changing its length, so that it is
+// laid out in one go. Only a lack of space is reported; where the platform cannot reserve, nothing happens.
+std::error_code reserveSpace(Handle handle, std::int64_t bytes);
+
 // Hint that the file will be read once from start to end.
 void adviseSequential(Handle handle);
 

@@ -168,6 +168,20 @@ std::error_code setLength(Handle handle, std::int64_t length) {
     return result != 0 ? lastError() : std::error_code();
 }
 
+std::error_code reserveSpace(Handle handle, std::int64_t bytes) {
+#ifdef __linux__
+    if (bytes > 0 && ::fallocate(handle, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) != 0) {
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+            return lastError();
+        }
+    }
+#else
+    (void)handle;
+    (void)bytes;
+#endif
+    return {};
+}
+
 void adviseSequential(Handle handle) {
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(handle, 0, 0, POSIX_FADV_SEQUENTIAL);

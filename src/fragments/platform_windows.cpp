@@ -47,6 +47,10 @@ std::error_code createForWriting(const std::string& path, bool mustBeNew, Handle
     return {};
 }
 
+std::error_code reserveSpace(Handle, std::int64_t) {
+    return {};
+}
+
 std::error_code closeHandle(Handle handle) {
     return ::_close(handle) != 0 ? crtError() : std::error_code();
 }

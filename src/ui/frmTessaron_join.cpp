@@ -142,6 +142,11 @@ void frmTessaron::Command4_Click() {
     } else {
         try {
             fragments::JoinOutput output(target);
+            std::int64_t total = 0;
+            for (const auto& path : fragmentPaths) {
+                total += fragments::fileSize(path);
+            }
+            output.reserve(total);
             setJoinEnabled(false);
             const int count = static_cast<int>(names.size());
             for (int i = 0; i < count; ++i) {
