@@ -168,6 +168,8 @@ void frmTessaron::createControls() {
         control->setGeometry(px(left), px(top), px(2115), px(1230));
         control->setSelectionMode(QAbstractItemView::SingleSelection);
         control->setSortingEnabled(false);
+        // One line per entry: without this every append lays out all entries again, fragment after fragment.
+        control->setUniformItemSizes(true);
         setListColours(control);
         return control;
     };
