@@ -20,3 +20,7 @@ run_suite build/release -DCMAKE_BUILD_TYPE=Release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DDODIVEVERAZED_SANITIZE=ON
+
+echo "== The core libraries build without Qt"
+cmake -S . -B build/core-only -DDODIVEVERAZED_WERROR=ON -DDODIVEVERAZED_GUI=OFF -DDODIVEVERAZED_TESTS=OFF >/dev/null
+cmake --build build/core-only -j "$jobs"
