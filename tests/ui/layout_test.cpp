@@ -1,5 +1,7 @@
 // The main window as it starts: controls, looks, tab order, start-up state, resizing, hints, ending.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <algorithm>
@@ -194,6 +196,16 @@ TEST_F(MainWindow, StatusHintsAndTooltipsFollowTheMouse) {
     moveOver("Text2");
     EXPECT_EQ(control<QWidget>("Text2")->toolTip(), path + "._001");
     EXPECT_EQ(text("Label8"), "Zeigt Name und Pfad der zu splittenden Datei.");  // left as Text1 set it
+}
+
+TEST(Application, StandardButtonsReadGerman) {
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QStringList captions;
+    for (auto button : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+        captions << box.button(button)->text().remove(QLatin1Char('&'));
+    }
+    EXPECT_EQ(captions.join(QLatin1Char('|')), QStringLiteral("OK|Ja|Nein|Abbrechen"));
 }
 
 TEST(MainWindowEnd, EndClosesTheWindowAndLeavesTheHelpWindowOpen) {
