@@ -109,6 +109,11 @@ inline QString noScriptForName(const QString& name) {
                " kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die unter Windows "
                "nicht erlaubt sind.");
 }
+inline QString noScriptNamedLikeSource(const QString& name) {
+    return QStringLiteral("Für ") + name +
+           QStringLiteral(
+               " kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die Datei selbst.");
+}
 inline QString scriptWritten(const QString& scriptName) {
     return QStringLiteral("Batchdatei ") + scriptName + QStringLiteral(" wurde erzeugt !");
 }

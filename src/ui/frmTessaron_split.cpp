@@ -20,6 +20,7 @@
 #include "MainWindowTexts.hpp"
 #include "fragments/errors.hpp"
 #include "fragments/file_io.hpp"
+#include "fragments/join.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/split.hpp"
@@ -95,7 +96,8 @@ void frmTessaron::Command1_Click() {
     setCaption(Label9, QString());
     setCaption(Label10, QString());
 
-    const QString source = Text1->text();
+    // A typed path may use "/" on Windows too; the path rules count only the native separator.
+    const QString source = QDir::toNativeSeparators(Text1->text());
     if (source.isEmpty() || !fragments::fileExists(source.toStdString())) {
         showMessage(QMessageBox::Warning, texts::noSourceTitle(), texts::noSourceChosen());
         Command3->setFocus();
@@ -105,8 +107,9 @@ void frmTessaron::Command1_Click() {
     const QString folder = folderOf(source);
 
     try {
+        // A source named like its own script (Beispiel.bat) is never taken for an old script.
         const std::string oldScript = (folder + scriptNameFor(source)).toStdString();
-        if (fragments::fileExists(oldScript)) {
+        if (fragments::fileExists(oldScript) && !fragments::sameFile(oldScript, sourcePath)) {
             fragments::removeFile(oldScript);
         }
         // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
@@ -183,6 +186,13 @@ void frmTessaron::writeScriptAfterSplit(const QString& sourcePath, const QString
         return;
     }
 
+    const QString scriptName = scriptNameFor(sourcePath);
+    const QString scriptPath = folderOf(sourcePath) + scriptName;
+    if (fragments::sameFile(scriptPath.toStdString(), sourcePath.toStdString())) {
+        showMessage(QMessageBox::Information, texts::infoTitle(), texts::noScriptNamedLikeSource(targetName));
+        return;
+    }
+
     fragments::JoinScriptInput input;
     input.targetName = targetName.toStdString();
     for (int row = 0; row < List2->count(); ++row) {
@@ -193,8 +203,7 @@ void frmTessaron::writeScriptAfterSplit(const QString& sourcePath, const QString
     input.thousandsSeparator = thousandsSeparator().toStdString();
     input.dateText = regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
 
-    const QString scriptName = scriptNameFor(sourcePath);
-    fragments::writeJoinScript((folderOf(sourcePath) + scriptName).toStdString(), input);
+    fragments::writeJoinScript(scriptPath.toStdString(), input);
     File1->refresh();
     showMessage(QMessageBox::Information, texts::infoTitle(), texts::scriptWritten(scriptName));
 }

@@ -171,6 +171,17 @@ TEST_F(SplitWindowTest, ScriptBesideTheFragmentsForWindowsNamesOnly) {
                   "Windows nicht erlaubt sind.");
     EXPECT_TRUE(fs::exists(file("a?b.dat._001")));
     EXPECT_FALSE(fs::exists(file("a?b.bat")));
+
+    // A batch file split with the box ticked would be its own script: it is neither deleted as an
+    // old script nor overwritten.
+    const std::string source = prepare("Beispiel.bat", 1500);
+    split();
+    expectMessage(QMessageBox::Information, kInfo,
+                  "Für Beispiel.bat kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die "
+                  "Datei selbst.");
+    const auto bytes = patternBytes(1500);
+    EXPECT_EQ(readFile(source), std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(entries("List1"), QStringList({"Beispiel.bat._001", "Beispiel.bat._002"}));
 }
 
 // Runs as nobody, where the folder's permission bits hold; the full disk comes from the file seam.
