@@ -141,7 +141,8 @@ const std::string frameBlankLine = "echo *" + std::string(53, ' ') + "*";
 bool hasCharacterForbiddenOnWindows(std::string_view name) {
     for (char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || c == '"' || c == '<' || c == '>' || c == '|' || c == '*' || c == '?') {
+        if (byte < 0x20 || c == '"' || c == '<' || c == '>' || c == '|' || c == '*' || c == '?' || c == ':' ||
+            c == '\\' || c == '/') {
             return true;
         }
     }

@@ -17,8 +17,8 @@ struct JoinScriptInput {
     std::string dateText;  // today in the regional short date form
 };
 
-// True when `name` holds a character Windows does not allow in file names (" < > | * ? or a control
-// character); such a source gets no script.
+// True when `name` holds a character Windows does not allow in file names (" < > | * ? : \ / or a
+// control character); such a source gets no script.
 bool hasCharacterForbiddenOnWindows(std::string_view name);
 
 // Argument texts of this many characters or more make the copy block one command per fragment.

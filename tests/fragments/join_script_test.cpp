@@ -120,7 +120,8 @@ TEST(JoinScriptText, CodePage850AndForbiddenCharacters) {
     // continuation byte and a truncated sequence are not UTF-8. Each becomes one "?".
     EXPECT_EQ(toCodePage850("a\xE2\x82\xAC-\xF0\x9F\x98\x80-\x80-\xC3"), "a?-?-?-?");
     EXPECT_EQ(toCodePage850("\xC2\xA0\xE2\x96\xA0 ~\x7F"), "\xFF\xFE ~\x7F");
-    for (const char* bad : {"a\"b", "a<b", "a>b", "a|b", "a*b", "a?b", "a\tb", "a\x1Fz", "\x01"}) {
+    for (const char* bad :
+         {"a\"b", "a<b", "a>b", "a|b", "a*b", "a?b", "12:30", "a\\b", "a\tb", "a\x1Fz", "\x01"}) {
         EXPECT_TRUE(hasCharacterForbiddenOnWindows(bad)) << bad;
     }
     for (const char* good : {"100% & mehr (1).dat", "Pr\xC3\xBCz.dat", "a^b!c;d,e=f+g'h"}) {
