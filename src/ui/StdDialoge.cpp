@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QStringList>
 
 namespace StdDialoge {
@@ -46,8 +48,28 @@ QString usableSuffix(const QString& extension) {
     return suffix;
 }
 
+// The save-as dialog stays open for a file in a folder that does not exist, as the open dialog does
+// for a file that does not exist; Qt's own dialog would accept the name.
+class FileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+  protected:
+    void accept() override {
+        const QString chosen = selectedFiles().value(0);
+        if (acceptMode() == AcceptSave && !chosen.isEmpty() && !QFileInfo(chosen).absoluteDir().exists()) {
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("Der Ordner ") +
+                                     QDir::toNativeSeparators(QFileInfo(chosen).absolutePath()) +
+                                     QStringLiteral(" existiert nicht."));
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 QString showDialog(const Request& request) {
-    QFileDialog dialog(request.owner);
+    FileDialog dialog(request.owner);
     configureDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted) {
         return {};

@@ -1,7 +1,11 @@
 // The file dialog module: what it asks the dialog, how it splits the answer, where the next one starts.
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 #include "SplitFixture.hpp"
 #include "ui/StdDialoge.hpp"
@@ -80,6 +84,43 @@ TEST(FileDialogs, ModesMapToTheQtDialogOptions) {
                              save.testOption(QFileDialog::DontConfirmOverwrite)),
                   std::tuple(QFileDialog::AcceptSave, QFileDialog::AnyFile, QString("bat"), mode == 2));
     }
+}
+
+// The real dialog: a file in a folder that does not exist is refused with a message, and the dialog
+// stays open until the user chooses otherwise (here: cancels).
+TEST(FileDialogs, SaveAsRefusesAFolderThatDoesNotExist) {
+    testsupport::TempDir dir;
+    QString directory = QString::fromStdString(dir.path().string());
+    const QString missing = directory + QStringLiteral("/fehlt");
+    QString refusal;
+    bool stayedOpen = false;
+    QTimer::singleShot(0, [&] {
+        QPointer<QFileDialog> dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            return;
+        }
+        dialog->selectFile(missing + QStringLiteral("/x.bin"));
+        QTimer::singleShot(0, [&, dialog] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                refusal = box->text();
+                box->accept();
+            }
+            QTimer::singleShot(0, [&, dialog] {
+                stayedOpen = dialog && dialog->isVisible();
+                if (dialog) {
+                    dialog->reject();
+                }
+            });
+        });
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    });
+    const QString before = directory;
+    const QString name = StdDialoge::DateiSpeichern(nullptr, QStringLiteral("Speichern"), directory,
+                                                    QString(), QStringLiteral("Alle Dateien|*.*"), QString());
+    EXPECT_EQ(refusal, QStringLiteral("Der Ordner ") + missing + QStringLiteral(" existiert nicht."));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(name.isEmpty());
+    EXPECT_EQ(directory, before);
 }
 
 }  // namespace
