@@ -325,7 +325,6 @@ void frmTessaron::createControls() {
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
     connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
     connect(Command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
-    connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
 }
 
 void frmTessaron::Form_Load() {
@@ -363,14 +362,15 @@ void frmTessaron::Form_Resize() {
 void frmTessaron::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange) {
         if (isActiveWindow()) {
-            if (!ownedWindowWasActive_) {
+            if (activateOnReturn_) {
                 Form_Activate();
             }
-            ownedWindowWasActive_ = false;
         } else {
+            // Only the program's other windows count: not its own message boxes and dialogs, and not
+            // another application, from which the user comes back to the control he left.
             const QWidget* active = QApplication::activeWindow();
-            ownedWindowWasActive_ = active && active != this && active->parentWidget() &&
-                                    active->parentWidget()->window() == this;
+            activateOnReturn_ = active && active != this &&
+                                !(active->parentWidget() && active->parentWidget()->window() == this);
         }
     }
     QWidget::changeEvent(event);
@@ -403,6 +403,11 @@ void frmTessaron::closeEvent(QCloseEvent* event) {
 }
 
 bool frmTessaron::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == List1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // Any double-click on the list acts on the selected entry, also one below the last entry.
+        List1_DblClick();
+        return true;
+    }
     if (event->type() == QEvent::MouseMove && watched != this) {
         QObject* control = watched;
         if (watched == List1->viewport()) {

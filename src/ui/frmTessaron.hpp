@@ -93,9 +93,9 @@ class frmTessaron : public QWidget {
     bool busy_ = false;
     bool closeWhenIdle_ = false;
     class BusyGuard;
-    // The window lost the activation to a dialog or message box it owns; coming back from one is
-    // not an activation of the program's window.
-    bool ownedWindowWasActive_ = false;
+    // The next activation counts as Form_Activate: at start and after the help window was active,
+    // not after the window's own dialogs and message boxes or another application.
+    bool activateOnReturn_ = true;
 
     ui::UiSeam& seam_;
 
