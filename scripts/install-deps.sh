@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation fontconfig)
 if [[ "${1:-}" == "--with-tests" ]]; then
-    packages+=(googletest libgtest-dev libbenchmark-dev wine64 locales)
+    packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales)
 fi
 
 as_root() {
@@ -20,7 +20,8 @@ done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # With the recommended packages, as on the machines the project is tested on.
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 fi
 
 # The join-script tests run Windows' command interpreter in a German locale (code page 850).
