@@ -151,6 +151,14 @@ QString DateiSpeichern(QWidget* owner, const QString& title, QString& directory,
     return DateiDialog(owner, title, directory, initialName, filter, defaultExtension, 1);
 }
 
+QString withSeparator(const QString& directory) {
+    QString native = QDir::toNativeSeparators(directory);
+    if (!native.isEmpty() && !native.endsWith(QDir::separator())) {
+        native += QDir::separator();
+    }
+    return native;
+}
+
 QString currentDirectory() {
     return lastDirectory();
 }

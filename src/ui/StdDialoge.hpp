@@ -25,6 +25,10 @@ QString DateiSpeichern(QWidget* owner, const QString& title, QString& directory,
 QString DateiDialog(QWidget* owner, const QString& title, QString& directory, const QString& initialName,
                     const QString& filter, const QString& defaultExtension, std::int16_t mode);
 
+// The directory a dialog returned, as every caller uses it: native separators and a trailing
+// separator (a cancelled dialog leaves the starting directory, which has none).
+QString withSeparator(const QString& directory);
+
 // Where open dialogs start: the folder of the last file chosen in any dialog, at first the
 // process's working directory. Without trailing separator, like a working directory.
 QString currentDirectory();

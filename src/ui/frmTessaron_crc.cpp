@@ -7,7 +7,6 @@
 #include "StdDialoge.hpp"
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
-#include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
 
 void frmTessaron::Command7_Click() {
@@ -20,8 +19,7 @@ void frmTessaron::Command7_Click() {
     if (name.isEmpty()) {
         return;
     }
-    const QString path =
-        QString::fromStdString(fragments::withTrailingSeparator(directory.toStdString())) + name;
+    const QString path = StdDialoge::withSeparator(directory) + name;
 
     // Stays up until the box is closed: the computation does not yield.
     const ui::WaitCursor wait(seam_);

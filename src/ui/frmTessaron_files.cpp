@@ -18,16 +18,6 @@
 #include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
 
-namespace {
-
-// A dialog's directory in the platform's notation, with trailing separator.
-QString dialogDirectory(const QString& directory) {
-    return QString::fromStdString(
-        fragments::withTrailingSeparator(QDir::toNativeSeparators(directory).toStdString()));
-}
-
-}  // namespace
-
 void frmTessaron::setFragmentDirectory(const QString& directory) {
     fragmentDirectory_ = QString::fromStdString(fragments::withTrailingSeparator(directory.toStdString()));
     File1->setPath(fragmentDirectory_);
@@ -72,7 +62,7 @@ void frmTessaron::Command3_Click() {
     QString directory = StdDialoge::currentDirectory();
     const QString name = StdDialoge::DateiOeffnen(this, texts::chooseSourceTitle(), directory, QString(),
                                                   texts::allFilesFilter(), texts::allFilesExtension());
-    directory = dialogDirectory(directory);
+    directory = StdDialoge::withSeparator(directory);
     const QString path = directory + name;
 
     const auto showNoSource = [this] {
@@ -151,7 +141,7 @@ void frmTessaron::Command8_Click() {
     const QString name =
         StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
                                  texts::firstFragmentFilter(), texts::firstFragmentExtension());
-    directory = dialogDirectory(directory);
+    directory = StdDialoge::withSeparator(directory);
     const QString path = directory + name;
     if (name.isEmpty()) {
         Text2->clear();

@@ -114,9 +114,8 @@ void frmTessaron::Command4_Click() {
     }
     wait.emplace(seam_);
 
-    const std::string target =
-        fragments::withTrailingSeparator(directory.toStdString()) + chosenName.toStdString();
-    const std::string fragmentDirectory = fragments::withTrailingSeparator(fragmentDirectory_.toStdString());
+    const std::string target = (StdDialoge::withSeparator(directory) + chosenName).toStdString();
+    const std::string fragmentDirectory = fragmentDirectory_.toStdString();
     std::vector<std::string> fragmentPaths;
     fragmentPaths.reserve(names.size());
     for (const auto& name : names) {
