@@ -1,6 +1,5 @@
 // The fragment directory and list, the choice of source and first fragment, and the deletion.
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
