@@ -21,6 +21,16 @@ bool onPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// Ends the prefix's wineserver and waits until it has, so that the folder can be removed.
+struct WineServerStop {
+    std::string prefix;
+    ~WineServerStop() {
+        const std::string env = "WINEPREFIX='" + prefix + "' ";
+        std::system(
+            (env + "wineserver -k >/dev/null 2>&1; " + env + "wineserver -w >/dev/null 2>&1").c_str());
+    }
+};
+
 // One test, so that the Wine prefix is set up once and no two cases race on it.
 TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
     const std::string wine = onPath("wine") ? "wine" : onPath("wine64") ? "wine64" : "";
@@ -30,9 +40,11 @@ TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
         }
         GTEST_SKIP() << "wine is not installed; the join scripts cannot be run here";
     }
-    const char* prefix = std::getenv("DODIVEVERAZED_WINEPREFIX");
-    ASSERT_NE(prefix, nullptr) << "DODIVEVERAZED_WINEPREFIX must name the Wine prefix folder";
     TempDir dir;
+    // A fresh prefix per run inside the run's own folder: no stale prefix can mislead the checks, and
+    // no wineserver of an earlier run can still be writing into this one.
+    const std::string prefix = dir.file("wineprefix");
+    const WineServerStop stopServer{prefix};
     const std::string out = dir.file("out.txt"), err = dir.file("err.txt");
     const auto runWine = [&](const fs::path& folder, const std::string& command) {
         return std::system(("cd '" + folder.string() +
@@ -41,9 +53,6 @@ TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
                             " </dev/null >'" + out + "' 2>'" + err + "'")
                                .c_str());
     };
-    // A fresh prefix per run: a stale one from an earlier Wine could mislead the checks.
-    fs::remove_all(prefix);
-    fs::create_directories(fs::path(prefix).parent_path());
     runWine(dir.path(), wine + " wineboot -i");
     ASSERT_TRUE(fs::exists(fs::path(prefix) / "drive_c")) << readFile(err);
 
