@@ -18,6 +18,9 @@ run_suite() {
 echo "== Release build and tests"
 run_suite build/release -DCMAKE_BUILD_TYPE=Release
 
+echo "== Format and lint gates"
+scripts/lint.sh build/release
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DDODIVEVERAZED_SANITIZE=ON
 

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation fontconfig)
 if [[ "${1:-}" == "--with-tests" ]]; then
-    packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales)
+    packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales clang-format-14 clang-tidy-14)
 fi
 
 as_root() {

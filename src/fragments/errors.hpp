@@ -8,7 +8,7 @@
 namespace fragments {
 
 class FileError : public std::runtime_error {
-public:
+  public:
     enum class Kind {
         // A file could not be opened or created (missing, no permission, read-only medium).
         CannotOpen,
@@ -25,7 +25,7 @@ public:
     // The reason as the system reports it.
     std::string reason() const;
 
-private:
+  private:
     Kind kind_;
     std::string path_;
     std::error_code code_;

@@ -193,7 +193,9 @@ std::string joinScriptText(const JoinScriptInput& input) {
         script.line("echo " + fragments.front());
         script.line("copy /b " + fragments.front() + " " + target);
         for (std::size_t k = 1; k < fragments.size(); ++k) {
-            script.line("copy /b " + target + "+" + fragments[k] + " " + target);
+            std::string line = "copy /b ";
+            line.append(target).append(1, '+').append(fragments[k]).append(1, ' ').append(target);
+            script.line(line);
         }
     }
 

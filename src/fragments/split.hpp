@@ -12,9 +12,9 @@ namespace fragments {
 struct SplitPlan {
     std::int64_t length = 0;
     std::int64_t fragmentBytes = 0;
-    std::int64_t fullFragments = 0;   // length / fragmentBytes
-    std::int64_t fragmentCount = 0;   // plus one for a short rest
-    std::int64_t remainder = 0;       // bytes of the short last fragment, 0 when there is none
+    std::int64_t fullFragments = 0;  // length / fragmentBytes
+    std::int64_t fragmentCount = 0;  // plus one for a short rest
+    std::int64_t remainder = 0;      // bytes of the short last fragment, 0 when there is none
 };
 
 SplitPlan planSplit(std::int64_t length, std::int64_t fragmentBytes);

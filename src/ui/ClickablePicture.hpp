@@ -8,13 +8,13 @@ namespace ui {
 class ClickablePicture : public QLabel {
     Q_OBJECT
 
-public:
+  public:
     explicit ClickablePicture(QWidget* parent = nullptr);
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 

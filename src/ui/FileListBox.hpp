@@ -10,7 +10,7 @@
 namespace ui {
 
 class FileListBox : public QListWidget {
-public:
+  public:
     explicit FileListBox(QWidget* parent = nullptr);
 
     // Sets the folder and reads it.
@@ -21,7 +21,7 @@ public:
     // The names as last read, UTF-8, for the fragment core.
     std::vector<std::string> listing() const;
 
-private:
+  private:
     QString path_;
 };
 

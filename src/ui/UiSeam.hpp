@@ -16,7 +16,7 @@ struct MessageRequest {
 };
 
 class UiSeam {
-public:
+  public:
     virtual ~UiSeam() = default;
     // Shows a modal message box owned by `owner` and returns the button the user chose.
     virtual QMessageBox::StandardButton message(QWidget* owner, const MessageRequest& request);
@@ -29,13 +29,13 @@ UiSeam& defaultSeam();
 
 // Wait pointer for the lifetime of the guard; restored on every way out.
 class WaitCursor {
-public:
+  public:
     explicit WaitCursor(UiSeam& seam) : seam_(seam) { seam_.setWaitCursor(true); }
     ~WaitCursor() { seam_.setWaitCursor(false); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     UiSeam& seam_;
 };
 

@@ -11,7 +11,7 @@ class QLabel;
 class frmInfo : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // The program-wide reference: null at start and after "ok", still set after the close box.
     static frmInfo*& instance();
     // Opens the help window, or brings the open one to the front without refilling it.
@@ -19,11 +19,11 @@ public:
 
     frmInfo();
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void Form_Activate();
     void Command1_Click();

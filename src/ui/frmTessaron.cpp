@@ -278,9 +278,9 @@ void frmTessaron::createControls() {
     }
 
     // The surface drawings first, then the labels, all below the controls; the icons above their buttons.
-    for (QWidget* label : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
-                           Label11, Label12, Label13, Label14, Label15, Label16, Label17}) {
-        label->lower();
+    for (QWidget* caption : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
+                             Label11, Label12, Label13, Label14, Label15, Label16, Label17}) {
+        caption->lower();
     }
     for (QWidget* drawing :
          {static_cast<QWidget*>(Line1), static_cast<QWidget*>(Shape1), static_cast<QWidget*>(Shape2)}) {

@@ -10,7 +10,7 @@ namespace testsupport {
 
 // A fresh, empty folder removed with everything in it when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     // Full path of `name` inside the folder, UTF-8.
     std::string file(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
