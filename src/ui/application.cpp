@@ -5,9 +5,16 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "dodiveverazed/project.hpp"
+
 namespace ui {
 
 void prepareApplication(QApplication& app) {
+    // The desktop file name ties the window to its desktop entry and icon (the Wayland app id).
+    QApplication::setApplicationName(QStringLiteral("Dodiveverazed"));
+    QApplication::setApplicationVersion(QString::fromLatin1(dodiveverazed::version));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(dodiveverazed::applicationId));
+
     // The interface is German whatever the system language, so the standard buttons must be too.
     auto* translator = new QTranslator(&app);
     if (translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -5,7 +5,8 @@ class QApplication;
 
 namespace ui {
 
-// Loads Qt's German translations and maps the layout's fonts to metric-compatible free fonts.
+// Sets the application's name, version and desktop file name, loads Qt's German translations and maps the
+// layout's fonts to metric-compatible free fonts.
 void prepareApplication(QApplication& app);
 
 }  // namespace ui
