@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest; then once more with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# Installs what is missing, builds, and runs every test through CTest; checks the Debian package;
+# then runs the tests once more with AddressSanitizer and UndefinedBehaviorSanitizer. Exits
+# non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh --with-tests
@@ -17,6 +18,9 @@ run_suite() {
 
 echo "== Release build and tests"
 run_suite build/release -DCMAKE_BUILD_TYPE=Release
+
+echo "== Debian package: lintian, desktop entry, metainfo, unpacked contents"
+scripts/check-package.sh build/release
 
 echo "== Format and lint gates"
 scripts/lint.sh build/release

@@ -2,9 +2,11 @@
 # Installs the Debian packages the build needs when any is missing. Usage: install-deps.sh [--with-tests]
 set -euo pipefail
 
-packages=(build-essential cmake qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation fontconfig)
+# librsvg2-bin draws the icons from their SVG; file lets cpack find the binaries' libraries.
+packages=(build-essential cmake qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation fontconfig librsvg2-bin file)
 if [[ "${1:-}" == "--with-tests" ]]; then
-    packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales clang-format-14 clang-tidy-14)
+    packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales clang-format-14 clang-tidy-14
+        lintian desktop-file-utils appstream)
 fi
 
 as_root() {

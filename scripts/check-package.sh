@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a configured and built tree and checks it as a user would get it:
+# lintian accepts it without errors, its desktop entry and metainfo validate, and, unpacked into a
+# scratch root, it holds every file the desktop needs and its executables find their libraries.
+# Usage: check-package.sh BUILD_DIR
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:?usage: check-package.sh BUILD_DIR}")
+app=de.dodiveverazed.Dodiveverazed
+
+rm -f "$build"/package/*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+debs=("$build"/package/dodiveverazed_*.deb)
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || { echo "expected one package, found: ${debs[*]}" >&2; exit 1; }
+deb=${debs[0]}
+echo "package: ${deb#"$PWD"/}"
+
+echo "lintian (fails on errors; warnings are shown)"
+lintian --fail-on error "$deb"
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+share=$root/usr/share
+for file in usr/bin/dodiveverazed "usr/share/applications/$app.desktop" "usr/share/metainfo/$app.metainfo.xml" \
+    "usr/share/icons/hicolor/scalable/apps/$app.svg" usr/share/man/man1/dodiveverazed.1.gz \
+    usr/share/doc/dodiveverazed/copyright usr/share/doc/dodiveverazed/changelog.gz; do
+    [[ -f $root/$file ]] || fail "missing $file"
+done
+for size in 16 22 24 32 48 64 128 256; do
+    png=$share/icons/hicolor/${size}x$size/apps/$app.png
+    file -b "$png" | grep -q "^PNG image data, $size x $size," || fail "icon ${size}x$size: $(file -b "$png")"
+done
+
+desktop-file-validate "$share/applications/$app.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$share/metainfo/$app.metainfo.xml" >/dev/null || fail "appstreamcli validate"
+
+# The names the desktop entry and the metainfo use must be the files the package ships.
+exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$share/applications/$app.desktop")
+[[ -x $root/usr/bin/$exec_name ]] || fail "desktop entry runs '$exec_name', which is not in usr/bin"
+grep -qx "Icon=$app" "$share/applications/$app.desktop" || fail "desktop entry names another icon than $app"
+grep -q "<launchable type=\"desktop-id\">$app.desktop</launchable>" "$share/metainfo/$app.metainfo.xml" ||
+    fail "metainfo launches another desktop entry than $app.desktop"
+for binary in $(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$share/metainfo/$app.metainfo.xml"); do
+    [[ -x $root/usr/bin/$binary ]] || fail "metainfo provides '$binary', which is not in usr/bin"
+done
+
+for program in "$root"/usr/bin/*; do
+    missing=$(ldd "$program" | grep 'not found' || true)
+    [[ -z $missing ]] || fail "$(basename "$program") lacks libraries: $missing"
+    [[ -f $share/man/man1/$(basename "$program").1.gz ]] || fail "no manual page for $(basename "$program")"
+done
+# TODO(command line): once --version exists, check the unpacked program runs:
+# [[ $("$root/usr/bin/dodiveverazed" --version) == *"$(dpkg-deb -f "$deb" Version)"* ]] || fail "--version"
+
+((failures == 0)) || exit 1
+echo "package checks passed"
