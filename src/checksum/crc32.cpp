@@ -1,5 +1,6 @@
 #include "checksum/crc32.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -10,14 +11,10 @@ clsCRC32::clsCRC32() {
     blnTabelleAufgebaut = TabelleAufbauen();
 }
 
+// The table is the one the kernels use, its entries read as signed numbers.
 bool clsCRC32::TabelleAufbauen() {
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t x = n;
-        for (int step = 0; step < 8; ++step) {
-            x = (x & 1u) != 0 ? (x >> 1) ^ checksum::kCrcPolynomial : x >> 1;
-        }
-        lngTabelle[n] = static_cast<std::int32_t>(x);
-    }
+    std::transform(checksum::kCrcTable.begin(), checksum::kCrcTable.end(), lngTabelle.begin(),
+                   [](std::uint32_t entry) { return static_cast<std::int32_t>(entry); });
     return true;
 }
 

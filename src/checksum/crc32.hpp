@@ -16,9 +16,6 @@ class clsCRC32 {
     std::int32_t CRC32(std::int32_t lngCRC32, const std::vector<std::uint8_t>& bArrayIn, double dblLength);
 
   private:
-    // Tests read the table through this accessor; nothing else may.
-    friend struct clsCRC32TestAccess;
-
     bool TabelleAufbauen();
 
     std::array<std::int32_t, 256> lngTabelle{};

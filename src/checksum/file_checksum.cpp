@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "checksum/crc32.hpp"
-#include "checksum/file_reader.hpp"
+#include "fileio/files.hpp"
 
 namespace checksum {
 
@@ -14,10 +14,11 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 }  // namespace
 
 std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator) {
-    if (fileLength(path) == 0) {
+    // An empty file is not even opened: its checksum is 0 whatever its permissions say.
+    if (fileio::fileSize(path) == 0) {
         return 0;
     }
-    ReadOnlyFile file(path);
+    fileio::InputFile file(path);
     std::vector<std::uint8_t> block(kBlockSize);
     std::int32_t crc = 0;
     for (std::size_t got; (got = file.read(block.data(), block.size())) != 0;) {

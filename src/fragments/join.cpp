@@ -5,15 +5,15 @@
 #include <set>
 #include <system_error>
 
-#include "fragments/errors.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/error.hpp"
+#include "fileio/files.hpp"
+#include "fileio/paths.hpp"
 #include "fragments/paths.hpp"
-#include "fragments/platform.hpp"
 
 namespace fragments {
 
 struct JoinOutput::State {
-    std::optional<OutputFile> file;
+    std::optional<fileio::OutputFile> file;
     bool committed = false;
 };
 
@@ -27,10 +27,10 @@ std::string temporaryNameFor(const std::string& targetPath) {
     for (int i = 0; i < 6; ++i) {
         tag += alphabet[random() % (sizeof alphabet - 1)];
     }
-    const std::filesystem::path target = pathFromUtf8(targetPath);
+    const std::filesystem::path target = fileio::pathFromUtf8(targetPath);
     std::string name(1, '.');
-    name.append(utf8FromPath(target.filename())).append(1, '.').append(tag).append(".part");
-    return utf8FromPath(target.parent_path() / pathFromUtf8(name));
+    name.append(fileio::utf8FromPath(target.filename())).append(1, '.').append(tag).append(".part");
+    return fileio::utf8FromPath(target.parent_path() / fileio::pathFromUtf8(name));
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {
 
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code error;
-    const bool same = std::filesystem::equivalent(pathFromUtf8(a), pathFromUtf8(b), error);
+    const bool same = std::filesystem::equivalent(fileio::pathFromUtf8(a), fileio::pathFromUtf8(b), error);
     return same && !error;
 }
 
@@ -64,9 +64,9 @@ JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath),
         try {
             state_->file.emplace(temporaryPath_, true);
             return;
-        } catch (const FileError& e) {
+        } catch (const fileio::FileError& e) {
             if (e.code() != std::errc::file_exists || attempt == 100) {
-                throw FileError(FileError::Kind::CannotOpen, targetPath_, e.code());
+                throw fileio::FileError(fileio::FileError::Kind::CannotOpen, targetPath_, e.code());
             }
         }
     }
@@ -75,24 +75,30 @@ JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath),
 JoinOutput::~JoinOutput() {
     if (!state_->committed) {
         state_->file.reset();
-        platform::removeFile(temporaryPath_);
+        try {
+            fileio::removeFile(temporaryPath_);
+        } catch (const fileio::FileError&) {
+            // A leftover the removal could not reach is the best that can be done here.
+        }
     }
 }
 
 void JoinOutput::reserve(std::int64_t bytes) {
-    if (auto error = platform::reserveSpace(state_->file->handle(), bytes)) {
-        throw FileError(FileError::Kind::Io, targetPath_, error);
+    try {
+        state_->file->reserve(bytes);
+    } catch (const fileio::FileError& e) {
+        throw fileio::FileError(e.kind(), targetPath_, e.code());
     }
 }
 
 void JoinOutput::append(const std::string& fragmentPath) {
-    InputFile fragment(fragmentPath);
+    fileio::InputFile fragment(fragmentPath);
     try {
-        copyBytes(fragment, 0, *state_->file, fragment.size());
-    } catch (const FileError& e) {
+        fileio::copyBytes(fragment, 0, *state_->file, fragment.size());
+    } catch (const fileio::FileError& e) {
         // The user knows the target, not the temporary file behind it.
         if (e.path() == temporaryPath_) {
-            throw FileError(e.kind(), targetPath_, e.code());
+            throw fileio::FileError(e.kind(), targetPath_, e.code());
         }
         throw;
     }
@@ -101,17 +107,13 @@ void JoinOutput::append(const std::string& fragmentPath) {
 void JoinOutput::commit() {
     try {
         state_->file->close();
-    } catch (const FileError& e) {
-        throw FileError(e.kind(), targetPath_, e.code());
+    } catch (const fileio::FileError& e) {
+        throw fileio::FileError(e.kind(), targetPath_, e.code());
     }
-    if (fileExists(targetPath_)) {
-        if (auto error = platform::resetAttributes(targetPath_)) {
-            throw FileError(FileError::Kind::Io, targetPath_, error);
-        }
+    if (fileio::fileExists(targetPath_)) {
+        fileio::resetAttributes(targetPath_);
     }
-    if (auto error = platform::renameReplacing(temporaryPath_, targetPath_)) {
-        throw FileError(FileError::Kind::Io, targetPath_, error);
-    }
+    fileio::renameReplacing(temporaryPath_, targetPath_);
     state_->committed = true;
 }
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "fragments/errors.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "fragments/size_text.hpp"
 
 namespace fragments {
@@ -229,15 +229,15 @@ void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input
     const std::string bytes = toCodePage850(joinScriptText(input));
     bool created = false;
     try {
-        OutputFile file(scriptPath);
+        fileio::OutputFile file(scriptPath);
         created = true;
         file.write(bytes.data(), bytes.size());
         file.close();
     } catch (...) {
         if (created) {
             try {
-                removeFile(scriptPath);
-            } catch (const FileError&) {
+                fileio::removeFile(scriptPath);
+            } catch (const fileio::FileError&) {
                 // The write failure is the one to report; a leftover the removal could not reach is
                 // the best that can be done.
             }

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "fragments/errors.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
+#include "fileio/paths.hpp"
 #include "fragments/paths.hpp"
-#include "fragments/platform.hpp"
 
 namespace fragments {
 
@@ -26,7 +25,7 @@ std::string inDirectory(const std::string& directory, const std::string& name) {
 // reports a missing fragment itself.
 std::int64_t sizeIfPresent(const std::string& path) {
     std::error_code error;
-    const auto native = pathFromUtf8(path);
+    const auto native = fileio::pathFromUtf8(path);
     if (!std::filesystem::is_regular_file(native, error)) {
         return 0;
     }
@@ -39,13 +38,13 @@ std::int64_t sizeIfPresent(const std::string& path) {
 std::vector<std::string> listFragmentCandidates(const std::string& directory) {
     std::vector<std::string> names;
     std::error_code error;
-    std::filesystem::directory_iterator it(pathFromUtf8(directory.empty() ? "." : directory), error);
+    std::filesystem::directory_iterator it(fileio::pathFromUtf8(directory.empty() ? "." : directory), error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         std::error_code ignored;
-        if (!it->is_regular_file(ignored) || platform::isHidden(it->path())) {
+        if (!it->is_regular_file(ignored) || fileio::isHidden(it->path())) {
             continue;
         }
-        std::string name = utf8FromPath(it->path().filename());
+        std::string name = fileio::utf8FromPath(it->path().filename());
         if (matchesCandidatePattern(name)) {
             names.push_back(std::move(name));
         }
@@ -86,7 +85,7 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
             withoutLastCharacters(name, 3) != prefix) {
             continue;
         }
-        removeFile(inDirectory(directory, name));
+        fileio::removeFile(inDirectory(directory, name));
     }
 }
 

@@ -164,13 +164,4 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
     return a < b;
 }
 
-std::filesystem::path pathFromUtf8(std::string_view utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 }  // namespace fragments

@@ -3,7 +3,6 @@
 // is a parameter (native by default) so the Windows forms can be checked on every platform.
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,9 +50,5 @@ std::string withoutLastCharacters(std::string_view text, std::size_t count);
 
 // Ascending alphabetical order ignoring case, the order of the fragment list.
 bool lessIgnoringCase(std::string_view a, std::string_view b);
-
-// Conversions between the program's UTF-8 strings and the platform's path type.
-std::filesystem::path pathFromUtf8(std::string_view utf8);
-std::string utf8FromPath(const std::filesystem::path& path);
 
 }  // namespace fragments

@@ -3,7 +3,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
 #include "fragments/paths.hpp"
 
 namespace fragments {
@@ -12,10 +12,10 @@ namespace {
 
 constexpr std::int64_t largestFragment = std::numeric_limits<std::int32_t>::max();
 
-std::int64_t writeFragment(InputFile& source, std::int64_t offset, const std::string& path,
+std::int64_t writeFragment(fileio::InputFile& source, std::int64_t offset, const std::string& path,
                            std::int64_t bytes) {
-    OutputFile out(path);
-    copyBytes(source, offset, out, bytes);
+    fileio::OutputFile out(path);
+    fileio::copyBytes(source, offset, out, bytes);
     out.close();
     return out.written();
 }
@@ -47,7 +47,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     if (plan.fragmentCount > maxFragments || (plan.fragmentCount > 0 && plan.fragmentBytes <= 0)) {
         throw std::invalid_argument("split plan outside the limits");
     }
-    InputFile source(sourcePath);
+    fileio::InputFile source(sourcePath);
     SplitResult result;
     const int fullFragments = static_cast<int>(plan.fullFragments);
     for (int number = 1; number <= fullFragments; ++number) {
@@ -57,7 +57,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
         const std::string path = fragmentName(sourcePath, number);
         const std::string fileName = Nurdatei(path, separator);
         // An older file of the name goes first, so no old bytes survive in the fragment.
-        removeFile(path);
+        fileio::removeFile(path);
         // The fragment is named before it is written, so the window can show progress while it is.
         if (events.fragmentNamed) {
             events.fragmentNamed(number, fileName, true);
@@ -70,7 +70,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     if (plan.remainder > 0) {
         const int number = fullFragments + 1;
         const std::string path = fragmentName(sourcePath, number);
-        removeFile(path);
+        fileio::removeFile(path);
         result.bytesWritten +=
             writeFragment(source, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
         result.fragmentsWritten = number;

@@ -11,8 +11,8 @@
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
-#include "fragments/errors.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
@@ -80,8 +80,8 @@ void frmTessaron::Command3_Click() {
 
     std::int64_t size = 0;
     try {
-        size = fragments::fileSize(path.toStdString());
-    } catch (const fragments::FileError& error) {
+        size = fileio::fileSize(path.toStdString());
+    } catch (const fileio::FileError& error) {
         showNoSource();
         showMessage(QMessageBox::Warning, texts::infoTitle(),
                     texts::fileUnreadable(path, QString::fromStdString(error.reason())));
@@ -112,10 +112,10 @@ void frmTessaron::Command2_Click() {
     for (int row = 0; row < List1->count(); ++row) {
         const QString path = fragmentDirectory_ + List1->item(row)->text();
         try {
-            if (fragments::fileExists(path.toStdString())) {
-                fragments::removeFile(path.toStdString(), true);
+            if (fileio::fileExists(path.toStdString())) {
+                fileio::removeFile(path.toStdString(), true);
             }
-        } catch (const fragments::FileError& error) {
+        } catch (const fileio::FileError& error) {
             showMessage(QMessageBox::Critical, texts::infoTitle(),
                         texts::deleteAborted(path, QString::fromStdString(error.reason())));
             return;

@@ -14,8 +14,8 @@
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
-#include "fragments/errors.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "fragments/join.hpp"
 #include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
@@ -132,9 +132,8 @@ void frmTessaron::Command4_Click() {
     setCaption(Label14, fromUtf8(fragments::Nurdatei(target)));
 
     bool joined = false;
-    const auto firstMissing =
-        std::find_if(fragmentPaths.begin(), fragmentPaths.end(),
-                     [](const std::string& path) { return !fragments::fileExists(path); });
+    const auto firstMissing = std::find_if(fragmentPaths.begin(), fragmentPaths.end(),
+                                           [](const std::string& path) { return !fileio::fileExists(path); });
     if (firstMissing != fragmentPaths.end()) {
         showMessage(QMessageBox::Warning, texts::infoTitle(),
                     texts::fragmentNotFound(fromUtf8(*firstMissing)));
@@ -143,7 +142,7 @@ void frmTessaron::Command4_Click() {
             fragments::JoinOutput output(target);
             std::int64_t total = 0;
             for (const auto& path : fragmentPaths) {
-                total += fragments::fileSize(path);
+                total += fileio::fileSize(path);
             }
             output.reserve(total);
             setJoinEnabled(false);
@@ -160,7 +159,7 @@ void frmTessaron::Command4_Click() {
             }
             output.commit();
             joined = true;
-        } catch (const fragments::FileError& error) {
+        } catch (const fileio::FileError& error) {
             showMessage(QMessageBox::Critical, texts::infoTitle(),
                         copyFailureText(error.path(), error.reason()));
         } catch (const std::exception& error) {
@@ -173,10 +172,10 @@ void frmTessaron::Command4_Click() {
         setCaption(Label5, Label5->text() + texts::joinDone());
     }
     Command2->setEnabled(true);
-    if (joined && fragments::fileExists(target)) {
+    if (joined && fileio::fileExists(target)) {
         try {
-            setCaption(Label15, sizeText(fragments::fileSize(target)));
-        } catch (const fragments::FileError&) {
+            setCaption(Label15, sizeText(fileio::fileSize(target)));
+        } catch (const fileio::FileError&) {
             // The joined file is complete; only its size could not be read back for the label.
         }
     }

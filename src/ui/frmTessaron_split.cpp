@@ -18,8 +18,8 @@
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
-#include "fragments/errors.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "fragments/join.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
@@ -98,7 +98,7 @@ void frmTessaron::Command1_Click() {
 
     // A typed path may use "/" on Windows too; the path rules count only the native separator.
     const QString source = QDir::toNativeSeparators(Text1->text());
-    if (source.isEmpty() || !fragments::fileExists(source.toStdString())) {
+    if (source.isEmpty() || !fileio::fileExists(source.toStdString())) {
         showMessage(QMessageBox::Warning, texts::noSourceTitle(), texts::noSourceChosen());
         Command3->setFocus();
         return;
@@ -109,8 +109,8 @@ void frmTessaron::Command1_Click() {
     try {
         // A source named like its own script (Beispiel.bat) is never taken for an old script.
         const std::string oldScript = (folder + scriptNameFor(source)).toStdString();
-        if (fragments::fileExists(oldScript) && !fragments::sameFile(oldScript, sourcePath)) {
-            fragments::removeFile(oldScript);
+        if (fileio::fileExists(oldScript) && !fragments::sameFile(oldScript, sourcePath)) {
+            fileio::removeFile(oldScript);
         }
         // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
         setFragmentDirectory(folder);
@@ -126,7 +126,7 @@ void frmTessaron::Command1_Click() {
             throw std::bad_alloc();
         }
 
-        const std::int64_t length = fragments::fileSize(sourcePath);
+        const std::int64_t length = fileio::fileSize(sourcePath);
         const fragments::SplitPlan plan = fragments::planSplit(length, *fragmentBytes);
         if (plan.fragmentCount > fragments::maxFragments) {
             showMessage(QMessageBox::Critical, texts::infoTitle(),
@@ -164,8 +164,8 @@ void frmTessaron::Command1_Click() {
     } catch (const std::bad_alloc&) {
         List2->clear();
         showMessage(QMessageBox::Critical, texts::memoryTitle(), texts::outOfMemory());
-    } catch (const fragments::FileError& error) {
-        if (error.kind() == fragments::FileError::Kind::CannotOpen) {
+    } catch (const fileio::FileError& error) {
+        if (error.kind() == fileio::FileError::Kind::CannotOpen) {
             List2->clear();
             showMessage(QMessageBox::Information, texts::infoTitle(), texts::cannotWriteFragments());
         } else {
@@ -199,7 +199,7 @@ void frmTessaron::writeScriptAfterSplit(const QString& sourcePath, const QString
         input.fragmentNames.push_back(List2->item(row)->text().toStdString());
     }
     input.lastFragmentName = lastFileName.toStdString();
-    input.sourceBytes = fragments::fileSize(sourcePath.toStdString());
+    input.sourceBytes = fileio::fileSize(sourcePath.toStdString());
     input.thousandsSeparator = thousandsSeparator().toStdString();
     input.dateText = regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
 

@@ -22,10 +22,6 @@
 #include <unistd.h>
 #endif
 
-struct clsCRC32TestAccess {
-    static const std::array<std::int32_t, 256>& table(const clsCRC32& crc) { return crc.lngTabelle; }
-};
-
 namespace {
 
 using namespace checksum;
@@ -49,16 +45,12 @@ std::uint32_t crcOf(clsCRC32& crc, const std::vector<std::uint8_t>& bytes, doubl
     return static_cast<std::uint32_t>(crc.CRC32(start, bytes, length));
 }
 
-TEST(Crc32, CheckValuesAndTableFromThePolynomial) {
+TEST(Crc32, CheckValues) {
     clsCRC32 crc;
     const std::int32_t digits = crc.CRC32(0, {'1', '2', '3', '4', '5', '6', '7', '8', '9'}, 8);
     EXPECT_EQ(digits, static_cast<std::int32_t>(0xCBF43926u));
     EXPECT_LT(digits, 0) << "the top bit comes back as a negative number";
     EXPECT_EQ(crc.CRC32(0, {'a', 'b', 'c'}, 2), 0x352441C2);
-    const auto& table = clsCRC32TestAccess::table(crc);
-    EXPECT_EQ(static_cast<std::uint32_t>(table[1]), 0x77073096u);
-    EXPECT_EQ(static_cast<std::uint32_t>(table[128]), 0xEDB88320u);
-    EXPECT_EQ(static_cast<std::uint32_t>(table[255]), 0x2D02EF8Du);
 }
 
 TEST(Crc32, ChainingGivesTheSameResultAtEverySplitPoint) {
@@ -158,11 +150,13 @@ std::error_code failureOf(const std::string& path) {
 #ifndef _WIN32
 
 // Run as nobody, so that the mode of the files counts: reading the locked one fails, the empty
-// one gives 0 because it is not even opened. Nothing is left open.
+// one gives 0 because it is not even opened. Nothing is left open. A FIFO is refused, not waited on.
 TEST(FileChecksum, UnreadableMissingAndEmptyFiles) {
     TempDir dir;
     EXPECT_EQ(failureOf(dir.file("fehlt.dat")), std::errc::no_such_file_or_directory);
     EXPECT_EQ(failureOf(dir.path().string()), std::errc::is_a_directory);
+    ASSERT_EQ(::mkfifo(dir.file("rohr").c_str(), 0644), 0);
+    EXPECT_EQ(failureOf(dir.file("rohr")), std::errc::not_supported);
     const std::string locked = dir.file("gesperrt.bin"), empty = dir.file("leer.bin"),
                       open = dir.file("a.bin");
     writeFile(open, patternBytes(5000));

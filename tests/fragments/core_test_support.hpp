@@ -9,30 +9,30 @@
 #include <functional>
 #include <string>
 
-#include "fragments/errors.hpp"
+#include "fileio/error.hpp"
 
 namespace testsupport {
 
 // 0 when `action` throws a FileError of `kind` naming `path`, 1 when it throws nothing, 2 otherwise.
-inline int failureOf(const std::function<void()>& action, fragments::FileError::Kind kind,
+inline int failureOf(const std::function<void()>& action, fileio::FileError::Kind kind,
                      const std::string& path) {
     try {
         action();
         return 1;
-    } catch (const fragments::FileError& e) {
+    } catch (const fileio::FileError& e) {
         return e.kind() == kind && e.path() == path && !e.reason().empty() ? 0 : 2;
     } catch (...) {
         return 2;
     }
 }
 
-inline void expectFileError(const std::function<void()>& action, fragments::FileError::Kind kind,
+inline void expectFileError(const std::function<void()>& action, fileio::FileError::Kind kind,
                             const std::string& path) {
     EXPECT_EQ(failureOf(action, kind, path), 0) << "1: no failure, 2: another failure, for " << path;
 }
 
 // failureOf(...) for `action` run in a child process as nobody; -1 when the child could not run.
-inline int failureAsNobody(const std::function<void()>& action, fragments::FileError::Kind kind,
+inline int failureAsNobody(const std::function<void()>& action, fileio::FileError::Kind kind,
                            const std::string& path) {
     const pid_t child = fork();
     if (child == 0) {

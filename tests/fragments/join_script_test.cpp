@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core_test_support.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
 #include "support/TempDir.hpp"
 
 namespace fragments {
@@ -138,9 +138,10 @@ TEST(WriteJoinScript, WritesCodePage850ReplacesAnOldFileAndLeavesNothingOnFailur
     EXPECT_EQ(readFile(path), toCodePage850(joinScriptText(in)));
 
     const std::string failing = dir.file("Beispiel.bat");
-    testing::setWriteFault([&](const std::string& p, std::size_t) { return p == failing ? ENOSPC : 0; });
-    expectFileError([&] { writeJoinScript(failing, in); }, FileError::Kind::Io, failing);
-    testing::setWriteFault({});
+    fileio::testing::setWriteFault(
+        [&](const std::string& p, std::size_t) { return p == failing ? ENOSPC : 0; });
+    expectFileError([&] { writeJoinScript(failing, in); }, fileio::FileError::Kind::Io, failing);
+    fileio::testing::setWriteFault({});
     EXPECT_EQ(filesIn(dir.path()), Names{"Pr" + ue + "fung.bat"});
 }
 

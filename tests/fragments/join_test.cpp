@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "core_test_support.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
 #include "fragments/listing.hpp"
 #include "support/TempDir.hpp"
 
@@ -27,7 +27,7 @@ class FragmentFolder : public ::testing::Test {
             writeFile(fragments.back(), source.substr(std::min<std::size_t>(n * 1024, 2500), 1024));
         }
     }
-    void TearDown() override { testing::setWriteFault({}); }
+    void TearDown() override { fileio::testing::setWriteFault({}); }
 
     TempDir dir;
     const std::string folder = dir.path().string();
@@ -82,8 +82,8 @@ TEST_F(FragmentFolder, DeletesOnlyTheSourcesOwnOldFragments) {
     const auto deletion = [&] {
         deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), '/');
     };
-    EXPECT_EQ(failureAsNobody(deletion, FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
-    EXPECT_TRUE(fileExists(dir.file("Beispiel.dat._007")));
+    EXPECT_EQ(failureAsNobody(deletion, fileio::FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
+    EXPECT_TRUE(fileio::fileExists(dir.file("Beispiel.dat._007")));
 }
 
 TEST_F(FragmentFolder, GapsAndSameFile) {
@@ -124,14 +124,14 @@ TEST_F(FragmentFolder, FailuresLeaveNeitherTargetNorTemporaryFile) {
         JoinOutput output(target);
         output.append(fragments[0]);
         const std::string missing = dir.file("Beispiel.dat._009");
-        expectFileError([&] { output.append(missing); }, FileError::Kind::CannotOpen, missing);
-        testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-        expectFileError([&] { output.append(fragments[1]); }, FileError::Kind::Io, target);
+        expectFileError([&] { output.append(missing); }, fileio::FileError::Kind::CannotOpen, missing);
+        fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
+        expectFileError([&] { output.append(fragments[1]); }, fileio::FileError::Kind::Io, target);
     }
     EXPECT_EQ(filesIn(dir.path()).size(), 4u) << "no target and no temporary file";
 
     const std::string elsewhere = dir.file("fehlt/neu.dat");
-    expectFileError([&] { JoinOutput output(elsewhere); }, FileError::Kind::CannotOpen, elsewhere);
+    expectFileError([&] { JoinOutput output(elsewhere); }, fileio::FileError::Kind::CannotOpen, elsewhere);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "core_test_support.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
 #include "fragments/join.hpp"
 #include "fragments/paths.hpp"
 #include "support/TempDir.hpp"
@@ -16,20 +16,20 @@ namespace fragments {
 namespace {
 
 using namespace testsupport;
-using Kind = FileError::Kind;
+using Kind = fileio::FileError::Kind;
 
 // Every test ends with the seams switched off.
 class FileIo : public ::testing::Test {
   protected:
     void TearDown() override {
-        testing::setWriteFault({});
-        testing::setCopyFault({});
-        testing::forceReadWriteCopy(false);
+        fileio::testing::setWriteFault({});
+        fileio::testing::setCopyFault({});
+        fileio::testing::forceReadWriteCopy(false);
     }
 
     // Kernel copies of at most `limit` bytes; the `failAt`-th call fails with `error`.
     static void limitKernelCopies(std::size_t limit, int failAt = 0, int error = 0) {
-        testing::setCopyFault([=, calls = 0](std::size_t& size) mutable {
+        fileio::testing::setCopyFault([=, calls = 0](std::size_t& size) mutable {
             size = std::min(size, limit);
             return ++calls == failAt ? error : 0;
         });
@@ -48,18 +48,18 @@ TEST_F(FileIo, CopiesExactBytesOnEveryPath) {
     const std::string all = readFile(source);
     const auto check = [&](const char* path) {
         {
-            InputFile in(source);
-            OutputFile out(target);
-            copyBytes(in, 1000, out, in.size() - 2000);
-            copyBytes(in, 0, out, in.size());
+            fileio::InputFile in(source);
+            fileio::OutputFile out(target);
+            fileio::copyBytes(in, 1000, out, in.size() - 2000);
+            fileio::copyBytes(in, 0, out, in.size());
             out.close();
         }
         EXPECT_EQ(readFile(target), all.substr(1000, all.size() - 2000) + all) << path;
     };
     check("kernel copy");
-    testing::forceReadWriteCopy(true);
+    fileio::testing::forceReadWriteCopy(true);
     check("read/write copy");
-    testing::forceReadWriteCopy(false);
+    fileio::testing::forceReadWriteCopy(false);
     limitKernelCopies(4099);
     check("short kernel copies");
     for (int error : {ENOSYS, EXDEV, EOPNOTSUPP, EINVAL, EBADF, EPERM, ETXTBSY, EIO}) {
@@ -73,9 +73,9 @@ TEST_F(FileIo, CopiesExactBytesOnEveryPath) {
 // Missing files and folders are covered where split and join open them.
 TEST_F(FileIo, UnopenableFiles) {
     const std::string folder = dir.path().string();
-    expectFileError([&] { InputFile in(folder); }, Kind::CannotOpen, folder);
+    expectFileError([&] { fileio::InputFile in(folder); }, Kind::CannotOpen, folder);
     writeFile(source, "alt");
-    expectFileError([&] { OutputFile out(source, true); }, Kind::CannotOpen, source);
+    expectFileError([&] { fileio::OutputFile out(source, true); }, Kind::CannotOpen, source);
     EXPECT_EQ(readFile(source), "alt") << "mustBeNew leaves an existing file alone";
 }
 
@@ -134,15 +134,15 @@ TEST(Split, BoundariesWriteExactPiecesAndReportThemInOrder) {
 TEST_F(FileIo, SplitFailuresNameTheFileAndKeepWhatWasWritten) {
     const auto bytes = patternBytes(5000);
     for (bool readWrite : {false, true}) {
-        testing::forceReadWriteCopy(readWrite);
+        fileio::testing::forceReadWriteCopy(readWrite);
         const std::string from = readWrite ? dir.file("rw.dat") : source, second = fragmentName(from, 2);
         writeFile(from, bytes);
-        testing::setWriteFault(
+        fileio::testing::setWriteFault(
             [&](const std::string& path, std::size_t) { return path == second ? ENOSPC : 0; });
         expectFileError([&] { splitFile(from, planSplit(5000, 1024), {}, '/'); }, Kind::Io, second);
-        testing::setWriteFault({});
+        fileio::testing::setWriteFault({});
         EXPECT_EQ(readFile(fragmentName(from, 1)), std::string(bytes.begin(), bytes.begin() + 1024));
-        EXPECT_FALSE(fileExists(fragmentName(from, 3)));
+        EXPECT_FALSE(fileio::fileExists(fragmentName(from, 3)));
         expectFileError([&] { splitFile(from, planSplit(6000, 1024), {}, '/'); }, Kind::Io, from);
     }
     expectFileError([&] { splitFile(dir.file("fehlt.dat"), planSplit(10, 1024), {}, '/'); }, Kind::CannotOpen,
@@ -176,7 +176,7 @@ TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
     std::filesystem::resize_file(source, static_cast<std::uintmax_t>(length));
     const SplitPlan plan = planSplit(length, *fragmentBytesFor(5 * 1024));
     EXPECT_EQ(splitFile(source, plan, {}, '/').bytesWritten, length);
-    EXPECT_EQ(fileSize(fragmentName(source, static_cast<int>(plan.fragmentCount))), plan.remainder);
+    EXPECT_EQ(fileio::fileSize(fragmentName(source, static_cast<int>(plan.fragmentCount))), plan.remainder);
 
     const std::string target = dir.file("wieder.bin");
     JoinOutput output(target);
@@ -185,7 +185,7 @@ TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
         std::filesystem::remove(fragmentName(source, n));
     }
     output.commit();
-    EXPECT_EQ(fileSize(target), length);
+    EXPECT_EQ(fileio::fileSize(target), length);
     std::ifstream in(target, std::ios::binary);
     const auto bytesAt = [&](std::int64_t offset) {
         std::string data(4, '?');

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "SplitFixture.hpp"
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
 
 namespace testsupport {
 namespace {
@@ -205,10 +205,10 @@ TEST_F(SplitWindowTest, WriteFailuresStopTheSplitWithTheirMessage) {
     }
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
 
-    fragments::testing::setWriteFault(
+    fileio::testing::setWriteFault(
         [](const std::string& path, std::size_t) { return path.ends_with("._002") ? ENOSPC : 0; });
     split();
-    fragments::testing::setWriteFault({});
+    fileio::testing::setWriteFault({});
     expectMessage(QMessageBox::Critical, kInfo, kSplitAborted + qfile("x.dat._002") + ": " + reason(ENOSPC));
     EXPECT_EQ(readFile(source + "._001").size(), 1024u);
     EXPECT_EQ(text("Label11"), "Dateifragmente: 2 von 3");
@@ -298,10 +298,10 @@ TEST_F(JoinWindow, FailuresLeaveNoTargetOrTheOldOne) {
     const QString aborted = "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei ";
 
     int writes = 0;
-    fragments::testing::setWriteFault(
+    fileio::testing::setWriteFault(
         [&writes](const std::string&, std::size_t) { return ++writes > 1 ? ENOSPC : 0; });
     join(file("joined.bin"));
-    fragments::testing::setWriteFault({});
+    fileio::testing::setWriteFault({});
     expectStopped(QMessageBox::Critical, aborted + qfile("joined.bin") + ": " + reason(ENOSPC));
     EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat._001", "Beispiel.dat._002"}));
 

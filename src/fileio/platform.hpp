@@ -1,6 +1,8 @@
 #pragma once
-// What differs between operating systems, behind one small interface: raw file handles, hidden
-// files, attribute reset, replacing rename and the kernel's file-to-file copy. Internal to the core.
+// What differs between operating systems, behind one small interface: opening, reading and writing
+// at an offset, the kernel's file-to-file copy, holes, hidden files, attribute reset and replacing
+// rename. Internal to the file layer: only its own sources include it, and each system has one
+// source file implementing it. Paths are UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,20 +10,22 @@
 #include <string>
 #include <system_error>
 
-namespace fragments::platform {
+#include "fileio/descriptor.hpp"
 
-using Handle = int;
-inline constexpr Handle invalidHandle = -1;
+namespace fileio::platform {
 
-std::error_code openForReading(const std::string& path, Handle& handle);
+using Handle = Descriptor::Handle;
+
+// Opens an existing file for one pass of reads from start to end; a folder is refused.
+std::error_code openForReading(const std::string& path, Descriptor& file);
 // Creates or empties the file; with `mustBeNew` an existing file is an error (file_exists).
-std::error_code createForWriting(const std::string& path, bool mustBeNew, Handle& handle);
+std::error_code createForWriting(const std::string& path, bool mustBeNew, Descriptor& file);
 std::error_code closeHandle(Handle handle);
 std::error_code lengthOf(Handle handle, std::int64_t& length);
 
-// Reads up to `size` bytes at `offset`; `done` 0 means end of file. Interrupted calls are retried.
+// Reads up to `size` bytes at `offset`; `done` 0 means end of file.
 std::error_code readAt(Handle handle, void* buffer, std::size_t size, std::int64_t offset, std::size_t& done);
-// Writes up to `size` bytes at `offset`; `done` may be short. Interrupted calls are retried.
+// Writes up to `size` bytes at `offset`; `done` may be short.
 std::error_code writeAt(Handle handle, const void* buffer, std::size_t size, std::int64_t offset,
                         std::size_t& done);
 
@@ -44,11 +48,6 @@ std::error_code setLength(Handle handle, std::int64_t length);
 // laid out in one go. Only a lack of space is reported; where the platform cannot reserve, nothing happens.
 std::error_code reserveSpace(Handle handle, std::int64_t bytes);
 
-// Hint that the file will be read once from start to end.
-void adviseSequential(Handle handle);
-
-// Error code for an errno value reported by the fault seam or the C library.
-std::error_code errorFromErrno(int value);
 // Error code for a file that ended before the expected length.
 std::error_code unexpectedEndOfFile();
 
@@ -59,4 +58,4 @@ std::error_code removeFile(const std::string& path);
 // Moves `from` onto `to`, replacing an existing `to`.
 std::error_code renameReplacing(const std::string& from, const std::string& to);
 
-}  // namespace fragments::platform
+}  // namespace fileio::platform

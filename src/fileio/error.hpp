@@ -1,13 +1,13 @@
 #pragma once
-// The one error type of the fragment core: what failed, on which file, and why.
+// The one error type of the file layer: what failed, on which file, and why.
 
-#include <stdexcept>
 #include <string>
 #include <system_error>
 
-namespace fragments {
+namespace fileio {
 
-class FileError : public std::runtime_error {
+// A std::system_error, so that a caller that only wants the system's code can catch it as one.
+class FileError : public std::system_error {
   public:
     enum class Kind {
         // A file could not be opened or created (missing, no permission, read-only medium).
@@ -21,14 +21,12 @@ class FileError : public std::runtime_error {
     Kind kind() const noexcept { return kind_; }
     // Full path of the file the failure concerns, UTF-8.
     const std::string& path() const noexcept { return path_; }
-    const std::error_code& code() const noexcept { return code_; }
     // The reason as the system reports it.
     std::string reason() const;
 
   private:
     Kind kind_;
     std::string path_;
-    std::error_code code_;
 };
 
-}  // namespace fragments
+}  // namespace fileio

@@ -1,38 +1,55 @@
 #pragma once
-// Files as raw bytes, with failures as FileError. Every byte the program copies goes through here,
-// so the copy strategy and the test seam for injected failures live in one place.
+// Files as raw bytes, with failures as FileError. Every byte the program reads or copies goes
+// through here, so the copy strategy and the test seam for injected failures live in one place.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-namespace fragments {
+#include "fileio/descriptor.hpp"
+
+namespace fileio {
 
 // True when a regular file (not a directory) exists at `path`.
 bool fileExists(const std::string& path);
 
-// Length of the file in bytes. Throws FileError (CannotOpen) when it cannot be read.
+// Length of the file in bytes, found without opening it. Throws FileError (CannotOpen) when it
+// cannot be read, for a folder or anything else that is no regular file too.
 std::int64_t fileSize(const std::string& path);
 
 // Deletes the file when it exists. `resetAttributesFirst` clears read-only first. Throws FileError (Io).
 void removeFile(const std::string& path, bool resetAttributesFirst = false);
+
+// Makes the file an ordinary writable file (clears read-only). Throws FileError (Io).
+void resetAttributes(const std::string& path);
+
+// Moves `from` onto `to`, replacing an existing `to` in one step. Throws FileError (Io) naming `to`.
+void renameReplacing(const std::string& from, const std::string& to);
+
+class OutputFile;
 
 // A file open for reading as raw bytes, closed on destruction.
 class InputFile {
   public:
     // Throws FileError (CannotOpen).
     explicit InputFile(const std::string& path);
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
 
     const std::string& path() const noexcept { return path_; }
+    // Throws FileError (Io).
     std::int64_t size() const;
-    int handle() const noexcept { return fd_; }
+    // Reads up to `size` bytes at `offset` into `buffer`; 0 only at the end of the file.
+    // Throws FileError (Io).
+    std::size_t readAt(void* buffer, std::size_t size, std::int64_t offset);
+    // Reads up to `size` bytes from where the last read() stopped (the start at first); 0 only at
+    // the end of the file. Throws FileError (Io).
+    std::size_t read(void* buffer, std::size_t size);
 
   private:
+    friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t);
     std::string path_;
-    int fd_ = -1;
+    Descriptor file_;
+    std::int64_t position_ = 0;
 };
 
 // A newly created (or emptied) file open for writing, closed on destruction.
@@ -41,14 +58,13 @@ class OutputFile {
     // Throws FileError (CannotOpen). With `mustBeNew` an existing file is not touched but refused
     // (its code compares equal to std::errc::file_exists).
     explicit OutputFile(const std::string& path, bool mustBeNew = false);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
 
     const std::string& path() const noexcept { return path_; }
-    int handle() const noexcept { return fd_; }
-    // Writes all of `data`. Throws FileError (Io).
+    // Writes all of `data` after what was written so far. Throws FileError (Io).
     void write(const void* data, std::size_t size);
+    // Reserves disk space for the first `bytes` of the file up front (faster, and a full disk shows
+    // at once); the file's length stays. Throws FileError (Io) only when the space is not there.
+    void reserve(std::int64_t bytes);
     // Closes the file, reporting a failure of the close itself. Throws FileError (Io).
     void close();
     // Bytes written so far.
@@ -57,7 +73,7 @@ class OutputFile {
   private:
     friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t);
     std::string path_;
-    int fd_ = -1;
+    Descriptor file_;
     std::int64_t written_ = 0;
 };
 
@@ -78,4 +94,4 @@ void setCopyFault(std::function<int(std::size_t& size)> fault);
 void forceReadWriteCopy(bool on);
 }  // namespace testing
 
-}  // namespace fragments
+}  // namespace fileio

@@ -4,47 +4,73 @@
 
 #include <cerrno>
 #include <limits>
+#include <utility>
 
-#include "fragments/paths.hpp"
-#include "fragments/platform.hpp"
+#include "fileio/paths.hpp"
+#include "fileio/platform.hpp"
 
-namespace fragments::platform {
+namespace fileio::platform {
 
 namespace {
+
 std::error_code lastError() {
     return std::error_code(errno, std::system_category());
 }
+
+int fd(Handle handle) {
+    return static_cast<int>(handle);
+}
+
+// True when the call that just failed was interrupted by a signal before it did anything.
+bool interrupted() {
+    return errno == EINTR;
+}
+
+// Makes `call` (a system call failing with a negative result and errno) again for as long as a
+// signal interrupts it, and returns its last result. Every call that can be interrupted goes here.
+template <class Call>
+auto retryInterrupted(Call call) {
+    auto result = call();
+    while (result < 0 && interrupted()) {
+        result = call();
+    }
+    return result;
+}
+
 }  // namespace
 
-std::error_code openForReading(const std::string& path, Handle& handle) {
-    do {
-        handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (handle < 0 && errno == EINTR);
-    if (handle < 0) {
+std::error_code openForReading(const std::string& path, Descriptor& file) {
+    Descriptor opened(retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
+    if (!opened.isOpen()) {
         return lastError();
     }
     struct stat info {};
-    if (::fstat(handle, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const auto error =
-            S_ISDIR(info.st_mode) ? std::error_code(EISDIR, std::system_category()) : lastError();
-        ::close(handle);
-        handle = invalidHandle;
-        return error;
+    if (::fstat(fd(opened.get()), &info) != 0) {
+        return lastError();
     }
+    if (S_ISDIR(info.st_mode)) {
+        return std::error_code(EISDIR, std::system_category());
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd(opened.get()), 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    file = std::move(opened);
     return {};
 }
 
-std::error_code createForWriting(const std::string& path, bool mustBeNew, Handle& handle) {
+std::error_code createForWriting(const std::string& path, bool mustBeNew, Descriptor& file) {
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : O_TRUNC);
-    do {
-        handle = ::open(path.c_str(), flags, 0666);
-    } while (handle < 0 && errno == EINTR);
-    return handle < 0 ? lastError() : std::error_code();
+    Descriptor created(retryInterrupted([&] { return ::open(path.c_str(), flags, 0666); }));
+    if (!created.isOpen()) {
+        return lastError();
+    }
+    file = std::move(created);
+    return {};
 }
 
 std::error_code closeHandle(Handle handle) {
-    // Linux closes the descriptor even when close reports EINTR, so it must not be retried.
-    if (::close(handle) != 0 && errno != EINTR) {
+    // Linux closes the descriptor even when close reports an interruption, so close is never retried.
+    if (::close(fd(handle)) != 0 && !interrupted()) {
         return lastError();
     }
     return {};
@@ -52,7 +78,7 @@ std::error_code closeHandle(Handle handle) {
 
 std::error_code lengthOf(Handle handle, std::int64_t& length) {
     struct stat info {};
-    if (::fstat(handle, &info) != 0) {
+    if (::fstat(fd(handle), &info) != 0) {
         return lastError();
     }
     length = static_cast<std::int64_t>(info.st_size);
@@ -61,30 +87,18 @@ std::error_code lengthOf(Handle handle, std::int64_t& length) {
 
 std::error_code readAt(Handle handle, void* buffer, std::size_t size, std::int64_t offset,
                        std::size_t& done) {
-    ssize_t result;
-    do {
-        result = ::pread(handle, buffer, size, static_cast<off_t>(offset));
-    } while (result < 0 && errno == EINTR);
-    if (result < 0) {
-        done = 0;
-        return lastError();
-    }
-    done = static_cast<std::size_t>(result);
-    return {};
+    const ssize_t result =
+        retryInterrupted([&] { return ::pread(fd(handle), buffer, size, static_cast<off_t>(offset)); });
+    done = result < 0 ? 0 : static_cast<std::size_t>(result);
+    return result < 0 ? lastError() : std::error_code();
 }
 
 std::error_code writeAt(Handle handle, const void* buffer, std::size_t size, std::int64_t offset,
                         std::size_t& done) {
-    ssize_t result;
-    do {
-        result = ::pwrite(handle, buffer, size, static_cast<off_t>(offset));
-    } while (result < 0 && errno == EINTR);
-    if (result < 0) {
-        done = 0;
-        return lastError();
-    }
-    done = static_cast<std::size_t>(result);
-    return {};
+    const ssize_t result =
+        retryInterrupted([&] { return ::pwrite(fd(handle), buffer, size, static_cast<off_t>(offset)); });
+    done = result < 0 ? 0 : static_cast<std::size_t>(result);
+    return result < 0 ? lastError() : std::error_code();
 }
 
 FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t toOffset, std::size_t size,
@@ -93,18 +107,13 @@ FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t 
 #ifdef __linux__
     auto in = static_cast<off_t>(fromOffset);
     auto out = static_cast<off_t>(toOffset);
-    ssize_t result;
-    int failure;
-    do {
+    const ssize_t result = retryInterrupted([&] {
         if (injectedError != 0) {
-            result = -1;
-            failure = injectedError;
-            injectedError = 0;
-        } else {
-            result = ::copy_file_range(from, &in, to, &out, size, 0);
-            failure = result < 0 ? errno : 0;
+            errno = std::exchange(injectedError, 0);
+            return ssize_t{-1};
         }
-    } while (result < 0 && failure == EINTR);
+        return ::copy_file_range(fd(from), &in, fd(to), &out, size, 0);
+    });
     if (result > 0) {
         done = static_cast<std::size_t>(result);
         return FastCopy::Copied;
@@ -113,7 +122,7 @@ FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t 
         // Nothing copied before the expected end: some file systems report this instead of an error.
         return FastCopy::Unavailable;
     }
-    switch (failure) {
+    switch (const int failure = errno) {
         case ENOSYS:
         case EXDEV:
         case EOPNOTSUPP:
@@ -142,7 +151,7 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
     dataStart = offset;
     dataEnd = end;
 #if defined(SEEK_DATA) && defined(SEEK_HOLE)
-    const off_t data = ::lseek(handle, static_cast<off_t>(offset), SEEK_DATA);
+    const off_t data = ::lseek(fd(handle), static_cast<off_t>(offset), SEEK_DATA);
     if (data < 0) {
         // ENXIO: nothing but a hole from here to the end; any other error: assume data.
         if (errno == ENXIO) {
@@ -151,7 +160,7 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
         return;
     }
     dataStart = static_cast<std::int64_t>(data);
-    const off_t hole = ::lseek(handle, data, SEEK_HOLE);
+    const off_t hole = ::lseek(fd(handle), data, SEEK_HOLE);
     if (hole > data) {
         dataEnd = static_cast<std::int64_t>(hole);
     }
@@ -161,16 +170,15 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
 }
 
 std::error_code setLength(Handle handle, std::int64_t length) {
-    int result;
-    do {
-        result = ::ftruncate(handle, static_cast<off_t>(length));
-    } while (result != 0 && errno == EINTR);
+    const int result = retryInterrupted([&] { return ::ftruncate(fd(handle), static_cast<off_t>(length)); });
     return result != 0 ? lastError() : std::error_code();
 }
 
 std::error_code reserveSpace(Handle handle, std::int64_t bytes) {
 #ifdef __linux__
-    if (bytes > 0 && ::fallocate(handle, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) != 0) {
+    if (bytes > 0 && retryInterrupted([&] {
+                         return ::fallocate(fd(handle), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+                     }) != 0) {
         if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
             return lastError();
         }
@@ -180,18 +188,6 @@ std::error_code reserveSpace(Handle handle, std::int64_t bytes) {
     (void)bytes;
 #endif
     return {};
-}
-
-void adviseSequential(Handle handle) {
-#ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(handle, 0, 0, POSIX_FADV_SEQUENTIAL);
-#else
-    (void)handle;
-#endif
-}
-
-std::error_code errorFromErrno(int value) {
-    return std::error_code(value, std::system_category());
 }
 
 std::error_code unexpectedEndOfFile() {
@@ -222,4 +218,4 @@ std::error_code renameReplacing(const std::string& from, const std::string& to) 
     return ::rename(from.c_str(), to.c_str()) != 0 ? lastError() : std::error_code();
 }
 
-}  // namespace fragments::platform
+}  // namespace fileio::platform

@@ -1,18 +1,19 @@
-#include "fragments/file_io.hpp"
+#include "fileio/files.hpp"
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <memory>
 #include <utility>
 
-#include "fragments/errors.hpp"
-#include "fragments/paths.hpp"
-#include "fragments/platform.hpp"
+#include "fileio/error.hpp"
+#include "fileio/paths.hpp"
+#include "fileio/platform.hpp"
 
-namespace fragments {
+namespace fileio {
 
 namespace {
+
+using Handle = Descriptor::Handle;
 
 // Large enough to keep the system calls rare, small enough that the copy in and out of it stays in
 // the CPU's cache (1 MiB buffers copied at half the speed), and memory never depends on the fragment size.
@@ -28,11 +29,23 @@ bool readWriteOnly = false;
     throw FileError(kind, path, code);
 }
 
+// An errno value (the fault seam's, or a write that stored nothing) as an error code on every platform.
+std::error_code errnoError(int value) {
+    return std::error_code(value, std::generic_category());
+}
+
+// Throws FileError of `kind` naming `path` when `code` is an error.
+void check(std::error_code code, FileError::Kind kind, const std::string& path) {
+    if (code) {
+        fail(kind, path, code);
+    }
+}
+
 // The fault seam: every write asks it first.
 void checkWriteFault(const std::string& path, std::size_t size) {
     if (writeFault) {
         if (const int error = writeFault(path, size); error != 0) {
-            fail(FileError::Kind::Io, path, platform::errorFromErrno(error));
+            fail(FileError::Kind::Io, path, errnoError(error));
         }
     }
 }
@@ -42,57 +55,39 @@ std::size_t chunkOf(std::int64_t remaining, std::int64_t limit) {
 }
 
 // Copies with the kernel as far as it will; returns the bytes copied before it became unavailable.
-std::int64_t copyWithKernel(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t toOffset,
-                            std::int64_t count) {
+std::int64_t copyWithKernel(Handle from, std::int64_t offset, Handle to, const std::string& toPath,
+                            std::int64_t toOffset, std::int64_t count) {
     std::int64_t done = 0;
     while (done < count) {
         std::size_t size = chunkOf(count - done, fastCopyChunk);
         const int injected = copyFault ? copyFault(size) : 0;
-        checkWriteFault(to.path(), size);
+        checkWriteFault(toPath, size);
         std::size_t copied = 0;
         std::error_code error;
-        const auto outcome = platform::fastCopy(from.handle(), offset + done, to.handle(), toOffset + done,
-                                                size, injected, copied, error);
+        const auto outcome =
+            platform::fastCopy(from, offset + done, to, toOffset + done, size, injected, copied, error);
         if (outcome == platform::FastCopy::Unavailable) {
             break;
         }
-        if (outcome == platform::FastCopy::Failed) {
-            fail(FileError::Kind::Io, to.path(), error);
-        }
+        check(error, FileError::Kind::Io, toPath);
         done += static_cast<std::int64_t>(copied);
     }
     return done;
 }
 
-void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t toOffset,
-                    std::int64_t count) {
+// Copies through memory, appending to what was written to `to`.
+void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count) {
     // One buffer for every copy of the thread: a fresh one per fragment costs more than its copy
     // when fragments are small, its pages being mapped and zeroed anew each time.
     thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(copyBufferSize);
     std::int64_t done = 0;
     while (done < count) {
-        std::size_t got = 0;
-        if (auto error = platform::readAt(from.handle(), buffer.get(),
-                                          chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)),
-                                          offset + done, got)) {
-            fail(FileError::Kind::Io, from.path(), error);
-        }
+        const std::size_t got = from.readAt(
+            buffer.get(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
         if (got == 0) {
             fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
         }
-        std::size_t written = 0;
-        while (written < got) {
-            checkWriteFault(to.path(), got - written);
-            std::size_t put = 0;
-            if (auto error = platform::writeAt(to.handle(), buffer.get() + written, got - written,
-                                               toOffset + done + static_cast<std::int64_t>(written), put)) {
-                fail(FileError::Kind::Io, to.path(), error);
-            }
-            if (put == 0) {
-                fail(FileError::Kind::Io, to.path(), platform::errorFromErrno(EIO));
-            }
-            written += put;
-        }
+        to.write(buffer.get(), got);
         done += static_cast<std::int64_t>(got);
     }
 }
@@ -107,9 +102,7 @@ bool fileExists(const std::string& path) {
 std::int64_t fileSize(const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(pathFromUtf8(path), error);
-    if (error) {
-        fail(FileError::Kind::CannotOpen, path, error);
-    }
+    check(error, FileError::Kind::CannotOpen, path);
     return static_cast<std::int64_t>(size);
 }
 
@@ -118,46 +111,43 @@ void removeFile(const std::string& path, bool resetAttributesFirst) {
         return;
     }
     if (resetAttributesFirst) {
-        if (auto error = platform::resetAttributes(path)) {
-            fail(FileError::Kind::Io, path, error);
-        }
+        resetAttributes(path);
     }
-    if (auto error = platform::removeFile(path)) {
-        fail(FileError::Kind::Io, path, error);
-    }
+    check(platform::removeFile(path), FileError::Kind::Io, path);
+}
+
+void resetAttributes(const std::string& path) {
+    check(platform::resetAttributes(path), FileError::Kind::Io, path);
+}
+
+void renameReplacing(const std::string& from, const std::string& to) {
+    check(platform::renameReplacing(from, to), FileError::Kind::Io, to);
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-    if (auto error = platform::openForReading(path, fd_)) {
-        fail(FileError::Kind::CannotOpen, path, error);
-    }
-    platform::adviseSequential(fd_);
-}
-
-InputFile::~InputFile() {
-    if (fd_ != platform::invalidHandle) {
-        platform::closeHandle(fd_);
-    }
+    check(platform::openForReading(path, file_), FileError::Kind::CannotOpen, path);
 }
 
 std::int64_t InputFile::size() const {
     std::int64_t length = 0;
-    if (auto error = platform::lengthOf(fd_, length)) {
-        fail(FileError::Kind::Io, path_, error);
-    }
+    check(platform::lengthOf(file_.get(), length), FileError::Kind::Io, path_);
     return length;
 }
 
-OutputFile::OutputFile(const std::string& path, bool mustBeNew) : path_(path) {
-    if (auto error = platform::createForWriting(path, mustBeNew, fd_)) {
-        fail(FileError::Kind::CannotOpen, path, error);
-    }
+std::size_t InputFile::readAt(void* buffer, std::size_t size, std::int64_t offset) {
+    std::size_t got = 0;
+    check(platform::readAt(file_.get(), buffer, size, offset, got), FileError::Kind::Io, path_);
+    return got;
 }
 
-OutputFile::~OutputFile() {
-    if (fd_ != platform::invalidHandle) {
-        platform::closeHandle(fd_);
-    }
+std::size_t InputFile::read(void* buffer, std::size_t size) {
+    const std::size_t got = readAt(buffer, size, position_);
+    position_ += static_cast<std::int64_t>(got);
+    return got;
+}
+
+OutputFile::OutputFile(const std::string& path, bool mustBeNew) : path_(path) {
+    check(platform::createForWriting(path, mustBeNew, file_), FileError::Kind::CannotOpen, path);
 }
 
 void OutputFile::write(const void* data, std::size_t size) {
@@ -166,25 +156,22 @@ void OutputFile::write(const void* data, std::size_t size) {
     while (done < size) {
         checkWriteFault(path_, size - done);
         std::size_t put = 0;
-        if (auto error = platform::writeAt(fd_, bytes + done, size - done, written_, put)) {
-            fail(FileError::Kind::Io, path_, error);
-        }
+        check(platform::writeAt(file_.get(), bytes + done, size - done, written_, put), FileError::Kind::Io,
+              path_);
         if (put == 0) {
-            fail(FileError::Kind::Io, path_, platform::errorFromErrno(EIO));
+            fail(FileError::Kind::Io, path_, errnoError(EIO));
         }
         done += put;
         written_ += static_cast<std::int64_t>(put);
     }
 }
 
+void OutputFile::reserve(std::int64_t bytes) {
+    check(platform::reserveSpace(file_.get(), bytes), FileError::Kind::Io, path_);
+}
+
 void OutputFile::close() {
-    if (fd_ == platform::invalidHandle) {
-        return;
-    }
-    const int handle = std::exchange(fd_, platform::invalidHandle);
-    if (auto error = platform::closeHandle(handle)) {
-        fail(FileError::Kind::Io, path_, error);
-    }
+    check(file_.close(), FileError::Kind::Io, path_);
 }
 
 void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count) {
@@ -198,7 +185,7 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
     while (done < count) {
         std::int64_t dataStart = 0;
         std::int64_t dataEnd = 0;
-        platform::findData(from.handle(), offset + done, dataStart, dataEnd);
+        platform::findData(from.file_.get(), offset + done, dataStart, dataEnd);
         // A hole in the source stays a hole in the copy: it reads back as the same zeros.
         if (const std::int64_t hole = std::min(dataStart - (offset + done), count - done); hole > 0) {
             done += hole;
@@ -206,19 +193,20 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
             continue;
         }
         const std::int64_t run = std::min(dataEnd - (offset + done), count - done);
-        std::int64_t copied = kernelCopy ? copyWithKernel(from, offset + done, to, start + done, run) : 0;
+        const std::int64_t copied = kernelCopy ? copyWithKernel(from.file_.get(), offset + done,
+                                                                to.file_.get(), to.path_, start + done, run)
+                                               : 0;
         if (copied < run) {
             kernelCopy = false;
-            copyWithBuffer(from, offset + done + copied, to, start + done + copied, run - copied);
+            to.written_ = start + done + copied;
+            copyWithBuffer(from, offset + done + copied, to, run - copied);
         }
         done += run;
         endsInHole = false;
     }
     if (endsInHole) {
         checkWriteFault(to.path(), 0);
-        if (auto error = platform::setLength(to.handle(), start + count)) {
-            fail(FileError::Kind::Io, to.path(), error);
-        }
+        check(platform::setLength(to.file_.get(), start + count), FileError::Kind::Io, to.path());
     }
     to.written_ = start + count;
 }
@@ -235,4 +223,4 @@ void forceReadWriteCopy(bool on) {
 }
 }  // namespace testing
 
-}  // namespace fragments
+}  // namespace fileio

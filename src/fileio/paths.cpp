@@ -1,0 +1,20 @@
+#include "fileio/paths.hpp"
+
+#include "fileio/platform.hpp"
+
+namespace fileio {
+
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+bool isHidden(const std::filesystem::path& path) {
+    return platform::isHidden(path);
+}
+
+}  // namespace fileio

@@ -1,0 +1,18 @@
+#pragma once
+// The program's UTF-8 path strings and the platform's path type.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace fileio {
+
+// Conversions between the program's UTF-8 strings and the platform's path type.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+// True for a file that listings leave out: a name beginning with "." on POSIX, the hidden or system
+// attribute on Windows.
+bool isHidden(const std::filesystem::path& path);
+
+}  // namespace fileio
