@@ -152,7 +152,9 @@ void applyRow(QWidget* control, const ControlRow& row) {
         ui::layout::setColour(control, QPalette::WindowText, *row.look.textColour);
     }
     control->setEnabled(row.look.start != Start::Disabled);
-    control->setHidden(row.look.start == Start::Hidden);
+    if (row.look.start == Start::Hidden) {
+        control->hide();
+    }
 }
 
 }  // namespace
