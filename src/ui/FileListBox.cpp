@@ -4,7 +4,10 @@
 
 namespace ui {
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {}
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+    // Never shown, so never in the tab order.
+    setFocusPolicy(Qt::NoFocus);
+}
 
 void FileListBox::setPath(const QString& directory) {
     path_ = directory;

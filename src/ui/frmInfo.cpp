@@ -1,20 +1,17 @@
 #include "frmInfo.hpp"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
-#include <cmath>
 
 #include "Images.hpp"
+#include "Layout.hpp"
 
 namespace {
 
-constexpr int px(int twips) {
-    return (twips * 2 + 15) / 30;
-}
+using ui::layout::pixels;
+using ui::layout::px;
 
 // One list entry per line; blanks at either end are part of the text.
 const char* const helpLines[] = {
@@ -90,53 +87,37 @@ frmInfo::frmInfo() {
     setObjectName(QStringLiteral("frmInfo"));
     setWindowTitle(QStringLiteral("Dodiveverazed - Info"));
     setWindowIcon(ui::images::windowIcon());
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(ui::layout::font(ui::layout::windowFont));
     resize(px(6045), px(5400));
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(px(120), px(420), px(5715), px(4260));
+    List1->setGeometry(pixels({120, 420, 5715, 4260}));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    QFont fixed(QStringLiteral("Courier New"));
-    fixed.setPointSizeF(8.25);
-    fixed.setStyleHint(QFont::TypeWriter);
-    List1->setFont(fixed);
-    QPalette colours = List1->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        colours.setColor(group, QPalette::Base, QColor(255, 254, 219));
-        colours.setColor(group, QPalette::Text, QColor(0, 0, 255));
-    }
-    List1->setPalette(colours);
+    List1->setFont(ui::layout::font({.family = "Courier New", .points = 8.25, .fixedPitch = true}));
+    ui::layout::setListColours(List1);
 
     Command1 = new QPushButton(QStringLiteral("ok"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(px(2580), px(4920), px(1095), px(315));
+    Command1->setGeometry(pixels({2580, 4920, 1095, 315}));
     // Enter on the focused button closes the window, as the space bar does.
     Command1->setAutoDefault(true);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
-    Label1 = new QLabel(QStringLiteral("© Dodiveverazed"), this);
+    // Sized to its text and ending where the list ends.
+    Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QPalette credit = Label1->palette();
-    credit.setColor(QPalette::WindowText, QColor(0, 0, 192));
-    Label1->setPalette(credit);
-    // Sized to its text and ending where the list ends.
-    const int creditWidth = Label1->sizeHint().width();
-    Label1->setGeometry(px(5745) - creditWidth, px(120), creditWidth, px(195));
+    ui::layout::setColour(Label1, QPalette::WindowText, qRgb(0, 0, 192));
+    Label1->setGeometry(pixels({3300, 120, 2445, 195}));
+    ui::layout::sizeToText(Label1);
+    ui::layout::setCaption(Label1, QStringLiteral("© Dodiveverazed"));
 
     setTabOrder(List1, Command1);
 }
 
 void frmInfo::Form_Load() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        const QSize outer = frameGeometry().size();
-        move(area.left() + static_cast<int>(std::floor((area.width() - outer.width()) / 2.0)),
-             area.top() + static_cast<int>(std::floor((area.height() - outer.height()) / 2.0)));
-    }
+    ui::layout::centreOnScreen(this);
     List1->clear();
     for (const char* line : helpLines) {
         List1->addItem(QString::fromUtf8(line));

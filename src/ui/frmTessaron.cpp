@@ -14,17 +14,20 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <QWindow>
 #include <algorithm>
-#include <cmath>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "BusyGuard.hpp"
 #include "ClickablePicture.hpp"
 #include "FileListBox.hpp"
 #include "Images.hpp"
+#include "Layout.hpp"
 #include "MainWindowTexts.hpp"
 #include "checksum/crc32.hpp"
 #include "fragments/size_text.hpp"
@@ -32,47 +35,8 @@
 
 namespace {
 
-// The layout is given in twips; 15 twips make one pixel at 96 dots per inch.
-constexpr int px(int twips) {
-    return twips >= 0 ? (twips * 2 + 15) / 30 : -((-twips * 2 + 15) / 30);
-}
-
-constexpr const char* autoSizeProperty = "dodiveverazedAutoSize";
-constexpr const char* rightEdgeProperty = "dodiveverazedRightEdge";
-
-const QColor blue(0, 0, 255);
-const QColor listBackground(255, 254, 219);
-const QColor shapeGrey(128, 128, 128);
-
-QFont msSansSerif(double points, bool bold = false) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
-QFont titleFont() {
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPointSizeF(14.25);
-    font.setItalic(true);
-    return font;
-}
-
-void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Active, role, colour);
-    palette.setColor(QPalette::Inactive, role, colour);
-    widget->setPalette(palette);
-}
-
-void setListColours(QListWidget* list) {
-    QPalette palette = list->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        palette.setColor(group, QPalette::Base, listBackground);
-        palette.setColor(group, QPalette::Text, blue);
-    }
-    list->setPalette(palette);
-}
+using ui::layout::px;
+using Twips = ui::layout::Twips;
 
 // A check box whose caption starts at its left edge and whose box sits at its right end.
 class RightBoxCheckBox : public QCheckBox {
@@ -103,18 +67,94 @@ class RightBoxCheckBox : public QCheckBox {
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
-// Shapes and the line are drawn on the window's surface: they take no mouse and lie below the controls.
-QFrame* surfaceFrame(QWidget* parent, const char* name, const QColor& colour) {
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(QLatin1String(name));
-    frame->setAttribute(Qt::WA_TransparentForMouseEvents);
-    frame->setFocusPolicy(Qt::NoFocus);
-    QPalette palette = frame->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        palette.setColor(group, QPalette::WindowText, colour);
+// The member that holds a control; its type decides the kind of control created.
+template <typename... Kinds>
+using MemberOf = std::variant<Kinds * frmTessaron::*...>;
+using Slot = MemberOf<QLabel, QPushButton, QLineEdit, QComboBox, QCheckBox, QListWidget, ui::FileListBox,
+                      ui::ClickablePicture, QFrame>;
+
+template <typename Kind>
+Kind* createControl(QWidget* parent) {
+    if constexpr (std::is_same_v<Kind, QCheckBox>) {
+        return new RightBoxCheckBox(parent);
+    } else {
+        return new Kind(parent);
     }
-    frame->setPalette(palette);
-    return frame;
+}
+
+// How a control starts: enabled, disabled, or never shown.
+enum class Start { Enabled, Disabled, Hidden };
+
+// How a control looks and starts, where it differs from what its kind brings.
+struct Look {
+    const ui::layout::FontSpec* font = nullptr;  // null: the window's font
+    std::optional<QRgb> textColour = std::nullopt;
+    Qt::Alignment alignment = {};  // none: the kind's own
+    // A label whose width follows every new caption.
+    bool sizedToText = false;
+    int frameStyle = QFrame::NoFrame;
+    int lineWidth = 1;
+    QPixmap (*picture)() = nullptr;
+    Start start = Start::Enabled;
+};
+
+// One control of the window: its name, the member that holds it, its caption (UTF-8), its place in
+// twips, its tab index (-1 for the drawings on the surface) and its look.
+struct ControlRow {
+    const char* name;
+    Slot slot;
+    const char* caption;
+    Twips place;
+    int tabIndex;
+    Look look = {};
+};
+
+constexpr ui::layout::FontSpec titleFont{"Times New Roman", 14.25, false, true};
+constexpr ui::layout::FontSpec splitButtonFont{"MS Sans Serif", 12, true};
+constexpr ui::layout::FontSpec joinButtonFont{"MS Sans Serif", 8.25, true};
+constexpr QRgb shapeGrey = qRgb(128, 128, 128);
+constexpr int outline = QFrame::Box | QFrame::Plain;
+
+// Sets up what the control's kind needs from its row.
+void applyRow(QWidget* control, const ControlRow& row) {
+    const QString caption = QString::fromUtf8(row.caption);
+    if (row.look.font) {
+        control->setFont(ui::layout::font(*row.look.font));
+    }
+    control->setGeometry(ui::layout::pixels(row.place));
+    if (auto* frame = qobject_cast<QFrame*>(control); frame && row.look.frameStyle != QFrame::NoFrame) {
+        frame->setFrameStyle(row.look.frameStyle);
+        frame->setLineWidth(row.look.lineWidth);
+    }
+    if (auto* picture = qobject_cast<ui::ClickablePicture*>(control)) {
+        picture->setPixmap(row.look.picture());
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(caption);
+        if (row.look.alignment) {
+            label->setAlignment(row.look.alignment);
+        }
+        // The free fonts that stand in for MS Sans Serif run a little wider; a caption is never cut short.
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+        if (row.look.sizedToText) {
+            ui::layout::sizeToText(label);
+        }
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(caption);
+        if (row.look.picture) {
+            button->setIcon(QIcon(row.look.picture()));
+            button->setIconSize(QSize(16, 16));
+        }
+    }
+    if (auto* button = qobject_cast<QPushButton*>(control)) {
+        button->setAutoDefault(false);
+    }
+    if (row.look.textColour) {
+        ui::layout::setColour(control, QPalette::WindowText, *row.look.textColour);
+    }
+    control->setEnabled(row.look.start != Start::Disabled);
+    if (row.look.start == Start::Hidden) {
+        control->hide();
+    }
 }
 
 }  // namespace
@@ -124,190 +164,159 @@ frmTessaron::frmTessaron(ui::UiSeam* seam, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Dodiveverazed (für Dateien bis max. 2 GByte)"));
     setWindowIcon(ui::images::windowIcon());
-    setFont(msSansSerif(8.25));
+    setFont(ui::layout::font(ui::layout::windowFont));
     resize(px(5835), px(5775));
     createControls();
+    connectControls();
     Form_Load();
 }
 
 frmTessaron::~frmTessaron() = default;
 
 void frmTessaron::createControls() {
-    const auto label = [this](const char* name, const QString& caption, int left, int top, int width,
-                              int height, bool autoSize) {
-        auto* control = new QLabel(caption, this);
-        control->setObjectName(QLatin1String(name));
-        control->setGeometry(px(left), px(top), px(width), px(height));
-        control->setProperty(autoSizeProperty, autoSize);
-        return control;
-    };
-    const auto button = [this](const char* name, const QString& caption, int left, int top, int width,
-                               int height) {
-        auto* control = new QPushButton(caption, this);
-        control->setObjectName(QLatin1String(name));
-        control->setGeometry(px(left), px(top), px(width), px(height));
-        control->setAutoDefault(false);
-        return control;
-    };
-    const auto pictureButton = [&button](const char* name, const QPixmap& picture, int left, int top,
-                                         int width, int height) {
-        QPushButton* control = button(name, QString(), left, top, width, height);
-        control->setIcon(QIcon(picture));
-        control->setIconSize(QSize(16, 16));
-        return control;
-    };
-    const auto lineEdit = [this](const char* name, int left, int top) {
-        auto* control = new QLineEdit(this);
-        control->setObjectName(QLatin1String(name));
-        control->setGeometry(px(left), px(top), px(3375), px(285));
-        return control;
-    };
-    const auto list = [this](const char* name, int left, int top) {
-        auto* control = new QListWidget(this);
-        control->setObjectName(QLatin1String(name));
-        control->setGeometry(px(left), px(top), px(2115), px(1230));
-        control->setSelectionMode(QAbstractItemView::SingleSelection);
-        control->setSortingEnabled(false);
-        // One line per entry: without this every append lays out all entries again, fragment after fragment.
-        control->setUniformItemSizes(true);
-        setListColours(control);
-        return control;
-    };
-    const auto picture = [this](const char* name, const QPixmap& image, int left, int top) {
-        auto* control = new ui::ClickablePicture(this);
-        control->setObjectName(QLatin1String(name));
-        control->setPixmap(image);
-        control->setGeometry(px(left), px(top), px(240), px(240));
-        return control;
-    };
+    using ui::layout::black;
+    using ui::layout::blue;
+    using ui::layout::white;
+    using namespace ui::images;
+    // One row a control, in the order they are created; columns: name, member, caption, place (left, top,
+    // width, height in twips), tab index, look.
+    // clang-format off
+    static constexpr ControlRow rows[] = {
+        // Split section.
+        {"Label3", &frmTessaron::Label3, "Datei splitten", {2100, 60, 1545, 315}, 9,
+            {.font = &titleFont, .textColour = blue, .alignment = Qt::AlignCenter, .sizedToText = true}},
+        {"Label1", &frmTessaron::Label1, "Zu splittende Datei auswählen- >", {120, 580, 2325, 195}, 0,
+            {.sizedToText = true}},
+        {"Command3", &frmTessaron::Command3, "", {2880, 500, 495, 300}, 4, {.picture = folder}},
+        {"Text1", &frmTessaron::Text1, "", {60, 840, 3375, 285}, 1},
+        {"Shape2", &frmTessaron::Shape2, "", {75, 1170, 3375, 1240}, -1,
+            {.textColour = shapeGrey, .frameStyle = outline}},
+        {"Label2", &frmTessaron::Label2, "Dateifragmentgröße (in kBytes):", {120, 1260, 2220, 195}, 2,
+            {.sizedToText = true}},
+        {"Combo1", &frmTessaron::Combo1, "", {2480, 1200, 915, 315}, 5},
+        {"Check1", &frmTessaron::Check1, "Batchdatei erzeugen ?", {100, 1560, 2055, 195}, 19},
+        {"Label9", &frmTessaron::Label9, "Quelldatei (Byte) :", {120, 1860, 1245, 195}, 16,
+            {.sizedToText = true}},
+        {"Label10", &frmTessaron::Label10, "Fragmente (Byte):", {120, 2160, 1245, 195}, 17,
+            {.sizedToText = true}},
+        {"Label11", &frmTessaron::Label11, "Erzeugte Dateifragmente:", {3600, 480, 1800, 195}, 21,
+            {.sizedToText = true}},
+        {"List2", &frmTessaron::List2, "", {3600, 720, 2115, 1230}, 20},
+        {"Command1", &frmTessaron::Command1, "  Splitten", {3600, 1980, 2115, 435}, 3,
+            {.font = &splitButtonFont}},
+        {"Picture1", &frmTessaron::Picture1, "", {3840, 2100, 240, 240}, 32, {.picture = splitOverlay}},
+        // Two pixels across 2520, reaching past the right edge.
+        {"Line1", &frmTessaron::Line1, "", {0, 2505, 5980, 30}, -1,
+            {.textColour = black, .frameStyle = QFrame::HLine | QFrame::Plain, .lineWidth = 2}},
 
-    // Split section.
-    Label3 = label("Label3", QStringLiteral("Datei splitten"), 2100, 60, 1545, 315, true);
-    Label3->setFont(titleFont());
-    Label3->setAlignment(Qt::AlignCenter);
-    setColour(Label3, QPalette::WindowText, blue);
-    Label1 = label("Label1", QStringLiteral("Zu splittende Datei auswählen- >"), 120, 580, 2325, 195, true);
-    Command3 = pictureButton("Command3", ui::images::folder(), 2880, 500, 495, 300);
-    Text1 = lineEdit("Text1", 60, 840);
-    Shape2 = surfaceFrame(this, "Shape2", shapeGrey);
-    Shape2->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Shape2->setLineWidth(1);
-    Shape2->setGeometry(px(75), px(1170), px(3375), px(1240));
-    Label2 = label("Label2", QStringLiteral("Dateifragmentgröße (in kBytes):"), 120, 1260, 2220, 195, true);
-    Combo1 = new QComboBox(this);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
+        // Join section.
+        {"Label4", &frmTessaron::Label4, "Dateifragmente zusammenfügen", {1140, 2580, 3705, 315}, 10,
+            {.font = &titleFont, .textColour = blue, .sizedToText = true}},
+        {"Label13", &frmTessaron::Label13, "Erstes Fragment (*._001) auswählen ->", {120, 3000, 2730, 195},
+            27, {.sizedToText = true}},
+        {"Command8", &frmTessaron::Command8, "", {2880, 2920, 495, 285}, 26, {.picture = folder}},
+        {"Text2", &frmTessaron::Text2, "", {60, 3240, 3375, 285}, 25},
+        {"Label6", &frmTessaron::Label6, "Dateifragmente:", {3660, 3240, 1125, 195}, 11,
+            {.sizedToText = true}},
+        {"List1", &frmTessaron::List1, "", {3600, 3480, 2115, 1230}, 7},
+        {"Shape1", &frmTessaron::Shape1, "", {75, 3550, 3375, 1300}, -1,
+            {.textColour = shapeGrey, .frameStyle = outline}},
+        {"Label16", &frmTessaron::Label16, "Zusammengefügte Datei:", {120, 3675, 1815, 255}, 30},
+        {"Label14", &frmTessaron::Label14, "", {120, 3900, 3255, 255}, 28, {.textColour = black}},
+        {"Label17", &frmTessaron::Label17, "Dateigrösse (Byte):", {120, 4095, 1695, 255}, 31},
+        {"Label15", &frmTessaron::Label15, "", {120, 4320, 210, 195}, 29,
+            {.textColour = black, .sizedToText = true}},
+        {"Label5", &frmTessaron::Label5, "", {120, 4515, 120, 195}, 23,
+            {.textColour = black, .sizedToText = true}},
+        {"Command4", &frmTessaron::Command4, "  Zusammenfügen", {3600, 4800, 2115, 435}, 8,
+            {.font = &joinButtonFont, .start = Start::Disabled}},
+        {"Picture2", &frmTessaron::Picture2, "", {3700, 4920, 240, 240}, 33,
+            {.picture = joinOverlay, .start = Start::Disabled}},
+
+        // Command bar, status line and the rest.
+        {"Command6", &frmTessaron::Command6, "End", {60, 4920, 675, 315}, 13},
+        {"Command5", &frmTessaron::Command5, "", {840, 4920, 615, 315}, 12, {.picture = question}},
+        {"Command7", &frmTessaron::Command7, "crc32", {1920, 4920, 705, 315}, 22},
+        {"Command2", &frmTessaron::Command2, "Clear", {2760, 4920, 705, 315}, 15, {.start = Start::Disabled}},
+        // Its text ends at 5730 whatever its length.
+        {"Label12", &frmTessaron::Label12, "", {5160, 5280, 570, 195}, 24,
+            {.alignment = Qt::AlignRight | Qt::AlignVCenter, .sizedToText = true}},
+        // A strip across the window; its side lines lie outside the client area.
+        {"Label8", &frmTessaron::Label8, "", {-120, 5520, 6015, 255}, 18,
+            {.textColour = blue, .alignment = Qt::AlignCenter, .frameStyle = QFrame::Panel | QFrame::Sunken}},
+        {"Label7", &frmTessaron::Label7, "© Dodi", {5160, 0, 615, 195}, 14,
+            {.textColour = white, .sizedToText = true}},
+        {"File1", &frmTessaron::File1, "", {1080, 5280, 3255, 1065}, 6, {.start = Start::Hidden}},
+    };
+    // clang-format on
+
+    std::vector<std::pair<int, QWidget*>> tabStops;
+    std::vector<QWidget*> labels;
+    for (const ControlRow& row : rows) {
+        QWidget* control = std::visit(
+            [this](auto slot) -> QWidget* {
+                using Kind = std::remove_pointer_t<std::remove_reference_t<decltype(this->*slot)>>;
+                Kind* created = createControl<Kind>(this);
+                this->*slot = created;
+                return created;
+            },
+            row.slot);
+        control->setObjectName(QLatin1String(row.name));
+        applyRow(control, row);
+        if (row.tabIndex >= 0 && (control->focusPolicy() & Qt::TabFocus)) {
+            tabStops.emplace_back(row.tabIndex, control);
+        }
+        if (qobject_cast<QLabel*>(control) && !qobject_cast<ui::ClickablePicture*>(control)) {
+            labels.push_back(control);
+        }
+    }
+
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->addItems({QStringLiteral("1420"), QStringLiteral("720"), QStringLiteral("512"),
                       QStringLiteral("360"), QStringLiteral("256")});
     Combo1->setEditText(QStringLiteral("1420"));
     Combo1->setToolTip(QStringLiteral("Es können hier auch eigene Fragmentgrössen eingegeben werden"));
-    Combo1->setGeometry(px(2480), px(1200), px(915), px(315));
-    Check1 = new RightBoxCheckBox(QStringLiteral("Batchdatei erzeugen ?"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setGeometry(px(100), px(1560), px(2055), px(195));
-    Check1->setChecked(false);
-    Label9 = label("Label9", QStringLiteral("Quelldatei (Byte) :"), 120, 1860, 1245, 195, true);
-    Label10 = label("Label10", QStringLiteral("Fragmente (Byte):"), 120, 2160, 1245, 195, true);
-    Label11 = label("Label11", QStringLiteral("Erzeugte Dateifragmente:"), 3600, 480, 1800, 195, true);
-    List2 = list("List2", 3600, 720);
-    Command1 = button("Command1", QStringLiteral("  Splitten"), 3600, 1980, 2115, 435);
-    Command1->setFont(msSansSerif(12, true));
+
+    for (QListWidget* list : {List1, List2}) {
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setSortingEnabled(false);
+        // One line per entry: without this every append lays out all entries again, fragment after fragment.
+        list->setUniformItemSizes(true);
+        ui::layout::setListColours(list);
+    }
+    // Enter starts the split.
     Command1->setDefault(true);
-    Picture1 = picture("Picture1", ui::images::splitOverlay(), 3840, 2100);
 
-    Line1 = surfaceFrame(this, "Line1", Qt::black);
-    Line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
-    Line1->setLineWidth(2);
-    Line1->setGeometry(0, px(2520) - 1, px(5980), 2);
-
-    // Join section.
-    Label4 = label("Label4", QStringLiteral("Dateifragmente zusammenfügen"), 1140, 2580, 3705, 315, true);
-    Label4->setFont(titleFont());
-    setColour(Label4, QPalette::WindowText, blue);
-    Label13 =
-        label("Label13", QStringLiteral("Erstes Fragment (*._001) auswählen ->"), 120, 3000, 2730, 195, true);
-    Command8 = pictureButton("Command8", ui::images::folder(), 2880, 2920, 495, 285);
-    Text2 = lineEdit("Text2", 60, 3240);
-    Label6 = label("Label6", QStringLiteral("Dateifragmente:"), 3660, 3240, 1125, 195, true);
-    List1 = list("List1", 3600, 3480);
-    Shape1 = surfaceFrame(this, "Shape1", shapeGrey);
-    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Shape1->setLineWidth(1);
-    Shape1->setGeometry(px(75), px(3550), px(3375), px(1300));
-    Label16 = label("Label16", QStringLiteral("Zusammengefügte Datei:"), 120, 3675, 1815, 255, false);
-    Label14 = label("Label14", QString(), 120, 3900, 3255, 255, false);
-    setColour(Label14, QPalette::WindowText, Qt::black);
-    Label17 = label("Label17", QStringLiteral("Dateigrösse (Byte):"), 120, 4095, 1695, 255, false);
-    Label15 = label("Label15", QString(), 120, 4320, 210, 195, true);
-    setColour(Label15, QPalette::WindowText, Qt::black);
-    Label5 = label("Label5", QString(), 120, 4515, 120, 195, true);
-    setColour(Label5, QPalette::WindowText, Qt::black);
-    Command4 = button("Command4", QStringLiteral("  Zusammenfügen"), 3600, 4800, 2115, 435);
-    Command4->setFont(msSansSerif(8.25, true));
-    Picture2 = picture("Picture2", ui::images::joinOverlay(), 3700, 4920);
-
-    // Command bar, status line and the rest.
-    Command6 = button("Command6", QStringLiteral("End"), 60, 4920, 675, 315);
-    Command5 = pictureButton("Command5", ui::images::question(), 840, 4920, 615, 315);
-    Command7 = button("Command7", QStringLiteral("crc32"), 1920, 4920, 705, 315);
-    Command2 = button("Command2", QStringLiteral("Clear"), 2760, 4920, 705, 315);
-    Label12 = label("Label12", QString(), 5160, 5280, 570, 195, true);
-    Label12->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label12->setProperty(rightEdgeProperty, px(5730));
-    Label8 = label("Label8", QString(), -120, 5520, 6015, 255, false);
-    Label8->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Label8->setLineWidth(1);
-    Label8->setAlignment(Qt::AlignCenter);
-    setColour(Label8, QPalette::WindowText, blue);
-    Label7 = label("Label7", QStringLiteral("© Dodi"), 5160, 0, 615, 195, true);
-    setColour(Label7, QPalette::WindowText, Qt::white);
-    File1 = new ui::FileListBox(this);
-    File1->setObjectName(QStringLiteral("File1"));
-    File1->setGeometry(px(1080), px(5280), px(3255), px(1065));
-    File1->setFocusPolicy(Qt::NoFocus);
-    File1->hide();
-
-    Command2->setEnabled(false);
-    setJoinEnabled(false);
-
-    // The free fonts that stand in for MS Sans Serif run a little wider; a caption is never cut short.
-    for (QLabel* caption : {Label1, Label2, Label3, Label4, Label6, Label7, Label9, Label10, Label11, Label13,
-                            Label16, Label17}) {
-        caption->resize(std::max(caption->width(), caption->sizeHint().width()), caption->height());
+    // The shapes and the line are drawn on the window's surface: they take no mouse and lie below the
+    // labels, and the labels below the controls, each group in the order of the table. The icons lie
+    // above their buttons.
+    for (auto label = labels.rbegin(); label != labels.rend(); ++label) {
+        (*label)->lower();
     }
-
-    // The surface drawings first, then the labels, all below the controls; the icons above their buttons.
-    for (QWidget* caption : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
-                             Label11, Label12, Label13, Label14, Label15, Label16, Label17}) {
-        caption->lower();
-    }
-    for (QWidget* drawing :
-         {static_cast<QWidget*>(Line1), static_cast<QWidget*>(Shape1), static_cast<QWidget*>(Shape2)}) {
+    for (QFrame* drawing : {Line1, Shape1, Shape2}) {
+        drawing->setAttribute(Qt::WA_TransparentForMouseEvents);
         drawing->lower();
     }
     Picture1->raise();
     Picture2->raise();
 
-    // Tab order by TabIndex; labels, pictures, shapes and the hidden list take no focus.
-    QWidget* const order[] = {Text1,    Command1, Command3, Combo1, List1,    Command4, Command5,
-                              Command6, Command2, Check1,   List2,  Command7, Text2,    Command8};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        QWidget::setTabOrder(order[i], order[i + 1]);
+    // Tab order by tab index; labels, pictures, the drawings and the hidden list take no focus.
+    std::ranges::sort(tabStops, {}, &std::pair<int, QWidget*>::first);
+    for (std::size_t i = 0; i + 1 < tabStops.size(); ++i) {
+        QWidget::setTabOrder(tabStops[i].second, tabStops[i + 1].second);
     }
+}
 
+void frmTessaron::connectControls() {
     // Status hints follow every mouse move, buttons pressed or not.
     setMouseTracking(true);
     for (QWidget* child : findChildren<QWidget*>()) {
         child->setMouseTracking(true);
     }
     for (QWidget* control :
-         {static_cast<QWidget*>(Check1), static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command2),
-          static_cast<QWidget*>(Command3), static_cast<QWidget*>(Command4), static_cast<QWidget*>(Command6),
-          static_cast<QWidget*>(Command7), static_cast<QWidget*>(List1),
-          static_cast<QWidget*>(List1->viewport()), static_cast<QWidget*>(List2),
-          static_cast<QWidget*>(List2->viewport()), static_cast<QWidget*>(Text1),
-          static_cast<QWidget*>(Text2)}) {
+         std::initializer_list<QWidget*>{Check1, Command1, Command2, Command3, Command4, Command6, Command7,
+                                         List1, List1->viewport(), List2, List2->viewport(), Text1, Text2}) {
         control->installEventFilter(this);
     }
     // Enter reaches the window when the focused control does not use it; the default button takes it.
@@ -328,13 +337,7 @@ void frmTessaron::createControls() {
 }
 
 void frmTessaron::Form_Load() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->geometry();
-        const QSize outer = frameGeometry().size();
-        move(area.left() + static_cast<int>(std::floor((area.width() - outer.width()) / 2.0)),
-             area.top() + static_cast<int>(std::floor((area.height() - outer.height()) / 2.0)));
-    }
+    ui::layout::centreOnScreen(this);
     setCaption(Label5, QString());
     setCaption(Label12, QString());
     setCaption(Label15, QString());
@@ -478,17 +481,7 @@ QMessageBox::StandardButton frmTessaron::showMessage(QMessageBox::Icon icon, con
 }
 
 void frmTessaron::setCaption(QLabel* label, const QString& text) {
-    label->setText(text);
-    if (!label->property(autoSizeProperty).toBool()) {
-        return;
-    }
-    const int width = label->sizeHint().width();
-    const QVariant rightEdge = label->property(rightEdgeProperty);
-    if (rightEdge.isValid()) {
-        label->setGeometry(rightEdge.toInt() - width, label->y(), width, label->height());
-    } else {
-        label->resize(width, label->height());
-    }
+    ui::layout::setCaption(label, text);
 }
 
 void frmTessaron::setJoinEnabled(bool enabled) {

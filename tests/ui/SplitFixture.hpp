@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <cstdlib>
@@ -38,11 +39,14 @@ inline QString reason(int error) {
 
 class SplitWindowTest : public ::testing::Test {
   protected:
-    SplitWindowTest() : previousLocale(QLocale()), window(&fake) {
+    SplitWindowTest() : previousLocale(QLocale()), ownWindow(new frmTessaron(&fake)), window(*ownWindow) {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         window.show();
     }
-    ~SplitWindowTest() override { QLocale::setDefault(previousLocale); }
+    ~SplitWindowTest() override {
+        delete ownWindow.data();
+        QLocale::setDefault(previousLocale);
+    }
 
     template <typename T>
     T* control(const char* name) {
@@ -122,7 +126,11 @@ class SplitWindowTest : public ::testing::Test {
     TempDir dir;
     FakeSeam fake;
     FakePicker picker;
-    frmTessaron window;
+    // Closed ("End", the close box), the window deletes itself with the deferred deletes; the pointer
+    // then turns null.
+    QPointer<frmTessaron> ownWindow;
+    // Valid until the window is closed.
+    frmTessaron& window;
 };
 
 // Root ignores permission bits. As root, reruns the current test as user nobody in a child process and
