@@ -1,8 +1,8 @@
 #pragma once
 // What differs between operating systems, behind one small interface: opening, reading and writing
-// at an offset, the kernel's file-to-file copy, holes, hidden files, attribute reset and replacing
-// rename. Internal to the file layer: only its own sources include it, and each system has one
-// source file implementing it. Paths are UTF-8.
+// at an offset, the kernel's file-to-file copy, holes, hidden files, what a name is, removing,
+// replacing rename and the lock file. Internal to the file layer: only its own sources include it,
+// and each system has one source file implementing it. Paths are UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,15 +11,17 @@
 #include <system_error>
 
 #include "fileio/descriptor.hpp"
+#include "fileio/files.hpp"
 
 namespace fileio::platform {
 
 using Handle = Descriptor::Handle;
 
-// Opens an existing file for one pass of reads from start to end; a folder is refused.
+// Opens an existing regular file for one pass of reads from start to end without ever waiting; a
+// folder is refused (is_a_directory), so is a FIFO, socket or device (Errc::NotRegularFile).
 std::error_code openForReading(const std::string& path, Descriptor& file);
-// Creates or empties the file; with `mustBeNew` an existing file is an error (file_exists).
-std::error_code createForWriting(const std::string& path, bool mustBeNew, Descriptor& file);
+// Creates a new regular file; anything already at `path`, a link included, is an error (file_exists).
+std::error_code createNew(const std::string& path, Descriptor& file);
 std::error_code closeHandle(Handle handle);
 std::error_code lengthOf(Handle handle, std::int64_t& length);
 
@@ -52,10 +54,22 @@ std::error_code reserveSpace(Handle handle, std::int64_t bytes);
 std::error_code unexpectedEndOfFile();
 
 bool isHidden(const std::filesystem::path& path);
-// Makes the file an ordinary writable file (clears read-only).
-std::error_code resetAttributes(const std::string& path);
-std::error_code removeFile(const std::string& path);
-// Moves `from` onto `to`, replacing an existing `to`.
+// Moves `from` onto `to`, replacing an existing `to` (a read-only one too; a link itself).
 std::error_code renameReplacing(const std::string& from, const std::string& to);
+
+// What is at `path` itself, links not followed; a missing name is EntryType::None, no error.
+std::error_code entryAt(const std::string& path, Entry& entry);
+// The identity of the file `path` leads to, links followed.
+std::error_code identityAt(const std::string& path, FileIdentity& identity);
+std::error_code identityOf(Handle handle, FileIdentity& identity);
+// Removes the regular file or link `path` (`isLink`) itself: no mode change on POSIX, the read-only
+// attribute of a regular file cleared first on Windows.
+std::error_code removeEntry(const std::string& path, bool isLink);
+
+// Opens or creates the lock file `path` (never through a link) and takes its lock without waiting.
+// `busy`: another holder has it. Neither `busy` nor `file` open: the folder takes no lock file.
+std::error_code lock(const std::string& path, Descriptor& file, bool& busy);
+// Removes the lock file while its lock is still held, then releases it.
+void unlock(const std::string& path, Descriptor& file);
 
 }  // namespace fileio::platform

@@ -51,6 +51,14 @@ std::string lastCharacters(std::string_view name, std::size_t count);
 // `text` without its last `count` characters ("" when it has no more than that). Counts UTF-8 characters.
 std::string withoutLastCharacters(std::string_view text, std::size_t count);
 
+// Decodes the UTF-8 sequence at `position` into `codePoint` and advances past it. A malformed one
+// (overlong, a surrogate, beyond U+10FFFF, cut short) gives false and advances one byte, so that every
+// bad byte counts as one character.
+bool decodeUtf8(std::string_view text, std::size_t& position, char32_t& codePoint);
+
+// True when all of `text` is well-formed UTF-8.
+bool isUtf8(std::string_view text);
+
 // Ascending alphabetical order ignoring case, the order of the fragment list.
 bool lessIgnoringCase(std::string_view a, std::string_view b);
 

@@ -114,8 +114,24 @@ inline QString noScriptNamedLikeSource(const QString& name) {
            QStringLiteral(
                " kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die Datei selbst.");
 }
+inline QString noScriptForCodePage(const QString& name, const QString& character) {
+    return QStringLiteral("Für ") + name +
+           QStringLiteral(" kann keine Batchdatei erzeugt werden: das Zeichen „") + character +
+           QStringLiteral("“ kann die Eingabeaufforderung (Codepage 850) nicht darstellen.");
+}
+inline QString noScriptBesideForeignFile(const QString& name, const QString& scriptName) {
+    return QStringLiteral("Für ") + name +
+           QStringLiteral(" wird keine Batchdatei erzeugt: die vorhandene Datei ") + scriptName +
+           QStringLiteral(" gehört nicht zu dieser Datei und bleibt erhalten.");
+}
 inline QString scriptWritten(const QString& scriptName) {
     return QStringLiteral("Batchdatei ") + scriptName + QStringLiteral(" wurde erzeugt !");
+}
+
+// A split, join or deletion of a set another one is working on.
+inline QString setBusy(const QString& path) {
+    return QStringLiteral("Die Datei ") + path +
+           QStringLiteral(" wird gerade von einem anderen Vorgang bearbeitet.");
 }
 
 // Choosing the source and deleting fragments.

@@ -15,10 +15,28 @@
 #include "fileio/files.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "frmTessaron.hpp"
 
 using ui::fromUtf8;
 using ui::toUtf8;
+
+namespace {
+
+// Why the file at `path` cannot be a source or first fragment when it is a FIFO, socket or device (it is
+// never opened); empty for anything else.
+QString notRegularReason(const QString& path) {
+    try {
+        fileio::fileSize(toUtf8(path));
+    } catch (const fileio::FileError& error) {
+        if (error.code() == fileio::Errc::NotRegularFile) {
+            return fromUtf8(error.reason());
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 void frmTessaron::setFragmentDirectory(const QString& directory) {
     fragmentDirectory_ = fromUtf8(fragments::withTrailingSeparator(toUtf8(directory)));
@@ -107,8 +125,13 @@ void frmTessaron::Command2_Click() {
     if (answer != QMessageBox::Yes) {
         return;
     }
+    const std::vector<std::string> names = ui::namesOf(*List1);
+    const auto lock = lockListedSet(names, texts::deleteAborted);
+    if (!lock) {
+        return;
+    }
     try {
-        fragments::deleteFragmentSet(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
+        fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
@@ -132,14 +155,36 @@ void frmTessaron::Command8_Click() {
         StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
                                  texts::firstFragmentFilter(), texts::firstFragmentExtension());
     directory = StdDialoge::withSeparator(directory);
-    const QString path = directory + name;
-    if (name.isEmpty()) {
+    // A FIFO, socket or device of a fragment's name is neither listed nor read: as if none was chosen.
+    const QString unreadable = name.isEmpty() ? QString() : notRegularReason(directory + name);
+    const QString path = unreadable.isEmpty() ? directory + name : directory;
+    if (path == directory) {
         Text2->clear();
     } else {
         Text2->setText(path);
     }
     setFragmentDirectory(directory);
     füllen2(path);
+    if (!unreadable.isEmpty()) {
+        showMessage(QMessageBox::Warning, texts::infoTitle(),
+                    texts::fileUnreadable(directory + name, unreadable));
+    }
+}
+
+std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names,
+                                                             QString (*aborted)(const QString&,
+                                                                                const QString&)) {
+    try {
+        if (auto lock = fragments::SetLock::forList(names, toUtf8(fragmentDirectory_))) {
+            return lock;
+        }
+        showMessage(QMessageBox::Information, texts::infoTitle(),
+                    texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
+    } catch (const fileio::FileError& error) {
+        showMessage(QMessageBox::Critical, texts::infoTitle(),
+                    aborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+    }
+    return std::nullopt;
 }
 
 void frmTessaron::List1_DblClick() {

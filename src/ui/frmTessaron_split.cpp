@@ -23,6 +23,7 @@
 #include "fileio/files.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "fragments/split.hpp"
 #include "frmTessaron.hpp"
 
@@ -45,6 +46,23 @@ std::optional<std::int32_t> parseFragmentSize(const QLocale& locale, const QStri
         return std::nullopt;
     }
     return static_cast<std::int32_t>(rounded);
+}
+
+// Why a split gets no script, for the user.
+QString noScriptMessage(const fragments::NoJoinScript& refusal, const QString& targetName,
+                        const QString& scriptName) {
+    using Kind = fragments::NoJoinScript::Kind;
+    switch (refusal.kind) {
+        case Kind::ForbiddenCharacter:
+            break;
+        case Kind::NotInCodePage850:
+            return texts::noScriptForCodePage(targetName, fromUtf8(refusal.character));
+        case Kind::NamedLikeSource:
+            return texts::noScriptNamedLikeSource(targetName);
+        case Kind::ForeignFile:
+            return texts::noScriptBesideForeignFile(targetName, scriptName);
+    }
+    return texts::noScriptForName(targetName);
 }
 
 }  // namespace
@@ -109,11 +127,26 @@ void frmTessaron::Command1_Click() {
 
 void frmTessaron::splitSource(const QString& source) {
     const std::string sourcePath = toUtf8(source);
-    // A source named like its own script (Beispiel.bat) is never taken for an old script.
-    fragments::removeOldJoinScript(sourcePath);
+    // One operation per set, in any process: a second one is refused before it changes anything.
+    const auto lock = fragments::SetLock::forSource(sourcePath);
+    if (!lock) {
+        showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(source));
+        return;
+    }
     // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
     const QString folder = fromUtf8(fragments::folderOf(sourcePath));
     setFragmentDirectory(folder);
+    const auto fragmentBytes = fragments::fragmentBytesFor(lngFragmentgroesse);
+    std::optional<fragments::SplitPlan> plan;
+    if (lngFragmentgroesse != 0 && fragmentBytes) {
+        plan = fragments::planSplit(fileio::fileSize(sourcePath), *fragmentBytes);
+    }
+    // Every name the split deletes or writes is checked before the first of them changes.
+    const bool writes = plan && plan->fragmentCount <= fragments::maxFragments;
+    fragments::checkSplitNames(File1->listing(), toUtf8(fragmentDirectory_), sourcePath,
+                               writes ? plan->fragmentCount : 0, fragments::nativeSeparator);
+    // A source named like its own script (Beispiel.bat) is never taken for an old script.
+    fragments::removeOldJoinScript(sourcePath);
     clear_old(source);
 
     if (lngFragmentgroesse == 0) {
@@ -121,16 +154,19 @@ void frmTessaron::splitSource(const QString& source) {
         Combo1->setFocus();
         return;
     }
-    const auto fragmentBytes = fragments::fragmentBytesFor(lngFragmentgroesse);
-    if (!fragmentBytes) {
+    if (!plan) {
         showOutOfMemory();
         return;
     }
-    const fragments::SplitPlan plan = fragments::planSplit(fileio::fileSize(sourcePath), *fragmentBytes);
-    if (plan.fragmentCount > fragments::maxFragments) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(), texts::tooManyFragments(plan.fragmentCount));
+    if (!writes) {
+        showMessage(QMessageBox::Critical, texts::infoTitle(), texts::tooManyFragments(plan->fragmentCount));
         return;
     }
+    splitInto(source, *plan);
+}
+
+void frmTessaron::splitInto(const QString& source, const fragments::SplitPlan& plan) {
+    const std::string sourcePath = toUtf8(source);
     setCaption(Label9, texts::sourceSize(sizeText(plan.length)));
 
     fragments::SplitEvents events;
@@ -148,7 +184,7 @@ void frmTessaron::splitSource(const QString& source) {
     setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan.fragmentCount));
 
     // A typed path may lie outside the listed folder; the list must show what was just written.
-    setFragmentDirectory(folder);
+    setFragmentDirectory(fromUtf8(fragments::folderOf(sourcePath)));
     füllen2(source);
     if (List1->count() > 0) {
         Text2->setText(fragmentDirectory_ + List1->item(0)->text());
@@ -166,14 +202,6 @@ void frmTessaron::showOutOfMemory() {
 
 void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath, const std::string& lastFileName) {
     const QString targetName = fromUtf8(fragments::Nurdatei(sourcePath));
-    if (const auto refusal = fragments::whyNoJoinScript(sourcePath)) {
-        showMessage(QMessageBox::Information, texts::infoTitle(),
-                    *refusal == fragments::NoJoinScript::ForbiddenCharacter
-                        ? texts::noScriptForName(targetName)
-                        : texts::noScriptNamedLikeSource(targetName));
-        return;
-    }
-
     fragments::JoinScriptInput input;
     input.targetName = toUtf8(targetName);
     input.fragmentNames = ui::namesOf(*List2);
@@ -183,6 +211,11 @@ void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath, const std
     input.dateText = toUtf8(regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
 
     const fragments::JoinScriptLocation script = fragments::joinScriptLocation(sourcePath);
+    if (const auto refusal = fragments::whyNoJoinScript(sourcePath, input)) {
+        showMessage(QMessageBox::Information, texts::infoTitle(),
+                    noScriptMessage(*refusal, targetName, fromUtf8(script.name)));
+        return;
+    }
     fragments::writeJoinScript(script.path, input);
     File1->refresh();
     showMessage(QMessageBox::Information, texts::infoTitle(), texts::scriptWritten(fromUtf8(script.name)));
