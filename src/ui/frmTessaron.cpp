@@ -273,6 +273,8 @@ void frmTessaron::createControls() {
 
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    // The list is offered, never completed into what is typed: "1" stays 1 kByte, not "1420".
+    Combo1->setCompleter(nullptr);
     Combo1->addItems({QStringLiteral("1420"), QStringLiteral("720"), QStringLiteral("512"),
                       QStringLiteral("360"), QStringLiteral("256")});
     Combo1->setEditText(QStringLiteral("1420"));
