@@ -109,6 +109,10 @@ struct ControlRow {
     Look look = {};
 };
 
+// Liberation Sans, which stands in for MS Sans Serif, runs about 5 % wider than the original: narrowed to
+// 95 %, every caption in the window's font fits the room up to the next control on its right, at any scale.
+constexpr ui::layout::FontSpec defaultFont{
+    .family = ui::layout::windowFont.family, .points = ui::layout::windowFont.points, .stretch = 95};
 constexpr ui::layout::FontSpec titleFont{"Times New Roman", 14.25, false, true};
 constexpr ui::layout::FontSpec splitButtonFont{"MS Sans Serif", 12, true};
 constexpr ui::layout::FontSpec joinButtonFont{"MS Sans Serif", 8.25, true};
@@ -133,7 +137,7 @@ void applyRow(QWidget* control, const ControlRow& row) {
         if (row.look.alignment) {
             label->setAlignment(row.look.alignment);
         }
-        // The free fonts that stand in for MS Sans Serif run a little wider; a caption is never cut short.
+        // Should a caption still run wider than its place, the label grows: a caption is never cut short.
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
         if (row.look.sizedToText) {
             ui::layout::sizeToText(label);
@@ -164,7 +168,7 @@ frmTessaron::frmTessaron(ui::UiSeam* seam, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Dodiveverazed (für Dateien bis max. 2 GByte)"));
     setWindowIcon(ui::images::windowIcon());
-    setFont(ui::layout::font(ui::layout::windowFont));
+    setFont(ui::layout::font(defaultFont));
     resize(px(5835), px(5775));
     createControls();
     connectControls();
