@@ -94,7 +94,7 @@ struct Look {
     bool sizedToText = false;
     int frameStyle = QFrame::NoFrame;
     int lineWidth = 1;
-    QPixmap (*picture)() = nullptr;
+    QIcon (*picture)() = nullptr;
     Start start = Start::Enabled;
 };
 
@@ -131,7 +131,7 @@ void applyRow(QWidget* control, const ControlRow& row) {
         frame->setLineWidth(row.look.lineWidth);
     }
     if (auto* picture = qobject_cast<ui::ClickablePicture*>(control)) {
-        picture->setPixmap(row.look.picture());
+        picture->setPicture(row.look.picture());
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(caption);
         if (row.look.alignment) {
@@ -145,7 +145,7 @@ void applyRow(QWidget* control, const ControlRow& row) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
         button->setText(caption);
         if (row.look.picture) {
-            button->setIcon(QIcon(row.look.picture()));
+            button->setIcon(row.look.picture());
             button->setIconSize(QSize(16, 16));
         }
     }

@@ -75,5 +75,25 @@ TEST_F(DisplayScale, EveryCaptionFitsItsRoom) {
     EXPECT_EQ(QFontInfo(control<QWidget>("Label4")->font()).family(), "Liberation Serif");
 }
 
+// 16 logical pixels are 16 device pixels per unit of scale, freshly drawn, not a 16-pixel picture enlarged.
+TEST_F(DisplayScale, PicturesAreDrawnAtTheDevicePixelRatio) {
+    const double scale = expectedScale();
+    ASSERT_DOUBLE_EQ(window.devicePixelRatioF(), scale);
+    const auto expectDrawnAtScale = [&](const QPixmap& pixmap, int logical, const char* name) {
+        EXPECT_EQ(std::tuple(pixmap.devicePixelRatio(), pixmap.size(), pixmap.deviceIndependentSize()),
+                  std::tuple(scale, QSize(logical, logical) * scale, QSizeF(logical, logical)))
+            << name;
+    };
+    for (const char* name : {"Picture1", "Picture2"}) {
+        expectDrawnAtScale(control<QLabel>(name)->pixmap(), 16, name);
+    }
+    for (const char* name : {"Command3", "Command5", "Command8"}) {
+        auto* button = control<QAbstractButton>(name);
+        EXPECT_EQ(button->iconSize(), QSize(16, 16)) << name;
+        expectDrawnAtScale(button->icon().pixmap(button->iconSize(), scale), 16, name);
+    }
+    expectDrawnAtScale(window.windowIcon().pixmap(QSize(32, 32), scale), 32, "window icon");
+}
+
 }  // namespace
 }  // namespace testsupport
