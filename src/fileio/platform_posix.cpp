@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,12 @@ auto retryInterrupted(Call call) {
 }
 
 }  // namespace
+
+const std::size_t longestPath = PATH_MAX - 1;
+
+std::size_t pathLength(const std::string& utf8) {
+    return utf8.size();
+}
 
 std::error_code openForReading(const std::string& path, Descriptor& file) {
     Descriptor opened(retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));

@@ -52,6 +52,12 @@ std::error_code opened(HANDLE handle, Descriptor& file) {
 
 }  // namespace
 
+const std::size_t longestPath = MAX_PATH - 1;
+
+std::size_t pathLength(const std::string& utf8) {
+    return wide(utf8).size();
+}
+
 std::error_code openForReading(const std::string& path, Descriptor& file) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it is refused here already.
     return opened(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

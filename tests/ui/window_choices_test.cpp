@@ -2,6 +2,7 @@
 // refuse overlong paths, the save-as dialog starts beside the fragments, the join follows its list.
 
 #include <QLineEdit>
+#include <climits>
 
 #include "SplitFixture.hpp"
 
@@ -36,6 +37,35 @@ TEST_F(SplitWindowTest, SizeBoxKeepsExactlyWhatIsTyped) {
     EXPECT_TRUE(fake.shown.empty());
     EXPECT_EQ(text("Label11"), "Dateifragmente: 3 von 3");
     EXPECT_EQ(readFile(file("Beispiel.dat._001")).size(), 1024u);
+}
+
+// A path the system cannot take, from any of the four dialogs: the message, then what a cancel does.
+TEST_F(SplitWindowTest, OverlongPathsFromEveryDialogAreRefusedAsACancel) {
+    const std::string tooLong = "/d/" + std::string(PATH_MAX - 2, 'a');
+    const auto expectRefused = [&](const char* button) {
+        fake.shown.clear();
+        pick(button, tooLong);
+        expectMessage(QMessageBox::Warning, "Tessaron-Info",
+                      QString("Der Pfad ist zu lang (mehr als %1 Zeichen).").arg(PATH_MAX - 1));
+    };
+    prepare("Beispiel.dat", 2500);
+    split();
+    const Names written = filesIn(dir.path());
+
+    expectRefused("Command4");
+    EXPECT_EQ(filesIn(dir.path()), written);
+    EXPECT_EQ(texts({"Label5", "Label14", "Label15"}), " |  | ");
+    EXPECT_FALSE(enabled("Command2"));
+
+    expectRefused("Command7");
+
+    expectRefused("Command8");
+    EXPECT_EQ(text("Text2"), "");
+    EXPECT_TRUE(entries("List1").isEmpty());
+
+    expectRefused("Command3");
+    EXPECT_EQ(texts({"Text1", "Label9"}), " | Quelldatei  (Byte):");
+    EXPECT_EQ(picker.requests.size(), 5u);
 }
 
 }  // namespace
