@@ -8,6 +8,7 @@
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fileio/paths.hpp"
+#include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
 
 namespace fragments {
@@ -34,6 +35,58 @@ std::string temporaryNameFor(const std::string& targetPath) {
 }
 
 }  // namespace
+
+std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::string>& names) {
+    if (names.empty()) {
+        return JoinProblem{JoinProblem::Kind::EmptyList, {}};
+    }
+    // Every fragment must come from the same file as the first one.
+    JoinListCheck check;
+    check.suggestedName = withoutLastCharacters(names.front(), 5);
+    for (const auto& name : names) {
+        if (withoutLastCharacters(name, 5) != check.suggestedName) {
+            return JoinProblem{JoinProblem::Kind::MixedSources, {}};
+        }
+    }
+    check.firstGap = firstMissingNumber(names);
+    return check;
+}
+
+std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& names,
+                                             const std::string& directory, const std::string& targetPath) {
+    JoinPlan plan;
+    plan.targetPath = targetPath;
+    const std::string folder = withTrailingSeparator(directory);
+    for (const auto& name : names) {
+        plan.fragmentPaths.push_back(folder + name);
+    }
+    for (const auto& path : plan.fragmentPaths) {
+        if (sameFile(path, targetPath)) {
+            return JoinProblem{JoinProblem::Kind::TargetIsFragment, targetPath};
+        }
+    }
+    for (const auto& path : plan.fragmentPaths) {
+        const auto size = regularFileSize(path);
+        if (!size) {
+            return JoinProblem{JoinProblem::Kind::MissingFragment, path};
+        }
+        plan.totalBytes += *size;
+    }
+    return plan;
+}
+
+JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events) {
+    JoinOutput output(plan.targetPath);
+    output.reserve(plan.totalBytes);
+    for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
+        if (events.beforeFragment) {
+            events.beforeFragment(index);
+        }
+        output.append(plan.fragmentPaths[index]);
+    }
+    output.commit();
+    return JoinResult{output.bytesWritten()};
+}
 
 std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {
     std::set<int> numbers;
@@ -115,6 +168,10 @@ void JoinOutput::commit() {
     }
     fileio::renameReplacing(temporaryPath_, targetPath_);
     state_->committed = true;
+}
+
+std::int64_t JoinOutput::bytesWritten() const {
+    return state_->file->written();
 }
 
 }  // namespace fragments

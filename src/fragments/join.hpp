@@ -1,13 +1,67 @@
 #pragma once
-// Joining fragments into one file, safely: the target appears only when every byte is there.
+// Joining fragments into one file, safely: the target appears only when every byte is there. First the
+// list is checked (before a target is chosen), then the join is planned for the chosen target, then run.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace fragments {
+
+// Why a list of fragments is not joined.
+struct JoinProblem {
+    enum class Kind {
+        EmptyList,         // nothing is listed
+        MixedSources,      // the entries were cut from different files
+        TargetIsFragment,  // the chosen target is one of the listed fragments; `path` is the target
+        MissingFragment,   // a listed fragment is not there; `path` is the first one missing
+    };
+    Kind kind = Kind::EmptyList;
+    std::string path;
+};
+
+// A list fit to be joined, before the target is chosen.
+struct JoinListCheck {
+    // The first entry less its last five characters: the name of the file the fragments were cut from.
+    std::string suggestedName;
+    // The first number missing from 1, 2, ... n, which the user is asked about; nullopt without a gap.
+    std::optional<int> firstGap;
+};
+
+// Checks the listed names (bare, in list order): at least one, and all cut from the same file (their
+// names less the last five characters agree).
+std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::string>& names);
+
+// A join ready to run.
+struct JoinPlan {
+    std::string targetPath;
+    std::vector<std::string> fragmentPaths;  // in list order
+    std::int64_t totalBytes = 0;
+};
+
+// Plans the join of `names` (bare names in `directory`) into `targetPath`: the target is none of the
+// fragments, and every fragment exists (the first missing one is named). Changes no file.
+std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& names,
+                                             const std::string& directory, const std::string& targetPath);
+
+// What the window does while a join runs.
+struct JoinEvents {
+    // Before fragment `index` (from 0, in plan order) is appended: the window yields to its event loop here.
+    std::function<void(std::size_t index)> beforeFragment;
+};
+
+struct JoinResult {
+    std::int64_t bytesWritten = 0;  // the size of the joined file
+};
+
+// Runs `plan`: reserves the joined size, appends every fragment and only then replaces the target (a
+// read-only one too). Throws FileError; the target is then as it was and no temporary file remains.
+JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events);
 
 // The first number missing from 1, 2, ... n when every name ends in three digits and they do not
 // run without a gap; nullopt otherwise.
@@ -33,6 +87,8 @@ class JoinOutput {
     void append(const std::string& fragmentPath);
     // Replaces the target (a read-only one too) by the joined data. Throws FileError naming the target.
     void commit();
+    // Bytes appended so far.
+    std::int64_t bytesWritten() const;
 
   private:
     struct State;

@@ -6,6 +6,7 @@
 
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
+#include "fragments/join.hpp"
 #include "fragments/size_text.hpp"
 
 namespace fragments {
@@ -112,7 +113,7 @@ std::string escapedForBatch(std::string_view name) {
     return out;
 }
 
-std::string quoted(std::string_view escapedName) {
+std::string inQuotes(std::string_view escapedName) {
     std::string out;
     out.reserve(escapedName.size() + 2);
     out += quote;
@@ -149,12 +150,36 @@ bool hasCharacterForbiddenOnWindows(std::string_view name) {
     return false;
 }
 
+JoinScriptLocation joinScriptLocation(const std::string& sourcePath, char separator) {
+    JoinScriptLocation location;
+    location.name = NurName(sourcePath, separator) + ".bat";
+    location.path = folderOf(sourcePath, separator) + location.name;
+    return location;
+}
+
+std::optional<NoJoinScript> whyNoJoinScript(const std::string& sourcePath, char separator) {
+    if (hasCharacterForbiddenOnWindows(Nurdatei(sourcePath, separator))) {
+        return NoJoinScript::ForbiddenCharacter;
+    }
+    if (sameFile(joinScriptLocation(sourcePath, separator).path, sourcePath)) {
+        return NoJoinScript::NamedLikeSource;
+    }
+    return std::nullopt;
+}
+
+void removeOldJoinScript(const std::string& sourcePath, char separator) {
+    const std::string script = joinScriptLocation(sourcePath, separator).path;
+    if (fileio::fileExists(script) && !sameFile(script, sourcePath)) {
+        fileio::removeFile(script);
+    }
+}
+
 std::string joinScriptText(const JoinScriptInput& input) {
-    const std::string target = quoted(escapedForBatch(input.targetName));
+    const std::string target = inQuotes(escapedForBatch(input.targetName));
     std::vector<std::string> fragments;
     fragments.reserve(input.fragmentNames.size());
     for (const auto& name : input.fragmentNames) {
-        fragments.push_back(quoted(escapedForBatch(name)));
+        fragments.push_back(inQuotes(escapedForBatch(name)));
     }
 
     ScriptText script;
@@ -172,7 +197,7 @@ std::string joinScriptText(const JoinScriptInput& input) {
     script.line("echo.");
     if (!fragments.empty()) {
         script.line("@if NOT exist " + fragments.front() + " goto Fehler");
-        script.line("@if NOT exist " + quoted(escapedForBatch(input.lastFragmentName)) + " goto Fehler");
+        script.line("@if NOT exist " + inQuotes(escapedForBatch(input.lastFragmentName)) + " goto Fehler");
     }
     script.line("echo Zusammengefuegt werden folgende Fragmente:   ");
     script.line("echo.");

@@ -2,9 +2,12 @@
 // The Windows batch script that rejoins the fragments with "copy /b" where the program is absent.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "fragments/paths.hpp"
 
 namespace fragments {
 
@@ -20,6 +23,25 @@ struct JoinScriptInput {
 // True when `name` holds a character Windows does not allow in file names (" < > | * ? : \ / or a
 // control character); such a source gets no script.
 bool hasCharacterForbiddenOnWindows(std::string_view name);
+
+// Where the script of a split of `sourcePath` goes: the base name and ".bat", beside the source.
+struct JoinScriptLocation {
+    std::string name;  // bare, e.g. Beispiel.bat
+    std::string path;  // in the source's folder
+};
+JoinScriptLocation joinScriptLocation(const std::string& sourcePath, char separator = nativeSeparator);
+
+// Why a split of `sourcePath` gets no script.
+enum class NoJoinScript {
+    ForbiddenCharacter,  // the source's name is not one Windows can hold
+    NamedLikeSource,     // the script would be the source itself (Beispiel.bat)
+};
+// nullopt when the split of `sourcePath` gets its script.
+std::optional<NoJoinScript> whyNoJoinScript(const std::string& sourcePath, char separator = nativeSeparator);
+
+// Deletes the script an earlier split of `sourcePath` left beside it, but never the source itself.
+// Throws FileError (Io) when it cannot be deleted.
+void removeOldJoinScript(const std::string& sourcePath, char separator = nativeSeparator);
 
 // Argument texts of this many characters or more make the copy block one command per fragment.
 inline constexpr std::size_t longCopyFormFrom = 512;

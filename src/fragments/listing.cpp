@@ -24,16 +24,34 @@ std::string inDirectory(const std::string& directory, const std::string& name) {
 // Size of a regular file, 0 when it is not there (any more): the totals only inform, the join
 // reports a missing fragment itself.
 std::int64_t sizeIfPresent(const std::string& path) {
-    std::error_code error;
-    const auto native = fileio::pathFromUtf8(path);
-    if (!std::filesystem::is_regular_file(native, error)) {
-        return 0;
+    return regularFileSize(path).value_or(0);
+}
+
+// Deletes the `wanted` names that still exist in `directory`, in order; the first failure stops it.
+template <typename Filter>
+void deleteListed(const std::vector<std::string>& names, const std::string& directory,
+                  bool resetAttributesFirst, const Filter& wanted) {
+    for (const auto& name : names) {
+        if (wanted(name)) {
+            fileio::removeFile(inDirectory(directory, name), resetAttributesFirst);
+        }
     }
-    const auto size = std::filesystem::file_size(native, error);
-    return error ? 0 : static_cast<std::int64_t>(size);
 }
 
 }  // namespace
+
+std::optional<std::int64_t> regularFileSize(const std::string& path) {
+    std::error_code error;
+    const auto native = fileio::pathFromUtf8(path);
+    if (!std::filesystem::is_regular_file(native, error)) {
+        return std::nullopt;
+    }
+    const auto size = std::filesystem::file_size(native, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(size);
+}
 
 std::vector<std::string> listFragmentCandidates(const std::string& directory) {
     std::vector<std::string> names;
@@ -80,13 +98,15 @@ std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::s
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
                         const std::string& source, char separator) {
     const std::string prefix = Nurdatei(source, separator) + "._";
-    for (const auto& name : listing) {
-        if (name.size() < prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-            withoutLastCharacters(name, 3) != prefix) {
-            continue;
-        }
-        fileio::removeFile(inDirectory(directory, name));
-    }
+    // Attributes stay as they are: an old fragment the user protected stops the split instead of going.
+    deleteListed(listing, directory, false, [&prefix](const std::string& name) {
+        return name.size() >= prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+               withoutLastCharacters(name, 3) == prefix;
+    });
+}
+
+void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory) {
+    deleteListed(names, directory, true, [](const std::string&) { return true; });
 }
 
 }  // namespace fragments

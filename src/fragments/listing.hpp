@@ -3,6 +3,7 @@
 // old fragments of a source.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,18 @@ FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const st
 // Sum of the sizes of the entries that have a fragment ending and exist in `directory`.
 std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory);
 
+// Size of the regular file at `path`; nullopt when there is none (any more) or it cannot be measured.
+std::optional<std::int64_t> regularFileSize(const std::string& path);
+
 // Deletes from `directory` every name of `listing` that is a fragment name of `source` itself
 // (Nurdatei(source), "._" and three characters) and still exists. Throws FileError (Io) naming the
 // first file that cannot be deleted; nothing after it is touched.
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
                         const std::string& source, char separator);
+
+// Deletes the listed fragments `names` from `directory`, in list order, read-only ones too; names no
+// longer there are skipped. Throws FileError (Io) naming the first file that cannot be deleted; nothing
+// after it is touched.
+void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory);
 
 }  // namespace fragments

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <system_error>
+
+#include "fileio/paths.hpp"
 
 namespace fragments {
 
@@ -100,6 +103,16 @@ std::string withTrailingSeparator(std::string_view directory, char separator) {
         result += separator;
     }
     return result;
+}
+
+std::string folderOf(std::string_view path, char separator) {
+    const auto last = path.rfind(separator);
+    if (last != std::string_view::npos) {
+        return std::string(path.substr(0, last + 1));
+    }
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return error ? std::string() : withTrailingSeparator(fileio::utf8FromPath(current), separator);
 }
 
 std::string fragmentName(std::string_view source, int number) {

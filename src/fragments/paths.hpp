@@ -30,6 +30,9 @@ std::string NurExt(std::string_view path);
 // The directory with the separator appended when it does not already end in one ("" stays "").
 std::string withTrailingSeparator(std::string_view directory, char separator = nativeSeparator);
 
+// The folder of `path` with its trailing separator; for a bare file name, the process's working directory.
+std::string folderOf(std::string_view path, char separator = nativeSeparator);
+
 // Fragment `number` (1..999) of `source`: the source path, "._" and the number in three digits.
 std::string fragmentName(std::string_view source, int number);
 

@@ -1,5 +1,6 @@
 #include "FileListBox.hpp"
 
+#include "Utf8.hpp"
 #include "fragments/listing.hpp"
 
 namespace ui {
@@ -16,18 +17,13 @@ void FileListBox::setPath(const QString& directory) {
 
 void FileListBox::refresh() {
     clear();
-    for (const std::string& name : fragments::listFragmentCandidates(path_.toStdString())) {
-        addItem(QString::fromStdString(name));
+    for (const std::string& name : fragments::listFragmentCandidates(toUtf8(path_))) {
+        addItem(fromUtf8(name));
     }
 }
 
 std::vector<std::string> FileListBox::listing() const {
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(count()));
-    for (int i = 0; i < count(); ++i) {
-        names.push_back(item(i)->text().toStdString());
-    }
-    return names;
+    return namesOf(*this);
 }
 
 }  // namespace ui

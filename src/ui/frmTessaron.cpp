@@ -29,6 +29,7 @@
 #include "Images.hpp"
 #include "Layout.hpp"
 #include "MainWindowTexts.hpp"
+#include "Utf8.hpp"
 #include "checksum/crc32.hpp"
 #include "fragments/size_text.hpp"
 #include "frmInfo.hpp"
@@ -512,5 +513,18 @@ QString frmTessaron::thousandsSeparator() const {
 }
 
 QString frmTessaron::sizeText(std::int64_t bytes) const {
-    return QString::fromStdString(fragments::sizeText(bytes, thousandsSeparator().toStdString()));
+    return ui::fromUtf8(fragments::sizeText(bytes, ui::toUtf8(thousandsSeparator())));
+}
+
+void frmTessaron::clearSplitResult() {
+    setCaption(Label11, texts::writtenFragmentsHeading());
+    List2->clear();
+    setCaption(Label6, texts::fragmentCount());
+    setCaption(Label12, QString());
+}
+
+void frmTessaron::clearJoinResult() {
+    setCaption(Label5, QString());
+    setCaption(Label14, QString());
+    setCaption(Label15, QString());
 }

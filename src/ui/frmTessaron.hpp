@@ -5,6 +5,9 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "UiSeam.hpp"
 
@@ -17,6 +20,11 @@ class QLocale;
 class QListWidget;
 class QPushButton;
 class clsCRC32;
+
+namespace fragments {
+struct JoinPlan;
+struct JoinProblem;
+}  // namespace fragments
 
 namespace ui {
 class ClickablePicture;
@@ -56,7 +64,10 @@ class frmTessaron : public QWidget {
     void Combo1_Click();
     void Command1_Click();
     void Picture1_Click();
-    void writeScriptAfterSplit(const QString& sourcePath, const QString& lastFileName);
+    // The split from the deletion of the old script on; failures are thrown to Command1_Click.
+    void splitSource(const QString& source);
+    void showOutOfMemory();
+    void writeScriptAfterSplit(const std::string& sourcePath, const std::string& lastFileName);
 
     // Fragment directory, listing, choice of source and first fragment, deletion (frmTessaron_files.cpp).
     void füllen2(const QString& reference);
@@ -71,6 +82,13 @@ class frmTessaron : public QWidget {
     // Join (frmTessaron_join.cpp).
     void Command4_Click();
     void Picture2_Click();
+    // True when the user wants the list joined although fragment `missingNumber` is not in it.
+    bool joinDespiteGap(int missingNumber);
+    // The target chosen in the save-as dialog; nullopt when the user cancels.
+    std::optional<std::string> chooseJoinTarget(const std::string& suggestedName);
+    void showJoinProblem(const fragments::JoinProblem& problem);
+    // The copy, its progress and its result; `names` are the listed names of the plan's fragments.
+    void runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names);
 
     // Checksum (frmTessaron_crc.cpp).
     void Command7_Click();
@@ -84,6 +102,10 @@ class frmTessaron : public QWidget {
     void setCaption(QLabel* label, const QString& text);
     // Enables or disables the join button together with its icon.
     void setJoinEnabled(bool enabled);
+    // Empties what the last split showed: its list List2, the captions counting both lists, the set's total.
+    void clearSplitResult();
+    // Empties the join's progress line and the joined file's name and size.
+    void clearJoinResult();
     // Lets the window repaint and stay responsive during a long operation.
     void yieldToEventLoop();
     // The regional settings for numbers and dates; the plain C locale counts as German.

@@ -5,6 +5,7 @@
 
 #include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
+#include "Utf8.hpp"
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
 #include "frmTessaron.hpp"
@@ -29,14 +30,14 @@ void frmTessaron::Command7_Click() {
         crc = DateiCRC32(path);
     } catch (const std::system_error& error) {
         showMessage(QMessageBox::Warning, texts::crcTitle(),
-                    texts::fileUnreadable(name, QString::fromStdString(error.code().message())));
+                    texts::fileUnreadable(name, ui::fromUtf8(error.code().message())));
         return;
     }
     showMessage(QMessageBox::Information, texts::crcTitle(), texts::crcResult(name, crc));
 }
 
 QString frmTessaron::DateiCRC32(const QString& path) {
-    return QString::fromStdString(checksum::crcText(checksum::fileCrc32(path.toStdString(), *objCRC32)));
+    return ui::fromUtf8(checksum::crcText(checksum::fileCrc32(ui::toUtf8(path), *objCRC32)));
 }
 
 void frmTessaron::me_refresh() {

@@ -4,29 +4,32 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
+#include "Utf8.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
 
+using ui::fromUtf8;
+using ui::toUtf8;
+
 void frmTessaron::setFragmentDirectory(const QString& directory) {
-    fragmentDirectory_ = QString::fromStdString(fragments::withTrailingSeparator(directory.toStdString()));
+    fragmentDirectory_ = fromUtf8(fragments::withTrailingSeparator(toUtf8(directory)));
     File1->setPath(fragmentDirectory_);
 }
 
 void frmTessaron::addToFragmentList(const QString& name) {
-    const std::string key = name.toStdString();
+    const std::string key = toUtf8(name);
     int row = 0;
     for (int end = List1->count(); row < end; ++row) {
-        if (fragments::lessIgnoringCase(key, List1->item(row)->text().toStdString())) {
+        if (fragments::lessIgnoringCase(key, toUtf8(List1->item(row)->text()))) {
             break;
         }
     }
@@ -35,11 +38,10 @@ void frmTessaron::addToFragmentList(const QString& name) {
 
 void frmTessaron::füllen2(const QString& reference) {
     List1->clear();
-    const fragments::FragmentSet set =
-        fragments::collectFragmentSet(File1->listing(), fragmentDirectory_.toStdString(),
-                                      reference.toStdString(), fragments::nativeSeparator);
+    const fragments::FragmentSet set = fragments::collectFragmentSet(
+        File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference), fragments::nativeSeparator);
     for (const std::string& name : set.names) {
-        addToFragmentList(QString::fromStdString(name));
+        addToFragmentList(fromUtf8(name));
     }
     setCaption(Label12, texts::setTotal(sizeText(set.totalBytes)));
     setCaption(Label6, texts::fragmentCount(List1->count()));
@@ -50,7 +52,7 @@ void frmTessaron::füllen2(const QString& reference) {
 
 void frmTessaron::clear_old(const QString& reference) {
     List1->clear();
-    fragments::deleteOldFragments(File1->listing(), fragmentDirectory_.toStdString(), reference.toStdString(),
+    fragments::deleteOldFragments(File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference),
                                   fragments::nativeSeparator);
 }
 
@@ -80,22 +82,18 @@ void frmTessaron::Command3_Click() {
 
     std::int64_t size = 0;
     try {
-        size = fileio::fileSize(path.toStdString());
+        size = fileio::fileSize(toUtf8(path));
     } catch (const fileio::FileError& error) {
         showNoSource();
         showMessage(QMessageBox::Warning, texts::infoTitle(),
-                    texts::fileUnreadable(path, QString::fromStdString(error.reason())));
+                    texts::fileUnreadable(path, fromUtf8(error.reason())));
         return;
     }
     setCaption(Label9, texts::sourceSize(sizeText(size)));
-    setCaption(Label11, texts::writtenFragmentsHeading());
-    setCaption(Label6, texts::fragmentCount());
-    setCaption(Label12, QString());
-    setCaption(Label5, QString());
-    List2->clear();
+    // A fresh cycle: nothing of an earlier split or join stays.
+    clearSplitResult();
+    clearJoinResult();
     List1->clear();
-    setCaption(Label14, QString());
-    setCaption(Label15, QString());
     Text2->clear();
     setJoinEnabled(false);
 }
@@ -109,25 +107,18 @@ void frmTessaron::Command2_Click() {
     if (answer != QMessageBox::Yes) {
         return;
     }
-    for (int row = 0; row < List1->count(); ++row) {
-        const QString path = fragmentDirectory_ + List1->item(row)->text();
-        try {
-            if (fileio::fileExists(path.toStdString())) {
-                fileio::removeFile(path.toStdString(), true);
-            }
-        } catch (const fileio::FileError& error) {
-            showMessage(QMessageBox::Critical, texts::infoTitle(),
-                        texts::deleteAborted(path, QString::fromStdString(error.reason())));
-            return;
-        }
+    try {
+        fragments::deleteFragmentSet(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
+    } catch (const fileio::FileError& error) {
+        showMessage(QMessageBox::Critical, texts::infoTitle(),
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+        return;
     }
     List1->clear();
     File1->refresh();
-    setCaption(Label11, texts::writtenFragmentsHeading());
-    setCaption(Label6, texts::fragmentCount());
-    setCaption(Label12, QString());
+    clearSplitResult();
+    // The joined file's name and size stay: only the progress line went with the fragments.
     setCaption(Label5, QString());
-    List2->clear();
     Command2->setEnabled(false);
 }
 
@@ -160,11 +151,6 @@ void frmTessaron::List1_DblClick() {
         delete List1->takeItem(List1->row(selected.front()));
     }
     setCaption(Label6, texts::fragmentCount(List1->count()));
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(List1->count()));
-    for (int row = 0; row < List1->count(); ++row) {
-        names.push_back(List1->item(row)->text().toStdString());
-    }
-    const std::int64_t total = fragments::totalOfExisting(names, fragmentDirectory_.toStdString());
+    const std::int64_t total = fragments::totalOfExisting(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
     setCaption(Label12, texts::recountedTotal(List1->count(), sizeText(total)));
 }

@@ -4,11 +4,14 @@
 
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core_test_support.hpp"
 #include "fileio/files.hpp"
+#include "fileio/paths.hpp"
+#include "fragments/paths.hpp"
 #include "support/TempDir.hpp"
 
 namespace fragments {
@@ -143,6 +146,35 @@ TEST(WriteJoinScript, WritesCodePage850ReplacesAnOldFileAndLeavesNothingOnFailur
     expectFileError([&] { writeJoinScript(failing, in); }, fileio::FileError::Kind::Io, failing);
     fileio::testing::setWriteFault({});
     EXPECT_EQ(filesIn(dir.path()), Names{"Pr" + ue + "fung.bat"});
+}
+
+// The script lies beside the source under its base name (a bare source name lies in the working
+// directory). A name Windows cannot hold gets none, nor a source that would be its own script, which
+// the removal of an old script leaves alone.
+TEST(JoinScriptLocation, BesideTheSourceAndNeverTheSourceItself) {
+    const JoinScriptLocation windows = joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\');
+    EXPECT_EQ(windows.name, "Beispiel.bat");
+    EXPECT_EQ(windows.path, "C:\\Daten.alt\\Beispiel.bat");
+    EXPECT_EQ(joinScriptLocation("Beispiel.dat", '/').path,
+              fileio::utf8FromPath(std::filesystem::current_path()) + "/Beispiel.bat");
+    EXPECT_EQ(whyNoJoinScript("C:\\Daten\\12:30.dat", '\\'), NoJoinScript::ForbiddenCharacter);
+    EXPECT_EQ(whyNoJoinScript("/daten/a?b.dat", '/'), NoJoinScript::ForbiddenCharacter);
+
+    TempDir dir;
+    const std::string source = dir.file("Beispiel.dat"), script = dir.file("Beispiel.bat");
+    writeFile(source, "quelle");
+    writeFile(script, "alt");
+    EXPECT_EQ(whyNoJoinScript(source, '/'), std::nullopt);
+    removeOldJoinScript(source, '/');
+    removeOldJoinScript(source, '/');
+    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
+
+    writeFile(script, "quelle");
+    for (const std::string& spelling : {script, dir.file("./Beispiel.bat")}) {
+        EXPECT_EQ(whyNoJoinScript(spelling, '/'), NoJoinScript::NamedLikeSource) << spelling;
+        removeOldJoinScript(spelling, '/');
+    }
+    EXPECT_EQ(readFile(script), "quelle");
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
+#include <tuple>
 
 #include "core_test_support.hpp"
 #include "fileio/files.hpp"
 #include "fragments/listing.hpp"
+#include "fragments/split.hpp"
 #include "support/TempDir.hpp"
 
 namespace fragments {
@@ -33,6 +36,7 @@ class FragmentFolder : public ::testing::Test {
     const std::string folder = dir.path().string();
     std::string source;
     Names fragments;
+    const Names names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003", "Beispiel.dat._004"};
 };
 
 TEST_F(FragmentFolder, CandidatesFragmentSetAndTotals) {
@@ -86,52 +90,164 @@ TEST_F(FragmentFolder, DeletesOnlyTheSourcesOwnOldFragments) {
     EXPECT_TRUE(fileio::fileExists(dir.file("Beispiel.dat._007")));
 }
 
-TEST_F(FragmentFolder, GapsAndSameFile) {
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.dat._004"}), 3);
-    EXPECT_EQ(firstMissingNumber({"B.dat._002", "B.dat._003"}), 1);
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002", "B.txt._001"}), 3);
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002"}), std::nullopt);
-    EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._abc"}), std::nullopt);
+// Before the target is chosen: an empty list, entries cut from different files, the suggested name
+// (characters, not bytes, are cut) and the first gap, which letter endings leave undecided.
+TEST(JoinList, RefusalsSuggestedNameAndFirstGap) {
+    const auto problem = [](const Names& names) {
+        const auto checked = checkJoinList(names);
+        const auto* found = std::get_if<JoinProblem>(&checked);
+        return found ? std::optional(found->kind) : std::nullopt;
+    };
+    EXPECT_EQ(problem({}), JoinProblem::Kind::EmptyList);
+    EXPECT_EQ(problem({"B.dat._001", "B.dat._002", "B.txt._001"}), JoinProblem::Kind::MixedSources);
+    EXPECT_EQ(problem({"B.dat._001", "b.dat._002"}), JoinProblem::Kind::MixedSources);
 
-    std::filesystem::create_hard_link(fragments[0], dir.file("link"));
-    EXPECT_TRUE(sameFile(fragments[0], folder + "/./Beispiel.dat._001"));
-    EXPECT_TRUE(sameFile(fragments[0], dir.file("link")));
-    EXPECT_FALSE(sameFile(fragments[0], fragments[1]));
-    EXPECT_FALSE(sameFile(dir.file("fehlt"), dir.file("fehlt")));
+    struct Case {
+        Names names;
+        std::string suggested;
+        std::optional<int> gap;
+    };
+    for (const Case& c :
+         {Case{{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._004"}, "Beispiel.dat", 3},
+          Case{{"Größe.dat._002", "Größe.dat._003"}, "Größe.dat", 1},
+          Case{{"Beispiel.dat._001", "Beispiel.dat._002"}, "Beispiel.dat", std::nullopt},
+          Case{{"Beispiel.dat._001", "Beispiel.dat._abc"}, "Beispiel.dat", std::nullopt},
+          Case{{"a.ü_001"}, "a.", std::nullopt}, Case{{"._001"}, "", std::nullopt}}) {
+        const auto checked = checkJoinList(c.names);
+        ASSERT_TRUE(std::holds_alternative<JoinListCheck>(checked)) << c.names.front();
+        EXPECT_EQ(std::get<JoinListCheck>(checked).suggestedName, c.suggested);
+        EXPECT_EQ(std::get<JoinListCheck>(checked).firstGap, c.gap) << c.names.front();
+    }
 }
 
-TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedWholeOnlyOnCommit) {
+// For a chosen target: a target that is one of the fragments (under any spelling or link) comes first,
+// then the first fragment that is missing; a folder of a fragment's name is missing too. Nothing changes.
+TEST_F(FragmentFolder, PlanRefusesATargetAmongTheFragmentsAndNamesTheFirstMissing) {
+    std::filesystem::create_hard_link(fragments[2], dir.file("link"));
+    std::filesystem::create_directory(dir.file("Beispiel.dat._005"));
+    const auto before = filesIn(dir.path());
+    const auto problemOf = [&](const Names& listed, const std::string& target) {
+        const auto planned = planJoin(listed, folder, target);
+        const auto* problem = std::get_if<JoinProblem>(&planned);
+        return problem ? std::pair(problem->kind, problem->path)
+                       : std::pair(JoinProblem::Kind{}, std::string("-"));
+    };
+    for (const std::string& target : {folder + "/./Beispiel.dat._002", dir.file("link")}) {
+        EXPECT_EQ(problemOf(names, target), std::pair(JoinProblem::Kind::TargetIsFragment, target));
+    }
+    Names gone = names;
+    gone.insert(gone.begin() + 1, "Beispiel.dat._009");
+    gone.push_back("Beispiel.dat._005");
+    EXPECT_EQ(problemOf(gone, dir.file("neu.dat")),
+              std::pair(JoinProblem::Kind::MissingFragment, dir.file("Beispiel.dat._009")));
+    EXPECT_EQ(problemOf(gone, dir.file("link")).first, JoinProblem::Kind::TargetIsFragment);
+    EXPECT_EQ(problemOf({"Beispiel.dat._005"}, dir.file("neu.dat")).first,
+              JoinProblem::Kind::MissingFragment);
+
+    const auto planned = planJoin(names, folder + "/", dir.file("neu.dat"));
+    ASSERT_TRUE(std::holds_alternative<JoinPlan>(planned));
+    const JoinPlan& plan = std::get<JoinPlan>(planned);
+    EXPECT_EQ(plan.fragmentPaths, fragments);
+    EXPECT_EQ(std::tuple(plan.targetPath, plan.totalBytes), std::tuple(dir.file("neu.dat"), 2500));
+    EXPECT_EQ(filesIn(dir.path()), before);
+}
+
+// The plan for `names` in `directory` ("" for full paths), which must pass.
+JoinPlan planned(const Names& names, const std::string& target, const std::string& directory = "") {
+    const auto plan = planJoin(names, directory, target);
+    EXPECT_TRUE(std::holds_alternative<JoinPlan>(plan)) << target;
+    return std::get<JoinPlan>(plan);
+}
+
+// The old target stays whole while the fragments are appended beside it, one event before each.
+TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
     const std::string target = dir.file("Größe neu.dat");
     writeFile(target, "alt");
     std::filesystem::permissions(target, std::filesystem::perms::owner_read);
-    {
-        JoinOutput output(target);
-        for (const auto& fragment : fragments) {
-            output.append(fragment);
-        }
-        EXPECT_EQ(readFile(target), "alt") << "the target is untouched until commit";
-        EXPECT_EQ(filesIn(dir.path()).size(), 6u) << "a temporary file beside it";
-        output.commit();
-    }
+    std::string log;
+    JoinEvents events;
+    events.beforeFragment = [&](std::size_t index) {
+        log += std::to_string(index) + (readFile(target) == "alt" ? " " : "! ");
+        EXPECT_EQ(filesIn(dir.path()).size(), 6u) << "a temporary file beside the target";
+    };
+    EXPECT_EQ(joinFragments(planned(fragments, target), events).bytesWritten, 2500);
+    EXPECT_EQ(log, "0 1 2 3 ");
     EXPECT_EQ(readFile(target), source);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
-                                          "Beispiel.dat._004", "Größe neu.dat"}));
+    Names expected = names;
+    expected.push_back("Größe neu.dat");
+    EXPECT_EQ(filesIn(dir.path()), expected);
 }
 
+// A fragment gone after planning, a full disk, a folder that cannot take the target, and a final rename
+// onto a folder of the target's name: each names its file and leaves no target and no temporary file.
 TEST_F(FragmentFolder, FailuresLeaveNeitherTargetNorTemporaryFile) {
     const std::string target = dir.file("neu.dat");
-    {
-        JoinOutput output(target);
-        output.append(fragments[0]);
-        const std::string missing = dir.file("Beispiel.dat._009");
-        expectFileError([&] { output.append(missing); }, fileio::FileError::Kind::CannotOpen, missing);
-        fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-        expectFileError([&] { output.append(fragments[1]); }, fileio::FileError::Kind::Io, target);
-    }
-    EXPECT_EQ(filesIn(dir.path()).size(), 4u) << "no target and no temporary file";
+    const JoinPlan plan = planned(fragments, target);
+    JoinEvents events;
+    events.beforeFragment = [&](std::size_t index) {
+        if (index == 2) {
+            std::filesystem::rename(fragments[2], dir.file("weg"));
+        }
+    };
+    expectFileError([&] { joinFragments(plan, events); }, fileio::FileError::Kind::CannotOpen, fragments[2]);
+    std::filesystem::rename(dir.file("weg"), fragments[2]);
+    fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
+    expectFileError([&] { joinFragments(plan, {}); }, fileio::FileError::Kind::Io, target);
+    fileio::testing::setWriteFault({});
+    EXPECT_EQ(filesIn(dir.path()), names);
 
     const std::string elsewhere = dir.file("fehlt/neu.dat");
-    expectFileError([&] { JoinOutput output(elsewhere); }, fileio::FileError::Kind::CannotOpen, elsewhere);
+    expectFileError([&] { joinFragments(planned(fragments, elsewhere), {}); },
+                    fileio::FileError::Kind::CannotOpen, elsewhere);
+
+    const std::string folderTarget = dir.file("ordner");
+    std::filesystem::create_directory(folderTarget);
+    expectFileError([&] { joinFragments(planned(fragments, folderTarget), {}); }, fileio::FileError::Kind::Io,
+                    folderTarget);
+    EXPECT_TRUE(std::filesystem::is_empty(folderTarget));
+    EXPECT_EQ(filesIn(dir.path()), names);
+}
+
+// The deletion after a join: in list order, read-only files too, vanished ones skipped; the first file
+// that cannot go stops it and is named, the rest stay.
+TEST_F(FragmentFolder, DeletesTheListedSet) {
+    std::filesystem::permissions(fragments[2], std::filesystem::perms::owner_read);
+    std::filesystem::remove(fragments[1]);
+    deleteFragmentSet({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003"}, folder + "/");
+    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat._004"});
+
+    for (const char* name : {"a._001", "a._002"}) {
+        writeFile(dir.file(name), "x");
+    }
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
+                                                 std::filesystem::perms::others_exec |
+                                                 std::filesystem::perms::others_read);
+    const auto deletion = [&] { deleteFragmentSet({"fehlt._001", "a._001", "a._002"}, folder); };
+    EXPECT_EQ(failureAsNobody(deletion, fileio::FileError::Kind::Io, dir.file("a._001")), 0);
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat._004", "a._001", "a._002"}));
+}
+
+std::size_t openDescriptors() {
+    const auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// Every file the split, the join and the deletion open is closed again, 999 fragments long.
+TEST(FileDescriptors, NoneStayOpenAfterSplitJoinAndDeletion) {
+    TempDir dir;
+    const std::string source = dir.file("viele.dat");
+    writeFile(source, patternBytes(999 * 3));
+    const std::size_t before = openDescriptors();
+    splitFile(source, planSplit(999 * 3, 3), {}, '/');
+    EXPECT_EQ(openDescriptors(), before) << "split";
+
+    Names listing = listFragmentCandidates(dir.path().string());
+    ASSERT_EQ(listing.size(), 999u);
+    joinFragments(planned(listing, dir.file("wieder.dat"), dir.path().string()), {});
+    EXPECT_EQ(openDescriptors(), before) << "join";
+    deleteFragmentSet(listing, dir.path().string());
+    EXPECT_EQ(openDescriptors(), before) << "deletion";
+    EXPECT_EQ(readFile(dir.file("wieder.dat")), readFile(source));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <QDate>
 #include <QTimer>
 #include <cerrno>
 
@@ -148,15 +149,22 @@ TEST_F(SplitWindowTest, SourceAndSizeRefusals) {
     EXPECT_FALSE(enabled("Command1"));
 }
 
+// The date line carries today in the German short form (dd.MM.yy), also when the day changes meanwhile.
 TEST_F(SplitWindowTest, ScriptBesideTheFragmentsForWindowsNamesOnly) {
     control<QCheckBox>("Check1")->setChecked(true);
     prepare("Prüfung mit Leer.v1.2.dat", 1500);
+    const QString dayBefore = QDate::currentDate().toString("dd.MM.yy");
     split();
+    const QString dayAfter = QDate::currentDate().toString("dd.MM.yy");
     expectMessage(QMessageBox::Information, kInfo, "Batchdatei Prüfung mit Leer.bat wurde erzeugt !");
     EXPECT_EQ(entries("List2"),
               QStringList({"prüfung mit leer.v1.2.dat._001", "prüfung mit leer.v1.2.dat._002"}));
     // The console's code page 850 writes ü as 0x81.
     const auto lines = QByteArray::fromStdString(readFile(file("Prüfung mit Leer.bat"))).split('\n');
+    EXPECT_TRUE(QStringList({"echo wurde am: " + dayBefore + " gesplittet.\r",
+                             "echo wurde am: " + dayAfter + " gesplittet.\r"})
+                    .contains(QString::fromLatin1(lines.value(9))))
+        << lines.value(9).toStdString();
     EXPECT_EQ(lines.value(15).toStdString(),
               "copy /b \"pr\x81"
               "fung mit leer.v1.2.dat._001\"+\"pr\x81"
@@ -350,19 +358,21 @@ TEST_F(JoinWindow, GapAndZeroBytesIntoAReadOnlyTarget) {
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 13 von 12, fertig! | 220 = 1 KB");
 }
 
-// Runs as nobody, where the folder's permission bits hold.
+// Runs as nobody, where the folder's permission bits hold. Which files go is the core's; here the
+// question, the message and what the window shows afterwards.
 TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
     RUN_AS_NOBODY();
-    const std::string source = prepare("x.dat", 3000);
+    prepare("x.dat", 3000);
     split();
+    join(file("joined.dat"));
     auto* clear = control<QPushButton>("Command2");
-    clear->setEnabled(true);  // as after a join
+    ASSERT_TRUE(clear->isEnabled());
 
     fake.answers = {QMessageBox::No};
     click(clear);
     expectMessage(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Dateifragmente jetzt  löschen ?",
                   QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"x.dat", "x.dat._001", "x.dat._002", "x.dat._003"}));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat", "x.dat._001", "x.dat._002", "x.dat._003"}));
 
     // A folder that forbids deleting stops with a message and keeps the lists.
     ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
@@ -379,18 +389,27 @@ TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
     EXPECT_EQ(text("Label6"), "Dateifragmente:3");
     EXPECT_TRUE(clear->isEnabled());
 
-    // A vanished fragment is skipped, a read-only one deleted all the same.
-    std::filesystem::remove(source + "._002");
-    ASSERT_EQ(chmod((source + "._003").c_str(), 0444), 0);
     fake.shown.clear();
     fake.answers = {QMessageBox::Yes};
     click(clear);
     ASSERT_EQ(fake.shown.size(), 1u);
-    EXPECT_EQ(filesIn(dir.path()), Names{"x.dat"});
+    EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat"}));
     EXPECT_TRUE(entries("List1").isEmpty() && entries("List2").isEmpty());
-    EXPECT_EQ(texts({"Label11", "Label6", "Label12", "Text2"}),
-              "Erzeugte Dateifragmente: | Dateifragmente: |  | " + qfile("x.dat._001"));
+    EXPECT_EQ(texts({"Label11", "Label6", "Label12", "Label5", "Label14", "Label15", "Text2"}),
+              "Erzeugte Dateifragmente: | Dateifragmente: |  |  | joined.dat | 3.000 = 3 KB | " +
+                  qfile("x.dat._001"));
     EXPECT_FALSE(clear->isEnabled());
+}
+
+// The list ignores case in umlauts as in plain letters: Ä and ä sort as one letter, after z.
+TEST_F(JoinWindow, ListOrderIgnoresTheCaseOfUmlauts) {
+    for (const char* name :
+         {"x.üf._001", "x.Öc._001", "x.zz._001", "x.äb._001", "x.Üe._001", "x.öd._001", "x.Äa._001"}) {
+        writeFile(file(name), std::string("x"));
+    }
+    chooseFirst("x.Äa._001");
+    EXPECT_EQ(entries("List1"), QStringList({"x.zz._001", "x.Äa._001", "x.äb._001", "x.Öc._001", "x.öd._001",
+                                             "x.Üe._001", "x.üf._001"}));
 }
 
 }  // namespace
