@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <climits>
+#include <filesystem>
 
 #include "SplitFixture.hpp"
 
@@ -66,6 +67,29 @@ TEST_F(SplitWindowTest, OverlongPathsFromEveryDialogAreRefusedAsACancel) {
     expectRefused("Command3");
     EXPECT_EQ(texts({"Text1", "Label9"}), " | Quelldatei  (Byte):");
     EXPECT_EQ(picker.requests.size(), 5u);
+}
+
+// The save-as dialog starts in the folder of the first fragment that Text2 names (also one typed there);
+// with Text2 emptied, in the folder of the listed fragments.
+TEST_F(SplitWindowTest, SaveAsStartsBesideTheFirstFragment) {
+    const auto saveAsStart = [&] {
+        join("");
+        EXPECT_EQ(picker.requests.size(), 1u);
+        return picker.requests.empty() ? QString() : picker.requests.back().directory;
+    };
+    prepare("Beispiel.dat", 2500);
+    split();
+    EXPECT_EQ(saveAsStart(), qfile(""));
+
+    std::filesystem::create_directory(dir.path() / "andere");
+    writeFile(file("andere/x.dat._001"), std::string("x"));
+    chooseFirst("andere/x.dat._001");
+    EXPECT_EQ(saveAsStart(), qfile("andere/"));
+
+    control<QLineEdit>("Text2")->clear();
+    EXPECT_EQ(saveAsStart(), qfile("andere/"));
+    control<QLineEdit>("Text2")->setText(qfile("Beispiel.dat._001"));
+    EXPECT_EQ(saveAsStart(), qfile(""));
 }
 
 }  // namespace
