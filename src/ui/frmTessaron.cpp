@@ -496,6 +496,15 @@ void frmTessaron::setJoinEnabled(bool enabled) {
     Picture2->setEnabled(enabled);
 }
 
+void frmTessaron::updateJoinButton() {
+    setJoinEnabled(List1->count() > 0);
+}
+
+void frmTessaron::clearFragmentList() {
+    List1->clear();
+    updateJoinButton();
+}
+
 void frmTessaron::yieldToEventLoop() {
     QCoreApplication::processEvents();
 }

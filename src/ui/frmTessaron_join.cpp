@@ -63,11 +63,11 @@ void frmTessaron::Command4_Click() {
     }
     BusyGuard guard(*this);
     std::optional<ui::WaitCursor> wait;
-    // The finish of every way out: default pointer, fresh listing, join button usable again.
+    // The finish of every way out: default pointer, fresh listing, the join button as the list has it.
     const ScopeExit finish([this, &wait] {
         wait.reset();
         File1->refresh();
-        setJoinEnabled(true);
+        updateJoinButton();
     });
     wait.emplace(seam_);
     clearJoinResult();

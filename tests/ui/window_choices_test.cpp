@@ -92,5 +92,46 @@ TEST_F(SplitWindowTest, SaveAsStartsBesideTheFirstFragment) {
     EXPECT_EQ(saveAsStart(), qfile(""));
 }
 
+// Whatever empties the list disables the join and its icon: a split that writes nothing (with Text2
+// emptied too), a cancelled choice of the first fragment, the deletion of the set, a refused split.
+TEST_F(SplitWindowTest, JoinIsUsableExactlyWhileTheListHasEntries) {
+    const auto listedAndJoinable = [&] {
+        const bool listed = !entries("List1").isEmpty();
+        EXPECT_EQ(enabled("Command4"), listed);
+        EXPECT_EQ(enabled("Picture2"), listed);
+        return listed;
+    };
+    prepare("Beispiel.dat", 2500);
+    split();
+    EXPECT_TRUE(listedAndJoinable());
+
+    prepare("leer.dat", 0);
+    chooseFirst("Beispiel.dat._001");
+    EXPECT_TRUE(listedAndJoinable());
+    split();
+    EXPECT_EQ(texts({"Label11", "Text2"}), "Dateifragmente: 0 von 0 | ");
+    EXPECT_FALSE(listedAndJoinable());
+
+    chooseFirst("Beispiel.dat._001");
+    EXPECT_TRUE(listedAndJoinable());
+    pick("Command8", "");
+    EXPECT_FALSE(listedAndJoinable());
+
+    chooseFirst("Beispiel.dat._001");
+    join(file("joined.dat"));
+    fake.answers = {QMessageBox::Yes};
+    click(control<QPushButton>("Command2"));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "joined.dat", "leer.dat"}));
+    EXPECT_FALSE(listedAndJoinable());
+
+    prepare("Beispiel.dat", 2500);
+    split();
+    EXPECT_TRUE(listedAndJoinable());
+    setSize("0");
+    split();
+    expectMessage(QMessageBox::NoIcon, window.windowTitle(), "Ungültige Dateifragmentgröße !");
+    EXPECT_FALSE(listedAndJoinable());
+}
+
 }  // namespace
 }  // namespace testsupport
