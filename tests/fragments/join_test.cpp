@@ -8,6 +8,7 @@
 #include "core_test_support.hpp"
 #include "fileio/files.hpp"
 #include "fragments/listing.hpp"
+#include "fragments/paths.hpp"
 #include "support/TempDir.hpp"
 
 namespace fragments {
@@ -30,7 +31,7 @@ class FragmentFolder : public ::testing::Test {
     void TearDown() override { fileio::testing::setWriteFault({}); }
 
     TempDir dir;
-    const std::string folder = dir.path().string();
+    const std::string folder = dir.utf8();
     std::string source;
     Names fragments;
 };
@@ -42,22 +43,35 @@ TEST_F(FragmentFolder, CandidatesFragmentSetAndTotals) {
     }
     writeFile(dir.file("Beispiel.txt._001"), std::string(7, 'd'));
     // Read-only files are listed too.
-    std::filesystem::permissions(dir.file("Beispiel.txt._001"), std::filesystem::perms::owner_read);
+    std::filesystem::permissions(pathOf(dir.file("Beispiel.txt._001")), std::filesystem::perms::owner_read);
     std::filesystem::create_directory(dir.path() / "ordner._001");
+    Names expected{"Beispiel.dat._001",
+                   "Beispiel.dat._002",
+                   "Beispiel.dat._003",
+                   "Beispiel.dat._004",
+                   "beispiel.dat._005",
+                   "Beispiel.txt._001",
+                   "x._"};
+#ifdef _WIN32
+    // Only the hidden attribute hides a file on Windows, not a leading ".".
+    expected.insert(expected.begin(), ".Beispiel.dat._006");
+#endif
     const Names listing = listFragmentCandidates(folder);
-    EXPECT_EQ(listing, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
-                              "Beispiel.dat._004", "beispiel.dat._005", "Beispiel.txt._001", "x._"}));
+    EXPECT_EQ(listing, expected);
     EXPECT_EQ(listFragmentCandidates(dir.file("fehlt")), Names{});
 
-    const FragmentSet set = collectFragmentSet(listing, folder, fragments[0], '/');
+    const FragmentSet set = collectFragmentSet(listing, folder, fragments[0], nativeSeparator);
     EXPECT_EQ(set.names, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
                                 "Beispiel.dat._004", "Beispiel.txt._001"}));
     EXPECT_EQ(set.totalBytes, 2507);
     // The folder may come with its separator already.
-    EXPECT_EQ(collectFragmentSet(listing, folder + "/", dir.file("Beispiel.dat"), '/').totalBytes, 2507);
+    EXPECT_EQ(
+        collectFragmentSet(listing, withTrailingSeparator(folder), dir.file("Beispiel.dat"), nativeSeparator)
+            .totalBytes,
+        2507);
 
     // The recount after a double-click: fragment endings only, files that have gone count nothing.
-    std::filesystem::remove(fragments[1]);
+    std::filesystem::remove(pathOf(fragments[1]));
     EXPECT_EQ(totalOfExisting({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.txt._001", "Beispiel.dat"},
                               folder),
               1031);
@@ -70,20 +84,22 @@ TEST_F(FragmentFolder, DeletesOnlyTheSourcesOwnOldFragments) {
     }
     const Names listing = listFragmentCandidates(folder);
     writeFile(dir.file("Beispiel.dat._007"), "not in the listing");
-    std::filesystem::remove(fragments[1]);  // listed, but gone meanwhile
-    deleteOldFragments(listing, folder, dir.file("Beispiel.dat"), '/');
+    std::filesystem::remove(pathOf(fragments[1]));  // listed, but gone meanwhile
+    deleteOldFragments(listing, folder, dir.file("Beispiel.dat"), nativeSeparator);
     EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "Beispiel.dat.._001", "Beispiel.dat._0001",
                                           "Beispiel.dat._007", "Beispiel.txt._001", "beispiel.dat._006"}));
 
+#ifndef _WIN32
     // Root owns the folder and nobody may not write there: deleting must fail and say which file.
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
                                                  std::filesystem::perms::others_exec |
                                                  std::filesystem::perms::others_read);
     const auto deletion = [&] {
-        deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), '/');
+        deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), nativeSeparator);
     };
     EXPECT_EQ(failureAsNobody(deletion, fileio::FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
     EXPECT_TRUE(fileio::fileExists(dir.file("Beispiel.dat._007")));
+#endif
 }
 
 TEST_F(FragmentFolder, GapsAndSameFile) {
@@ -93,8 +109,9 @@ TEST_F(FragmentFolder, GapsAndSameFile) {
     EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._002"}), std::nullopt);
     EXPECT_EQ(firstMissingNumber({"B.dat._001", "B.dat._abc"}), std::nullopt);
 
-    std::filesystem::create_hard_link(fragments[0], dir.file("link"));
-    EXPECT_TRUE(sameFile(fragments[0], folder + "/./Beispiel.dat._001"));
+    std::filesystem::create_hard_link(pathOf(fragments[0]), pathOf(dir.file("link")));
+    EXPECT_TRUE(
+        sameFile(fragments[0], withTrailingSeparator(folder) + "." + nativeSeparator + "Beispiel.dat._001"));
     EXPECT_TRUE(sameFile(fragments[0], dir.file("link")));
     EXPECT_FALSE(sameFile(fragments[0], fragments[1]));
     EXPECT_FALSE(sameFile(dir.file("fehlt"), dir.file("fehlt")));
@@ -103,7 +120,7 @@ TEST_F(FragmentFolder, GapsAndSameFile) {
 TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedWholeOnlyOnCommit) {
     const std::string target = dir.file("Größe neu.dat");
     writeFile(target, "alt");
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+    std::filesystem::permissions(pathOf(target), std::filesystem::perms::owner_read);
     {
         JoinOutput output(target);
         for (const auto& fragment : fragments) {
@@ -130,7 +147,7 @@ TEST_F(FragmentFolder, FailuresLeaveNeitherTargetNorTemporaryFile) {
     }
     EXPECT_EQ(filesIn(dir.path()).size(), 4u) << "no target and no temporary file";
 
-    const std::string elsewhere = dir.file("fehlt/neu.dat");
+    const std::string elsewhere = dir.file(std::string("fehlt") + nativeSeparator + "neu.dat");
     expectFileError([&] { JoinOutput output(elsewhere); }, fileio::FileError::Kind::CannotOpen, elsewhere);
 }
 
