@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -148,6 +149,40 @@ TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
 #else
         EXPECT_EQ(error.code(), std::errc::is_a_directory);
 #endif
+    }
+}
+
+// The folder listing under the fragment listing: regular files only, names in UTF-8, each with the
+// platform's hidden flag (a leading "." on POSIX only); an unreadable folder is a failure naming it.
+TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
+    TempDir dir;
+    const std::string umlaut =
+        "Pr\xC3\xBC"
+        "fung.dat._001";
+    writeFile(dir.file(umlaut), "x");
+    writeFile(dir.file(".Beispiel.dat._001"), "x");
+    std::filesystem::create_directory(pathOf(dir.file("ordner._001")));
+    auto entries = regularFilesIn(dir.utf8());
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, ".Beispiel.dat._001");
+#ifdef _WIN32
+    EXPECT_FALSE(entries[0].hidden);
+#else
+    EXPECT_TRUE(entries[0].hidden);
+#endif
+    EXPECT_EQ(entries[1].name, umlaut);
+    EXPECT_FALSE(entries[1].hidden);
+
+    const std::string missing = dir.file("fehlt");
+    try {
+        regularFilesIn(missing);
+        FAIL() << "a missing folder listed";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.kind(), FileError::Kind::CannotOpen);
+        EXPECT_EQ(error.path(), missing);
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
     }
 }
 
