@@ -95,15 +95,23 @@ void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::i
 }  // namespace
 
 bool fileExists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(pathFromUtf8(path), ignored);
+    return platform::isRegularFile(path);
 }
 
 std::int64_t fileSize(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(pathFromUtf8(path), error);
-    check(error, FileError::Kind::CannotOpen, path);
-    return static_cast<std::int64_t>(size);
+    std::int64_t length = 0;
+    check(platform::sizeOf(path, length), FileError::Kind::CannotOpen, path);
+    return length;
+}
+
+std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
+    std::vector<FolderEntry> entries;
+    check(platform::forEachFileIn(directory,
+                                  [&entries](const std::string& name, bool hidden) {
+                                      entries.push_back({name, hidden});
+                                  }),
+          FileError::Kind::CannotOpen, directory);
+    return entries;
 }
 
 void removeFile(const std::string& path, bool resetAttributesFirst) {

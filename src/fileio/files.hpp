@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "fileio/descriptor.hpp"
 
@@ -17,6 +18,16 @@ bool fileExists(const std::string& path);
 // Length of the file in bytes, found without opening it. Throws FileError (CannotOpen) when it
 // cannot be read, for a folder or anything else that is no regular file too.
 std::int64_t fileSize(const std::string& path);
+
+// A regular file directly in a folder, as a listing sees it.
+struct FolderEntry {
+    std::string name;     // bare name, UTF-8
+    bool hidden = false;  // left out of listings (see isHidden)
+};
+
+// The regular files directly in `directory`, in the order the system gives them; long paths work on
+// Windows too. Throws FileError (CannotOpen) naming the folder when it cannot be read.
+std::vector<FolderEntry> regularFilesIn(const std::string& directory);
 
 // Deletes the file when it exists. `resetAttributesFirst` clears read-only first. Throws FileError (Io).
 void removeFile(const std::string& path, bool resetAttributesFirst = false);

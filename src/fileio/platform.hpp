@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 
@@ -15,6 +16,19 @@
 namespace fileio::platform {
 
 using Handle = Descriptor::Handle;
+
+// True when a regular file (not a folder) is at `path`.
+bool isRegularFile(const std::string& path);
+// Length of the regular file at `path`; a folder is an error (is_a_directory), so is anything else
+// that is no regular file.
+std::error_code sizeOf(const std::string& path, std::int64_t& length);
+// Calls `entry` with the bare name of every regular file directly in `directory` and whether
+// listings leave it out (see isHidden), in the order the system gives them.
+std::error_code forEachFileIn(const std::string& directory,
+                              const std::function<void(const std::string& name, bool hidden)>& entry);
+
+// The system's reason for `code`, UTF-8.
+std::string describe(std::error_code code);
 
 // Opens an existing file for one pass of reads from start to end; a folder is refused.
 std::error_code openForReading(const std::string& path, Descriptor& file);
@@ -52,8 +66,8 @@ std::error_code reserveSpace(Handle handle, std::int64_t bytes);
 std::error_code unexpectedEndOfFile();
 
 // The longest path the system takes, without the terminating NUL, in the units it counts: bytes of
-// UTF-8 on POSIX (PATH_MAX), UTF-16 units on Windows (MAX_PATH, as long as paths there go without the
-// "\\?\" prefix).
+// UTF-8 on POSIX (PATH_MAX), UTF-16 units on Windows (32767 for a path in the "\\?\" form that the
+// file layer gives long paths; counted with that prefix).
 extern const std::size_t longestPath;
 // The length of a path in those units.
 std::size_t pathLength(const std::string& utf8);

@@ -46,6 +46,35 @@ std::size_t pathLength(const std::string& utf8) {
     return utf8.size();
 }
 
+bool isRegularFile(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(pathFromUtf8(path), ignored);
+}
+
+std::error_code sizeOf(const std::string& path, std::int64_t& length) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(pathFromUtf8(path), error);
+    length = error ? 0 : static_cast<std::int64_t>(size);
+    return error;
+}
+
+std::error_code forEachFileIn(const std::string& directory,
+                              const std::function<void(const std::string& name, bool hidden)>& entry) {
+    std::error_code error;
+    std::filesystem::directory_iterator it(pathFromUtf8(directory), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) {
+            entry(utf8FromPath(it->path().filename()), isHidden(it->path()));
+        }
+    }
+    return error;
+}
+
+std::string describe(std::error_code code) {
+    return code.message();
+}
+
 std::error_code openForReading(const std::string& path, Descriptor& file) {
     Descriptor opened(retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
     if (!opened.isOpen()) {

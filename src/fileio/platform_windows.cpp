@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <memory>
 
 #include "fileio/paths.hpp"
 #include "fileio/platform.hpp"
@@ -25,8 +26,35 @@ HANDLE native(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
+// The path as the wide file functions take it (never the ANSI ones: every name is UTF-16 here). An
+// absolute path too long for the classic limit of MAX_PATH characters gets the "\\?\" form, which
+// lifts the limit but takes every character literally: its "/" are made "\" and its "." and ".."
+// resolved first, as Windows itself does for a short path.
 std::wstring wide(const std::string& path) {
-    return pathFromUtf8(path).wstring();
+    const std::filesystem::path native = pathFromUtf8(path);
+    std::wstring text = native.wstring();
+    if (text.size() < MAX_PATH || !native.is_absolute() || text.starts_with(L"\\\\?\\") ||
+        text.starts_with(L"\\\\.\\")) {
+        return text;
+    }
+    text = native.lexically_normal().wstring();
+    if (text.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + text.substr(2);
+    }
+    return L"\\\\?\\" + text;
+}
+
+std::string utf8(const wchar_t* text) {
+    return utf8FromPath(std::filesystem::path(text));
+}
+
+bool hiddenByAttributes(DWORD attributes) {
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
+// What the system knows of the file or folder at `path` without opening it.
+bool attributesOf(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return ::GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data) != 0;
 }
 
 // ReadFile and WriteFile take at most 4 GiB - 1 per call; a bounded chunk is plenty.
@@ -50,12 +78,75 @@ std::error_code opened(HANDLE handle, Descriptor& file) {
     return {};
 }
 
+struct FindCloser {
+    void operator()(HANDLE find) const { ::FindClose(find); }
+};
+
 }  // namespace
 
-const std::size_t longestPath = MAX_PATH - 1;
+const std::size_t longestPath = 32767 - 1;
 
 std::size_t pathLength(const std::string& utf8) {
     return wide(utf8).size();
+}
+
+bool isRegularFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::error_code sizeOf(const std::string& path, std::int64_t& length) {
+    length = 0;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!attributesOf(path, data)) {
+        return lastError();
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    length = static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+    return {};
+}
+
+std::error_code forEachFileIn(const std::string& directory,
+                              const std::function<void(const std::string& name, bool hidden)>& entry) {
+    WIN32_FIND_DATAW found{};
+    const std::string pattern = directory.empty() || directory.back() == '\\' || directory.back() == '/'
+                                    ? directory + "*"
+                                    : directory + "\\*";
+    const std::unique_ptr<void, FindCloser> find(::FindFirstFileExW(
+        wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        // Nothing at all is found only in the empty root of a drive: other folders hold "." and "..".
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? std::error_code() : lastError();
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            entry(utf8(found.cFileName), hiddenByAttributes(found.dwFileAttributes));
+        }
+    } while (::FindNextFileW(find.get(), &found));
+    return ::GetLastError() == ERROR_NO_MORE_FILES ? std::error_code() : lastError();
+}
+
+std::string describe(std::error_code code) {
+    if (code.category() != std::system_category()) {
+        return code.message();
+    }
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        return code.message();
+    }
+    std::wstring message(text, length);
+    ::LocalFree(text);
+    // The system's texts end in a full stop and a line break, which the messages around them add.
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    return utf8(message.c_str());
 }
 
 std::error_code openForReading(const std::string& path, Descriptor& file) {
@@ -137,9 +228,8 @@ std::error_code unexpectedEndOfFile() {
 }
 
 bool isHidden(const std::filesystem::path& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    const DWORD attributes = ::GetFileAttributesW(wide(utf8FromPath(path)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && hiddenByAttributes(attributes);
 }
 
 std::error_code resetAttributes(const std::string& path) {

@@ -1,10 +1,9 @@
 #include "fragments/listing.hpp"
 
 #include <algorithm>
-#include <filesystem>
 
+#include "fileio/error.hpp"
 #include "fileio/files.hpp"
-#include "fileio/paths.hpp"
 #include "fragments/paths.hpp"
 
 namespace fragments {
@@ -41,31 +40,26 @@ void deleteListed(const std::vector<std::string>& names, const std::string& dire
 }  // namespace
 
 std::optional<std::int64_t> regularFileSize(const std::string& path) {
-    std::error_code error;
-    const auto native = fileio::pathFromUtf8(path);
-    if (!std::filesystem::is_regular_file(native, error)) {
+    if (!fileio::fileExists(path)) {
         return std::nullopt;
     }
-    const auto size = std::filesystem::file_size(native, error);
-    if (error) {
+    try {
+        return fileio::fileSize(path);
+    } catch (const fileio::FileError&) {
         return std::nullopt;
     }
-    return static_cast<std::int64_t>(size);
 }
 
 std::vector<std::string> listFragmentCandidates(const std::string& directory) {
     std::vector<std::string> names;
-    std::error_code error;
-    std::filesystem::directory_iterator it(fileio::pathFromUtf8(directory.empty() ? "." : directory), error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::error_code ignored;
-        if (!it->is_regular_file(ignored) || fileio::isHidden(it->path())) {
-            continue;
+    try {
+        for (fileio::FolderEntry& entry : fileio::regularFilesIn(directory.empty() ? "." : directory)) {
+            if (!entry.hidden && matchesCandidatePattern(entry.name)) {
+                names.push_back(std::move(entry.name));
+            }
         }
-        std::string name = fileio::utf8FromPath(it->path().filename());
-        if (matchesCandidatePattern(name)) {
-            names.push_back(std::move(name));
-        }
+    } catch (const fileio::FileError&) {
+        // A folder that cannot be read lists nothing.
     }
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return lessIgnoringCase(a, b); });

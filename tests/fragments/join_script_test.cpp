@@ -155,8 +155,8 @@ TEST(JoinScriptLocation, BesideTheSourceAndNeverTheSourceItself) {
     const JoinScriptLocation windows = joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\');
     EXPECT_EQ(windows.name, "Beispiel.bat");
     EXPECT_EQ(windows.path, "C:\\Daten.alt\\Beispiel.bat");
-    EXPECT_EQ(joinScriptLocation("Beispiel.dat", '/').path,
-              fileio::utf8FromPath(std::filesystem::current_path()) + "/Beispiel.bat");
+    EXPECT_EQ(joinScriptLocation("Beispiel.dat").path,
+              withTrailingSeparator(fileio::utf8FromPath(std::filesystem::current_path())) + "Beispiel.bat");
     EXPECT_EQ(whyNoJoinScript("C:\\Daten\\12:30.dat", '\\'), NoJoinScript::ForbiddenCharacter);
     EXPECT_EQ(whyNoJoinScript("/daten/a?b.dat", '/'), NoJoinScript::ForbiddenCharacter);
 
@@ -164,15 +164,16 @@ TEST(JoinScriptLocation, BesideTheSourceAndNeverTheSourceItself) {
     const std::string source = dir.file("Beispiel.dat"), script = dir.file("Beispiel.bat");
     writeFile(source, "quelle");
     writeFile(script, "alt");
-    EXPECT_EQ(whyNoJoinScript(source, '/'), std::nullopt);
-    removeOldJoinScript(source, '/');
-    removeOldJoinScript(source, '/');
+    EXPECT_EQ(whyNoJoinScript(source), std::nullopt);
+    removeOldJoinScript(source);
+    removeOldJoinScript(source);
     EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
 
     writeFile(script, "quelle");
-    for (const std::string& spelling : {script, dir.file("./Beispiel.bat")}) {
-        EXPECT_EQ(whyNoJoinScript(spelling, '/'), NoJoinScript::NamedLikeSource) << spelling;
-        removeOldJoinScript(spelling, '/');
+    for (const std::string& spelling :
+         {script, dir.file(std::string(".") + nativeSeparator + "Beispiel.bat")}) {
+        EXPECT_EQ(whyNoJoinScript(spelling), NoJoinScript::NamedLikeSource) << spelling;
+        removeOldJoinScript(spelling);
     }
     EXPECT_EQ(readFile(script), "quelle");
 }
