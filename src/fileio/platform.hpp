@@ -65,6 +65,13 @@ std::error_code reserveSpace(Handle handle, std::int64_t bytes);
 // Error code for a file that ended before the expected length.
 std::error_code unexpectedEndOfFile();
 
+// The longest path the system takes, without the terminating NUL, in the units it counts: bytes of
+// UTF-8 on POSIX (PATH_MAX), UTF-16 units on Windows (32767 for a path in the "\\?\" form that the
+// file layer gives long paths; counted with that prefix).
+extern const std::size_t longestPath;
+// The length of a path in those units.
+std::size_t pathLength(const std::string& utf8);
+
 bool isHidden(const std::filesystem::path& path);
 // Makes the file an ordinary writable file (clears read-only).
 std::error_code resetAttributes(const std::string& path);

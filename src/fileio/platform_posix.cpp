@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,12 @@ auto retryInterrupted(Call call) {
 }
 
 }  // namespace
+
+const std::size_t longestPath = PATH_MAX - 1;
+
+std::size_t pathLength(const std::string& utf8) {
+    return utf8.size();
+}
 
 bool isRegularFile(const std::string& path) {
     std::error_code ignored;

@@ -84,6 +84,12 @@ struct FindCloser {
 
 }  // namespace
 
+const std::size_t longestPath = 32767 - 1;
+
+std::size_t pathLength(const std::string& utf8) {
+    return wide(utf8).size();
+}
+
 bool isRegularFile(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     return attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

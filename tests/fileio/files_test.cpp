@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "fileio/error.hpp"
+#include "fileio/paths.hpp"
 #include "support/TempDir.hpp"
 
 #ifdef _WIN32
@@ -19,6 +20,8 @@
 #else
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <climits>
 #endif
 
 namespace fileio {
@@ -184,6 +187,22 @@ TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
         EXPECT_EQ(error.path(), missing);
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
     }
+}
+
+// The longest path the system takes: PATH_MAX less its NUL, in bytes of UTF-8, on POSIX; on Windows
+// 32767 less the NUL, in UTF-16 units of the "\\?\" form that the layer gives a long path.
+TEST(PathLimit, CountsAsTheSystemDoes) {
+#ifdef _WIN32
+    const std::string root = "C:\\";
+    EXPECT_EQ(longestPath(), 32766u);
+    const std::size_t room = longestPath() - root.size() - 4;
+#else
+    const std::string root = "/";
+    EXPECT_EQ(longestPath(), static_cast<std::size_t>(PATH_MAX - 1));
+    const std::size_t room = longestPath() - root.size();
+#endif
+    EXPECT_FALSE(isTooLong(root + std::string(room, 'a')));
+    EXPECT_TRUE(isTooLong(root + std::string(room + 1, 'a')));
 }
 
 }  // namespace
