@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest; checks the Debian package;
-# then runs the tests once more with AddressSanitizer and UndefinedBehaviorSanitizer. Exits
-# non-zero on any failure.
+# then runs the tests once more with AddressSanitizer and UndefinedBehaviorSanitizer; finally
+# cross-builds the core for Windows and runs its tests under Wine. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh --with-tests
@@ -31,3 +31,8 @@ run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DDODIVEVERAZED_SANITIZE=ON
 echo "== The core libraries build without Qt"
 cmake -S . -B build/core-only -DDODIVEVERAZED_WERROR=ON -DDODIVEVERAZED_GUI=OFF -DDODIVEVERAZED_TESTS=OFF >/dev/null
 cmake --build build/core-only -j "$jobs"
+
+echo "== Windows: MinGW-w64 cross build of the core, its tests under Wine"
+windows_start=$SECONDS
+scripts/windows-tests.sh build/windows
+echo "Windows section: $((SECONDS - windows_start)) s"

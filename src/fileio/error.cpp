@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "fileio/platform.hpp"
+
 namespace fileio {
 
 namespace {
@@ -39,7 +41,7 @@ FileError::FileError(Kind kind, std::string path, std::error_code code)
     : std::system_error(code, path), kind_(kind), path_(std::move(path)) {}
 
 std::string FileError::reason() const {
-    return code().message();
+    return platform::describe(code());
 }
 
 }  // namespace fileio

@@ -37,7 +37,8 @@ class FileError : public std::system_error {
     Kind kind() const noexcept { return kind_; }
     // Full path of the file the failure concerns, UTF-8.
     const std::string& path() const noexcept { return path_; }
-    // The reason as the system reports it.
+    // The reason as the system reports it, UTF-8 (std::system_error::what() is in the ANSI code page
+    // on Windows).
     std::string reason() const;
 
   private:

@@ -95,23 +95,23 @@ void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::i
 }  // namespace
 
 bool fileExists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(pathFromUtf8(path), ignored);
+    return platform::isRegularFile(path);
 }
 
 std::int64_t fileSize(const std::string& path) {
-    std::error_code error;
-    const auto native = pathFromUtf8(path);
-    const auto status = std::filesystem::status(native, error);
-    if (!error && status.type() == std::filesystem::file_type::directory) {
-        error = std::make_error_code(std::errc::is_a_directory);
-    } else if (!error && status.type() != std::filesystem::file_type::regular) {
-        error = Errc::NotRegularFile;
-    }
-    check(error, FileError::Kind::CannotOpen, path);
-    const auto size = std::filesystem::file_size(native, error);
-    check(error, FileError::Kind::CannotOpen, path);
-    return static_cast<std::int64_t>(size);
+    std::int64_t length = 0;
+    check(platform::sizeOf(path, length), FileError::Kind::CannotOpen, path);
+    return length;
+}
+
+std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
+    std::vector<FolderEntry> entries;
+    check(platform::forEachFileIn(directory,
+                                  [&entries](const std::string& name, bool hidden) {
+                                      entries.push_back({name, hidden});
+                                  }),
+          FileError::Kind::CannotOpen, directory);
+    return entries;
 }
 
 Entry entryAt(const std::string& path) {
@@ -128,14 +128,15 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
     return identity;
 }
 
-void removeFile(const std::string& path) {
+void removeFile(const std::string& path, bool evenReadOnly) {
     const EntryType type = entryAt(path).type;
     switch (type) {
         case EntryType::None:
             return;
         case EntryType::Regular:
         case EntryType::Link:
-            check(platform::removeEntry(path, type == EntryType::Link), FileError::Kind::Io, path);
+            check(platform::removeEntry(path, evenReadOnly && type == EntryType::Regular),
+                  FileError::Kind::Io, path);
             return;
         case EntryType::Directory:
         case EntryType::Other:

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fileio/descriptor.hpp"
 
@@ -19,6 +20,16 @@ bool fileExists(const std::string& path);
 // cannot be read: a folder gives is_a_directory, anything else that is no regular file
 // Errc::NotRegularFile.
 std::int64_t fileSize(const std::string& path);
+
+// A regular file directly in a folder, as a listing sees it.
+struct FolderEntry {
+    std::string name;     // bare name, UTF-8
+    bool hidden = false;  // left out of listings (see isHidden)
+};
+
+// The regular files directly in `directory`, in the order the system gives them; long paths work on
+// Windows too. Throws FileError (CannotOpen) naming the folder when it cannot be read.
+std::vector<FolderEntry> regularFilesIn(const std::string& directory);
 
 // The identity of a file: the same for every name and hard link that leads to it.
 struct FileIdentity {
@@ -49,11 +60,12 @@ Entry entryAt(const std::string& path);
 std::optional<FileIdentity> identityOf(const std::string& path);
 
 // Removes the name `path` itself when it is a regular file or a link; a link goes, its target
-// stays. Nothing is made writable first on POSIX (a mode change would reach hard-linked twins
-// outside the folder); Windows clears the read-only attribute of the file itself, never through a
-// link. Nothing there: nothing happens. Throws FileError (Io): Errc::NotRegularFile for a folder,
-// FIFO, socket or device, which are never touched.
-void removeFile(const std::string& path);
+// stays. Nothing there: nothing happens. Throws FileError (Io): Errc::NotRegularFile for a folder,
+// FIFO, socket or device, which are never touched. A read-only file goes on POSIX, where no mode is
+// ever changed (a change would reach hard-linked twins outside the folder); Windows refuses to delete
+// one unless `evenReadOnly` clears its read-only, hidden and system attributes first (on the file
+// itself, never through a link).
+void removeFile(const std::string& path, bool evenReadOnly = false);
 
 // Moves `from` onto `to`, replacing an existing `to` (a read-only one too) in one step; a link at `to`
 // is replaced itself, its target stays. Throws FileError (Io) naming `to`.

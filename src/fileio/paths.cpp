@@ -13,6 +13,14 @@ std::string utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+std::size_t longestPath() {
+    return platform::longestPath;
+}
+
+bool isTooLong(const std::string& utf8) {
+    return platform::pathLength(utf8) > platform::longestPath;
+}
+
 bool isHidden(const std::filesystem::path& path) {
     return platform::isHidden(path);
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 
@@ -16,6 +17,19 @@
 namespace fileio::platform {
 
 using Handle = Descriptor::Handle;
+
+// True when a regular file (not a folder) is at `path`.
+bool isRegularFile(const std::string& path);
+// Length of the regular file at `path`; a folder is an error (is_a_directory), anything else that is
+// no regular file Errc::NotRegularFile.
+std::error_code sizeOf(const std::string& path, std::int64_t& length);
+// Calls `entry` with the bare name of every regular file directly in `directory` and whether
+// listings leave it out (see isHidden), in the order the system gives them.
+std::error_code forEachFileIn(const std::string& directory,
+                              const std::function<void(const std::string& name, bool hidden)>& entry);
+
+// The system's reason for `code`, UTF-8.
+std::string describe(std::error_code code);
 
 // Opens an existing regular file for one pass of reads from start to end without ever waiting; a
 // folder is refused (is_a_directory), so is a FIFO, socket or device (Errc::NotRegularFile).
@@ -53,6 +67,13 @@ std::error_code reserveSpace(Handle handle, std::int64_t bytes);
 // Error code for a file that ended before the expected length.
 std::error_code unexpectedEndOfFile();
 
+// The longest path the system takes, without the terminating NUL, in the units it counts: bytes of
+// UTF-8 on POSIX (PATH_MAX), UTF-16 units on Windows (32767 for a path in the "\\?\" form that the
+// file layer gives long paths; counted with that prefix).
+extern const std::size_t longestPath;
+// The length of a path in those units.
+std::size_t pathLength(const std::string& utf8);
+
 bool isHidden(const std::filesystem::path& path);
 // Moves `from` onto `to`, replacing an existing `to` (a read-only one too; a link itself).
 std::error_code renameReplacing(const std::string& from, const std::string& to);
@@ -62,9 +83,9 @@ std::error_code entryAt(const std::string& path, Entry& entry);
 // The identity of the file `path` leads to, links followed.
 std::error_code identityAt(const std::string& path, FileIdentity& identity);
 std::error_code identityOf(Handle handle, FileIdentity& identity);
-// Removes the regular file or link `path` (`isLink`) itself: no mode change on POSIX, the read-only
-// attribute of a regular file cleared first on Windows.
-std::error_code removeEntry(const std::string& path, bool isLink);
+// Removes the regular file or link `path` itself. `clearAttributes` (for a regular file): Windows
+// clears read-only, hidden and system first; POSIX needs and changes nothing.
+std::error_code removeEntry(const std::string& path, bool clearAttributes);
 
 // Opens or creates the lock file `path` (never through a link) and takes its lock without waiting.
 // `busy`: another holder has it. Neither `busy` nor `file` open: the folder takes no lock file.

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,6 +77,50 @@ std::error_code openLockFile(const std::string& path, Descriptor& file, bool& bu
 }
 
 }  // namespace
+
+const std::size_t longestPath = PATH_MAX - 1;
+
+std::size_t pathLength(const std::string& utf8) {
+    return utf8.size();
+}
+
+bool isRegularFile(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(pathFromUtf8(path), ignored);
+}
+
+std::error_code sizeOf(const std::string& path, std::int64_t& length) {
+    length = 0;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return lastError();
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return std::error_code(EISDIR, std::system_category());
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Errc::NotRegularFile;
+    }
+    length = static_cast<std::int64_t>(info.st_size);
+    return {};
+}
+
+std::error_code forEachFileIn(const std::string& directory,
+                              const std::function<void(const std::string& name, bool hidden)>& entry) {
+    std::error_code error;
+    std::filesystem::directory_iterator it(pathFromUtf8(directory), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) {
+            entry(utf8FromPath(it->path().filename()), isHidden(it->path()));
+        }
+    }
+    return error;
+}
+
+std::string describe(std::error_code code) {
+    return code.message();
+}
 
 std::error_code openForReading(const std::string& path, Descriptor& file) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer. It stays set: regular files ignore it,
@@ -284,7 +329,7 @@ std::error_code identityOf(Handle handle, FileIdentity& identity) {
     return {};
 }
 
-std::error_code removeEntry(const std::string& path, bool) {
+std::error_code removeEntry(const std::string& path, bool /*clearAttributes*/) {
     // unlink needs no write permission on the file itself, and removes a link, never its target.
     return ::unlink(path.c_str()) != 0 ? lastError() : std::error_code();
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <memory>
 
 #include "fileio/error.hpp"
 #include "fileio/paths.hpp"
@@ -26,8 +27,35 @@ HANDLE native(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
+// The path as the wide file functions take it (never the ANSI ones: every name is UTF-16 here). An
+// absolute path too long for the classic limit of MAX_PATH characters gets the "\\?\" form, which
+// lifts the limit but takes every character literally: its "/" are made "\" and its "." and ".."
+// resolved first, as Windows itself does for a short path.
 std::wstring wide(const std::string& path) {
-    return pathFromUtf8(path).wstring();
+    const std::filesystem::path native = pathFromUtf8(path);
+    std::wstring text = native.wstring();
+    if (text.size() < MAX_PATH || !native.is_absolute() || text.starts_with(L"\\\\?\\") ||
+        text.starts_with(L"\\\\.\\")) {
+        return text;
+    }
+    text = native.lexically_normal().wstring();
+    if (text.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + text.substr(2);
+    }
+    return L"\\\\?\\" + text;
+}
+
+std::string utf8(const wchar_t* text) {
+    return utf8FromPath(std::filesystem::path(text));
+}
+
+bool hiddenByAttributes(DWORD attributes) {
+    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
+// What the system knows of the file or folder at `path` without opening it.
+bool attributesOf(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return ::GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data) != 0;
 }
 
 // ReadFile and WriteFile take at most 4 GiB - 1 per call; a bounded chunk is plenty.
@@ -68,20 +96,94 @@ std::error_code identityAtPath(const std::string& path, DWORD flags, FileIdentit
     return identityOf(file.get(), identity);
 }
 
-// Clears the read-only attribute of the regular file `path` itself; links and missing names stay.
-std::error_code clearReadOnly(const std::string& path) {
+// Clears the read-only, hidden and system attributes of the regular file `path` itself, which stop
+// its deletion or replacement; links and missing names stay as they are.
+std::error_code clearAttributes(const std::string& path) {
+    constexpr DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     const std::wstring name = wide(path);
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & blocking) == 0 ||
         (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return {};
     }
-    return ::SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})
+    return ::SetFileAttributesW(name.c_str(), (attributes & ~blocking) | FILE_ATTRIBUTE_NORMAL)
                ? std::error_code()
                : lastError();
 }
 
+struct FindCloser {
+    void operator()(HANDLE find) const { ::FindClose(find); }
+};
+
 }  // namespace
+
+const std::size_t longestPath = 32767 - 1;
+
+std::size_t pathLength(const std::string& utf8) {
+    return wide(utf8).size();
+}
+
+bool isRegularFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::error_code sizeOf(const std::string& path, std::int64_t& length) {
+    length = 0;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!attributesOf(path, data)) {
+        return lastError();
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return Errc::NotRegularFile;
+    }
+    length = static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+    return {};
+}
+
+std::error_code forEachFileIn(const std::string& directory,
+                              const std::function<void(const std::string& name, bool hidden)>& entry) {
+    WIN32_FIND_DATAW found{};
+    const std::string pattern = directory.empty() || directory.back() == '\\' || directory.back() == '/'
+                                    ? directory + "*"
+                                    : directory + "\\*";
+    const std::unique_ptr<void, FindCloser> find(::FindFirstFileExW(
+        wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        // Nothing at all is found only in the empty root of a drive: other folders hold "." and "..".
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? std::error_code() : lastError();
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            entry(utf8(found.cFileName), hiddenByAttributes(found.dwFileAttributes));
+        }
+    } while (::FindNextFileW(find.get(), &found));
+    return ::GetLastError() == ERROR_NO_MORE_FILES ? std::error_code() : lastError();
+}
+
+std::string describe(std::error_code code) {
+    if (code.category() != std::system_category()) {
+        return code.message();
+    }
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        return code.message();
+    }
+    std::wstring message(text, length);
+    ::LocalFree(text);
+    // The system's texts end in a full stop and a line break, which the messages around them add.
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    return utf8(message.c_str());
+}
 
 std::error_code openForReading(const std::string& path, Descriptor& file) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it is refused here already.
@@ -90,6 +192,11 @@ std::error_code openForReading(const std::string& path, Descriptor& file) {
             ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
             reading)) {
+        // The system says "access denied" for a folder.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return std::make_error_code(std::errc::is_a_directory);
+        }
         return error;
     }
     // Pipes and character devices (CON, COM1, ...) are no files to read from start to end.
@@ -172,14 +279,13 @@ std::error_code unexpectedEndOfFile() {
 }
 
 bool isHidden(const std::filesystem::path& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    const DWORD attributes = ::GetFileAttributesW(wide(utf8FromPath(path)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && hiddenByAttributes(attributes);
 }
 
 std::error_code renameReplacing(const std::string& from, const std::string& to) {
     // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.
-    if (const auto error = clearReadOnly(to)) {
+    if (const auto error = clearAttributes(to)) {
         return error;
     }
     return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
@@ -220,10 +326,10 @@ std::error_code identityOf(Handle handle, FileIdentity& identity) {
     return {};
 }
 
-std::error_code removeEntry(const std::string& path, bool isLink) {
-    // DeleteFile removes a link itself; a link's read-only attribute is its target's business.
-    if (!isLink) {
-        if (const auto error = clearReadOnly(path)) {
+std::error_code removeEntry(const std::string& path, bool clearFirst) {
+    // DeleteFile removes a link itself.
+    if (clearFirst) {
+        if (const auto error = clearAttributes(path)) {
             return error;
         }
     }

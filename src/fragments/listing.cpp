@@ -1,10 +1,9 @@
 #include "fragments/listing.hpp"
 
 #include <algorithm>
-#include <filesystem>
 
+#include "fileio/error.hpp"
 #include "fileio/files.hpp"
-#include "fileio/paths.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
 
@@ -29,45 +28,41 @@ std::int64_t sizeIfPresent(const std::string& path) {
 }
 
 // Deletes `names` from `directory` in order, each checked before the first goes; `source` as
-// checkReplaceable takes it.
+// checkReplaceable takes it, `evenReadOnly` as removeFile.
 void deleteChecked(const std::vector<std::string>& names, const std::string& directory,
-                   const std::optional<fileio::FileIdentity>& source, fileio::Errc whenSource) {
+                   const std::optional<fileio::FileIdentity>& source, fileio::Errc whenSource,
+                   bool evenReadOnly) {
     for (const auto& name : names) {
         checkReplaceable(inDirectory(directory, name), source, whenSource);
     }
     for (const auto& name : names) {
-        fileio::removeFile(inDirectory(directory, name));
+        fileio::removeFile(inDirectory(directory, name), evenReadOnly);
     }
 }
 
 }  // namespace
 
 std::optional<std::int64_t> regularFileSize(const std::string& path) {
-    std::error_code error;
-    const auto native = fileio::pathFromUtf8(path);
-    if (!std::filesystem::is_regular_file(native, error)) {
+    if (!fileio::fileExists(path)) {
         return std::nullopt;
     }
-    const auto size = std::filesystem::file_size(native, error);
-    if (error) {
+    try {
+        return fileio::fileSize(path);
+    } catch (const fileio::FileError&) {
         return std::nullopt;
     }
-    return static_cast<std::int64_t>(size);
 }
 
 std::vector<std::string> listFragmentCandidates(const std::string& directory) {
     std::vector<std::string> names;
-    std::error_code error;
-    std::filesystem::directory_iterator it(fileio::pathFromUtf8(directory.empty() ? "." : directory), error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::error_code ignored;
-        if (!it->is_regular_file(ignored) || fileio::isHidden(it->path())) {
-            continue;
+    try {
+        for (fileio::FolderEntry& entry : fileio::regularFilesIn(directory.empty() ? "." : directory)) {
+            if (!entry.hidden && matchesCandidatePattern(entry.name) && isUtf8(entry.name)) {
+                names.push_back(std::move(entry.name));
+            }
         }
-        std::string name = fileio::utf8FromPath(it->path().filename());
-        if (matchesCandidatePattern(name) && isUtf8(name)) {
-            names.push_back(std::move(name));
-        }
+    } catch (const fileio::FileError&) {
+        // A folder that cannot be read lists nothing.
     }
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return lessIgnoringCase(a, b); });
@@ -112,8 +107,9 @@ std::vector<std::string> oldFragmentsOf(const std::vector<std::string>& listing,
 
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
                         const std::string& source, char separator) {
+    // Attributes stay as they are: an old fragment the user protected stops the split on Windows.
     deleteChecked(oldFragmentsOf(listing, source, separator), directory, fileio::identityOf(source),
-                  fileio::Errc::IsSplitSource);
+                  fileio::Errc::IsSplitSource, false);
 }
 
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory) {
@@ -122,7 +118,7 @@ void deleteFragmentSet(const std::vector<std::string>& names, const std::string&
     }
     deleteChecked(names, directory,
                   fileio::identityOf(inDirectory(directory, withoutLastCharacters(names.front(), 5))),
-                  fileio::Errc::IsOriginal);
+                  fileio::Errc::IsOriginal, true);
 }
 
 }  // namespace fragments

@@ -23,6 +23,9 @@ QFont font(const FontSpec& spec) {
     result.setPointSizeF(spec.points);
     result.setBold(spec.bold);
     result.setItalic(spec.italic);
+    if (spec.stretch != 100) {
+        result.setStretch(spec.stretch);
+    }
     if (spec.fixedPitch) {
         result.setStyleHint(QFont::TypeWriter);
     }

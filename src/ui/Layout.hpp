@@ -38,6 +38,8 @@ struct FontSpec {
     bool italic = false;
     // Falls back to a fixed-pitch face where the family is missing.
     bool fixedPitch = false;
+    // Width of the letters in percent of their normal width.
+    int stretch = 100;
 };
 
 // The default font of both windows.

@@ -30,6 +30,12 @@ inline QString crcTitle() {
     return QStringLiteral("CRC32 - Prüfung");
 }
 
+// The file dialogs.
+inline QString pathTooLong(qint64 longest) {
+    return QStringLiteral("Der Pfad ist zu lang (mehr als ") + QString::number(longest) +
+           QStringLiteral(" Zeichen).");
+}
+
 // Labels of the split half.
 inline QString sourceSizeEmpty() {
     return QStringLiteral("Quelldatei  (Byte):");

@@ -7,12 +7,13 @@
 #include <QMimeDatabase>
 #include <QStringList>
 
+#include "MainWindowTexts.hpp"
+#include "UiSeam.hpp"
+#include "fileio/paths.hpp"
+
 namespace StdDialoge {
 
 namespace {
-
-// The name buffer of the original dialogs held 255 characters with the terminating NUL.
-constexpr qsizetype maxPathLength = 254;
 
 std::function<QString(const Request&)>& picker() {
     static std::function<QString(const Request&)> function;
@@ -148,7 +149,13 @@ QString DateiDialog(QWidget* owner, const QString& title, QString& directory, co
                     const QString& filter, const QString& defaultExtension, std::int16_t mode) {
     const Request request{owner, title, directory, initialName.left(255), filter, defaultExtension, mode};
     const QString chosen = picker() ? picker()(request) : showDialog(request);
-    if (chosen.isEmpty() || chosen.size() > maxPathLength) {
+    if (chosen.isEmpty()) {
+        return {};
+    }
+    // The caller could not open or create a file of that path: say so, then it is a cancel.
+    if (fileio::isTooLong(chosen.toStdString())) {
+        ui::defaultSeam().message(owner, {QMessageBox::Warning, texts::infoTitle(),
+                                          texts::pathTooLong(static_cast<qint64>(fileio::longestPath()))});
         return {};
     }
     const QString path = QDir::toNativeSeparators(chosen);

@@ -1,6 +1,7 @@
 #pragma once
 // The open and save-as file dialogs. The result is the bare file name (empty on cancel); on success
-// the directory argument becomes the chosen file's directory with a trailing separator.
+// the directory argument becomes the chosen file's directory with a trailing separator. A path longer
+// than the system takes is refused with a message and then counts as a cancel.
 
 #include <QFileIconProvider>
 #include <QString>

@@ -24,9 +24,22 @@ void UiSeam::setWaitCursor(bool on) {
     }
 }
 
+namespace {
+
+UiSeam*& replacedSeam() {
+    static UiSeam* seam = nullptr;
+    return seam;
+}
+
+}  // namespace
+
 UiSeam& defaultSeam() {
     static UiSeam seam;
-    return seam;
+    return replacedSeam() ? *replacedSeam() : seam;
+}
+
+void setDefaultSeam(UiSeam* seam) {
+    replacedSeam() = seam;
 }
 
 }  // namespace ui

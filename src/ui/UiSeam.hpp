@@ -24,8 +24,11 @@ class UiSeam {
     virtual void setWaitCursor(bool on);
 };
 
-// The real message boxes and pointer; shared by every window that is not given another seam.
+// The seam of every window that is not given another one, and of the file dialogs: the real message
+// boxes and pointer unless a test has put another one in their place.
 UiSeam& defaultSeam();
+// Makes `seam` the default seam (tests); null brings back the real one.
+void setDefaultSeam(UiSeam* seam);
 
 // Wait pointer for the lifetime of the guard; restored on every way out.
 class WaitCursor {

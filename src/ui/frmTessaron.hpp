@@ -111,6 +111,10 @@ class frmTessaron : public QWidget {
     void setCaption(QLabel* label, const QString& text);
     // Enables or disables the join button together with its icon.
     void setJoinEnabled(bool enabled);
+    // The one rule for the join button outside a running join: usable exactly when List1 lists a
+    // fragment. Runs wherever List1 changes.
+    void updateJoinButton();
+    void clearFragmentList();
     // Empties what the last split showed: its list List2, the captions counting both lists, the set's total.
     void clearSplitResult();
     // Empties the join's progress line and the joined file's name and size.

@@ -55,7 +55,7 @@ void frmTessaron::addToFragmentList(const QString& name) {
 }
 
 void frmTessaron::füllen2(const QString& reference) {
-    List1->clear();
+    clearFragmentList();
     const fragments::FragmentSet set = fragments::collectFragmentSet(
         File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference), fragments::nativeSeparator);
     for (const std::string& name : set.names) {
@@ -63,13 +63,11 @@ void frmTessaron::füllen2(const QString& reference) {
     }
     setCaption(Label12, texts::setTotal(sizeText(set.totalBytes)));
     setCaption(Label6, texts::fragmentCount(List1->count()));
-    if (List1->count() > 0) {
-        setJoinEnabled(true);
-    }
+    updateJoinButton();
 }
 
 void frmTessaron::clear_old(const QString& reference) {
-    List1->clear();
+    clearFragmentList();
     fragments::deleteOldFragments(File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference),
                                   fragments::nativeSeparator);
 }
@@ -111,9 +109,8 @@ void frmTessaron::Command3_Click() {
     // A fresh cycle: nothing of an earlier split or join stays.
     clearSplitResult();
     clearJoinResult();
-    List1->clear();
+    clearFragmentList();
     Text2->clear();
-    setJoinEnabled(false);
 }
 
 void frmTessaron::Command2_Click() {
@@ -137,7 +134,7 @@ void frmTessaron::Command2_Click() {
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
         return;
     }
-    List1->clear();
+    clearFragmentList();
     File1->refresh();
     clearSplitResult();
     // The joined file's name and size stay: only the progress line went with the fragments.
@@ -149,7 +146,7 @@ void frmTessaron::Command8_Click() {
     if (busy_) {
         return;
     }
-    List1->clear();
+    clearFragmentList();
     QString directory = StdDialoge::currentDirectory();
     const QString name =
         StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
@@ -195,6 +192,7 @@ void frmTessaron::List1_DblClick() {
     if (!selected.isEmpty()) {
         delete List1->takeItem(List1->row(selected.front()));
     }
+    updateJoinButton();
     setCaption(Label6, texts::fragmentCount(List1->count()));
     const std::int64_t total = fragments::totalOfExisting(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
     setCaption(Label12, texts::recountedTotal(List1->count(), sizeText(total)));

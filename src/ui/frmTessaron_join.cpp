@@ -1,6 +1,8 @@
 // The join: the listed fragments, in list order, into one file chosen in the save-as dialog.
 
+#include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <exception>
@@ -62,11 +64,11 @@ void frmTessaron::Command4_Click() {
     }
     BusyGuard guard(*this);
     std::optional<ui::WaitCursor> wait;
-    // The finish of every way out: default pointer, fresh listing, join button usable again.
+    // The finish of every way out: default pointer, fresh listing, the join button as the list has it.
     const ScopeExit finish([this, &wait] {
         wait.reset();
         File1->refresh();
-        setJoinEnabled(true);
+        updateJoinButton();
     });
     wait.emplace(seam_);
     clearJoinResult();
@@ -118,7 +120,10 @@ bool frmTessaron::joinDespiteGap(int missingNumber) {
 }
 
 std::optional<std::string> frmTessaron::chooseJoinTarget(const std::string& suggestedName) {
-    QString directory;
+    // The dialog starts beside the first fragment, so that Enter on the suggested name saves there.
+    const QString firstFragment = QDir::toNativeSeparators(Text2->text());
+    QString directory =
+        firstFragment.isEmpty() ? fragmentDirectory_ : fromUtf8(fragments::folderOf(toUtf8(firstFragment)));
     const QString name =
         StdDialoge::DateiSpeichern(this, texts::saveJoinedTitle(), directory, fromUtf8(suggestedName),
                                    texts::allFilesFilter(), QString());

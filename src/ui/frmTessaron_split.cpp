@@ -186,10 +186,8 @@ void frmTessaron::splitInto(const QString& source, const fragments::SplitPlan& p
     // A typed path may lie outside the listed folder; the list must show what was just written.
     setFragmentDirectory(fromUtf8(fragments::folderOf(sourcePath)));
     füllen2(source);
-    if (List1->count() > 0) {
-        Text2->setText(fragmentDirectory_ + List1->item(0)->text());
-        setJoinEnabled(true);
-    }
+    // The join half names the new set's first fragment, or nothing when the split wrote none.
+    Text2->setText(List1->count() > 0 ? fragmentDirectory_ + List1->item(0)->text() : QString());
     if (Check1->isChecked()) {
         writeScriptAfterSplit(sourcePath, result.lastFileName);
     }

@@ -27,9 +27,9 @@ TEST(FileChecksumLarge, SparseFileAbove4GiB) {
     const auto head = testsupport::patternBytes(1000, 1);
     const std::string tail = "Ende der Datei";
     testsupport::writeFile(path, head);
-    std::filesystem::resize_file(path, size - tail.size());
-    std::ofstream(path, std::ios::binary | std::ios::app) << tail;
-    ASSERT_EQ(std::filesystem::file_size(path), size);
+    std::filesystem::resize_file(testsupport::pathOf(path), size - tail.size());
+    std::ofstream(testsupport::pathOf(path), std::ios::binary | std::ios::app) << tail;
+    ASSERT_EQ(std::filesystem::file_size(testsupport::pathOf(path)), size);
 
     std::uint32_t expected = checksum::crc32Update(0, head.data(), head.size());
     const std::vector<std::uint8_t> zeros(std::size_t{1} << 22);

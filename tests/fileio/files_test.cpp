@@ -3,61 +3,124 @@
 
 #include "fileio/files.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
 
 #include "fileio/error.hpp"
+#include "fileio/paths.hpp"
 #include "support/TempDir.hpp"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
+#endif
 
 namespace fileio {
 namespace {
 
 using namespace testsupport;
+using Handle = Descriptor::Handle;
 
-long openFiles() {
-    const std::filesystem::directory_iterator fds("/proc/self/fd");
-    return static_cast<long>(std::distance(begin(fds), end(fds)));
+#ifdef _WIN32
+
+Handle openRaw(const std::string& path) {
+    return reinterpret_cast<Handle>(::CreateFileW(pathOf(path).c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool stillOpen(int fd) {
-    return ::fcntl(fd, F_GETFD) != -1;
+void closeRaw(Handle handle) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
+
+bool stillOpen(Handle handle) {
+    DWORD flags = 0;
+    return ::GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags) != 0;
+}
+
+// An open handle to the file refuses an open that shares nothing.
+bool heldOpen(const std::string& path) {
+    const HANDLE probe = ::CreateFileW(pathOf(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    ::CloseHandle(probe);
+    return false;
+}
+
+#else
+
+Handle openRaw(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY);
+}
+
+void closeRaw(Handle handle) {
+    ::close(static_cast<int>(handle));
+}
+
+bool stillOpen(Handle handle) {
+    return ::fcntl(static_cast<int>(handle), F_GETFD) != -1;
+}
+
+bool heldOpen(const std::string& path) {
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        if (std::filesystem::read_symlink(fd.path(), ignored) == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
+#endif
 
 TEST(Descriptor, ClosesOnEveryWayOutAndNeverTwice) {
     TempDir dir;
-    const std::string path = dir.file("a.bin");
-    writeFile(path, "abc");
-    const long before = openFiles();
-    EXPECT_THROW(InputFile{dir.path().string()}, FileError) << "a folder is opened, then refused";
+    const std::string a = dir.file("a.bin"), b = dir.file("b.bin"), c = dir.file("c.bin"),
+                      d = dir.file("d.bin");
+    writeFile(a, "abc");
+    writeFile(d, "def");
+    EXPECT_THROW(InputFile{dir.utf8()}, FileError) << "a folder is opened, then refused";
+    EXPECT_FALSE(heldOpen(dir.utf8()));
     EXPECT_THROW(
         {
-            InputFile in(path);
-            OutputFile out(dir.file("b.bin"));
+            InputFile in(a);
+            OutputFile out(b);
             throw std::runtime_error("unwinding");
         },
         std::runtime_error);
+    EXPECT_FALSE(heldOpen(a));
+    EXPECT_FALSE(heldOpen(b));
     {
-        Descriptor first(::open(path.c_str(), O_RDONLY));
+        Descriptor first(openRaw(a));
         Descriptor second(std::move(first));
         EXPECT_FALSE(first.isOpen());  // NOLINT(bugprone-use-after-move): moved-from is empty
-        second = Descriptor(::open(path.c_str(), O_RDONLY));
-        EXPECT_EQ(openFiles(), before + 1) << "the assigned-over file is closed";
+        second = Descriptor(openRaw(d));
+        EXPECT_FALSE(heldOpen(a)) << "the assigned-over file is closed";
+        EXPECT_TRUE(heldOpen(d));
         EXPECT_FALSE(second.close());
         // The number just freed goes to the next file opened: a second close would close that one.
-        const int other = ::open(path.c_str(), O_RDONLY);
+        const Handle other = openRaw(a);
         EXPECT_FALSE(second.close());
-        OutputFile out(dir.file("c.bin"));
+        OutputFile out(c);
         out.close();
         out.close();
         EXPECT_TRUE(stillOpen(other));
-        ::close(other);
+        closeRaw(other);
     }
-    EXPECT_EQ(openFiles(), before);
+    for (const auto& path : {a, b, c, d}) {
+        EXPECT_FALSE(heldOpen(path)) << path;
+    }
 }
 
 TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
@@ -76,7 +139,7 @@ TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
         EXPECT_EQ(file->reason(), error.code().message());
     }
     const std::string folder = dir.file("ordner");
-    std::filesystem::create_directory(folder);
+    std::filesystem::create_directory(pathOf(folder));
     writeFile(dir.file("a.bin"), "abc");
     try {
         renameReplacing(dir.file("a.bin"), folder);
@@ -84,8 +147,62 @@ TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
     } catch (const FileError& error) {
         EXPECT_EQ(error.kind(), FileError::Kind::Io);
         EXPECT_EQ(error.path(), folder) << "the failure names the target";
+#ifdef _WIN32
+        EXPECT_EQ(error.code(), std::errc::permission_denied);
+#else
         EXPECT_EQ(error.code(), std::errc::is_a_directory);
+#endif
     }
+}
+
+// The folder listing under the fragment listing: regular files only, names in UTF-8, each with the
+// platform's hidden flag (a leading "." on POSIX only); an unreadable folder is a failure naming it.
+TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
+    TempDir dir;
+    const std::string umlaut =
+        "Pr\xC3\xBC"
+        "fung.dat._001";
+    writeFile(dir.file(umlaut), "x");
+    writeFile(dir.file(".Beispiel.dat._001"), "x");
+    std::filesystem::create_directory(pathOf(dir.file("ordner._001")));
+    auto entries = regularFilesIn(dir.utf8());
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, ".Beispiel.dat._001");
+#ifdef _WIN32
+    EXPECT_FALSE(entries[0].hidden);
+#else
+    EXPECT_TRUE(entries[0].hidden);
+#endif
+    EXPECT_EQ(entries[1].name, umlaut);
+    EXPECT_FALSE(entries[1].hidden);
+
+    const std::string missing = dir.file("fehlt");
+    try {
+        regularFilesIn(missing);
+        FAIL() << "a missing folder listed";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.kind(), FileError::Kind::CannotOpen);
+        EXPECT_EQ(error.path(), missing);
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+    }
+}
+
+// The longest path the system takes: PATH_MAX less its NUL, in bytes of UTF-8, on POSIX; on Windows
+// 32767 less the NUL, in UTF-16 units of the "\\?\" form that the layer gives a long path.
+TEST(PathLimit, CountsAsTheSystemDoes) {
+#ifdef _WIN32
+    const std::string root = "C:\\";
+    EXPECT_EQ(longestPath(), 32766u);
+    const std::size_t room = longestPath() - root.size() - 4;
+#else
+    const std::string root = "/";
+    EXPECT_EQ(longestPath(), static_cast<std::size_t>(PATH_MAX - 1));
+    const std::size_t room = longestPath() - root.size();
+#endif
+    EXPECT_FALSE(isTooLong(root + std::string(room, 'a')));
+    EXPECT_TRUE(isTooLong(root + std::string(room + 1, 'a')));
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // so that permission bits count even when the tests run as root.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <functional>
 #include <string>
@@ -31,6 +33,7 @@ inline void expectFileError(const std::function<void()>& action, fileio::FileErr
     EXPECT_EQ(failureOf(action, kind, path), 0) << "1: no failure, 2: another failure, for " << path;
 }
 
+#ifndef _WIN32
 // failureOf(...) for `action` run in a child process as nobody; -1 when the child could not run.
 inline int failureAsNobody(const std::function<void()>& action, fileio::FileError::Kind kind,
                            const std::string& path) {
@@ -41,5 +44,6 @@ inline int failureAsNobody(const std::function<void()>& action, fileio::FileErro
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 }  // namespace testsupport

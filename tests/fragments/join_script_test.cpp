@@ -160,12 +160,12 @@ TEST(JoinScriptLocation, BesideTheSourceAndWhyThereIsNone) {
     const JoinScriptLocation windows = joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\');
     EXPECT_EQ(windows.name, "Beispiel.bat");
     EXPECT_EQ(windows.path, "C:\\Daten.alt\\Beispiel.bat");
-    EXPECT_EQ(joinScriptLocation("Beispiel.dat", '/').path,
-              fileio::utf8FromPath(std::filesystem::current_path()) + "/Beispiel.bat");
+    EXPECT_EQ(joinScriptLocation("Beispiel.dat").path,
+              withTrailingSeparator(fileio::utf8FromPath(std::filesystem::current_path())) + "Beispiel.bat");
 
     TempDir dir;
     const auto why = [&](const std::string& name, const JoinScriptInput& in) {
-        const auto refusal = whyNoJoinScript(dir.file(name), in, '/');
+        const auto refusal = whyNoJoinScript(dir.file(name), in);
         return refusal ? std::pair(refusal->kind, refusal->character)
                        : std::pair(NoJoinScript::Kind{-1}, std::string("-"));
     };
@@ -173,8 +173,11 @@ TEST(JoinScriptLocation, BesideTheSourceAndWhyThereIsNone) {
     const std::string euro = "\xE2\x82\xAC";
     writeFile(dir.file("Beispiel.bat"), "quelle");
     EXPECT_EQ(why("Beispiel.dat", inputFor("Beispiel.dat", 2)), std::pair(Kind::ForeignFile, std::string()));
-    EXPECT_EQ(why("Beispiel.bat", inputFor("Beispiel.bat", 2)),
-              std::pair(Kind::NamedLikeSource, std::string()));
+    for (const std::string& spelling :
+         {std::string("Beispiel.bat"), std::string(".") + nativeSeparator + "Beispiel.bat"}) {
+        EXPECT_EQ(why(spelling, inputFor("Beispiel.bat", 2)),
+                  std::pair(Kind::NamedLikeSource, std::string()));
+    }
     EXPECT_EQ(why(euro + "uro?.bat", inputFor(euro + "uro?.bat", 2)).first, Kind::ForbiddenCharacter);
     EXPECT_EQ(why(euro + "uro.bat", inputFor(euro + "uro.bat", 2)), std::pair(Kind::NotInCodePage850, euro));
     JoinScriptInput lowered = inputFor("Gross.dat", 2);

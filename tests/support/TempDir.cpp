@@ -9,6 +9,15 @@
 
 namespace testsupport {
 
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 TempDir::TempDir() {
     static std::mt19937_64 rng{std::random_device{}()};
     const auto base = std::filesystem::temp_directory_path();
@@ -34,11 +43,11 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::file(const std::string& name) const {
-    return (path_ / name).string();
+    return utf8Of(path_ / pathOf(name));
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(pathOf(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path);
@@ -50,7 +59,7 @@ void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(path), std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
@@ -70,7 +79,7 @@ std::vector<std::string> filesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         if (entry.is_regular_file()) {
-            names.push_back(entry.path().filename().string());
+            names.push_back(utf8Of(entry.path().filename()));
         }
     }
     std::sort(names.begin(), names.end());

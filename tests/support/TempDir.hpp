@@ -8,6 +8,11 @@
 
 namespace testsupport {
 
+// The tests' UTF-8 strings as paths and back: through char8_t, so that Windows never reads them in
+// its ANSI code page.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string utf8Of(const std::filesystem::path& path);
+
 // A fresh, empty folder removed with everything in it when the object goes.
 class TempDir {
   public:
@@ -17,7 +22,9 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    // Full path of `name` inside the folder, UTF-8.
+    // The folder's full path, UTF-8, without a trailing separator.
+    std::string utf8() const { return utf8Of(path_); }
+    // Full path of `name` (UTF-8, may hold the native separator) inside the folder, UTF-8.
     std::string file(const std::string& name) const;
 
   private:

@@ -11,9 +11,15 @@
 
 namespace testsupport {
 
-// Records every message box and pointer change; answers from a queue (Ok when it is empty).
+// Records every message box and pointer change; answers from a queue (Ok when it is empty). Stands in
+// for the real ones for its lifetime, also where no window is given it (the file dialogs).
 class FakeSeam : public ui::UiSeam {
   public:
+    FakeSeam() { ui::setDefaultSeam(this); }
+    ~FakeSeam() override { ui::setDefaultSeam(nullptr); }
+    FakeSeam(const FakeSeam&) = delete;
+    FakeSeam& operator=(const FakeSeam&) = delete;
+
     QMessageBox::StandardButton message(QWidget*, const ui::MessageRequest& request) override {
         shown.push_back(request);
         return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
