@@ -1,5 +1,6 @@
 #include "fileio/error.hpp"
 
+#include <iterator>
 #include <utility>
 
 #include "fileio/platform.hpp"
@@ -12,17 +13,15 @@ class ProgramCategory : public std::error_category {
   public:
     const char* name() const noexcept override { return "dodiveverazed"; }
     std::string message(int value) const override {
-        switch (static_cast<Errc>(value)) {
-            case Errc::NotRegularFile:
-                return "keine gewöhnliche Datei";
-            case Errc::SizeChanged:
-                return "die Datei hat sich während des Zusammenfügens geändert";
-            case Errc::IsSplitSource:
-                return "die Datei ist die zu splittende Datei selbst";
-            case Errc::IsOriginal:
-                return "die Datei ist die Originaldatei selbst";
-        }
-        return "unbekannter Fehler";
+        // In the order of Errc, from 1.
+        static constexpr const char* texts[] = {
+            "keine gewöhnliche Datei",
+            "die Datei hat sich während des Zusammenfügens geändert",
+            "die Datei ist die zu splittende Datei selbst",
+            "die Datei ist die Originaldatei selbst",
+        };
+        return value >= 1 && value <= static_cast<int>(std::size(texts)) ? texts[value - 1]
+                                                                         : "unbekannter Fehler";
     }
 };
 
