@@ -87,9 +87,6 @@ inline std::string joinedFile(const std::string& path) {
 inline std::string joinedSize(const std::string& size) {
     return "Dateigrösse (Byte): " + size;
 }
-inline std::string noFragmentsBeside(const std::string& path) {
-    return "Keine Dateifragmente zu " + path + " gefunden ! Bitte das erste Dateifragment (*._001) angeben.";
-}
 inline std::string fragmentsOfDifferentFiles(const std::string& first, const std::string& stray) {
     return "Neben dem ersten Fragment liegen Dateifragmente von verschiedenen Dateien (" + first + ", " +
            stray +
@@ -97,48 +94,51 @@ inline std::string fragmentsOfDifferentFiles(const std::string& first, const std
            "Überflüssige Fragmente müssen im Verzeichnis gelöscht oder in einen anderen Ordner verschoben "
            "werden.";
 }
+inline std::string noFragmentsBeside(const std::string& path) {
+    return "Keine Dateifragmente zu " + path + " gefunden ! Bitte das erste Dateifragment (*._001) angeben.";
+}
 inline std::string gapInNumbering(int number, const std::string& name) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", number);
     return std::string("In der Nummerierung fehlt Fragment ") + digits + " (" + name + "._" + digits +
            "). Mit --allow-gap werden die übrigen Fragmente trotzdem zusammengefügt.";
 }
+inline std::string targetExists(const std::string& path) {
+    return "Die Zieldatei " + path + " existiert bereits. Mit --force wird sie ersetzt.";
+}
 inline std::string targetIsOneOfTheFragments(const std::string& path) {
     return "Die Zieldatei " + path +
            " ist selbst eines der Fragmente. Bitte mit --output einen anderen Dateinamen angeben.";
+}
+inline std::string replaceTargetQuestion(const std::string& path) {
+    return "Die Zieldatei " + path + " existiert bereits. Ersetzen? (j/n) ";
 }
 inline std::string fragmentGone(const std::string& path) {
     return "Fragmentdatei " + path +
            " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateiverzeichnis überprüfen !";
 }
-inline std::string targetExists(const std::string& path) {
-    return "Die Zieldatei " + path + " existiert bereits. Mit --force wird sie ersetzt.";
-}
-inline std::string replaceTargetQuestion(const std::string& path) {
-    return "Die Zieldatei " + path + " existiert bereits. Ersetzen? (j/n) ";
-}
 
 // Calls the command line does not understand.
+inline std::string helpHint(const std::string& program) {
+    return "Hilfe: " + program + " --help";
+}
 inline std::string missingCommand() {
     return "Es fehlt der Befehl: split, join oder crc.";
 }
 inline std::string unknownCommand(const std::string& word) {
     return "Unbekannter Befehl: " + word;
 }
-inline std::string unknownOption(const std::string& option) {
-    return "Unbekannte Option: " + option;
-}
-inline std::string missingValue(const std::string& option) {
-    return "Die Option " + option + " braucht einen Wert.";
-}
 inline std::string missingFileName() {
     return "Es fehlt der Dateiname.";
+}
+inline std::string unknownOption(const std::string& option) {
+    return "Unbekannte Option: " + option;
 }
 inline std::string oneFileNameOnly() {
     return "Es ist nur ein Dateiname erlaubt.";
 }
-inline std::string helpHint(const std::string& program) {
-    return "Hilfe: " + program + " --help";
+inline std::string missingValue(const std::string& option) {
+    return "Die Option " + option + " braucht einen Wert.";
 }
 
 // The help of the command line; `window` when the program also opens its window.
@@ -147,10 +147,11 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
     if (window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
-    help += "  " + program + " split [-s KB] [--script] DATEI\n" +  //
-            "  " + program + " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n" + "  " + program +
-            " crc DATEI...\n" +  //
-            "  " + program + " -h | --help | --version\n";
+    for (const char* call :
+         {" split [-s KB] [--script] DATEI\n", " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
+          " crc DATEI...\n", " -h | --help | --version\n"}) {
+        help += "  " + program + call;
+    }
     return help +
            "\n"
            "Befehle:\n"

@@ -175,7 +175,7 @@ void frmTessaron::chooseFile(const QString& path) {
 }
 
 QString frmTessaron::chosenFolder(const QString& path) {
-    const QString directory = fromUtf8(fragments::folderOf(toUtf8(path)));
+    QString directory = fromUtf8(fragments::folderOf(toUtf8(path)));
     // The next open dialog starts where this file lies, as after choosing it in a dialog.
     StdDialoge::setCurrentDirectory(directory);
     return directory;
