@@ -89,6 +89,8 @@ class frmTessaron : public QWidget {
     void Command3_Click();
     // Text1 and Label9 as after a cancelled choice of the source.
     void showNoSource();
+    // The size of the file at `path`; nullopt, after a message saying why, when it cannot be read.
+    std::optional<std::int64_t> readableSize(const QString& path);
     // The folder of a chosen file, where the next open dialog then starts.
     QString chosenFolder(const QString& path);
     void Command2_Click();

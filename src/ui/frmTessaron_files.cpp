@@ -92,16 +92,12 @@ void frmTessaron::chooseSource(const QString& path) {
     Text1->setText(path);
     setFragmentDirectory(directory);
 
-    std::int64_t size = 0;
-    try {
-        size = fileio::fileSize(toUtf8(path));
-    } catch (const fileio::FileError& error) {
+    const auto size = readableSize(path);
+    if (!size) {
         showNoSource();
-        showMessage(QMessageBox::Warning, texts::infoTitle(),
-                    texts::fileUnreadable(path, fromUtf8(error.reason())));
         return;
     }
-    setCaption(Label9, texts::sourceSize(sizeText(size)));
+    setCaption(Label9, texts::sourceSize(sizeText(*size)));
     // A fresh cycle: nothing of an earlier split or join stays.
     clearSplitResult();
     clearJoinResult();
@@ -167,10 +163,21 @@ void frmTessaron::chooseFirstFragment(const QString& path) {
 
 void frmTessaron::chooseFile(const QString& path) {
     const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    if (fragments::hasFragmentEnding(toUtf8(QFileInfo(full).fileName()))) {
-        chooseFirstFragment(full);
-    } else {
+    if (!fragments::hasFragmentEnding(toUtf8(QFileInfo(full).fileName()))) {
         chooseSource(full);
+    } else if (readableSize(full)) {
+        // Unlike the dialog, a command line can name a fragment that is not there.
+        chooseFirstFragment(full);
+    }
+}
+
+std::optional<std::int64_t> frmTessaron::readableSize(const QString& path) {
+    try {
+        return fileio::fileSize(toUtf8(path));
+    } catch (const fileio::FileError& error) {
+        showMessage(QMessageBox::Warning, texts::infoTitle(),
+                    texts::fileUnreadable(path, fromUtf8(error.reason())));
+        return std::nullopt;
     }
 }
 

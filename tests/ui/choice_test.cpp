@@ -108,12 +108,15 @@ TEST_F(ChoiceWindow, FileFromTheCommandLine) {
     window.chooseFile("x.dat._001");
     EXPECT_EQ(texts({"Text2", "Label6"}), qfile("x.dat._001") + " | Dateifragmente:1");
     EXPECT_TRUE(enabled("Command4"));
-    // A file that is not there is reported as the dialog's choice of a vanished file is.
-    fake.shown.clear();
-    window.chooseFile("fehlt.dat");
-    expectMessage(QMessageBox::Warning, "Tessaron-Info",
-                  "Die Datei " + qfile("fehlt.dat") + " kann nicht gelesen werden: " + reason(ENOENT));
-    EXPECT_EQ(text("Text1"), "");
+    // A file that is not there is reported as the dialog's choice of a vanished file is; a fragment
+    // that is not there is not chosen.
+    for (const char* missing : {"fehlt.dat", "fehlt.dat._001"}) {
+        fake.shown.clear();
+        window.chooseFile(missing);
+        expectMessage(QMessageBox::Warning, "Tessaron-Info",
+                      "Die Datei " + qfile(missing) + " kann nicht gelesen werden: " + reason(ENOENT));
+    }
+    EXPECT_EQ(texts({"Text1", "Text2"}), " | " + qfile("x.dat._001"));
     QDir::setCurrent(previous);
 }
 
