@@ -9,11 +9,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
-#include <cmath>
-#include <cstdint>
-#include <limits>
 #include <new>
-#include <optional>
 
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
@@ -21,6 +17,7 @@
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
+#include "fragments/fragment_size.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/split.hpp"
@@ -29,29 +26,12 @@
 using ui::fromUtf8;
 using ui::toUtf8;
 
-namespace {
-
-// A number under the regional settings, rounded half to even; nullopt when the text is not numeric
-// or its value does not fit a signed 32-bit integer.
-std::optional<std::int32_t> parseFragmentSize(const QLocale& locale, const QString& text) {
-    bool ok = false;
-    const double value = locale.toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    const double rounded = std::nearbyint(value);
-    if (rounded < static_cast<double>(std::numeric_limits<std::int32_t>::min()) ||
-        rounded > static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(rounded);
-}
-
-}  // namespace
-
 void frmTessaron::Combo1_Change() {
     // The split reads the size once before it yields, so a change meanwhile cannot disturb it.
-    if (const auto size = parseFragmentSize(regionalLocale(), Combo1->currentText())) {
+    const QLocale locale = regionalLocale();
+    if (const auto size =
+            fragments::parseFragmentSize(toUtf8(Combo1->currentText().trimmed()),
+                                         toUtf8(locale.decimalPoint()), toUtf8(locale.groupSeparator()))) {
         lngFragmentgroesse = *size;
         Command1->setEnabled(true);
         return;
