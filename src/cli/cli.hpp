@@ -42,6 +42,10 @@ Console processConsole(std::string program, bool opensWindow);
 
 // The program's arguments after its own name, UTF-8.
 std::vector<std::string> arguments(int argc, char* argv[]);
+#ifdef _WIN32
+// The same from wmain's UTF-16 arguments, which no ANSI code page has narrowed.
+std::vector<std::string> arguments(int argc, wchar_t* argv[]);
+#endif
 
 // How `dodiveverazed` starts: its window, with a file chosen or not, or else the command line.
 struct Launch {

@@ -58,6 +58,14 @@ Console processConsole(std::string program, bool opensWindow) {
     return console;
 }
 
+std::vector<std::string> arguments(int argc, wchar_t* argv[]) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.push_back(toUtf8(argv[i]));
+    }
+    return args;
+}
+
 std::vector<std::string> arguments(int, char*[]) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);

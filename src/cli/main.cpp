@@ -5,7 +5,12 @@
 
 #include "cli/cli.hpp"
 
+#ifdef _WIN32
+// The arguments as UTF-16 (linked with -municode), so that every file name arrives whole.
+int wmain(int argc, wchar_t* argv[]) {
+#else
 int main(int argc, char* argv[]) {
+#endif
     return cli::run(cli::arguments(argc, argv), std::cout, std::cerr,
                     cli::processConsole("dodiveverazed-cli", false));
 }
