@@ -29,7 +29,7 @@ fail() {
 }
 
 share=$root/usr/share
-for file in usr/bin/dodiveverazed "usr/share/applications/$app.desktop" "usr/share/metainfo/$app.metainfo.xml" \
+for file in usr/bin/dodiveverazed usr/bin/dodiveverazed-cli "usr/share/applications/$app.desktop" "usr/share/metainfo/$app.metainfo.xml" \
     "usr/share/icons/hicolor/scalable/apps/$app.svg" usr/share/man/man1/dodiveverazed.1.gz \
     usr/share/doc/dodiveverazed/copyright usr/share/doc/dodiveverazed/changelog.gz; do
     [[ -f $root/$file ]] || fail "missing $file"
@@ -57,8 +57,12 @@ for program in "$root"/usr/bin/*; do
     [[ -z $missing ]] || fail "$(basename "$program") lacks libraries: $missing"
     [[ -f $share/man/man1/$(basename "$program").1.gz ]] || fail "no manual page for $(basename "$program")"
 done
-# TODO(command line): once --version exists, check the unpacked program runs:
-# [[ $("$root/usr/bin/dodiveverazed" --version) == *"$(dpkg-deb -f "$deb" Version)"* ]] || fail "--version"
+# The unpacked executables run, without a display: --version names the package's version.
+version=$(dpkg-deb -f "$deb" Version)
+for program in dodiveverazed dodiveverazed-cli; do
+    said=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version 2>&1) || fail "$program --version failed: $said"
+    [[ $said == "dodiveverazed ${version%%-*}" ]] || fail "$program --version says '$said', the package is $version"
+done
 
 ((failures == 0)) || exit 1
 echo "package checks passed"

@@ -33,6 +33,27 @@ scripts/wine-run.sh "$prefix" cmd /c exit
 
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
 
-# The round trip with the console program dodiveverazed-cli.exe comes here once it exists: split
-# "Prüfung 50% & mehr.dat" with the script option, rejoin it with the program's join and with the
-# written batch file under Wine's cmd, compare both with the source, and check the crc line.
+# The console program end to end, as a Windows user would use it: split a file whose name holds an
+# umlaut, "%" and "&" with the script option, rejoin it once with the program's own join and once
+# with the written batch file under Wine's cmd, both byte for byte the source, and check the crc line
+# against a CRC-32 computed without the program (gzip's trailer holds it).
+roundtrip=$(mktemp -d)
+trap 'end_wine; rm -rf "$roundtrip"' EXIT
+name='Prüfung 50% & mehr.dat'
+cli=$build/src/cli/dodiveverazed-cli.exe
+wine_run=$PWD/scripts/wine-run.sh
+in_roundtrip() { (cd "$roundtrip" && "$wine_run" "$prefix" "$@"); }
+head -c 3000000 /dev/urandom >"$roundtrip/source.bin"
+cp "$roundtrip/source.bin" "$roundtrip/$name"
+in_roundtrip "$cli" split --size 1000 --script "$name" >/dev/null
+rm "$roundtrip/$name"
+in_roundtrip "$cli" join "$name._001" >/dev/null
+cmp "$roundtrip/source.bin" "$roundtrip/$name"
+expected=$(gzip -c "$roundtrip/$name" | tail -c 8 | head -c 4 | od -An -tx4 | tr -d ' ' | tr a-f A-F)
+# The console writes its lines with CR LF, as Windows programs do.
+[[ $(in_roundtrip "$cli" crc "$name" | tr -d "\r") == "$expected  $name" ]] || { echo "crc line differs" >&2; exit 1; }
+rm "$roundtrip/$name"
+# The quotes come from the variable so that Wine passes the command line on untouched.
+(export JOINSCRIPT='"Prüfung 50% & mehr.bat"'; in_roundtrip cmd /c '%JOINSCRIPT%' >/dev/null)
+cmp "$roundtrip/source.bin" "$roundtrip/$name"
+echo "dodiveverazed-cli.exe: split, join, batch file and crc of \"$name\" under Wine: passed"

@@ -46,7 +46,7 @@ std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::st
     check.suggestedName = withoutLastCharacters(names.front(), 5);
     for (const auto& name : names) {
         if (withoutLastCharacters(name, 5) != check.suggestedName) {
-            return JoinProblem{JoinProblem::Kind::MixedSources, {}};
+            return JoinProblem{JoinProblem::Kind::MixedSources, name};
         }
     }
     check.firstGap = firstMissingNumber(names);

@@ -17,7 +17,8 @@ namespace fragments {
 struct JoinProblem {
     enum class Kind {
         EmptyList,         // nothing is listed
-        MixedSources,      // the entries were cut from different files
+        MixedSources,      // the entries were cut from different files; `path` is the first not cut from the
+                           // first entry's file
         TargetIsFragment,  // the chosen target is one of the listed fragments; `path` is the target
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first

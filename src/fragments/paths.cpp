@@ -149,6 +149,13 @@ std::optional<int> fragmentNumber(std::string_view name) {
     return number;
 }
 
+std::string progressNumber(std::string_view name) {
+    if (const auto number = fragmentNumber(name)) {
+        return std::to_string(*number);
+    }
+    return lastCharacters(name, 3);
+}
+
 std::string lastCharacters(std::string_view name, std::size_t count) {
     std::size_t found = 0;
     return std::string(name.substr(startOfLastCharacters(name, count, found)));
@@ -211,6 +218,26 @@ bool isUtf8(std::string_view text) {
         }
     }
     return true;
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string lower;
+    lower.reserve(text.size());
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const std::size_t start = position;
+        const char32_t folded = foldCase(nextCodePoint(text, position));
+        if (folded >= U'a' && folded <= U'z') {
+            lower += static_cast<char>(folded);
+        } else if (folded >= 0xE0 && folded <= 0xFE && position - start == 2) {
+            // Two bytes in UTF-8: 0xC3 and the last six bits.
+            lower += '\xC3';
+            lower += static_cast<char>(0x80 | (folded & 0x3Fu));
+        } else {
+            lower.append(text.substr(start, position - start));
+        }
+    }
+    return lower;
 }
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) {

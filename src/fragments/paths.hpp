@@ -45,6 +45,10 @@ bool isFragmentOf(std::string_view name, std::string_view reference, char separa
 // The last three characters of `name` read as a decimal number; nullopt when they are not three digits.
 std::optional<int> fragmentNumber(std::string_view name);
 
+// The number the join's progress shows for fragment `name`: its three digits without leading zeros, or
+// its last three characters as they are when they are not digits.
+std::string progressNumber(std::string_view name);
+
 // The last three characters of `name` (as many as there are when it is shorter).
 std::string lastCharacters(std::string_view name, std::size_t count);
 
@@ -58,6 +62,10 @@ bool decodeUtf8(std::string_view text, std::size_t& position, char32_t& codePoin
 
 // True when all of `text` is well-formed UTF-8.
 bool isUtf8(std::string_view text);
+
+// `text` with the ASCII letters and the Latin-1 capitals (umlauts among them) in lower case, the form in
+// which the join script names the fragments. Other characters stay as they are.
+std::string lowerCase(std::string_view text);
 
 // Ascending alphabetical order ignoring case, the order of the fragment list.
 bool lessIgnoringCase(std::string_view a, std::string_view b);

@@ -1,9 +1,12 @@
 #pragma once
 // Every German text the main window shows in its status line, labels, dialogs and message boxes,
-// character for character (double and trailing blanks included). Control captions stay with the
-// layout in frmTessaron.cpp.
+// character for character (double and trailing blanks included). The texts the command line shows too
+// live in texts/texts.hpp and are wrapped here. Control captions stay with the layout in frmTessaron.cpp.
 
 #include <QString>
+
+#include "Utf8.hpp"
+#include "texts/texts.hpp"
 
 namespace texts {
 
@@ -41,10 +44,10 @@ inline QString sourceSizeEmpty() {
     return QStringLiteral("Quelldatei  (Byte):");
 }
 inline QString sourceSize(const QString& size) {
-    return QStringLiteral("Quelldatei  (Byte): ") + size;
+    return ui::fromUtf8(utf8::sourceSize(ui::toUtf8(size)));
 }
 inline QString fragmentsSize(const QString& size) {
-    return QStringLiteral("Fragmente (Byte): ") + size;
+    return ui::fromUtf8(utf8::fragmentsSize(ui::toUtf8(size)));
 }
 inline QString writtenFragmentsHeading() {
     return QStringLiteral("Erzeugte Dateifragmente:");
@@ -56,8 +59,7 @@ inline QString fragmentCount(int count) {
     return fragmentCount() + QString::number(count);
 }
 inline QString splitProgress(qint64 done, qint64 total) {
-    return QStringLiteral("Dateifragmente: ") + QString::number(done) + QStringLiteral(" von ") +
-           QString::number(total);
+    return ui::fromUtf8(utf8::splitProgress(done, total));
 }
 
 // Labels of the join half.
@@ -68,15 +70,15 @@ inline QString recountedTotal(int count, const QString& size) {
     return QString::number(count) + QStringLiteral(" Fragmente zusammen (Byte): ") + size;
 }
 inline QString joinProgress(const QString& number, int count) {
-    return QStringLiteral("add Fragment: ") + number + QStringLiteral(" von ") + QString::number(count);
+    return ui::fromUtf8(utf8::joinProgress(ui::toUtf8(number), count));
 }
 inline QString joinDone() {
-    return QStringLiteral(", fertig!");
+    return ui::fromUtf8(utf8::joinDone());
 }
 
 // The size box.
 inline QString notNumeric() {
-    return QStringLiteral("Fragmentgröße kein numerischer Wert !");
+    return ui::fromUtf8(utf8::notNumeric());
 }
 
 // The split.
@@ -84,60 +86,40 @@ inline QString noSourceChosen() {
     return QStringLiteral("Es wurde noch keine Datei ausgewählt ! Bitte die zu splittende Datei auswählen.");
 }
 inline QString invalidFragmentSize() {
-    return QStringLiteral("Ungültige Dateifragmentgröße !");
+    return ui::fromUtf8(utf8::invalidFragmentSize());
 }
 inline QString tooManyFragments(qint64 count) {
-    return QStringLiteral("Die Anzahl der entstehenden Dateifragmente ist zu gross (") +
-           QString::number(count) +
-           QStringLiteral(
-               "). Die Anzahl der entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte "
-               "die Dateifragmentgrösse erhöhen.");
+    return ui::fromUtf8(utf8::tooManyFragments(count));
 }
 inline QString outOfMemory() {
-    return QStringLiteral("Zu wenig Speicher. Fragmentgrösse zu gross gewählt!");
+    return ui::fromUtf8(utf8::outOfMemory());
 }
 inline QString cannotWriteFragments() {
-    return QStringLiteral(
-        "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die "
-        "zu splittende Datei vor der Splittung auf einen beschreibbaren Datenträger "
-        "kopieren!");
+    return ui::fromUtf8(utf8::cannotWriteFragments());
 }
 inline QString splitAborted(const QString& path, const QString& reason) {
-    return QStringLiteral("Die Splittung wurde abgebrochen. Fehler bei Datei ") + path +
-           QStringLiteral(": ") + reason;
+    return ui::fromUtf8(utf8::splitAborted(ui::toUtf8(path), ui::toUtf8(reason)));
 }
 inline QString splitAborted(const QString& reason) {
-    return QStringLiteral("Die Splittung wurde abgebrochen. Fehler: ") + reason;
+    return ui::fromUtf8(utf8::splitAborted(ui::toUtf8(reason)));
 }
 inline QString noScriptForName(const QString& name) {
-    return QStringLiteral("Für ") + name +
-           QStringLiteral(
-               " kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die unter Windows "
-               "nicht erlaubt sind.");
+    return ui::fromUtf8(utf8::noScriptForName(ui::toUtf8(name)));
 }
 inline QString noScriptNamedLikeSource(const QString& name) {
-    return QStringLiteral("Für ") + name +
-           QStringLiteral(
-               " kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die Datei selbst.");
+    return ui::fromUtf8(utf8::noScriptNamedLikeSource(ui::toUtf8(name)));
 }
-inline QString noScriptForCodePage(const QString& name, const QString& character) {
-    return QStringLiteral("Für ") + name +
-           QStringLiteral(" kann keine Batchdatei erzeugt werden: das Zeichen „") + character +
-           QStringLiteral("“ kann die Eingabeaufforderung (Codepage 850) nicht darstellen.");
-}
-inline QString noScriptBesideForeignFile(const QString& name, const QString& scriptName) {
-    return QStringLiteral("Für ") + name +
-           QStringLiteral(" wird keine Batchdatei erzeugt: die vorhandene Datei ") + scriptName +
-           QStringLiteral(" gehört nicht zu dieser Datei und bleibt erhalten.");
+inline QString noScript(const fragments::NoJoinScript& refusal, const QString& name,
+                        const QString& scriptName) {
+    return ui::fromUtf8(utf8::noScript(refusal, ui::toUtf8(name), ui::toUtf8(scriptName)));
 }
 inline QString scriptWritten(const QString& scriptName) {
-    return QStringLiteral("Batchdatei ") + scriptName + QStringLiteral(" wurde erzeugt !");
+    return ui::fromUtf8(utf8::scriptWritten(ui::toUtf8(scriptName)));
 }
 
 // A split, join or deletion of a set another one is working on.
 inline QString setBusy(const QString& path) {
-    return QStringLiteral("Die Datei ") + path +
-           QStringLiteral(" wird gerade von einem anderen Vorgang bearbeitet.");
+    return ui::fromUtf8(utf8::setBusy(ui::toUtf8(path)));
 }
 
 // Choosing the source and deleting fragments.
@@ -151,7 +133,7 @@ inline QString allFilesExtension() {
     return QStringLiteral("*.*");
 }
 inline QString fileUnreadable(const QString& name, const QString& reason) {
-    return QStringLiteral("Die Datei ") + name + QStringLiteral(" kann nicht gelesen werden: ") + reason;
+    return ui::fromUtf8(utf8::fileUnreadable(ui::toUtf8(name), ui::toUtf8(reason)));
 }
 inline QString deleteQuestion() {
     return QStringLiteral("Dateifragmente jetzt  löschen ?");
@@ -206,8 +188,7 @@ inline QString fragmentNotFound(const QString& path) {
                "Dateiverzeichnis überprüfen !");
 }
 inline QString joinAborted(const QString& path, const QString& reason) {
-    return QStringLiteral("Das Zusammenfügen wurde abgebrochen. Fehler bei Datei ") + path +
-           QStringLiteral(": ") + reason;
+    return ui::fromUtf8(utf8::joinAborted(ui::toUtf8(path), ui::toUtf8(reason)));
 }
 
 // The checksum command.
@@ -216,6 +197,11 @@ inline QString chooseCheckedFileTitle() {
 }
 inline QString crcResult(const QString& name, const QString& crc) {
     return QStringLiteral("Die CRC32 Prüfsumme der Datei ") + name + QStringLiteral(" lautet: ") + crc;
+}
+
+// Dropping files on the window.
+inline QString dropOneFile() {
+    return QStringLiteral("Bitte genau eine Datei ablegen.");
 }
 
 // Status hints.

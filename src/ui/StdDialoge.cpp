@@ -164,7 +164,7 @@ QString DateiDialog(QWidget* owner, const QString& title, QString& directory, co
         return {};
     }
     directory = path.left(nameStart);
-    lastDirectory() = QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(directory)));
+    setCurrentDirectory(directory);
     return path.mid(nameStart);
 }
 
@@ -188,6 +188,10 @@ QString withSeparator(const QString& directory) {
 
 QString currentDirectory() {
     return lastDirectory();
+}
+
+void setCurrentDirectory(const QString& directory) {
+    lastDirectory() = QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(directory)));
 }
 
 void setPicker(std::function<QString(const Request&)> function) {

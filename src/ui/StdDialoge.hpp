@@ -34,6 +34,8 @@ QString withSeparator(const QString& directory);
 // Where open dialogs start: the folder of the last file chosen in any dialog, at first the
 // process's working directory. Without trailing separator, like a working directory.
 QString currentDirectory();
+// Moves where the next open dialog starts, as choosing a file in `directory` does.
+void setCurrentDirectory(const QString& directory);
 
 // What a dialog is asked to show; tests read it back.
 struct Request {

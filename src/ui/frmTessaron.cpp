@@ -313,6 +313,32 @@ void frmTessaron::createControls() {
     for (std::size_t i = 0; i + 1 < tabStops.size(); ++i) {
         QWidget::setTabOrder(tabStops[i].second, tabStops[i + 1].second);
     }
+
+    // What a screen reader says for the controls that show a picture or no caption of their own.
+    const std::pair<QWidget*, const char*> spokenNames[] = {
+        {Command3, "Zu splittende Datei auswählen"},
+        {Command8, "Erstes Fragment auswählen"},
+        {Command5, "Hilfe"},
+        {Picture1, "Splitten"},
+        {Picture2, "Zusammenfügen"},
+        {Text1, "Zu splittende Datei"},
+        {Text2, "Erstes Fragment"},
+        {List1, "Dateifragmentliste"},
+        {List2, "Erzeugte Dateifragmente"},
+        {Combo1, "Dateifragmentgröße in KB"},
+    };
+    for (const auto& [control, name] : spokenNames) {
+        control->setAccessibleName(QString::fromUtf8(name));
+    }
+    // Where the combo box gives its text as its name (Linux), its text box carries the name it is read by.
+    Combo1->lineEdit()->setAccessibleName(Combo1->accessibleName());
+
+    // Files dropped anywhere go to the window, which chooses them; the text boxes do not take the
+    // dropped file's address as text.
+    setAcceptDrops(true);
+    for (QLineEdit* box : findChildren<QLineEdit*>()) {
+        box->setAcceptDrops(false);
+    }
 }
 
 void frmTessaron::connectControls() {

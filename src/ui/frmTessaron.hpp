@@ -41,12 +41,24 @@ class frmTessaron : public QWidget {
     explicit frmTessaron(ui::UiSeam* seam = nullptr, QWidget* parent = nullptr);
     ~frmTessaron() override;
 
+    // The choices of Command3 and Command8 once the dialog has given a full path: the dialogs, a
+    // file dropped on the window and the command line all come here.
+    void chooseSource(const QString& path);
+    void chooseFirstFragment(const QString& path);
+    // A file named on the command line (relative to the working directory, too): the first fragment
+    // of a set when its name has a fragment ending, the file to split otherwise.
+    void chooseFile(const QString& path);
+
   protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A file dropped above Line1 is chosen as the source, below it as the first fragment.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     // Lifecycle and layout (frmTessaron.cpp).
@@ -79,6 +91,12 @@ class frmTessaron : public QWidget {
     void setFragmentDirectory(const QString& directory);
     void addToFragmentList(const QString& name);
     void Command3_Click();
+    // Text1 and Label9 as after a cancelled choice of the source.
+    void showNoSource();
+    // The size of the file at `path`; nullopt, after a message saying why, when it cannot be read.
+    std::optional<std::int64_t> readableSize(const QString& path);
+    // The folder of a chosen file, where the next open dialog then starts.
+    QString chosenFolder(const QString& path);
     void Command2_Click();
     void Command8_Click();
     void List1_DblClick();

@@ -1,9 +1,16 @@
 // The fragment directory and list, the choice of source and first fragment, and the deletion.
 
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
 #include <string>
 #include <vector>
 
@@ -20,23 +27,6 @@
 
 using ui::fromUtf8;
 using ui::toUtf8;
-
-namespace {
-
-// Why the file at `path` cannot be a source or first fragment when it is a FIFO, socket or device (it is
-// never opened); empty for anything else.
-QString notRegularReason(const QString& path) {
-    try {
-        fileio::fileSize(toUtf8(path));
-    } catch (const fileio::FileError& error) {
-        if (error.code() == fileio::Errc::NotRegularFile) {
-            return fromUtf8(error.reason());
-        }
-    }
-    return {};
-}
-
-}  // namespace
 
 void frmTessaron::setFragmentDirectory(const QString& directory) {
     fragmentDirectory_ = fromUtf8(fragments::withTrailingSeparator(toUtf8(directory)));
@@ -80,32 +70,33 @@ void frmTessaron::Command3_Click() {
     const QString name = StdDialoge::DateiOeffnen(this, texts::chooseSourceTitle(), directory, QString(),
                                                   texts::allFilesFilter(), texts::allFilesExtension());
     directory = StdDialoge::withSeparator(directory);
-    const QString path = directory + name;
-
-    const auto showNoSource = [this] {
-        Text1->clear();
-        setCaption(Label9, texts::sourceSizeEmpty());
-    };
     if (name.isEmpty()) {
         showNoSource();
-    } else {
-        Text1->setText(path);
+        setFragmentDirectory(directory);
+        return;
     }
+    chooseSource(directory + name);
+}
+
+void frmTessaron::showNoSource() {
+    Text1->clear();
+    setCaption(Label9, texts::sourceSizeEmpty());
+}
+
+void frmTessaron::chooseSource(const QString& path) {
+    if (busy_) {
+        return;
+    }
+    const QString directory = chosenFolder(path);
+    Text1->setText(path);
     setFragmentDirectory(directory);
-    if (name.isEmpty()) {
-        return;
-    }
 
-    std::int64_t size = 0;
-    try {
-        size = fileio::fileSize(toUtf8(path));
-    } catch (const fileio::FileError& error) {
+    const auto size = readableSize(path);
+    if (!size) {
         showNoSource();
-        showMessage(QMessageBox::Warning, texts::infoTitle(),
-                    texts::fileUnreadable(path, fromUtf8(error.reason())));
         return;
     }
-    setCaption(Label9, texts::sourceSize(sizeText(size)));
+    setCaption(Label9, texts::sourceSize(sizeText(*size)));
     // A fresh cycle: nothing of an earlier split or join stays.
     clearSplitResult();
     clearJoinResult();
@@ -152,20 +143,26 @@ void frmTessaron::Command8_Click() {
         StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
                                  texts::firstFragmentFilter(), texts::firstFragmentExtension());
     directory = StdDialoge::withSeparator(directory);
-    // A FIFO, socket or device of a fragment's name is neither listed nor read: as if none was chosen.
-    const QString unreadable = name.isEmpty() ? QString() : notRegularReason(directory + name);
-    const QString path = unreadable.isEmpty() ? directory + name : directory;
-    if (path == directory) {
+    if (name.isEmpty() || !readableSize(directory + name)) {
+        // Cancelled, or a FIFO, socket or device of a fragment's name, which is neither listed nor read.
         Text2->clear();
-    } else {
-        Text2->setText(path);
+        setFragmentDirectory(directory);
+        // The bare folder as reference: its base name is empty.
+        füllen2(directory);
+        return;
     }
+    chooseFirstFragment(directory + name);
+}
+
+void frmTessaron::chooseFirstFragment(const QString& path) {
+    if (busy_) {
+        return;
+    }
+    List1->clear();
+    const QString directory = chosenFolder(path);
+    Text2->setText(path);
     setFragmentDirectory(directory);
     füllen2(path);
-    if (!unreadable.isEmpty()) {
-        showMessage(QMessageBox::Warning, texts::infoTitle(),
-                    texts::fileUnreadable(directory + name, unreadable));
-    }
 }
 
 std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names,
@@ -184,6 +181,33 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
     return std::nullopt;
 }
 
+void frmTessaron::chooseFile(const QString& path) {
+    const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!fragments::hasFragmentEnding(toUtf8(QFileInfo(full).fileName()))) {
+        chooseSource(full);
+    } else if (readableSize(full)) {
+        // Unlike the dialog, a command line can name a fragment that is not there.
+        chooseFirstFragment(full);
+    }
+}
+
+std::optional<std::int64_t> frmTessaron::readableSize(const QString& path) {
+    try {
+        return fileio::fileSize(toUtf8(path));
+    } catch (const fileio::FileError& error) {
+        showMessage(QMessageBox::Warning, texts::infoTitle(),
+                    texts::fileUnreadable(path, fromUtf8(error.reason())));
+        return std::nullopt;
+    }
+}
+
+QString frmTessaron::chosenFolder(const QString& path) {
+    QString directory = fromUtf8(fragments::folderOf(toUtf8(path)));
+    // The next open dialog starts where this file lies, as after choosing it in a dialog.
+    StdDialoge::setCurrentDirectory(directory);
+    return directory;
+}
+
 void frmTessaron::List1_DblClick() {
     if (busy_) {
         return;
@@ -196,4 +220,40 @@ void frmTessaron::List1_DblClick() {
     setCaption(Label6, texts::fragmentCount(List1->count()));
     const std::int64_t total = fragments::totalOfExisting(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
     setCaption(Label12, texts::recountedTotal(List1->count(), sizeText(total)));
+}
+
+void frmTessaron::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void frmTessaron::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void frmTessaron::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls()) {
+        return;
+    }
+    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    QString path;
+    if (urls.size() == 1 && urls.front().isLocalFile() && !QFileInfo(urls.front().toLocalFile()).isDir()) {
+        path = QDir::toNativeSeparators(urls.front().toLocalFile());
+    }
+    const bool onSplitHalf = event->position().y() < Line1->geometry().center().y();
+    // Later, once the drop is over: the program the file came from waits for the drop to end, not for
+    // the message boxes the choice may show.
+    QTimer::singleShot(0, this, [this, path, onSplitHalf] {
+        if (path.isEmpty()) {
+            showMessage(QMessageBox::Information, texts::infoTitle(), texts::dropOneFile());
+        } else if (onSplitHalf) {
+            chooseSource(path);
+        } else {
+            chooseFirstFragment(path);
+        }
+    });
 }

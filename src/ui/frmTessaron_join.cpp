@@ -41,14 +41,6 @@ class ScopeExit {
     Action action_;
 };
 
-// The progress number of a fragment: its three digits without leading zeros, other endings as they are.
-QString progressNumber(const std::string& name) {
-    if (const auto number = fragments::fragmentNumber(name)) {
-        return QString::number(*number);
-    }
-    return fromUtf8(fragments::lastCharacters(name, 3));
-}
-
 // Entries from the eighth on are not selected while they are copied.
 constexpr int selectedWhileCopying = 7;
 
@@ -167,7 +159,8 @@ void frmTessaron::runJoin(const fragments::JoinPlan& plan, const std::vector<std
         if (row < selectedWhileCopying) {
             List1->setCurrentRow(row);
         }
-        setCaption(Label5, texts::joinProgress(progressNumber(names[index]), List1->count()));
+        setCaption(Label5,
+                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
         repaint();
     };
     setJoinEnabled(false);

@@ -9,11 +9,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
-#include <cmath>
-#include <cstdint>
-#include <limits>
 #include <new>
-#include <optional>
 
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
@@ -21,6 +17,7 @@
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
+#include "fragments/fragment_size.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
@@ -30,46 +27,12 @@
 using ui::fromUtf8;
 using ui::toUtf8;
 
-namespace {
-
-// A number under the regional settings, rounded half to even; nullopt when the text is not numeric
-// or its value does not fit a signed 32-bit integer.
-std::optional<std::int32_t> parseFragmentSize(const QLocale& locale, const QString& text) {
-    bool ok = false;
-    const double value = locale.toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    const double rounded = std::nearbyint(value);
-    if (rounded < static_cast<double>(std::numeric_limits<std::int32_t>::min()) ||
-        rounded > static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(rounded);
-}
-
-// Why a split gets no script, for the user.
-QString noScriptMessage(const fragments::NoJoinScript& refusal, const QString& targetName,
-                        const QString& scriptName) {
-    using Kind = fragments::NoJoinScript::Kind;
-    switch (refusal.kind) {
-        case Kind::ForbiddenCharacter:
-            break;
-        case Kind::NotInCodePage850:
-            return texts::noScriptForCodePage(targetName, fromUtf8(refusal.character));
-        case Kind::NamedLikeSource:
-            return texts::noScriptNamedLikeSource(targetName);
-        case Kind::ForeignFile:
-            return texts::noScriptBesideForeignFile(targetName, scriptName);
-    }
-    return texts::noScriptForName(targetName);
-}
-
-}  // namespace
-
 void frmTessaron::Combo1_Change() {
     // The split reads the size once before it yields, so a change meanwhile cannot disturb it.
-    if (const auto size = parseFragmentSize(regionalLocale(), Combo1->currentText())) {
+    const QLocale locale = regionalLocale();
+    if (const auto size =
+            fragments::parseFragmentSize(toUtf8(Combo1->currentText().trimmed()),
+                                         toUtf8(locale.decimalPoint()), toUtf8(locale.groupSeparator()))) {
         lngFragmentgroesse = *size;
         Command1->setEnabled(true);
         return;
@@ -211,7 +174,7 @@ void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath, const std
     const fragments::JoinScriptLocation script = fragments::joinScriptLocation(sourcePath);
     if (const auto refusal = fragments::whyNoJoinScript(sourcePath, input)) {
         showMessage(QMessageBox::Information, texts::infoTitle(),
-                    noScriptMessage(*refusal, targetName, fromUtf8(script.name)));
+                    texts::noScript(*refusal, targetName, fromUtf8(script.name)));
         return;
     }
     fragments::writeJoinScript(script.path, input);

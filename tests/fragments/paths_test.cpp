@@ -73,6 +73,17 @@ TEST(Paths, OrderIgnoresCaseAndIsStrict) {
     EXPECT_NE(lessIgnoringCase("ABC", "abc"), lessIgnoringCase("abc", "ABC"));
 }
 
+// The join script's lower-case names: ASCII and the Latin-1 capitals fold, nothing else changes (a byte
+// that is no UTF-8 stays as it is). The join's progress number drops leading zeros only of digits.
+TEST(Paths, LowerCaseNamesAndProgressNumbers) {
+    EXPECT_EQ(lowerCase("PRÜFUNG mit Ärger.ÖL.Þ._001"), "prüfung mit ärger.öl.þ._001");
+    EXPECT_EQ(lowerCase("ßÿ×÷ΣЖ\xC4Z"), "ßÿ×÷ΣЖ\xC4z");
+    EXPECT_EQ(progressNumber("Beispiel.dat._007"), "7");
+    EXPECT_EQ(progressNumber("Beispiel.dat._100"), "100");
+    EXPECT_EQ(progressNumber("Beispiel.dat._a1b"), "a1b");
+    EXPECT_EQ(progressNumber("Beispiel.dat.x_äöü"), "äöü");
+}
+
 TEST(SizeText, WholeTexts) {
     EXPECT_EQ(sizeText(0, "."), " = 0 KB");
     EXPECT_EQ(sizeText(1023, "."), "1.023 = 1 KB");

@@ -1,0 +1,46 @@
+#pragma once
+// The three commands, each the window's sequence of core calls for the same work.
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli.hpp"
+#include "fragments/fragment_size.hpp"
+
+namespace cli {
+
+// Where a command writes, and the console it runs on.
+struct Output {
+    std::ostream& out;
+    std::ostream& err;
+    const Console& console;
+
+    // Writes `message` as a line of its own on err; returns failure.
+    int fail(const std::string& message) const;
+};
+
+struct SplitRequest {
+    std::string source;
+    std::int32_t kilobytes = fragments::defaultFragmentKilobytes;
+    bool script = false;
+    // The checksum file beside the fragments; --no-sfv turns it off.
+    bool checksumFile = true;
+};
+
+struct JoinRequest {
+    std::string firstFragment;
+    // nullopt: the name the fragments carry, beside them.
+    std::optional<std::string> target;
+    bool allowGap = false;
+    bool force = false;
+};
+
+int split(const SplitRequest& request, const Output& output);
+int join(const JoinRequest& request, const Output& output);
+// One line per file, in the order given; a file that cannot be read is reported and skipped.
+int crc(const std::vector<std::string>& files, const Output& output);
+
+}  // namespace cli

@@ -1,0 +1,80 @@
+// The console of a Windows process: its locale, its terminals and its arguments (as UTF-8, whatever
+// the code page).
+
+#include <io.h>
+#include <windows.h>
+// After windows.h.
+#include <shellapi.h>
+
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/cli.hpp"
+
+namespace cli {
+
+namespace {
+
+std::string toUtf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return {};
+    }
+    std::string utf8(static_cast<std::size_t>(size - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::string localeInfo(LCTYPE type) {
+    wchar_t text[16];
+    return GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, text, 16) > 0 ? toUtf8(text) : std::string();
+}
+
+// Puts the console's code page back when the program ends; the console outlives the program.
+struct RestoredCodePage {
+    UINT codePage = GetConsoleOutputCP();
+    ~RestoredCodePage() {
+        if (codePage != 0) {
+            SetConsoleOutputCP(codePage);
+        }
+    }
+};
+
+}  // namespace
+
+Console processConsole(std::string program, bool opensWindow) {
+    std::setlocale(LC_ALL, "");
+    // The messages are UTF-8.
+    static const RestoredCodePage restored;
+    SetConsoleOutputCP(CP_UTF8);
+    Console console;
+    console.program = std::move(program);
+    console.opensWindow = opensWindow;
+    console.input = &std::cin;
+    console.inputIsTerminal = _isatty(_fileno(stdin)) != 0;
+    console.errorIsTerminal = _isatty(_fileno(stderr)) != 0;
+    console.regional = Regional{localeInfo(LOCALE_SDECIMAL), localeInfo(LOCALE_STHOUSAND), "%x"};
+    return console;
+}
+
+std::vector<std::string> arguments(int argc, wchar_t* argv[]) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.push_back(toUtf8(argv[i]));
+    }
+    return args;
+}
+
+std::vector<std::string> arguments(int, char*[]) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) {
+        args.push_back(toUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    return args;
+}
+
+}  // namespace cli

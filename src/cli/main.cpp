@@ -1,0 +1,16 @@
+// The console's executable: the command line alone, without the window (on Windows the window's
+// executable has no console streams).
+
+#include <iostream>
+
+#include "cli/cli.hpp"
+
+#ifdef _WIN32
+// The arguments as UTF-16 (linked with -municode), so that every file name arrives whole.
+int wmain(int argc, wchar_t* argv[]) {
+#else
+int main(int argc, char* argv[]) {
+#endif
+    return cli::run(cli::arguments(argc, argv), std::cout, std::cerr,
+                    cli::processConsole("dodiveverazed-cli", false));
+}

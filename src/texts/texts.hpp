@@ -1,0 +1,210 @@
+#pragma once
+// The German texts the window and the command line both show, and the command line's own, as UTF-8,
+// character for character (double and trailing blanks included). No Qt here: the window wraps these
+// for display in MainWindowTexts.hpp, beside the texts only the window shows.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "fragments/join_script.hpp"
+
+namespace texts::utf8 {
+
+// Results of the split.
+inline std::string sourceSize(const std::string& size) {
+    return "Quelldatei  (Byte): " + size;
+}
+inline std::string fragmentsSize(const std::string& size) {
+    return "Fragmente (Byte): " + size;
+}
+inline std::string splitProgress(std::int64_t done, std::int64_t total) {
+    return "Dateifragmente: " + std::to_string(done) + " von " + std::to_string(total);
+}
+
+// Results of the join.
+inline std::string joinProgress(const std::string& number, std::int64_t count) {
+    return "add Fragment: " + number + " von " + std::to_string(count);
+}
+inline std::string joinDone() {
+    return ", fertig!";
+}
+
+// The fragment size.
+inline std::string notNumeric() {
+    return "Fragmentgröße kein numerischer Wert !";
+}
+
+// Refusals and failures of the split.
+inline std::string invalidFragmentSize() {
+    return "Ungültige Dateifragmentgröße !";
+}
+inline std::string tooManyFragments(std::int64_t count) {
+    return "Die Anzahl der entstehenden Dateifragmente ist zu gross (" + std::to_string(count) +
+           "). Die Anzahl der entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte die "
+           "Dateifragmentgrösse erhöhen.";
+}
+inline std::string outOfMemory() {
+    return "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!";
+}
+inline std::string cannotWriteFragments() {
+    return "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die zu splittende "
+           "Datei vor der Splittung auf einen beschreibbaren Datenträger kopieren!";
+}
+inline std::string splitAborted(const std::string& path, const std::string& reason) {
+    return "Die Splittung wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
+}
+inline std::string splitAborted(const std::string& reason) {
+    return "Die Splittung wurde abgebrochen. Fehler: " + reason;
+}
+
+// The join script.
+inline std::string noScriptForName(const std::string& name) {
+    return "Für " + name +
+           " kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die unter Windows nicht "
+           "erlaubt sind.";
+}
+inline std::string noScriptNamedLikeSource(const std::string& name) {
+    return "Für " + name +
+           " kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die Datei selbst.";
+}
+inline std::string noScriptForCodePage(const std::string& name, const std::string& character) {
+    return "Für " + name + " kann keine Batchdatei erzeugt werden: das Zeichen „" + character +
+           "“ kann die Eingabeaufforderung (Codepage 850) nicht darstellen.";
+}
+inline std::string noScriptBesideForeignFile(const std::string& name, const std::string& scriptName) {
+    return "Für " + name + " wird keine Batchdatei erzeugt: die vorhandene Datei " + scriptName +
+           " gehört nicht zu dieser Datei und bleibt erhalten.";
+}
+// Why a split of the file named `name` gets no script; `scriptName` is the script's bare name.
+inline std::string noScript(const fragments::NoJoinScript& refusal, const std::string& name,
+                            const std::string& scriptName) {
+    using Kind = fragments::NoJoinScript::Kind;
+    switch (refusal.kind) {
+        case Kind::ForbiddenCharacter:
+            break;
+        case Kind::NotInCodePage850:
+            return noScriptForCodePage(name, refusal.character);
+        case Kind::NamedLikeSource:
+            return noScriptNamedLikeSource(name);
+        case Kind::ForeignFile:
+            return noScriptBesideForeignFile(name, scriptName);
+    }
+    return noScriptForName(name);
+}
+inline std::string scriptWritten(const std::string& scriptName) {
+    return "Batchdatei " + scriptName + " wurde erzeugt !";
+}
+
+// A split, join or deletion of a set another one is working on, in this process or another.
+inline std::string setBusy(const std::string& path) {
+    return "Die Datei " + path + " wird gerade von einem anderen Vorgang bearbeitet.";
+}
+
+// Any file that is read.
+inline std::string fileUnreadable(const std::string& name, const std::string& reason) {
+    return "Die Datei " + name + " kann nicht gelesen werden: " + reason;
+}
+
+// Failures of the join.
+inline std::string joinAborted(const std::string& path, const std::string& reason) {
+    return "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
+}
+
+// The command line: what the window says of its lists, buttons and dialogs, said of files and options.
+inline std::string joinedFile(const std::string& path) {
+    return "Zusammengefügte Datei: " + path;
+}
+inline std::string joinedSize(const std::string& size) {
+    return "Dateigrösse (Byte): " + size;
+}
+inline std::string fragmentsOfDifferentFiles(const std::string& first, const std::string& stray) {
+    return "Neben dem ersten Fragment liegen Dateifragmente von verschiedenen Dateien (" + first + ", " +
+           stray +
+           "). Wahrscheinlich befinden sich noch Fragmente von früheren Splittungen im Verzeichnis. "
+           "Überflüssige Fragmente müssen im Verzeichnis gelöscht oder in einen anderen Ordner verschoben "
+           "werden.";
+}
+inline std::string noFragmentsBeside(const std::string& path) {
+    return "Keine Dateifragmente zu " + path + " gefunden ! Bitte das erste Dateifragment (*._001) angeben.";
+}
+inline std::string gapInNumbering(int number, const std::string& name) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%03d", number);
+    return std::string("In der Nummerierung fehlt Fragment ") + digits + " (" + name + "._" + digits +
+           "). Mit --allow-gap werden die übrigen Fragmente trotzdem zusammengefügt.";
+}
+inline std::string targetExists(const std::string& path) {
+    return "Die Zieldatei " + path + " existiert bereits. Mit --force wird sie ersetzt.";
+}
+inline std::string targetIsOneOfTheFragments(const std::string& path) {
+    return "Die Zieldatei " + path +
+           " ist selbst eines der Fragmente. Bitte mit --output einen anderen Dateinamen angeben.";
+}
+inline std::string replaceTargetQuestion(const std::string& path) {
+    return "Die Zieldatei " + path + " existiert bereits. Ersetzen? (j/n) ";
+}
+inline std::string fragmentGone(const std::string& path) {
+    return "Fragmentdatei " + path +
+           " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateiverzeichnis überprüfen !";
+}
+
+// Calls the command line does not understand.
+inline std::string helpHint(const std::string& program) {
+    return "Hilfe: " + program + " --help";
+}
+inline std::string missingCommand() {
+    return "Es fehlt der Befehl: split, join oder crc.";
+}
+inline std::string unknownCommand(const std::string& word) {
+    return "Unbekannter Befehl: " + word;
+}
+inline std::string missingFileName() {
+    return "Es fehlt der Dateiname.";
+}
+inline std::string unknownOption(const std::string& option) {
+    return "Unbekannte Option: " + option;
+}
+inline std::string oneFileNameOnly() {
+    return "Es ist nur ein Dateiname erlaubt.";
+}
+inline std::string missingValue(const std::string& option) {
+    return "Die Option " + option + " braucht einen Wert.";
+}
+
+// The help of the command line; `window` when the program also opens its window.
+inline std::string commandLineHelp(const std::string& program, bool window) {
+    std::string help = "Aufruf:\n";
+    if (window) {
+        help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
+    }
+    for (const char* call :
+         {" split [-s KB] [--script] DATEI\n", " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
+          " crc DATEI...\n", " -h | --help | --version\n"}) {
+        help += "  " + program + call;
+    }
+    return help +
+           "\n"
+           "Befehle:\n"
+           "  split   splittet DATEI in die Fragmente DATEI._001, DATEI._002, ... neben DATEI\n"
+           "          (höchstens 999); alte Fragmente derselben Datei werden vorher gelöscht.\n"
+           "  join    fügt die Fragmente neben ERSTES_FRAGMENT, die zu ihm gehören, zusammen.\n"
+           "  crc     zeigt je DATEI eine Zeile: die CRC32-Prüfsumme (acht Hexadezimalziffern),\n"
+           "          zwei Leerzeichen und den Namen.\n"
+           "\n"
+           "Optionen:\n"
+           "  -s, --size KB       Fragmentgröße in kBytes (1 KB = 1024 Byte), voreingestellt 1420\n"
+           "      --script        schreibt auch die Batchdatei (Beispiel.bat für Beispiel.dat),\n"
+           "                      die die Fragmente unter Windows mit copy /b zusammenfügt\n"
+           "  -o, --output ZIEL   die zusammengefügte Datei; voreingestellt der Name des ersten\n"
+           "                      Fragments ohne seine letzten fünf Zeichen, neben den Fragmenten\n"
+           "      --allow-gap     fügt auch zusammen, wenn in der Nummerierung ein Fragment fehlt\n"
+           "  -f, --force         ersetzt eine vorhandene Zieldatei ohne Rückfrage\n"
+           "  -h, --help          zeigt diese Hilfe\n"
+           "      --version       zeigt die Version\n"
+           "  --                  beendet die Optionen: alles danach ist ein Dateiname\n"
+           "\n"
+           "Exit-Status: 0 Erfolg, 1 Fehler, 2 falscher Aufruf.\n";
+}
+
+}  // namespace texts::utf8

@@ -1,0 +1,367 @@
+// The command line in the test's own process on real files: split, join and crc with their results,
+// refusals and exit statuses, what a terminal sees, and how the program decides between window and
+// command line.
+
+#include "cli/cli.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <sstream>
+#include <system_error>
+
+#include "checksum/crc32.hpp"
+#include "checksum/file_checksum.hpp"
+#include "dodiveverazed/project.hpp"
+#include "fileio/files.hpp"
+#include "support/SetScene.hpp"
+#include "support/TempDir.hpp"
+
+namespace testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+std::string reason(int error) {
+    return std::generic_category().message(error);
+}
+
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    char text[16];
+    return std::string(text, std::strftime(text, sizeof text, "%d.%m.%y", std::localtime(&now)));
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Results compare whole: status, standard output and standard error.
+bool operator==(const Result& a, const Result& b) {
+    return a.status == b.status && a.out == b.out && a.err == b.err;
+}
+void PrintTo(const Result& result, std::ostream* out) {
+    *out << "status " << result.status << ", out \"" << result.out << "\", err \"" << result.err << '"';
+}
+
+Result refused(int status, const std::string& message) {
+    return {status, "", message + '\n'};
+}
+Result usage(const std::string& message) {
+    return refused(2, message + "\nHilfe: dodiveverazed --help");
+}
+
+class CommandLine : public ::testing::Test {
+  protected:
+    Result run(const Names& args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = cli::run(args, out, err, console);
+        return {status, out.str(), err.str()};
+    }
+    std::string file(const std::string& name) const { return dir.file(name); }
+    std::string make(const std::string& name, std::size_t size) {
+        writeFile(file(name), patternBytes(size, static_cast<std::uint32_t>(name.size())));
+        return file(name);
+    }
+    std::string splitResult(const char* sizes, int count, const char* total) {
+        return "Quelldatei  (Byte): " + std::string(sizes) + "\nDateifragmente: " + std::to_string(count) +
+               " von " + std::to_string(count) + "\nFragmente (Byte): " + total + '\n';
+    }
+
+    TempDir dir;
+    // German settings, no terminal.
+    cli::Console console;
+};
+
+// Split with the script, join beside and under another name, and the CRCs of source and copy agree.
+TEST_F(CommandLine, SplitJoinCrcRoundTrip) {
+    const std::string source = make("Beispiel.DAT", 2148);
+    for (const char* old : {"._004", "._005"}) {
+        writeFile(source + old, std::string("alt"));
+    }
+    const std::string day = today();
+    EXPECT_EQ(
+        run({"split", "--size", "1", "--script", source}),
+        (Result{0,
+                splitResult("2.148 = 3 KB", 3, "2.148 = 3 KB") + "Batchdatei Beispiel.bat wurde erzeugt !\n",
+                ""}));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
+                                          "Beispiel.DAT._003", "Beispiel.bat"}));
+    std::istringstream script(readFile(file("Beispiel.bat")));
+    Names lines;
+    for (std::string line; std::getline(script, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 27u);
+    EXPECT_EQ(lines[8], "echo Die Originaldatei \"Beispiel.DAT\" [2.148 Byte]\r");
+    EXPECT_TRUE(lines[9] == "echo wurde am: " + day + " gesplittet.\r" ||
+                lines[9] == "echo wurde am: " + today() + " gesplittet.\r")
+        << lines[9];
+    EXPECT_EQ(
+        lines[15],
+        "copy /b \"beispiel.dat._001\"+\"beispiel.dat._002\"+\"beispiel.dat._003\"  \"Beispiel.DAT\"\r");
+
+    // The default target is the source itself: replaced only when asked to.
+    const std::string whole = readFile(source);
+    EXPECT_EQ(run({"join", source + "._002"}),
+              refused(1, "Die Zieldatei " + source + " existiert bereits. Mit --force wird sie ersetzt."));
+    EXPECT_EQ(
+        run({"join", "-o", file("Kopie.dat"), source + "._001"}),
+        (Result{0, "Zusammengefügte Datei: " + file("Kopie.dat") + "\nDateigrösse (Byte): 2.148 = 3 KB\n",
+                ""}));
+    EXPECT_EQ(readFile(file("Kopie.dat")), whole);
+    fs::remove(source);
+    EXPECT_EQ(run({"join", source + "._001"}).status, 0);
+    EXPECT_EQ(readFile(source), whole);
+    EXPECT_EQ(run({"join", "-f", source + "._001"}).status, 0);
+    EXPECT_EQ(readFile(source), whole);
+
+    clsCRC32 calculator;
+    const std::string crc = checksum::crcText(checksum::fileCrc32(source, calculator));
+    writeFile(file("ziffern.txt"), std::string("123456789"));
+    writeFile(file("leer"), std::string());
+    EXPECT_EQ(run({"crc", source, file("Kopie.dat"), file("ziffern.txt"), file("leer")}),
+              (Result{0,
+                      crc + "  " + source + '\n' + crc + "  " + file("Kopie.dat") + "\nCBF43926  " +
+                          file("ziffern.txt") + "\n00000000  " + file("leer") + '\n',
+                      ""}));
+    // A file that cannot be read is reported, the others still get their line.
+    EXPECT_EQ(run({"crc", file("fehlt"), file("ziffern.txt"), dir.path().string()}),
+              (Result{1, "CBF43926  " + file("ziffern.txt") + '\n',
+                      "Die Datei " + file("fehlt") + " kann nicht gelesen werden: " + reason(ENOENT) +
+                          "\nDie Datei " + dir.path().string() +
+                          " kann nicht gelesen werden: " + reason(EISDIR) + '\n'}));
+}
+
+// The window's refusals, in its order: the old script and old fragments go even when the size is then
+// refused.
+TEST_F(CommandLine, SplitRefusals) {
+    EXPECT_EQ(run({"split", file("fehlt.dat")}),
+              refused(1, "Die Datei " + file("fehlt.dat") + " kann nicht gelesen werden: " + reason(ENOENT)));
+    const std::string source = make("Beispiel.dat", 4097);
+    writeOwnScript(source);
+    writeFile(source + "._001", std::string("alt"));
+    EXPECT_EQ(run({"split", "-s", "0", source}), refused(1, "Ungültige Dateifragmentgröße !"));
+    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
+    // While another process works on the set, nothing changes.
+    writeFile(source + "._001", std::string("alt"));
+    {
+        const LockHolder other(source);
+        ASSERT_TRUE(other.held());
+        EXPECT_EQ(run({"split", source}),
+                  refused(1, "Die Datei " + source + " wird gerade von einem anderen Vorgang bearbeitet."));
+        EXPECT_EQ(
+            run({"join", source + "._001"}),
+            refused(1, "Die Datei " + source + "._001 wird gerade von einem anderen Vorgang bearbeitet."));
+    }
+    EXPECT_EQ(readFile(source + "._001"), "alt");
+    fs::remove(source + "._001");
+    for (const char* size : {"-5", "2097152"}) {
+        EXPECT_EQ(run({"split", "-s", size, source}),
+                  refused(1, "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!"));
+    }
+    for (const char* size : {"12a", "", "2.5", "99999999999", "-3000000000,4"}) {
+        EXPECT_EQ(run({"split", "--size=" + std::string(size), source}),
+                  usage("Fragmentgröße kein numerischer Wert !"))
+            << size;
+    }
+
+    const std::string large = make("gross.dat", 1022977);
+    EXPECT_EQ(
+        run({"split", "-s", "1", large}),
+        refused(1,
+                "Die Anzahl der entstehenden Dateifragmente ist zu gross (1000). Die Anzahl der "
+                "entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte die Dateifragmentgrösse "
+                "erhöhen."));
+    EXPECT_FALSE(fs::exists(large + "._001"));
+
+    // No script for a name Windows cannot hold, nor one that would be the source itself; the
+    // fragments are written all the same.
+    const std::string odd = make("a?b.dat", 100);
+    EXPECT_EQ(run({"split", "--script", odd}),
+              (Result{1, splitResult("100 = 1 KB", 1, "100 = 1 KB"),
+                      "Für a?b.dat kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die unter "
+                      "Windows nicht erlaubt sind.\n"}));
+    const std::string batch = make("x.bat", 100);
+    EXPECT_EQ(
+        run({"split", "--script", batch}).err,
+        "Für x.bat kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die Datei selbst.\n");
+    EXPECT_TRUE(fs::exists(odd + "._001") && fs::exists(batch + "._001"));
+    EXPECT_EQ(readFile(batch).size(), 100u);
+}
+
+// A full disk stops the split with the failing fragment named; a folder that cannot be written and a
+// source that cannot be read get their own words (checked as nobody, where permission bits hold).
+TEST_F(CommandLine, SplitFailures) {
+    const std::string source = make("x.dat", 2148);
+    fileio::testing::setWriteFault(
+        [](const std::string& path, std::size_t) { return path.ends_with("._002") ? ENOSPC : 0; });
+    const Result full = run({"split", "-s", "1", source});
+    fileio::testing::setWriteFault({});
+    EXPECT_EQ(full, refused(1, "Die Splittung wurde abgebrochen. Fehler bei Datei " + source +
+                                   "._002: " + reason(ENOSPC)));
+    for (const std::string& name : filesIn(dir.path())) {
+        if (name != "x.dat") {
+            fs::remove(file(name));
+        }
+    }
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    const auto asNobody = [&](const std::string& expected) {
+        const pid_t child = fork();
+        if (child == 0) {
+            const bool same = setgid(65534) == 0 && setuid(65534) == 0 &&
+                              run({"split", "-s", "1", source}) == refused(1, expected);
+            _exit(same ? 0 : 1);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        return status;
+    };
+    EXPECT_EQ(asNobody("Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die zu "
+                       "splittende Datei vor der Splittung auf einen beschreibbaren Datenträger kopieren!"),
+              0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(source.c_str(), 0), 0);
+    EXPECT_EQ(asNobody("Die Datei " + source + " kann nicht gelesen werden: " + reason(EACCES)), 0);
+    EXPECT_EQ(filesIn(dir.path()), Names{"x.dat"});
+}
+
+// The set beside the first fragment, refused as the window refuses it, with the command line's words.
+TEST_F(CommandLine, JoinRefusals) {
+    EXPECT_EQ(
+        run({"join", file("fehlt._001")}),
+        refused(1, "Die Datei " + file("fehlt._001") + " kann nicht gelesen werden: " + reason(ENOENT)));
+    make("Notiz.txt", 10);
+    EXPECT_EQ(run({"join", file("Notiz.txt")}),
+              refused(1, "Keine Dateifragmente zu " + file("Notiz.txt") +
+                             " gefunden ! Bitte das erste Dateifragment (*._001) angeben."));
+
+    std::string expected;
+    for (const char* number : {"001", "002", "004"}) {
+        expected += readFile(make("Beispiel.dat._" + std::string(number), 700));
+    }
+    const std::string first = file("Beispiel.dat._001");
+    make("Beispiel.txt._001", 5);
+    EXPECT_EQ(
+        run({"join", "--allow-gap", first}),
+        refused(1,
+                "Neben dem ersten Fragment liegen Dateifragmente von verschiedenen Dateien "
+                "(Beispiel.dat._001, Beispiel.txt._001). Wahrscheinlich befinden sich noch Fragmente von "
+                "früheren Splittungen im Verzeichnis. Überflüssige Fragmente müssen im Verzeichnis "
+                "gelöscht oder in einen anderen Ordner verschoben werden."));
+    fs::remove(file("Beispiel.txt._001"));
+
+    EXPECT_EQ(
+        run({"join", first}),
+        refused(1,
+                "In der Nummerierung fehlt Fragment 003 (Beispiel.dat._003). Mit --allow-gap werden die "
+                "übrigen Fragmente trotzdem zusammengefügt."));
+    for (const char* target : {"Beispiel.dat._002", "./Beispiel.dat._004"}) {
+        EXPECT_EQ(
+            run({"join", "--allow-gap", "--force", "--output", file(target), first}),
+            refused(1, "Die Zieldatei " + file(target) +
+                           " ist selbst eines der Fragmente. Bitte mit --output einen anderen Dateinamen "
+                           "angeben."));
+    }
+    fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
+    const Result full = run({"join", "--allow-gap", first});
+    fileio::testing::setWriteFault({});
+    EXPECT_EQ(full, refused(1, "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " +
+                                   file("Beispiel.dat") + ": " + reason(ENOSPC)));
+    EXPECT_EQ(filesIn(dir.path()),
+              (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._004", "Notiz.txt"}));
+
+    EXPECT_EQ(run({"join", "--allow-gap", first}).status, 0);
+    EXPECT_EQ(readFile(file("Beispiel.dat")), expected);
+}
+
+// On a terminal: the progress as one line that each step overwrites and that is blanked at the end,
+// and the question before an existing target is replaced.
+TEST_F(CommandLine, TerminalProgressAndQuestion) {
+    console.errorIsTerminal = true;
+    const std::string source = make("t.dat", 2148);
+    EXPECT_EQ(run({"split", "-s1", source}),
+              (Result{0, splitResult("2.148 = 3 KB", 3, "2.148 = 3 KB"),
+                      "\rDateifragmente: 1 von 3\rDateifragmente: 2 von 3\r" + std::string(23, ' ') + '\r'}));
+
+    std::istringstream typed("nein\nJa \n");
+    console.input = &typed;
+    const std::string question = "Die Zieldatei " + source + " existiert bereits. Ersetzen? (j/n) ";
+    EXPECT_EQ(run({"join", source + "._001"}),
+              refused(1, "Die Zieldatei " + source + " existiert bereits. Mit --force wird sie ersetzt."));
+    console.inputIsTerminal = true;
+    writeFile(source, std::string("alt"));
+    EXPECT_EQ(run({"join", source + "._001"}), (Result{1, "", question}));
+    EXPECT_EQ(readFile(source), "alt");
+    const Result yes = run({"join", source + "._001"});
+    EXPECT_EQ(yes.status, 0);
+    EXPECT_EQ(yes.err, question + "\radd Fragment: 1 von 3\radd Fragment: 2 von 3\radd Fragment: 3 von 3\r" +
+                           std::string(21, ' ') + '\r');
+    EXPECT_EQ(readFile(source).size(), 2148u);
+    // No answer at all is no yes.
+    EXPECT_EQ(run({"join", source + "._001"}).status, 1);
+}
+
+TEST_F(CommandLine, UsageErrorsHelpAndVersion) {
+    const std::string source = make("u.dat", 10);
+    EXPECT_EQ(run({}), usage("Es fehlt der Befehl: split, join oder crc."));
+    EXPECT_EQ(run({"teilen", source}), usage("Unbekannter Befehl: teilen"));
+    EXPECT_EQ(run({"--", "split"}), usage("Unbekannter Befehl: split"));
+    EXPECT_EQ(run({"split", "--bogus", source}), usage("Unbekannte Option: --bogus"));
+    EXPECT_EQ(run({"split", "--script=ja", source}), usage("Unbekannte Option: --script=ja"));
+    EXPECT_EQ(run({"join", "-x", source}), usage("Unbekannte Option: -x"));
+    EXPECT_EQ(run({"crc", "-s", "1", source}), usage("Unbekannte Option: -s"));
+    EXPECT_EQ(run({"split", source, "-s"}), usage("Die Option -s braucht einen Wert."));
+    EXPECT_EQ(run({"join", "--output"}), usage("Die Option --output braucht einen Wert."));
+    EXPECT_EQ(run({"split"}), usage("Es fehlt der Dateiname."));
+    EXPECT_EQ(run({"crc", "--"}), usage("Es fehlt der Dateiname."));
+    EXPECT_EQ(run({"split", source, source}), usage("Es ist nur ein Dateiname erlaubt."));
+    EXPECT_TRUE(filesIn(dir.path()) == Names{"u.dat"});
+
+    // --no-sfv is taken; options may follow the file.
+    EXPECT_EQ(run({"split", source, "--no-sfv", "-s", "1"}).status, 0);
+    for (const Names& args :
+         {Names{"--help"}, Names{"-h"}, Names{"join", "--help"}, Names{"crc", "--help", "a"}}) {
+        const Result help = run(args);
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.starts_with("Aufruf:\n  dodiveverazed [DATEI]    öffnet das Fenster"))
+            << help.out;
+        EXPECT_EQ(help.err, "");
+    }
+    console.program = "dodiveverazed-cli";
+    console.opensWindow = false;
+    EXPECT_TRUE(run({"-h"}).out.starts_with("Aufruf:\n  dodiveverazed-cli split [-s KB] [--script] DATEI\n"));
+    EXPECT_EQ(run({"--version"}),
+              (Result{0, "dodiveverazed " + std::string(dodiveverazed::version) + '\n', ""}));
+    EXPECT_EQ(run({"x"}), refused(2, "Unbekannter Befehl: x\nHilfe: dodiveverazed-cli --help"));
+}
+
+TEST(Launch, WindowOrCommandLine) {
+    using Launch = std::pair<bool, std::optional<std::string>>;
+    const auto launch = [](const Names& args) {
+        const cli::Launch found = cli::launchFor(args);
+        return Launch{found.window, found.file};
+    };
+    EXPECT_EQ(launch({}), Launch(true, std::nullopt));
+    EXPECT_EQ(launch({"Beispiel.dat"}), Launch(true, "Beispiel.dat"));
+    EXPECT_EQ(launch({"-"}), Launch(true, "-"));
+    EXPECT_EQ(launch({"--", "split"}), Launch(true, "split"));
+    EXPECT_EQ(launch({"--", "-x"}), Launch(true, "-x"));
+    EXPECT_EQ(launch({"--"}), Launch(true, std::nullopt));
+    for (const Names& args : {Names{"split"}, Names{"crc", "a"}, Names{"join"}, Names{"-h"}, Names{"--help"},
+                              Names{"--version"}, Names{"-x"}, Names{"--", "a", "b"}, Names{"a", "b"}}) {
+        EXPECT_EQ(launch(args), Launch(false, std::nullopt)) << args.front();
+    }
+}
+
+}  // namespace
+}  // namespace testsupport
