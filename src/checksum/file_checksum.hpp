@@ -8,9 +8,9 @@ class clsCRC32;
 
 namespace checksum {
 
-// CRC-32 of the file at `path` (UTF-8) computed with `calculator`. Throws fileio::FileError (a
-// std::system_error) when it is no regular file or cannot be opened or read; the file is closed on
-// every way out.
+// CRC-32 of the file at `path` (UTF-8) computed with `calculator`, read to its end. Throws
+// fileio::FileError (a std::system_error) when it is no regular file (a FIFO is refused, never waited
+// on) or cannot be opened or read; the file is closed on every way out.
 std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator);
 
 // Eight uppercase hexadecimal digits, zero-padded: "CBF43926".

@@ -4,6 +4,7 @@
 #include <exception>
 #include <istream>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <system_error>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "fragments/size_text.hpp"
 #include "fragments/split.hpp"
 #include "texts/texts.hpp"
@@ -85,11 +87,6 @@ std::string today(const std::string& format) {
 int writeScript(const std::string& source, std::vector<std::string> names, const std::string& lastFileName,
                 const Output& output) {
     const std::string targetName = fragments::Nurdatei(source);
-    if (const auto refusal = fragments::whyNoJoinScript(source)) {
-        return output.fail(*refusal == fragments::NoJoinScript::ForbiddenCharacter
-                               ? says::noScriptForName(targetName)
-                               : says::noScriptNamedLikeSource(targetName));
-    }
     const fragments::JoinScriptInput input{targetName,
                                            std::move(names),
                                            lastFileName,
@@ -97,29 +94,41 @@ int writeScript(const std::string& source, std::vector<std::string> names, const
                                            output.console.regional.groupSeparator,
                                            today(output.console.regional.dateFormat)};
     const fragments::JoinScriptLocation script = fragments::joinScriptLocation(source);
+    if (const auto refusal = fragments::whyNoJoinScript(source, input)) {
+        return output.fail(says::noScript(*refusal, targetName, script.name));
+    }
     fragments::writeJoinScript(script.path, input);
     output.out << says::scriptWritten(script.name) << '\n';
     return success;
 }
 
-// The split from the deletion of the old script on; failures are thrown to split().
+// The split from its lock and the deletion of the old script on; failures are thrown to split().
 int splitSource(const SplitRequest& request, const Output& output) {
     const std::string& source = request.source;
-    // A source named like its own script (Beispiel.bat) is never taken for an old script.
-    fragments::removeOldJoinScript(source);
+    // One operation per set, in any process: a second one is refused before it changes anything.
+    const auto lock = fragments::SetLock::forSource(source);
+    if (!lock) {
+        return output.fail(says::setBusy(source));
+    }
     const std::string folder = fragments::folderOf(source);
-    fragments::deleteOldFragments(fragments::listFragmentCandidates(folder), folder, source, nativeSeparator);
+    const std::vector<std::string> listing = fragments::listFragmentCandidates(folder);
+    const auto fragmentBytes = fragments::fragmentBytesFor(request.kilobytes);
+    const auto plan = request.kilobytes != 0 && fragmentBytes
+                          ? std::optional(fragments::planSplit(fileio::fileSize(source), *fragmentBytes))
+                          : std::nullopt;
+    const bool writes = plan && plan->fragmentCount <= fragments::maxFragments;
+    fragments::checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
+    fragments::removeOldJoinScript(source);
+    fragments::deleteOldFragments(listing, folder, source, nativeSeparator);
 
     if (request.kilobytes == 0) {
         return output.fail(says::invalidFragmentSize());
     }
-    const auto fragmentBytes = fragments::fragmentBytesFor(request.kilobytes);
-    if (!fragmentBytes) {
+    if (!plan) {
         return output.fail(says::outOfMemory());
     }
-    const fragments::SplitPlan plan = fragments::planSplit(fileio::fileSize(source), *fragmentBytes);
-    if (plan.fragmentCount > fragments::maxFragments) {
-        return output.fail(says::tooManyFragments(plan.fragmentCount));
+    if (!writes) {
+        return output.fail(says::tooManyFragments(plan->fragmentCount));
     }
 
     ProgressLine progress(output);
@@ -129,13 +138,13 @@ int splitSource(const SplitRequest& request, const Output& output) {
     events.fragmentNamed = [&](int number, const std::string& fileName, bool full) {
         names.push_back(fragments::lowerCase(fileName));
         if (full) {
-            progress.show(says::splitProgress(number, plan.fragmentCount));
+            progress.show(says::splitProgress(number, plan->fragmentCount));
         }
     };
-    const fragments::SplitResult result = fragments::splitFile(source, plan, events, nativeSeparator);
+    const fragments::SplitResult result = fragments::splitFile(source, *plan, events, nativeSeparator);
     progress.clear();
-    output.out << says::sourceSize(sizeText(plan.length, output)) << '\n'
-               << says::splitProgress(result.fragmentsWritten, plan.fragmentCount) << '\n'
+    output.out << says::sourceSize(sizeText(plan->length, output)) << '\n'
+               << says::splitProgress(result.fragmentsWritten, plan->fragmentCount) << '\n'
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
     if (request.script) {
         return writeScript(source, std::move(names), result.lastFileName, output);
@@ -161,6 +170,9 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
     }
     if (problem.kind == Kind::TargetIsFragment) {
         return says::targetIsOneOfTheFragments(problem.path);
+    }
+    if (problem.kind == Kind::NotRegularFile) {
+        return says::fileUnreadable(problem.path, make_error_code(fileio::Errc::NotRegularFile).message());
     }
     return says::fragmentGone(problem.path);
 }
@@ -247,6 +259,16 @@ int join(const JoinRequest& request, const Output& output) {
     const auto& list = std::get<fragments::JoinListCheck>(checked);
     if (list.firstGap && !request.allowGap) {
         return output.fail(says::gapInNumbering(*list.firstGap, list.suggestedName));
+    }
+    // Held until the join has finished, so that no split, join or deletion of the set runs meanwhile.
+    std::optional<fragments::SetLock> lock;
+    try {
+        lock = fragments::SetLock::forList(names, folder);
+    } catch (const fileio::FileError& error) {
+        return output.fail(says::joinAborted(error.path(), error.reason()));
+    }
+    if (!lock) {
+        return output.fail(says::setBusy(folder + names.front()));
     }
 
     const std::string target = request.target.value_or(folder + list.suggestedName);

@@ -6,6 +6,22 @@
 
 namespace fileio {
 
+// Failures the program finds itself rather than the system. Their messages are the reasons the
+// window shows after "Fehler bei Datei <path>: ", so they are German.
+enum class Errc {
+    // A folder, FIFO, socket or device where a regular file (or a link) belongs.
+    NotRegularFile = 1,
+    // A fragment whose size changed between the check of the list and its copy.
+    SizeChanged,
+    // A name the split would delete or write that is the source it reads.
+    IsSplitSource,
+    // A listed fragment that is the file the fragments were cut from.
+    IsOriginal,
+};
+
+const std::error_category& programCategory() noexcept;
+std::error_code make_error_code(Errc error) noexcept;
+
 // A std::system_error, so that a caller that only wants the system's code can catch it as one.
 class FileError : public std::system_error {
   public:
@@ -31,3 +47,6 @@ class FileError : public std::system_error {
 };
 
 }  // namespace fileio
+
+template <>
+struct std::is_error_code_enum<fileio::Errc> : std::true_type {};

@@ -114,26 +114,81 @@ std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
     return entries;
 }
 
-void removeFile(const std::string& path, bool resetAttributesFirst) {
-    if (!fileExists(path)) {
-        return;
-    }
-    if (resetAttributesFirst) {
-        resetAttributes(path);
-    }
-    check(platform::removeFile(path), FileError::Kind::Io, path);
+Entry entryAt(const std::string& path) {
+    Entry entry;
+    check(platform::entryAt(path, entry), FileError::Kind::Io, path);
+    return entry;
 }
 
-void resetAttributes(const std::string& path) {
-    check(platform::resetAttributes(path), FileError::Kind::Io, path);
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    FileIdentity identity;
+    if (platform::identityAt(path, identity)) {
+        return std::nullopt;
+    }
+    return identity;
+}
+
+void removeFile(const std::string& path, bool evenReadOnly) {
+    const EntryType type = entryAt(path).type;
+    switch (type) {
+        case EntryType::None:
+            return;
+        case EntryType::Regular:
+        case EntryType::Link:
+            check(platform::removeEntry(path, evenReadOnly && type == EntryType::Regular),
+                  FileError::Kind::Io, path);
+            return;
+        case EntryType::Directory:
+        case EntryType::Other:
+            fail(FileError::Kind::Io, path, Errc::NotRegularFile);
+    }
 }
 
 void renameReplacing(const std::string& from, const std::string& to) {
     check(platform::renameReplacing(from, to), FileError::Kind::Io, to);
 }
 
+LockFile::~LockFile() {
+    release();
+}
+
+LockFile::LockFile(LockFile&& other) noexcept
+    : path_(std::move(other.path_)), file_(std::move(other.file_)) {}
+
+LockFile& LockFile::operator=(LockFile&& other) noexcept {
+    if (this != &other) {
+        release();
+        path_ = std::move(other.path_);
+        file_ = std::move(other.file_);
+    }
+    return *this;
+}
+
+std::optional<LockFile> LockFile::tryLock(const std::string& path) {
+    LockFile lock;
+    bool busy = false;
+    check(platform::lock(path, lock.file_, busy), FileError::Kind::Io, path);
+    if (busy) {
+        return std::nullopt;
+    }
+    lock.path_ = path;
+    return lock;
+}
+
+void LockFile::release() noexcept {
+    if (file_.isOpen()) {
+        platform::unlock(path_, file_);
+    }
+}
+
 InputFile::InputFile(const std::string& path) : path_(path) {
     check(platform::openForReading(path, file_), FileError::Kind::CannotOpen, path);
+}
+
+FileIdentity InputFile::identity() const {
+    FileIdentity identity;
+    check(platform::identityOf(file_.get(), identity), FileError::Kind::Io, path_);
+    return identity;
 }
 
 std::int64_t InputFile::size() const {
@@ -154,8 +209,8 @@ std::size_t InputFile::read(void* buffer, std::size_t size) {
     return got;
 }
 
-OutputFile::OutputFile(const std::string& path, bool mustBeNew) : path_(path) {
-    check(platform::createForWriting(path, mustBeNew, file_), FileError::Kind::CannotOpen, path);
+OutputFile::OutputFile(const std::string& path) : path_(path) {
+    check(platform::createNew(path, file_), FileError::Kind::CannotOpen, path);
 }
 
 void OutputFile::write(const void* data, std::size_t size) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ namespace fileio {
 bool fileExists(const std::string& path);
 
 // Length of the file in bytes, found without opening it. Throws FileError (CannotOpen) when it
-// cannot be read, for a folder or anything else that is no regular file too.
+// cannot be read: a folder gives is_a_directory, anything else that is no regular file
+// Errc::NotRegularFile.
 std::int64_t fileSize(const std::string& path);
 
 // A regular file directly in a folder, as a listing sees it.
@@ -29,26 +31,86 @@ struct FolderEntry {
 // Windows too. Throws FileError (CannotOpen) naming the folder when it cannot be read.
 std::vector<FolderEntry> regularFilesIn(const std::string& directory);
 
-// Deletes the file when it exists. `resetAttributesFirst` clears read-only first. Throws FileError (Io).
-void removeFile(const std::string& path, bool resetAttributesFirst = false);
+// The identity of a file: the same for every name and hard link that leads to it.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
 
-// Makes the file an ordinary writable file (clears read-only). Throws FileError (Io).
-void resetAttributes(const std::string& path);
+// What a name is in its folder, links not followed.
+enum class EntryType {
+    None,       // nothing of that name (or no folder on the way)
+    Regular,    // a regular file
+    Link,       // a symbolic link, whatever it points to (or nothing)
+    Directory,  // a folder
+    Other,      // a FIFO, socket or device
+};
 
-// Moves `from` onto `to`, replacing an existing `to` in one step. Throws FileError (Io) naming `to`.
+struct Entry {
+    EntryType type = EntryType::None;
+    // Of the name itself: for a link the link's own, never its target's.
+    FileIdentity identity;
+};
+
+// What is at `path` itself. Throws FileError (Io) when the system cannot tell.
+Entry entryAt(const std::string& path);
+
+// The identity of the file `path` leads to, links followed; nullopt when it leads nowhere.
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// Removes the name `path` itself when it is a regular file or a link; a link goes, its target
+// stays. Nothing there: nothing happens. Throws FileError (Io): Errc::NotRegularFile for a folder,
+// FIFO, socket or device, which are never touched. A read-only file goes on POSIX, where no mode is
+// ever changed (a change would reach hard-linked twins outside the folder); Windows refuses to delete
+// one unless `evenReadOnly` clears its read-only, hidden and system attributes first (on the file
+// itself, never through a link).
+void removeFile(const std::string& path, bool evenReadOnly = false);
+
+// Moves `from` onto `to`, replacing an existing `to` (a read-only one too) in one step; a link at `to`
+// is replaced itself, its target stays. Throws FileError (Io) naming `to`.
 void renameReplacing(const std::string& from, const std::string& to);
+
+// An advisory lock held by one holder at a time, in any process, on a lock file that exists only while
+// it is held. Released (and its file removed) when the object goes.
+class LockFile {
+  public:
+    LockFile() noexcept = default;
+    ~LockFile();
+    LockFile(LockFile&& other) noexcept;
+    LockFile& operator=(LockFile&& other) noexcept;
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+
+    // Takes the lock of `path` without waiting; nullopt when another holder has it. Where the folder
+    // takes no new file (read-only for this user or medium), nothing can change there through this
+    // program either: the lock returned then holds nothing. Throws FileError (Io) naming `path` when
+    // it is no regular file (Errc::NotRegularFile; links are not followed) or cannot be opened.
+    static std::optional<LockFile> tryLock(const std::string& path);
+
+    bool held() const noexcept { return file_.isOpen(); }
+
+  private:
+    void release() noexcept;
+    std::string path_;
+    Descriptor file_;
+};
 
 class OutputFile;
 
 // A file open for reading as raw bytes, closed on destruction.
 class InputFile {
   public:
+    // Opens the regular file `path` leads to (links are followed: reading changes nothing). Never
+    // waits: a folder is refused with is_a_directory, a FIFO, socket or device with Errc::NotRegularFile.
     // Throws FileError (CannotOpen).
     explicit InputFile(const std::string& path);
 
     const std::string& path() const noexcept { return path_; }
     // Throws FileError (Io).
     std::int64_t size() const;
+    // Throws FileError (Io).
+    FileIdentity identity() const;
     // Reads up to `size` bytes at `offset` into `buffer`; 0 only at the end of the file.
     // Throws FileError (Io).
     std::size_t readAt(void* buffer, std::size_t size, std::int64_t offset);
@@ -63,12 +125,13 @@ class InputFile {
     std::int64_t position_ = 0;
 };
 
-// A newly created (or emptied) file open for writing, closed on destruction.
+// A newly created file open for writing, closed on destruction.
 class OutputFile {
   public:
-    // Throws FileError (CannotOpen). With `mustBeNew` an existing file is not touched but refused
-    // (its code compares equal to std::errc::file_exists).
-    explicit OutputFile(const std::string& path, bool mustBeNew = false);
+    // Creates `path` as a new regular file. Whatever is there already, a link (even a dangling one)
+    // included, is not touched but refused with a code equal to std::errc::file_exists: the caller
+    // removes an old file first. Throws FileError (CannotOpen).
+    explicit OutputFile(const std::string& path);
 
     const std::string& path() const noexcept { return path_; }
     // Writes all of `data` after what was written so far. Throws FileError (Io).

@@ -1,8 +1,8 @@
 #pragma once
 // What differs between operating systems, behind one small interface: opening, reading and writing
-// at an offset, the kernel's file-to-file copy, holes, hidden files, attribute reset and replacing
-// rename. Internal to the file layer: only its own sources include it, and each system has one
-// source file implementing it. Paths are UTF-8.
+// at an offset, the kernel's file-to-file copy, holes, hidden files, what a name is, removing,
+// replacing rename and the lock file. Internal to the file layer: only its own sources include it,
+// and each system has one source file implementing it. Paths are UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "fileio/descriptor.hpp"
+#include "fileio/files.hpp"
 
 namespace fileio::platform {
 
@@ -19,8 +20,8 @@ using Handle = Descriptor::Handle;
 
 // True when a regular file (not a folder) is at `path`.
 bool isRegularFile(const std::string& path);
-// Length of the regular file at `path`; a folder is an error (is_a_directory), so is anything else
-// that is no regular file.
+// Length of the regular file at `path`; a folder is an error (is_a_directory), anything else that is
+// no regular file Errc::NotRegularFile.
 std::error_code sizeOf(const std::string& path, std::int64_t& length);
 // Calls `entry` with the bare name of every regular file directly in `directory` and whether
 // listings leave it out (see isHidden), in the order the system gives them.
@@ -30,10 +31,11 @@ std::error_code forEachFileIn(const std::string& directory,
 // The system's reason for `code`, UTF-8.
 std::string describe(std::error_code code);
 
-// Opens an existing file for one pass of reads from start to end; a folder is refused.
+// Opens an existing regular file for one pass of reads from start to end without ever waiting; a
+// folder is refused (is_a_directory), so is a FIFO, socket or device (Errc::NotRegularFile).
 std::error_code openForReading(const std::string& path, Descriptor& file);
-// Creates or empties the file; with `mustBeNew` an existing file is an error (file_exists).
-std::error_code createForWriting(const std::string& path, bool mustBeNew, Descriptor& file);
+// Creates a new regular file; anything already at `path`, a link included, is an error (file_exists).
+std::error_code createNew(const std::string& path, Descriptor& file);
 std::error_code closeHandle(Handle handle);
 std::error_code lengthOf(Handle handle, std::int64_t& length);
 
@@ -73,10 +75,22 @@ extern const std::size_t longestPath;
 std::size_t pathLength(const std::string& utf8);
 
 bool isHidden(const std::filesystem::path& path);
-// Makes the file an ordinary writable file (clears read-only).
-std::error_code resetAttributes(const std::string& path);
-std::error_code removeFile(const std::string& path);
-// Moves `from` onto `to`, replacing an existing `to`.
+// Moves `from` onto `to`, replacing an existing `to` (a read-only one too; a link itself).
 std::error_code renameReplacing(const std::string& from, const std::string& to);
+
+// What is at `path` itself, links not followed; a missing name is EntryType::None, no error.
+std::error_code entryAt(const std::string& path, Entry& entry);
+// The identity of the file `path` leads to, links followed.
+std::error_code identityAt(const std::string& path, FileIdentity& identity);
+std::error_code identityOf(Handle handle, FileIdentity& identity);
+// Removes the regular file or link `path` itself. `clearAttributes` (for a regular file): Windows
+// clears read-only, hidden and system first; POSIX needs and changes nothing.
+std::error_code removeEntry(const std::string& path, bool clearAttributes);
+
+// Opens or creates the lock file `path` (never through a link) and takes its lock without waiting.
+// `busy`: another holder has it. Neither `busy` nor `file` open: the folder takes no lock file.
+std::error_code lock(const std::string& path, Descriptor& file, bool& busy);
+// Removes the lock file while its lock is still held, then releases it.
+void unlock(const std::string& path, Descriptor& file);
 
 }  // namespace fileio::platform

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "fileio/error.hpp"
 #include "fileio/paths.hpp"
 #include "fileio/platform.hpp"
 
@@ -38,6 +40,42 @@ auto retryInterrupted(Call call) {
     return result;
 }
 
+FileIdentity identityFrom(const struct stat& info) {
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// How often a lock file that vanished under our lock is opened again before the set counts as busy.
+constexpr int lockAttempts = 10;
+
+// Opens the lock file `path` for its lock, creating it when it is missing; never through a link and
+// never anything but a regular file. Where the folder takes no new file, nothing is opened: `busy` when
+// the file is there all the same (another user's, who holds or left it), else no lock is possible.
+std::error_code openLockFile(const std::string& path, Descriptor& file, bool& busy) {
+    constexpr int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    Descriptor opened(retryInterrupted([&] { return ::open(path.c_str(), flags, 0600); }));
+    if (!opened.isOpen()) {
+        const int error = errno;
+        if (error == ELOOP || error == EISDIR || error == ENXIO) {
+            return Errc::NotRegularFile;
+        }
+        if (error == EACCES || error == EPERM || error == EROFS) {
+            struct stat info {};
+            busy = ::lstat(path.c_str(), &info) == 0;
+            return {};
+        }
+        return std::error_code(error, std::system_category());
+    }
+    struct stat info {};
+    if (::fstat(fd(opened.get()), &info) != 0) {
+        return lastError();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Errc::NotRegularFile;
+    }
+    file = std::move(opened);
+    return {};
+}
+
 }  // namespace
 
 const std::size_t longestPath = PATH_MAX - 1;
@@ -52,10 +90,19 @@ bool isRegularFile(const std::string& path) {
 }
 
 std::error_code sizeOf(const std::string& path, std::int64_t& length) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(pathFromUtf8(path), error);
-    length = error ? 0 : static_cast<std::int64_t>(size);
-    return error;
+    length = 0;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return lastError();
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return std::error_code(EISDIR, std::system_category());
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Errc::NotRegularFile;
+    }
+    length = static_cast<std::int64_t>(info.st_size);
+    return {};
 }
 
 std::error_code forEachFileIn(const std::string& directory,
@@ -76,7 +123,10 @@ std::string describe(std::error_code code) {
 }
 
 std::error_code openForReading(const std::string& path, Descriptor& file) {
-    Descriptor opened(retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer. It stays set: regular files ignore it,
+    // and a /proc file that would never answer (kmsg) fails its read instead of hanging the program.
+    Descriptor opened(
+        retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
     if (!opened.isOpen()) {
         return lastError();
     }
@@ -87,6 +137,9 @@ std::error_code openForReading(const std::string& path, Descriptor& file) {
     if (S_ISDIR(info.st_mode)) {
         return std::error_code(EISDIR, std::system_category());
     }
+    if (!S_ISREG(info.st_mode)) {
+        return Errc::NotRegularFile;
+    }
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd(opened.get()), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
@@ -94,8 +147,8 @@ std::error_code openForReading(const std::string& path, Descriptor& file) {
     return {};
 }
 
-std::error_code createForWriting(const std::string& path, bool mustBeNew, Descriptor& file) {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : O_TRUNC);
+std::error_code createNew(const std::string& path, Descriptor& file) {
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     Descriptor created(retryInterrupted([&] { return ::open(path.c_str(), flags, 0666); }));
     if (!created.isOpen()) {
         return lastError();
@@ -235,23 +288,91 @@ bool isHidden(const std::filesystem::path& path) {
     return !name.empty() && name.front() == '.';
 }
 
-std::error_code resetAttributes(const std::string& path) {
+std::error_code renameReplacing(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) != 0 ? lastError() : std::error_code();
+}
+
+std::error_code entryAt(const std::string& path, Entry& entry) {
+    entry = Entry{};
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return lastError();
+    if (::lstat(path.c_str(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? std::error_code() : lastError();
     }
-    if (::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR) != 0) {
-        return lastError();
+    entry.identity = identityFrom(info);
+    if (S_ISREG(info.st_mode)) {
+        entry.type = EntryType::Regular;
+    } else if (S_ISLNK(info.st_mode)) {
+        entry.type = EntryType::Link;
+    } else if (S_ISDIR(info.st_mode)) {
+        entry.type = EntryType::Directory;
+    } else {
+        entry.type = EntryType::Other;
     }
     return {};
 }
 
-std::error_code removeFile(const std::string& path) {
+std::error_code identityAt(const std::string& path, FileIdentity& identity) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return lastError();
+    }
+    identity = identityFrom(info);
+    return {};
+}
+
+std::error_code identityOf(Handle handle, FileIdentity& identity) {
+    struct stat info {};
+    if (::fstat(fd(handle), &info) != 0) {
+        return lastError();
+    }
+    identity = identityFrom(info);
+    return {};
+}
+
+std::error_code removeEntry(const std::string& path, bool /*clearAttributes*/) {
+    // unlink needs no write permission on the file itself, and removes a link, never its target.
     return ::unlink(path.c_str()) != 0 ? lastError() : std::error_code();
 }
 
-std::error_code renameReplacing(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) != 0 ? lastError() : std::error_code();
+std::error_code lock(const std::string& path, Descriptor& file, bool& busy) {
+    busy = false;
+    // Another holder may remove the file between our open and our lock: the lock then sits on a
+    // file nobody else will find, so it is only ours once the name still leads to the file we locked.
+    for (int attempt = 0; attempt < lockAttempts; ++attempt) {
+        Descriptor opened;
+        if (const auto error = openLockFile(path, opened, busy); error || !opened.isOpen()) {
+            return error;
+        }
+        if (retryInterrupted([&] { return ::flock(fd(opened.get()), LOCK_EX | LOCK_NB); }) != 0) {
+            busy = errno == EWOULDBLOCK;
+            return busy ? std::error_code() : lastError();
+        }
+        FileIdentity locked;
+        Entry named;
+        if (const auto error = identityOf(opened.get(), locked)) {
+            return error;
+        }
+        if (const auto error = entryAt(path, named)) {
+            return error;
+        }
+        if (named.type == EntryType::Regular && named.identity == locked) {
+            file = std::move(opened);
+            return {};
+        }
+    }
+    busy = true;
+    return {};
+}
+
+void unlock(const std::string& path, Descriptor& file) {
+    FileIdentity locked;
+    Entry named;
+    // Only the file this lock sits on goes, never one somebody put in its place.
+    if (!identityOf(file.get(), locked) && !entryAt(path, named) && named.type == EntryType::Regular &&
+        named.identity == locked) {
+        ::unlink(path.c_str());
+    }
+    (void)file.close();
 }
 
 }  // namespace fileio::platform

@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 
+#include "fileio/error.hpp"
 #include "fileio/paths.hpp"
 #include "fileio/platform.hpp"
 
@@ -78,6 +79,38 @@ std::error_code opened(HANDLE handle, Descriptor& file) {
     return {};
 }
 
+bool isMissing(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// The identity of what `path` names; `flags` FILE_FLAG_OPEN_REPARSE_POINT for a link itself.
+std::error_code identityAtPath(const std::string& path, DWORD flags, FileIdentity& identity) {
+    Descriptor file;
+    if (const auto error =
+            opened(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr),
+                   file)) {
+        return error;
+    }
+    return identityOf(file.get(), identity);
+}
+
+// Clears the read-only, hidden and system attributes of the regular file `path` itself, which stop
+// its deletion or replacement; links and missing names stay as they are.
+std::error_code clearAttributes(const std::string& path) {
+    constexpr DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const std::wstring name = wide(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & blocking) == 0 ||
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return {};
+    }
+    return ::SetFileAttributesW(name.c_str(), (attributes & ~blocking) | FILE_ATTRIBUTE_NORMAL)
+               ? std::error_code()
+               : lastError();
+}
+
 struct FindCloser {
     void operator()(HANDLE find) const { ::FindClose(find); }
 };
@@ -103,6 +136,9 @@ std::error_code sizeOf(const std::string& path, std::int64_t& length) {
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return std::make_error_code(std::errc::is_a_directory);
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return Errc::NotRegularFile;
     }
     length = static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
     return {};
@@ -151,14 +187,29 @@ std::string describe(std::error_code code) {
 
 std::error_code openForReading(const std::string& path, Descriptor& file) {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it is refused here already.
-    return opened(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
-                  file);
+    Descriptor reading;
+    if (const auto error = opened(
+            ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+            reading)) {
+        // The system says "access denied" for a folder.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return std::make_error_code(std::errc::is_a_directory);
+        }
+        return error;
+    }
+    // Pipes and character devices (CON, COM1, ...) are no files to read from start to end.
+    if (::GetFileType(native(reading.get())) != FILE_TYPE_DISK) {
+        return Errc::NotRegularFile;
+    }
+    file = std::move(reading);
+    return {};
 }
 
-std::error_code createForWriting(const std::string& path, bool mustBeNew, Descriptor& file) {
-    return opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                mustBeNew ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+std::error_code createNew(const std::string& path, Descriptor& file) {
+    return opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
                   file);
 }
 
@@ -232,19 +283,98 @@ bool isHidden(const std::filesystem::path& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && hiddenByAttributes(attributes);
 }
 
-std::error_code resetAttributes(const std::string& path) {
-    return ::SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL) ? std::error_code() : lastError();
-}
-
-std::error_code removeFile(const std::string& path) {
-    return ::DeleteFileW(wide(path).c_str()) ? std::error_code() : lastError();
-}
-
 std::error_code renameReplacing(const std::string& from, const std::string& to) {
+    // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.
+    if (const auto error = clearAttributes(to)) {
+        return error;
+    }
     return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? std::error_code()
                : lastError();
+}
+
+std::error_code entryAt(const std::string& path, Entry& entry) {
+    entry = Entry{};
+    const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return isMissing(::GetLastError()) ? std::error_code() : lastError();
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        entry.type = EntryType::Directory;
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        entry.type = EntryType::Link;
+    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        entry.type = EntryType::Other;
+    } else {
+        entry.type = EntryType::Regular;
+    }
+    return identityAtPath(path, FILE_FLAG_OPEN_REPARSE_POINT, entry.identity);
+}
+
+std::error_code identityAt(const std::string& path, FileIdentity& identity) {
+    return identityAtPath(path, 0, identity);
+}
+
+std::error_code identityOf(Handle handle, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(native(handle), &information)) {
+        return lastError();
+    }
+    identity.device = information.dwVolumeSerialNumber;
+    identity.index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+    return {};
+}
+
+std::error_code removeEntry(const std::string& path, bool clearFirst) {
+    // DeleteFile removes a link itself.
+    if (clearFirst) {
+        if (const auto error = clearAttributes(path)) {
+            return error;
+        }
+    }
+    return ::DeleteFileW(wide(path).c_str()) ? std::error_code() : lastError();
+}
+
+std::error_code lock(const std::string& path, Descriptor& file, bool& busy) {
+    busy = false;
+    // Deleted by the system when its last handle closes, so no later holder ever finds a stale one.
+    const HANDLE handle = ::CreateFileW(
+        wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
+            // A file about to be deleted cannot be opened again: its holder is just finishing. A
+            // folder that takes no file at all cannot be changed through this program either.
+            busy = ::GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+            return {};
+        }
+        return lastError();
+    }
+    Descriptor locking(reinterpret_cast<Handle>(handle));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information)) {
+        return lastError();
+    }
+    if ((information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        ::GetFileType(handle) != FILE_TYPE_DISK) {
+        return Errc::NotRegularFile;
+    }
+    OVERLAPPED whole = at(0);
+    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        busy = ::GetLastError() == ERROR_LOCK_VIOLATION;
+        return busy ? std::error_code() : lastError();
+    }
+    file = std::move(locking);
+    return {};
+}
+
+void unlock(const std::string&, Descriptor& file) {
+    OVERLAPPED whole = at(0);
+    ::UnlockFileEx(native(file.get()), 0, 1, 0, &whole);
+    (void)file.close();
 }
 
 }  // namespace fileio::platform

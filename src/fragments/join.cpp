@@ -10,6 +10,7 @@
 #include "fileio/paths.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 
 namespace fragments {
 
@@ -66,10 +67,16 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
         }
     }
     for (const auto& path : plan.fragmentPaths) {
-        const auto size = regularFileSize(path);
-        if (!size) {
+        std::error_code error;
+        const auto status = std::filesystem::status(fileio::pathFromUtf8(path), error);
+        if (error || status.type() == std::filesystem::file_type::not_found) {
             return JoinProblem{JoinProblem::Kind::MissingFragment, path};
         }
+        const auto size = regularFileSize(path);
+        if (!size) {
+            return JoinProblem{JoinProblem::Kind::NotRegularFile, path};
+        }
+        plan.fragmentBytes.push_back(*size);
         plan.totalBytes += *size;
     }
     return plan;
@@ -82,7 +89,7 @@ JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events) {
         if (events.beforeFragment) {
             events.beforeFragment(index);
         }
-        output.append(plan.fragmentPaths[index]);
+        output.append(plan.fragmentPaths[index], plan.fragmentBytes[index]);
     }
     output.commit();
     return JoinResult{output.bytesWritten()};
@@ -112,10 +119,11 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath), state_(new State) {
+    checkReplaceable(targetPath_);
     for (int attempt = 0;; ++attempt) {
         temporaryPath_ = temporaryNameFor(targetPath);
         try {
-            state_->file.emplace(temporaryPath_, true);
+            state_->file.emplace(temporaryPath_);
             return;
         } catch (const fileio::FileError& e) {
             if (e.code() != std::errc::file_exists || attempt == 100) {
@@ -144,17 +152,26 @@ void JoinOutput::reserve(std::int64_t bytes) {
     }
 }
 
-void JoinOutput::append(const std::string& fragmentPath) {
+void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes) {
     fileio::InputFile fragment(fragmentPath);
+    const auto checkSize = [&] {
+        if (fragment.size() != expectedBytes) {
+            throw fileio::FileError(fileio::FileError::Kind::Io, fragmentPath, fileio::Errc::SizeChanged);
+        }
+    };
+    checkSize();
     try {
-        fileio::copyBytes(fragment, 0, *state_->file, fragment.size());
+        fileio::copyBytes(fragment, 0, *state_->file, expectedBytes);
     } catch (const fileio::FileError& e) {
         // The user knows the target, not the temporary file behind it.
         if (e.path() == temporaryPath_) {
             throw fileio::FileError(e.kind(), targetPath_, e.code());
         }
+        // A fragment cut short while it was read tells why.
+        checkSize();
         throw;
     }
+    checkSize();
 }
 
 void JoinOutput::commit() {
@@ -163,9 +180,9 @@ void JoinOutput::commit() {
     } catch (const fileio::FileError& e) {
         throw fileio::FileError(e.kind(), targetPath_, e.code());
     }
-    if (fileio::fileExists(targetPath_)) {
-        fileio::resetAttributes(targetPath_);
-    }
+    // The old target goes by the rename itself: no mode is changed first (on POSIX a rename needs none,
+    // and a change would reach the target's hard-linked twins); it may have become a folder meanwhile.
+    checkReplaceable(targetPath_);
     fileio::renameReplacing(temporaryPath_, targetPath_);
     state_->committed = true;
 }

@@ -21,6 +21,7 @@ struct JoinProblem {
                            // first entry's file
         TargetIsFragment,  // the chosen target is one of the listed fragments; `path` is the target
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
+        NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
     };
     Kind kind = Kind::EmptyList;
     std::string path;
@@ -41,12 +42,14 @@ std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::st
 // A join ready to run.
 struct JoinPlan {
     std::string targetPath;
-    std::vector<std::string> fragmentPaths;  // in list order
+    std::vector<std::string> fragmentPaths;   // in list order
+    std::vector<std::int64_t> fragmentBytes;  // the size of each, as measured by the plan
     std::int64_t totalBytes = 0;
 };
 
 // Plans the join of `names` (bare names in `directory`) into `targetPath`: the target is none of the
-// fragments, and every fragment exists (the first missing one is named). Changes no file.
+// fragments, and every fragment is a regular file (the first missing one, or the first that is none, is
+// named). Changes no file.
 std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& names,
                                              const std::string& directory, const std::string& targetPath);
 
@@ -61,7 +64,9 @@ struct JoinResult {
 };
 
 // Runs `plan`: reserves the joined size, appends every fragment and only then replaces the target (a
-// read-only one too). Throws FileError; the target is then as it was and no temporary file remains.
+// read-only one too; a link itself, never its target). A target that is a folder, FIFO, socket or device
+// is refused before anything is written, and a fragment whose size is no longer the planned one stops it
+// (Errc::SizeChanged). Throws FileError; the target is then as it was and no temporary file remains.
 JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events);
 
 // The first number missing from 1, 2, ... n when every name ends in three digits and they do not
@@ -75,7 +80,8 @@ bool sameFile(const std::string& a, const std::string& b);
 // by commit(). Destroyed without commit, it removes the temporary file and leaves the target alone.
 class JoinOutput {
   public:
-    // Throws FileError (CannotOpen) naming the target.
+    // Throws FileError naming the target: CannotOpen, or Io (Errc::NotRegularFile) for a target that is a
+    // folder, FIFO, socket or device.
     explicit JoinOutput(const std::string& targetPath);
     ~JoinOutput();
     JoinOutput(const JoinOutput&) = delete;
@@ -84,8 +90,9 @@ class JoinOutput {
     // Reserves room for `bytes` of joined data up front (faster, and a full disk shows at once).
     // Throws FileError (Io) naming the target when the space is not there.
     void reserve(std::int64_t bytes);
-    // Appends the whole file. Throws FileError naming the fragment (read) or the target (write).
-    void append(const std::string& fragmentPath);
+    // Appends the whole fragment, which must hold `expectedBytes` before and after: otherwise FileError (Io,
+    // Errc::SizeChanged) naming it. Throws FileError naming the fragment (read) or the target (write).
+    void append(const std::string& fragmentPath, std::int64_t expectedBytes);
     // Replaces the target (a read-only one too) by the joined data. Throws FileError naming the target.
     void commit();
     // Bytes appended so far.

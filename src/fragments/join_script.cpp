@@ -1,5 +1,6 @@
 #include "fragments/join_script.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
@@ -32,7 +33,7 @@ constexpr std::array<char16_t, 128> codePage850High = {
 
 constexpr char unmappable = '?';
 
-char codePage850Byte(char32_t codePoint) {
+std::optional<char> codePage850Byte(char32_t codePoint) {
     if (codePoint < 0x80) {
         return static_cast<char>(codePoint);
     }
@@ -41,60 +42,21 @@ char codePage850Byte(char32_t codePoint) {
             return static_cast<char>(static_cast<unsigned char>(0x80 + i));
         }
     }
-    return unmappable;
+    return std::nullopt;
 }
 
-// Decodes one UTF-8 sequence at `pos` and advances past it; a malformed sequence yields nothing
-// and advances one byte, so every bad byte becomes one unmappable character.
-bool nextCodePoint(std::string_view text, std::size_t& pos, char32_t& codePoint) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = 0;
-    char32_t value = 0;
-    if (lead < 0x80) {
-        ++pos;
-        codePoint = lead;
-        return true;
-    } else if ((lead & 0xE0) == 0xC0 && lead >= 0xC2) {
-        length = 2;
-        value = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        value = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07u;
-    } else {
-        ++pos;
-        return false;
-    }
-    if (pos + length > text.size()) {
-        ++pos;
-        return false;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            ++pos;
-            return false;
-        }
-        value = (value << 6) | (next & 0x3Fu);
-    }
-    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
-    if (overlong || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++pos;
-        return false;
-    }
-    pos += length;
-    codePoint = value;
-    return true;
-}
+// What a character the decoder rejects is shown as.
+const std::string replacementCharacter = "\xEF\xBF\xBD";
+
+// How many bytes of an old script are read to tell whether it is one of this program's.
+constexpr std::size_t scriptHeadBytes = 4096;
 
 // Characters as the script file holds them: one byte per code point.
 std::size_t characterCount(std::string_view utf8) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t ignored = 0;
-        nextCodePoint(utf8, pos, ignored);
+        decodeUtf8(utf8, pos, ignored);
         ++count;
     }
     return count;
@@ -137,6 +99,39 @@ class ScriptText {
 const std::string frameLine = "echo " + std::string(55, '*');
 const std::string frameBlankLine = "echo *" + std::string(53, ' ') + "*";
 
+// Lines 1 to 8 of every script, the same whatever it joins.
+const std::vector<std::string> fixedHead = {
+    "@echo off",
+    "echo.",
+    frameLine,
+    frameBlankLine,
+    "echo *        Gesplittet mit Brisko's Dodiveverazed.       *",
+    frameBlankLine,
+    frameLine,
+    "echo.",
+};
+
+// The start of line 9, which names the file the script restores.
+std::string originalLineStart(const std::string& targetName) {
+    return "echo Die Originaldatei " + inQuotes(escapedForBatch(targetName));
+}
+
+// Up to `limit` bytes from the start of the regular file `path`; nullopt when it cannot be read.
+std::optional<std::string> headOf(const std::string& path, std::size_t limit) {
+    try {
+        fileio::InputFile file(path);
+        std::string head(limit, '\0');
+        std::size_t got = 0;
+        for (std::size_t part; got < limit && (part = file.read(head.data() + got, limit - got)) != 0;) {
+            got += part;
+        }
+        head.resize(got);
+        return head;
+    } catch (const fileio::FileError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 bool hasCharacterForbiddenOnWindows(std::string_view name) {
@@ -157,19 +152,62 @@ JoinScriptLocation joinScriptLocation(const std::string& sourcePath, char separa
     return location;
 }
 
-std::optional<NoJoinScript> whyNoJoinScript(const std::string& sourcePath, char separator) {
-    if (hasCharacterForbiddenOnWindows(Nurdatei(sourcePath, separator))) {
-        return NoJoinScript::ForbiddenCharacter;
-    }
-    if (sameFile(joinScriptLocation(sourcePath, separator).path, sourcePath)) {
-        return NoJoinScript::NamedLikeSource;
+std::optional<std::string> firstCharacterNotInCodePage850(std::string_view utf8) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        char32_t codePoint = 0;
+        if (!decodeUtf8(utf8, pos, codePoint)) {
+            return replacementCharacter;
+        }
+        if (!codePage850Byte(codePoint)) {
+            return std::string(utf8.substr(start, pos - start));
+        }
     }
     return std::nullopt;
 }
 
+std::optional<NoJoinScript> whyNoJoinScript(const std::string& sourcePath, const JoinScriptInput& input,
+                                            char separator) {
+    if (hasCharacterForbiddenOnWindows(Nurdatei(sourcePath, separator))) {
+        return NoJoinScript{NoJoinScript::Kind::ForbiddenCharacter, {}};
+    }
+    // A "?" in its place would be a wildcard to the command interpreter.
+    std::vector<std::string> names{input.targetName, input.lastFragmentName};
+    names.insert(names.end(), input.fragmentNames.begin(), input.fragmentNames.end());
+    for (const auto& name : names) {
+        if (auto character = firstCharacterNotInCodePage850(name)) {
+            return NoJoinScript{NoJoinScript::Kind::NotInCodePage850, std::move(*character)};
+        }
+    }
+    const std::string script = joinScriptLocation(sourcePath, separator).path;
+    if (sameFile(script, sourcePath)) {
+        return NoJoinScript{NoJoinScript::Kind::NamedLikeSource, {}};
+    }
+    if (fileio::entryAt(script).type != fileio::EntryType::None) {
+        return NoJoinScript{NoJoinScript::Kind::ForeignFile, {}};
+    }
+    return std::nullopt;
+}
+
+bool isJoinScriptOf(const std::string& scriptPath, const std::string& sourcePath, char separator) {
+    const std::string targetName = Nurdatei(sourcePath, separator);
+    // A name the script writer cannot write is in no script of this program.
+    if (firstCharacterNotInCodePage850(targetName) ||
+        fileio::entryAt(scriptPath).type != fileio::EntryType::Regular) {
+        return false;
+    }
+    std::string expected;
+    for (const auto& line : fixedHead) {
+        expected.append(line).append(lineEnd);
+    }
+    expected = toCodePage850(expected + originalLineStart(targetName));
+    const auto head = headOf(scriptPath, std::max(scriptHeadBytes, expected.size()));
+    return head && head->starts_with(expected);
+}
+
 void removeOldJoinScript(const std::string& sourcePath, char separator) {
     const std::string script = joinScriptLocation(sourcePath, separator).path;
-    if (fileio::fileExists(script) && !sameFile(script, sourcePath)) {
+    if (!sameFile(script, sourcePath) && isJoinScriptOf(script, sourcePath, separator)) {
         fileio::removeFile(script);
     }
 }
@@ -183,15 +221,10 @@ std::string joinScriptText(const JoinScriptInput& input) {
     }
 
     ScriptText script;
-    script.line("@echo off");
-    script.line("echo.");
-    script.line(frameLine);
-    script.line(frameBlankLine);
-    script.line("echo *        Gesplittet mit Brisko's Dodiveverazed.       *");
-    script.line(frameBlankLine);
-    script.line(frameLine);
-    script.line("echo.");
-    script.line("echo Die Originaldatei " + target + " [" +
+    for (const auto& line : fixedHead) {
+        script.line(line);
+    }
+    script.line(originalLineStart(input.targetName) + " [" +
                 numberPattern(input.sourceBytes, input.thousandsSeparator) + " Byte]");
     script.line("echo wurde am: " + input.dateText + " gesplittet.");
     script.line("echo.");
@@ -243,7 +276,8 @@ std::string toCodePage850(std::string_view utf8) {
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
         char32_t codePoint = 0;
-        out += nextCodePoint(utf8, pos, codePoint) ? codePage850Byte(codePoint) : unmappable;
+        out +=
+            decodeUtf8(utf8, pos, codePoint) ? codePage850Byte(codePoint).value_or(unmappable) : unmappable;
     }
     return out;
 }

@@ -31,16 +31,37 @@ struct JoinScriptLocation {
 };
 JoinScriptLocation joinScriptLocation(const std::string& sourcePath, char separator = nativeSeparator);
 
-// Why a split of `sourcePath` gets no script.
-enum class NoJoinScript {
-    ForbiddenCharacter,  // the source's name is not one Windows can hold
-    NamedLikeSource,     // the script would be the source itself (Beispiel.bat)
+// Why a split gets no script.
+struct NoJoinScript {
+    enum class Kind {
+        ForbiddenCharacter,  // the source's name is not one Windows can hold
+        NotInCodePage850,    // a name in the script has a character the console cannot show: `character`
+        NamedLikeSource,     // the script would be the source itself (Beispiel.bat)
+        ForeignFile,         // a file of the script's name is there and is no script of this source
+    };
+    Kind kind = Kind::ForbiddenCharacter;
+    // The first character code page 850 lacks, UTF-8; U+FFFD for a byte that is not UTF-8.
+    std::string character;
 };
-// nullopt when the split of `sourcePath` gets its script.
-std::optional<NoJoinScript> whyNoJoinScript(const std::string& sourcePath, char separator = nativeSeparator);
 
-// Deletes the script an earlier split of `sourcePath` left beside it, but never the source itself.
-// Throws FileError (Io) when it cannot be deleted.
+// nullopt when the split of `sourcePath` gets the script `input` describes, checked in this order.
+// The script written by an earlier split of this source must have been removed already
+// (removeOldJoinScript): anything still at the script's name stays and gets no script.
+std::optional<NoJoinScript> whyNoJoinScript(const std::string& sourcePath, const JoinScriptInput& input,
+                                            char separator = nativeSeparator);
+
+// The first character of `utf8` that code page 850 lacks (U+FFFD for a byte that is not UTF-8), UTF-8;
+// nullopt when it has them all.
+std::optional<std::string> firstCharacterNotInCodePage850(std::string_view utf8);
+
+// True when the regular file `scriptPath` (links not followed) is a script this program wrote for a
+// split of `sourcePath`: its first eight lines are the fixed ones and the ninth names the source as the
+// script writer writes it. Reads a few KiB at most and never waits (a FIFO is no script).
+bool isJoinScriptOf(const std::string& scriptPath, const std::string& sourcePath,
+                    char separator = nativeSeparator);
+
+// Deletes the script an earlier split of `sourcePath` left beside it; any other file of its name stays,
+// the source itself too. Throws FileError (Io) when it cannot be deleted.
 void removeOldJoinScript(const std::string& sourcePath, char separator = nativeSeparator);
 
 // Argument texts of this many characters or more make the copy block one command per fragment.
@@ -53,8 +74,8 @@ std::string joinScriptText(const JoinScriptInput& input);
 // UTF-8 to code page 850 (the console's code page on German systems); "?" for what it lacks.
 std::string toCodePage850(std::string_view utf8);
 
-// Writes the script in code page 850 to `scriptPath`. A failure leaves no script behind.
-// Throws FileError.
+// Writes the script in code page 850 to `scriptPath` as a new file: anything at that name is refused
+// (file_exists), a link too. A failure leaves no script behind. Throws FileError.
 void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input);
 
 }  // namespace fragments

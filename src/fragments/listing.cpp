@@ -5,6 +5,7 @@
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 
 namespace fragments {
 
@@ -26,14 +27,16 @@ std::int64_t sizeIfPresent(const std::string& path) {
     return regularFileSize(path).value_or(0);
 }
 
-// Deletes the `wanted` names that still exist in `directory`, in order; the first failure stops it.
-template <typename Filter>
-void deleteListed(const std::vector<std::string>& names, const std::string& directory,
-                  bool resetAttributesFirst, const Filter& wanted) {
+// Deletes `names` from `directory` in order, each checked before the first goes; `source` as
+// checkReplaceable takes it, `evenReadOnly` as removeFile.
+void deleteChecked(const std::vector<std::string>& names, const std::string& directory,
+                   const std::optional<fileio::FileIdentity>& source, fileio::Errc whenSource,
+                   bool evenReadOnly) {
     for (const auto& name : names) {
-        if (wanted(name)) {
-            fileio::removeFile(inDirectory(directory, name), resetAttributesFirst);
-        }
+        checkReplaceable(inDirectory(directory, name), source, whenSource);
+    }
+    for (const auto& name : names) {
+        fileio::removeFile(inDirectory(directory, name), evenReadOnly);
     }
 }
 
@@ -54,7 +57,7 @@ std::vector<std::string> listFragmentCandidates(const std::string& directory) {
     std::vector<std::string> names;
     try {
         for (fileio::FolderEntry& entry : fileio::regularFilesIn(directory.empty() ? "." : directory)) {
-            if (!entry.hidden && matchesCandidatePattern(entry.name)) {
+            if (!entry.hidden && matchesCandidatePattern(entry.name) && isUtf8(entry.name)) {
                 names.push_back(std::move(entry.name));
             }
         }
@@ -89,18 +92,33 @@ std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::s
     return total;
 }
 
+std::vector<std::string> oldFragmentsOf(const std::vector<std::string>& listing, const std::string& source,
+                                        char separator) {
+    const std::string prefix = Nurdatei(source, separator) + "._";
+    std::vector<std::string> names;
+    for (const auto& name : listing) {
+        if (name.size() >= prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+            withoutLastCharacters(name, 3) == prefix) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
                         const std::string& source, char separator) {
-    const std::string prefix = Nurdatei(source, separator) + "._";
-    // Attributes stay as they are: an old fragment the user protected stops the split instead of going.
-    deleteListed(listing, directory, false, [&prefix](const std::string& name) {
-        return name.size() >= prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
-               withoutLastCharacters(name, 3) == prefix;
-    });
+    // Attributes stay as they are: an old fragment the user protected stops the split on Windows.
+    deleteChecked(oldFragmentsOf(listing, source, separator), directory, fileio::identityOf(source),
+                  fileio::Errc::IsSplitSource, false);
 }
 
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory) {
-    deleteListed(names, directory, true, [](const std::string&) { return true; });
+    if (names.empty()) {
+        return;
+    }
+    deleteChecked(names, directory,
+                  fileio::identityOf(inDirectory(directory, withoutLastCharacters(names.front(), 5))),
+                  fileio::Errc::IsOriginal, true);
 }
 
 }  // namespace fragments

@@ -11,6 +11,7 @@ namespace fragments {
 
 // Bare names of the files in `directory` that match "*._*" ignoring case (the text after the last
 // "." begins with "_"), hidden files left out, in ascending alphabetical order ignoring case.
+// Names that are not UTF-8 are left out too: the window could neither show nor name them again.
 // A directory that cannot be read gives an empty listing.
 std::vector<std::string> listFragmentCandidates(const std::string& directory);
 
@@ -30,15 +31,23 @@ std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::s
 // Size of the regular file at `path`; nullopt when there is none (any more) or it cannot be measured.
 std::optional<std::int64_t> regularFileSize(const std::string& path);
 
-// Deletes from `directory` every name of `listing` that is a fragment name of `source` itself
-// (Nurdatei(source), "._" and three characters) and still exists. Throws FileError (Io) naming the
-// first file that cannot be deleted; nothing after it is touched.
+// The names of `listing` that are fragment names of `source` itself: Nurdatei(source), "._" and three
+// characters. Other sources with the same base name are not among them.
+std::vector<std::string> oldFragmentsOf(const std::vector<std::string>& listing, const std::string& source,
+                                        char separator);
+
+// Deletes from `directory` the old fragments of `source` in `listing` that are still there: first every
+// one is checked, then they go. Only regular files and links go (a link itself); a folder, FIFO, socket or
+// device under such a name, or the source itself under it, stops it before anything is deleted. Throws
+// FileError (Io) naming the file that stops it, or the first that cannot be deleted (nothing after it
+// is touched).
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
                         const std::string& source, char separator);
 
 // Deletes the listed fragments `names` from `directory`, in list order, read-only ones too; names no
-// longer there are skipped. Throws FileError (Io) naming the first file that cannot be deleted; nothing
-// after it is touched.
+// longer there are skipped. Checked first as deleteOldFragments does, with the file the fragments were
+// cut from (the first entry less its last five characters) in the place of the source. Throws FileError
+// (Io) naming the file that stops it or the first that cannot be deleted; nothing after it is touched.
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory);
 
 }  // namespace fragments

@@ -167,6 +167,59 @@ std::string withoutLastCharacters(std::string_view text, std::size_t count) {
     return std::string(text.substr(0, start));
 }
 
+bool decodeUtf8(std::string_view text, std::size_t& position, char32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[position]);
+    std::size_t length = 0;
+    char32_t value = 0;
+    if (lead < 0x80) {
+        ++position;
+        codePoint = lead;
+        return true;
+    } else if ((lead & 0xE0) == 0xC0 && lead >= 0xC2) {
+        length = 2;
+        value = lead & 0x1Fu;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0Fu;
+    } else if ((lead & 0xF8) == 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+    } else {
+        ++position;
+        return false;
+    }
+    if (position + length > text.size()) {
+        ++position;
+        return false;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[position + i]);
+        if ((next & 0xC0) != 0x80) {
+            ++position;
+            return false;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+    if (overlong || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++position;
+        return false;
+    }
+    position += length;
+    codePoint = value;
+    return true;
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t position = 0; position < text.size();) {
+        char32_t ignored = 0;
+        if (!decodeUtf8(text, position, ignored)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string lowerCase(std::string_view text) {
     std::string lower;
     lower.reserve(text.size());

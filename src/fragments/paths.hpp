@@ -55,6 +55,14 @@ std::string lastCharacters(std::string_view name, std::size_t count);
 // `text` without its last `count` characters ("" when it has no more than that). Counts UTF-8 characters.
 std::string withoutLastCharacters(std::string_view text, std::size_t count);
 
+// Decodes the UTF-8 sequence at `position` into `codePoint` and advances past it. A malformed one
+// (overlong, a surrogate, beyond U+10FFFF, cut short) gives false and advances one byte, so that every
+// bad byte counts as one character.
+bool decodeUtf8(std::string_view text, std::size_t& position, char32_t& codePoint);
+
+// True when all of `text` is well-formed UTF-8.
+bool isUtf8(std::string_view text);
+
 // `text` with the ASCII letters and the Latin-1 capitals (umlauts among them) in lower case, the form in
 // which the join script names the fragments. Other characters stay as they are.
 std::string lowerCase(std::string_view text);

@@ -4,7 +4,9 @@
 #include <stdexcept>
 
 #include "fileio/files.hpp"
+#include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 
 namespace fragments {
 
@@ -12,6 +14,7 @@ namespace {
 
 constexpr std::int64_t largestFragment = std::numeric_limits<std::int32_t>::max();
 
+// Writes fragment `path` as a new file: no old bytes survive in it, and nothing is written through a link.
 std::int64_t writeFragment(fileio::InputFile& source, std::int64_t offset, const std::string& path,
                            std::int64_t bytes) {
     fileio::OutputFile out(path);
@@ -42,12 +45,24 @@ std::optional<std::int64_t> fragmentBytesFor(std::int64_t kilobytes) {
     return kilobytes * 1024;
 }
 
+void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
+                     const std::string& sourcePath, std::int64_t fragmentCount, char separator) {
+    const auto source = fileio::identityOf(sourcePath);
+    for (const auto& name : oldFragmentsOf(listing, sourcePath, separator)) {
+        checkReplaceable(withTrailingSeparator(directory, separator) + name, source);
+    }
+    for (int number = 1; number <= fragmentCount && number <= maxFragments; ++number) {
+        checkReplaceable(fragmentName(sourcePath, number), source);
+    }
+}
+
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
                       char separator) {
     if (plan.fragmentCount > maxFragments || (plan.fragmentCount > 0 && plan.fragmentBytes <= 0)) {
         throw std::invalid_argument("split plan outside the limits");
     }
     fileio::InputFile source(sourcePath);
+    const fileio::FileIdentity identity = source.identity();
     SplitResult result;
     const int fullFragments = static_cast<int>(plan.fullFragments);
     for (int number = 1; number <= fullFragments; ++number) {
@@ -56,8 +71,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
         }
         const std::string path = fragmentName(sourcePath, number);
         const std::string fileName = Nurdatei(path, separator);
-        // An older file of the name goes first, so no old bytes survive in the fragment.
-        fileio::removeFile(path);
+        makeWayFor(path, identity);
         // The fragment is named before it is written, so the window can show progress while it is.
         if (events.fragmentNamed) {
             events.fragmentNamed(number, fileName, true);
@@ -70,7 +84,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     if (plan.remainder > 0) {
         const int number = fullFragments + 1;
         const std::string path = fragmentName(sourcePath, number);
-        fileio::removeFile(path);
+        makeWayFor(path, identity);
         result.bytesWritten +=
             writeFragment(source, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
         result.fragmentsWritten = number;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace fragments {
 
@@ -38,9 +39,17 @@ struct SplitResult {
     std::string lastFileName;  // file name part of the last fragment written, as generated
 };
 
-// Writes the fragments of `sourcePath` as `plan` says (plan.fragmentCount at most 999). An existing
-// file of a fragment's name is deleted before it is written. Throws FileError; fragments written
-// before a failure stay.
+// Checks every name a split of `sourcePath` will delete or write, before it changes anything: the
+// source's old fragments in `listing` (bare names in `directory`) and fragments 1 to `fragmentCount`.
+// Throws FileError (Io) naming the first that is a folder, FIFO, socket or device
+// (Errc::NotRegularFile) or the source itself (Errc::IsSplitSource).
+void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
+                     const std::string& sourcePath, std::int64_t fragmentCount, char separator);
+
+// Writes the fragments of `sourcePath` as `plan` says (plan.fragmentCount at most 999). Each is created
+// as a new file after what was at its name went: a regular file or a link (the link itself); a folder,
+// FIFO, socket or device there, or the source itself, stops the split (as checkSplitNames says).
+// Throws FileError; fragments written before a failure stay.
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
                       char separator);
 

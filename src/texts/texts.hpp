@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "fragments/join_script.hpp"
+
 namespace texts::utf8 {
 
 // Results of the split.
@@ -66,8 +68,37 @@ inline std::string noScriptNamedLikeSource(const std::string& name) {
     return "Für " + name +
            " kann keine Batchdatei erzeugt werden: sie hätte denselben Namen wie die Datei selbst.";
 }
+inline std::string noScriptForCodePage(const std::string& name, const std::string& character) {
+    return "Für " + name + " kann keine Batchdatei erzeugt werden: das Zeichen „" + character +
+           "“ kann die Eingabeaufforderung (Codepage 850) nicht darstellen.";
+}
+inline std::string noScriptBesideForeignFile(const std::string& name, const std::string& scriptName) {
+    return "Für " + name + " wird keine Batchdatei erzeugt: die vorhandene Datei " + scriptName +
+           " gehört nicht zu dieser Datei und bleibt erhalten.";
+}
+// Why a split of the file named `name` gets no script; `scriptName` is the script's bare name.
+inline std::string noScript(const fragments::NoJoinScript& refusal, const std::string& name,
+                            const std::string& scriptName) {
+    using Kind = fragments::NoJoinScript::Kind;
+    switch (refusal.kind) {
+        case Kind::ForbiddenCharacter:
+            break;
+        case Kind::NotInCodePage850:
+            return noScriptForCodePage(name, refusal.character);
+        case Kind::NamedLikeSource:
+            return noScriptNamedLikeSource(name);
+        case Kind::ForeignFile:
+            return noScriptBesideForeignFile(name, scriptName);
+    }
+    return noScriptForName(name);
+}
 inline std::string scriptWritten(const std::string& scriptName) {
     return "Batchdatei " + scriptName + " wurde erzeugt !";
+}
+
+// A split, join or deletion of a set another one is working on, in this process or another.
+inline std::string setBusy(const std::string& path) {
+    return "Die Datei " + path + " wird gerade von einem anderen Vorgang bearbeitet.";
 }
 
 // Any file that is read.

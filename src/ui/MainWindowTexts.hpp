@@ -109,8 +109,17 @@ inline QString noScriptForName(const QString& name) {
 inline QString noScriptNamedLikeSource(const QString& name) {
     return ui::fromUtf8(utf8::noScriptNamedLikeSource(ui::toUtf8(name)));
 }
+inline QString noScript(const fragments::NoJoinScript& refusal, const QString& name,
+                        const QString& scriptName) {
+    return ui::fromUtf8(utf8::noScript(refusal, ui::toUtf8(name), ui::toUtf8(scriptName)));
+}
 inline QString scriptWritten(const QString& scriptName) {
     return ui::fromUtf8(utf8::scriptWritten(ui::toUtf8(scriptName)));
+}
+
+// A split, join or deletion of a set another one is working on.
+inline QString setBusy(const QString& path) {
+    return ui::fromUtf8(utf8::setBusy(ui::toUtf8(path)));
 }
 
 // Choosing the source and deleting fragments.

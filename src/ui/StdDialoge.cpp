@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QStringList>
 
 #include "MainWindowTexts.hpp"
@@ -69,6 +70,11 @@ class FileDialog : public QFileDialog {
     }
 };
 
+NameOnlyIconProvider& nameOnlyIconProvider() {
+    static NameOnlyIconProvider provider;
+    return provider;
+}
+
 QString showDialog(const Request& request) {
     FileDialog dialog(request.owner);
     configureDialog(dialog, request);
@@ -92,8 +98,22 @@ QStringList nameFilters(const QString& filter) {
     return filters;
 }
 
+QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const {
+    return icon(info.isDir() ? Folder : File);
+}
+
+QString NameOnlyIconProvider::type(const QFileInfo& info) const {
+    if (!info.isFile()) {
+        return QFileIconProvider::type(info);
+    }
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    return mime.comment().isEmpty() ? mime.name() : mime.comment();
+}
+
 void configureDialog(QFileDialog& dialog, const Request& request) {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    // The dialog keeps the pointer: the provider lives as long as the program.
+    dialog.setIconProvider(&nameOnlyIconProvider());
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setWindowTitle(request.title);

@@ -3,6 +3,7 @@
 // the directory argument becomes the chosen file's directory with a trailing separator. A path longer
 // than the system takes is refused with a message and then counts as a cancel.
 
+#include <QFileIconProvider>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -55,7 +56,20 @@ void setPicker(std::function<QString(const Request&)> picker);
 // name as on Windows; shown with the details hidden, so the user sees the descriptions as given.
 QStringList nameFilters(const QString& filter);
 
-// Applies a request to a Qt file dialog: title, folder, name, filters, extension, mode options.
+// Applies a request to a Qt file dialog: title, folder, name, filters, extension, mode options, and
+// the icon provider below.
 void configureDialog(QFileDialog& dialog, const Request& request);
+
+// Icons and types for the dialogs' listings, told from the name alone. Qt's own provider reads the
+// start of a file without an extension to guess its type, which waits for ever on a /proc file that
+// never answers (/proc/kmsg).
+class NameOnlyIconProvider : public QFileIconProvider {
+  public:
+    using QFileIconProvider::icon;
+    // The style's folder or file icon.
+    QIcon icon(const QFileInfo& info) const override;
+    // The type of a file by its name's extension; folders and the rest as Qt names them.
+    QString type(const QFileInfo& info) const override;
+};
 
 }  // namespace StdDialoge

@@ -24,6 +24,8 @@ class clsCRC32;
 namespace fragments {
 struct JoinPlan;
 struct JoinProblem;
+class SetLock;
+struct SplitPlan;
 }  // namespace fragments
 
 namespace ui {
@@ -76,8 +78,10 @@ class frmTessaron : public QWidget {
     void Combo1_Click();
     void Command1_Click();
     void Picture1_Click();
-    // The split from the deletion of the old script on; failures are thrown to Command1_Click.
+    // The split from its lock and the deletion of the old script on; failures are thrown to Command1_Click.
     void splitSource(const QString& source);
+    // The fragments, their lists and labels and the script, once every refusal has passed.
+    void splitInto(const QString& source, const fragments::SplitPlan& plan);
     void showOutOfMemory();
     void writeScriptAfterSplit(const std::string& sourcePath, const std::string& lastFileName);
 
@@ -105,6 +109,11 @@ class frmTessaron : public QWidget {
     // The target chosen in the save-as dialog; nullopt when the user cancels.
     std::optional<std::string> chooseJoinTarget(const std::string& suggestedName);
     void showJoinProblem(const fragments::JoinProblem& problem);
+    // Takes the lock of the listed set `names` for a join or deletion. When another operation holds it,
+    // or it fails (the message made by `aborted`), says so and gives nullopt.
+    std::optional<fragments::SetLock> lockListedSet(const std::vector<std::string>& names,
+                                                    QString (*aborted)(const QString& path,
+                                                                       const QString& reason));
     // The copy, its progress and its result; `names` are the listed names of the plan's fragments.
     void runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names);
 

@@ -22,6 +22,7 @@
 #include "fileio/files.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "frmTessaron.hpp"
 
 using ui::fromUtf8;
@@ -112,8 +113,13 @@ void frmTessaron::Command2_Click() {
     if (answer != QMessageBox::Yes) {
         return;
     }
+    const std::vector<std::string> names = ui::namesOf(*List1);
+    const auto lock = lockListedSet(names, texts::deleteAborted);
+    if (!lock) {
+        return;
+    }
     try {
-        fragments::deleteFragmentSet(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
+        fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
@@ -137,7 +143,8 @@ void frmTessaron::Command8_Click() {
         StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
                                  texts::firstFragmentFilter(), texts::firstFragmentExtension());
     directory = StdDialoge::withSeparator(directory);
-    if (name.isEmpty()) {
+    if (name.isEmpty() || !readableSize(directory + name)) {
+        // Cancelled, or a FIFO, socket or device of a fragment's name, which is neither listed nor read.
         Text2->clear();
         setFragmentDirectory(directory);
         // The bare folder as reference: its base name is empty.
@@ -156,6 +163,22 @@ void frmTessaron::chooseFirstFragment(const QString& path) {
     Text2->setText(path);
     setFragmentDirectory(directory);
     füllen2(path);
+}
+
+std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names,
+                                                             QString (*aborted)(const QString&,
+                                                                                const QString&)) {
+    try {
+        if (auto lock = fragments::SetLock::forList(names, toUtf8(fragmentDirectory_))) {
+            return lock;
+        }
+        showMessage(QMessageBox::Information, texts::infoTitle(),
+                    texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
+    } catch (const fileio::FileError& error) {
+        showMessage(QMessageBox::Critical, texts::infoTitle(),
+                    aborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+    }
+    return std::nullopt;
 }
 
 void frmTessaron::chooseFile(const QString& path) {

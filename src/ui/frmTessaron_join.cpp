@@ -20,6 +20,7 @@
 #include "fileio/error.hpp"
 #include "fragments/join.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "frmTessaron.hpp"
 
 namespace {
@@ -73,6 +74,11 @@ void frmTessaron::Command4_Click() {
     }
     const auto& list = std::get<fragments::JoinListCheck>(checked);
     if (list.firstGap && !joinDespiteGap(*list.firstGap)) {
+        return;
+    }
+    // Held until the join has finished, so that no split, join or deletion of the set runs meanwhile.
+    const auto lock = lockListedSet(names, texts::joinAborted);
+    if (!lock) {
         return;
     }
 
@@ -135,6 +141,12 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
         case Kind::MissingFragment:
             showMessage(QMessageBox::Warning, texts::infoTitle(),
                         texts::fragmentNotFound(fromUtf8(problem.path)));
+            break;
+        case Kind::NotRegularFile:
+            showMessage(
+                QMessageBox::Warning, texts::infoTitle(),
+                texts::fileUnreadable(fromUtf8(problem.path),
+                                      fromUtf8(make_error_code(fileio::Errc::NotRegularFile).message())));
             break;
     }
 }

@@ -20,6 +20,7 @@
 #include "fragments/fragment_size.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "fragments/split.hpp"
 #include "frmTessaron.hpp"
 
@@ -89,11 +90,26 @@ void frmTessaron::Command1_Click() {
 
 void frmTessaron::splitSource(const QString& source) {
     const std::string sourcePath = toUtf8(source);
-    // A source named like its own script (Beispiel.bat) is never taken for an old script.
-    fragments::removeOldJoinScript(sourcePath);
+    // One operation per set, in any process: a second one is refused before it changes anything.
+    const auto lock = fragments::SetLock::forSource(sourcePath);
+    if (!lock) {
+        showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(source));
+        return;
+    }
     // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
     const QString folder = fromUtf8(fragments::folderOf(sourcePath));
     setFragmentDirectory(folder);
+    const auto fragmentBytes = fragments::fragmentBytesFor(lngFragmentgroesse);
+    std::optional<fragments::SplitPlan> plan;
+    if (lngFragmentgroesse != 0 && fragmentBytes) {
+        plan = fragments::planSplit(fileio::fileSize(sourcePath), *fragmentBytes);
+    }
+    // Every name the split deletes or writes is checked before the first of them changes.
+    const bool writes = plan && plan->fragmentCount <= fragments::maxFragments;
+    fragments::checkSplitNames(File1->listing(), toUtf8(fragmentDirectory_), sourcePath,
+                               writes ? plan->fragmentCount : 0, fragments::nativeSeparator);
+    // A source named like its own script (Beispiel.bat) is never taken for an old script.
+    fragments::removeOldJoinScript(sourcePath);
     clear_old(source);
 
     if (lngFragmentgroesse == 0) {
@@ -101,16 +117,19 @@ void frmTessaron::splitSource(const QString& source) {
         Combo1->setFocus();
         return;
     }
-    const auto fragmentBytes = fragments::fragmentBytesFor(lngFragmentgroesse);
-    if (!fragmentBytes) {
+    if (!plan) {
         showOutOfMemory();
         return;
     }
-    const fragments::SplitPlan plan = fragments::planSplit(fileio::fileSize(sourcePath), *fragmentBytes);
-    if (plan.fragmentCount > fragments::maxFragments) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(), texts::tooManyFragments(plan.fragmentCount));
+    if (!writes) {
+        showMessage(QMessageBox::Critical, texts::infoTitle(), texts::tooManyFragments(plan->fragmentCount));
         return;
     }
+    splitInto(source, *plan);
+}
+
+void frmTessaron::splitInto(const QString& source, const fragments::SplitPlan& plan) {
+    const std::string sourcePath = toUtf8(source);
     setCaption(Label9, texts::sourceSize(sizeText(plan.length)));
 
     fragments::SplitEvents events;
@@ -128,7 +147,7 @@ void frmTessaron::splitSource(const QString& source) {
     setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan.fragmentCount));
 
     // A typed path may lie outside the listed folder; the list must show what was just written.
-    setFragmentDirectory(folder);
+    setFragmentDirectory(fromUtf8(fragments::folderOf(sourcePath)));
     füllen2(source);
     // The join half names the new set's first fragment, or nothing when the split wrote none.
     Text2->setText(List1->count() > 0 ? fragmentDirectory_ + List1->item(0)->text() : QString());
@@ -144,14 +163,6 @@ void frmTessaron::showOutOfMemory() {
 
 void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath, const std::string& lastFileName) {
     const QString targetName = fromUtf8(fragments::Nurdatei(sourcePath));
-    if (const auto refusal = fragments::whyNoJoinScript(sourcePath)) {
-        showMessage(QMessageBox::Information, texts::infoTitle(),
-                    *refusal == fragments::NoJoinScript::ForbiddenCharacter
-                        ? texts::noScriptForName(targetName)
-                        : texts::noScriptNamedLikeSource(targetName));
-        return;
-    }
-
     fragments::JoinScriptInput input;
     input.targetName = toUtf8(targetName);
     input.fragmentNames = ui::namesOf(*List2);
@@ -161,6 +172,11 @@ void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath, const std
     input.dateText = toUtf8(regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
 
     const fragments::JoinScriptLocation script = fragments::joinScriptLocation(sourcePath);
+    if (const auto refusal = fragments::whyNoJoinScript(sourcePath, input)) {
+        showMessage(QMessageBox::Information, texts::infoTitle(),
+                    texts::noScript(*refusal, targetName, fromUtf8(script.name)));
+        return;
+    }
     fragments::writeJoinScript(script.path, input);
     File1->refresh();
     showMessage(QMessageBox::Information, texts::infoTitle(), texts::scriptWritten(fromUtf8(script.name)));

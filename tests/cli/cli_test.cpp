@@ -19,6 +19,7 @@
 #include "checksum/file_checksum.hpp"
 #include "dodiveverazed/project.hpp"
 #include "fileio/files.hpp"
+#include "support/SetScene.hpp"
 #include "support/TempDir.hpp"
 
 namespace testsupport {
@@ -147,10 +148,23 @@ TEST_F(CommandLine, SplitRefusals) {
     EXPECT_EQ(run({"split", file("fehlt.dat")}),
               refused(1, "Die Datei " + file("fehlt.dat") + " kann nicht gelesen werden: " + reason(ENOENT)));
     const std::string source = make("Beispiel.dat", 4097);
-    writeFile(file("Beispiel.bat"), std::string("alt"));
+    writeOwnScript(source);
     writeFile(source + "._001", std::string("alt"));
     EXPECT_EQ(run({"split", "-s", "0", source}), refused(1, "Ungültige Dateifragmentgröße !"));
     EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
+    // While another process works on the set, nothing changes.
+    writeFile(source + "._001", std::string("alt"));
+    {
+        const LockHolder other(source);
+        ASSERT_TRUE(other.held());
+        EXPECT_EQ(run({"split", source}),
+                  refused(1, "Die Datei " + source + " wird gerade von einem anderen Vorgang bearbeitet."));
+        EXPECT_EQ(
+            run({"join", source + "._001"}),
+            refused(1, "Die Datei " + source + "._001 wird gerade von einem anderen Vorgang bearbeitet."));
+    }
+    EXPECT_EQ(readFile(source + "._001"), "alt");
+    fs::remove(source + "._001");
     for (const char* size : {"-5", "2097152"}) {
         EXPECT_EQ(run({"split", "-s", size, source}),
                   refused(1, "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!"));

@@ -132,13 +132,17 @@ TEST(JoinScriptText, CodePage850AndForbiddenCharacters) {
     }
 }
 
-TEST(WriteJoinScript, WritesCodePage850ReplacesAnOldFileAndLeavesNothingOnFailure) {
+TEST(WriteJoinScript, WritesANewFileInCodePage850AndLeavesNothingOnFailure) {
     TempDir dir;
     const std::string path = dir.file("Pr" + ue + "fung.bat");
-    writeFile(path, std::string(5000, 'z'));
     const auto in = inputFor("Pr" + ue + "fung.dat", 2, 2048);
     writeJoinScript(path, in);
-    EXPECT_EQ(readFile(path), toCodePage850(joinScriptText(in)));
+    const std::string written = toCodePage850(joinScriptText(in));
+    EXPECT_EQ(readFile(path), written);
+    // What is there already stays: the split has removed an old script of its own before.
+    expectFileError([&] { writeJoinScript(path, inputFor("x.dat", 1)); }, fileio::FileError::Kind::CannotOpen,
+                    path);
+    EXPECT_EQ(readFile(path), written);
 
     const std::string failing = dir.file("Beispiel.bat");
     fileio::testing::setWriteFault(
@@ -149,33 +153,38 @@ TEST(WriteJoinScript, WritesCodePage850ReplacesAnOldFileAndLeavesNothingOnFailur
 }
 
 // The script lies beside the source under its base name (a bare source name lies in the working
-// directory). A name Windows cannot hold gets none, nor a source that would be its own script, which
-// the removal of an old script leaves alone.
-TEST(JoinScriptLocation, BesideTheSourceAndNeverTheSourceItself) {
+// directory). Why a split gets none, in the order the reasons are checked: a name Windows cannot hold, a
+// character the console lacks (in any name the script holds), a source that would be its own script, and
+// any file left at the script's name.
+TEST(JoinScriptLocation, BesideTheSourceAndWhyThereIsNone) {
     const JoinScriptLocation windows = joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\');
     EXPECT_EQ(windows.name, "Beispiel.bat");
     EXPECT_EQ(windows.path, "C:\\Daten.alt\\Beispiel.bat");
     EXPECT_EQ(joinScriptLocation("Beispiel.dat").path,
               withTrailingSeparator(fileio::utf8FromPath(std::filesystem::current_path())) + "Beispiel.bat");
-    EXPECT_EQ(whyNoJoinScript("C:\\Daten\\12:30.dat", '\\'), NoJoinScript::ForbiddenCharacter);
-    EXPECT_EQ(whyNoJoinScript("/daten/a?b.dat", '/'), NoJoinScript::ForbiddenCharacter);
 
     TempDir dir;
-    const std::string source = dir.file("Beispiel.dat"), script = dir.file("Beispiel.bat");
-    writeFile(source, "quelle");
-    writeFile(script, "alt");
-    EXPECT_EQ(whyNoJoinScript(source), std::nullopt);
-    removeOldJoinScript(source);
-    removeOldJoinScript(source);
-    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
-
-    writeFile(script, "quelle");
+    const auto why = [&](const std::string& name, const JoinScriptInput& in) {
+        const auto refusal = whyNoJoinScript(dir.file(name), in);
+        return refusal ? std::pair(refusal->kind, refusal->character)
+                       : std::pair(NoJoinScript::Kind{-1}, std::string("-"));
+    };
+    using Kind = NoJoinScript::Kind;
+    const std::string euro = "\xE2\x82\xAC";
+    writeFile(dir.file("Beispiel.bat"), "quelle");
+    EXPECT_EQ(why("Beispiel.dat", inputFor("Beispiel.dat", 2)), std::pair(Kind::ForeignFile, std::string()));
     for (const std::string& spelling :
-         {script, dir.file(std::string(".") + nativeSeparator + "Beispiel.bat")}) {
-        EXPECT_EQ(whyNoJoinScript(spelling), NoJoinScript::NamedLikeSource) << spelling;
-        removeOldJoinScript(spelling);
+         {std::string("Beispiel.bat"), std::string(".") + nativeSeparator + "Beispiel.bat"}) {
+        EXPECT_EQ(why(spelling, inputFor("Beispiel.bat", 2)),
+                  std::pair(Kind::NamedLikeSource, std::string()));
     }
-    EXPECT_EQ(readFile(script), "quelle");
+    EXPECT_EQ(why(euro + "uro?.bat", inputFor(euro + "uro?.bat", 2)).first, Kind::ForbiddenCharacter);
+    EXPECT_EQ(why(euro + "uro.bat", inputFor(euro + "uro.bat", 2)), std::pair(Kind::NotInCodePage850, euro));
+    JoinScriptInput lowered = inputFor("Gross.dat", 2);
+    lowered.fragmentNames[1] = "gross.dat\xFF_002";
+    EXPECT_EQ(why("Gross.dat", lowered), std::pair(Kind::NotInCodePage850, std::string("\xEF\xBF\xBD")));
+    EXPECT_EQ(why("Gross.dat", inputFor("Gross.dat", 2)).second, "-");
+    EXPECT_EQ(firstCharacterNotInCodePage850("a" + ue + "\xC2\xA0~"), std::nullopt);
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ TEST(JoinList, RefusalsSuggestedNameAndFirstGap) {
 }
 
 // For a chosen target: a target that is one of the fragments (under any spelling or link) comes first,
-// then the first fragment that is missing; a folder of a fragment's name is missing too. Nothing changes.
+// then the first fragment that is missing or no regular file (a folder). Nothing changes.
 TEST_F(FragmentFolder, PlanRefusesATargetAmongTheFragmentsAndNamesTheFirstMissing) {
     std::filesystem::create_hard_link(pathOf(fragments[2]), pathOf(dir.file("link")));
     std::filesystem::create_directory(pathOf(dir.file("Beispiel.dat._005")));
@@ -157,14 +157,15 @@ TEST_F(FragmentFolder, PlanRefusesATargetAmongTheFragmentsAndNamesTheFirstMissin
     EXPECT_EQ(problemOf(gone, dir.file("neu.dat")),
               std::pair(JoinProblem::Kind::MissingFragment, dir.file("Beispiel.dat._009")));
     EXPECT_EQ(problemOf(gone, dir.file("link")).first, JoinProblem::Kind::TargetIsFragment);
-    EXPECT_EQ(problemOf({"Beispiel.dat._005"}, dir.file("neu.dat")).first,
-              JoinProblem::Kind::MissingFragment);
+    EXPECT_EQ(problemOf({"Beispiel.dat._005"}, dir.file("neu.dat")),
+              std::pair(JoinProblem::Kind::NotRegularFile, dir.file("Beispiel.dat._005")));
 
     const auto planned = planJoin(names, withTrailingSeparator(folder), dir.file("neu.dat"));
     ASSERT_TRUE(std::holds_alternative<JoinPlan>(planned));
     const JoinPlan& plan = std::get<JoinPlan>(planned);
     EXPECT_EQ(plan.fragmentPaths, fragments);
     EXPECT_EQ(std::tuple(plan.targetPath, plan.totalBytes), std::tuple(dir.file("neu.dat"), 2500));
+    EXPECT_EQ(plan.fragmentBytes, (std::vector<std::int64_t>{1024, 1024, 452, 0}));
     EXPECT_EQ(filesIn(dir.path()), before);
 }
 

@@ -1,9 +1,13 @@
 // The file dialog module: what it asks the dialog, how it splits the answer, where the next one starts.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPointer>
 #include <QTimer>
 #include <climits>
@@ -151,6 +155,40 @@ TEST(FileDialogs, SaveAsRefusesAFolderThatDoesNotExist) {
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(name.isEmpty());
     EXPECT_EQ(directory, before);
+}
+
+// Listing a folder reads no file: types and icons come from the names (Qt's own provider reads a file
+// without an extension, and waits for ever on /proc/kmsg as root). Choosing a FIFO does not open it
+// either. A hang here ends the test run by the alarm.
+TEST(FileDialogs, ListingsAndChoicesReadNoFile) {
+    testsupport::TempDir temp;
+    const QString pdf = QString::fromStdString(temp.file("ohne_endung"));
+    testsupport::writeFile(pdf.toStdString(), std::string("%PDF-1.4\n"));
+    ASSERT_EQ(::mkfifo(temp.file("rohr").c_str(), 0644), 0);
+    QFileDialog dialog;
+    StdDialoge::configureDialog(dialog, {});
+    const auto* provider = dynamic_cast<const StdDialoge::NameOnlyIconProvider*>(dialog.iconProvider());
+    ASSERT_NE(provider, nullptr);
+    const QString unknown = QMimeDatabase().mimeTypeForName("application/octet-stream").comment();
+    ASSERT_NE(QFileIconProvider().type(QFileInfo(pdf)), unknown) << "the content tells Qt's own provider";
+    EXPECT_EQ(provider->type(QFileInfo(pdf)), unknown);
+
+    ::alarm(60);
+    for (const QString& path : {QStringLiteral("/proc/kmsg"), QString::fromStdString(temp.file("rohr"))}) {
+        provider->type(QFileInfo(path));
+        provider->icon(QFileInfo(path));
+    }
+    QString directory = QString::fromStdString(temp.path().string());
+    QTimer::singleShot(0, [&] {
+        if (auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            open->selectFile(QStringLiteral("rohr"));
+            QMetaObject::invokeMethod(open, "accept", Qt::QueuedConnection);
+        }
+    });
+    EXPECT_EQ(DateiOeffnen(nullptr, QStringLiteral("Offen"), directory, QString(),
+                           QStringLiteral("Alle Dateien|*.*"), QString()),
+              QStringLiteral("rohr"));
+    ::alarm(0);
 }
 
 }  // namespace

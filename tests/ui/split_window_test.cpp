@@ -9,6 +9,7 @@
 
 #include "SplitFixture.hpp"
 #include "fileio/files.hpp"
+#include "support/SetScene.hpp"
 
 namespace testsupport {
 namespace {
@@ -86,9 +87,9 @@ TEST_F(SplitWindowTest, SplitThenJoinGivesTheSourceBack) {
 }
 
 TEST_F(SplitWindowTest, ThousandFragmentsAreRefusedNineHundredNinetyNineJoinBack) {
-    // Refused before anything is written, the old script included.
+    // Refused before anything is written; the old script of this program's has gone all the same.
     prepare("gross.dat", 1022977);
-    writeFile(file("gross.bat"), std::string("alt"));
+    writeOwnScript(file("gross.dat"));
     split();
     expectMessage(
         QMessageBox::Critical, kInfo,
@@ -125,7 +126,7 @@ TEST_F(SplitWindowTest, SourceAndSizeRefusals) {
 
     // Zero asks for a valid size; negative or too large sizes are out of memory. No old script survives.
     prepare("Beispiel.dat", 4097, "0");
-    writeFile(file("Beispiel.bat"), std::string("alt"));
+    writeOwnScript(file("Beispiel.dat"));
     split();
     expectMessage(QMessageBox::NoIcon, window.windowTitle(), "Ungültige Dateifragmentgröße !");
     EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
@@ -205,7 +206,11 @@ TEST_F(SplitWindowTest, WriteFailuresStopTheSplitWithTheirMessage) {
     for (const char* old : {"x.bat", "x.dat._004"}) {
         ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
         fs::remove(file("x.bat"));
-        writeFile(file(old), std::string("alt"));
+        if (fs::path(old).extension() == ".bat") {
+            writeOwnScript(source);
+        } else {
+            writeFile(file(old), std::string("alt"));
+        }
         ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
         split();
         expectMessage(QMessageBox::Critical, kInfo, kSplitAborted + qfile(old) + ": " + reason(EACCES));
@@ -372,6 +377,8 @@ TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
     expectMessage(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Dateifragmente jetzt  löschen ?",
                   QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat", "x.dat._001", "x.dat._002", "x.dat._003"}));
+    // A read-only fragment goes like the others: its mode is never touched.
+    ASSERT_EQ(chmod(file("x.dat._002").c_str(), 0444), 0);
 
     // A folder that forbids deleting stops with a message and keeps the lists.
     ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);

@@ -1,0 +1,49 @@
+#pragma once
+// The files of a fragment set and nothing else: which names the program may remove or replace, and one
+// split, join or deletion of a set at a time, in any process.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fileio/error.hpp"
+#include "fileio/files.hpp"
+#include "fragments/paths.hpp"
+
+namespace fragments {
+
+// Checks the name `path` before the program removes or replaces it, links not followed. Nothing there:
+// false. A regular file or a link: true, it may go (a link goes itself, its target stays). Throws
+// FileError (Io) naming `path`: Errc::NotRegularFile for a folder, FIFO, socket or device, which are
+// never touched, and `whenSource` for a regular file that is `source` itself (same file, any name).
+bool checkReplaceable(const std::string& path,
+                      const std::optional<fileio::FileIdentity>& source = std::nullopt,
+                      fileio::Errc whenSource = fileio::Errc::IsSplitSource);
+
+// Makes way for a new file at `path`: what checkReplaceable lets go is removed. Throws like it, and
+// FileError (Io) when the removal fails.
+void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source = std::nullopt,
+                fileio::Errc whenSource = fileio::Errc::IsSplitSource);
+
+// Name of the lock file of the set cut from the file named `sourceName`: hidden, and no fragment candidate.
+std::string lockFileName(const std::string& sourceName);
+
+// One split, join or deletion of a set at a time: the lock is held as long as the object lives.
+class SetLock {
+  public:
+    // The set a split of `sourcePath` writes beside it. nullopt: another operation holds it.
+    // Throws FileError (Io) naming the lock file when it cannot be taken for another reason.
+    static std::optional<SetLock> forSource(const std::string& sourcePath, char separator = nativeSeparator);
+    // The listed set `names` (bare, in `directory`), cut from the file named like the first entry less
+    // its last five characters. nullopt and failures as forSource.
+    static std::optional<SetLock> forList(const std::vector<std::string>& names,
+                                          const std::string& directory);
+
+  private:
+    explicit SetLock(fileio::LockFile lock) : lock_(std::move(lock)) {}
+    static std::optional<SetLock> lockIn(const std::string& directory, const std::string& sourceName);
+    fileio::LockFile lock_;
+};
+
+}  // namespace fragments

@@ -1,0 +1,104 @@
+#pragma once
+// Scenes for the rule that nothing outside a fragment set changes: a snapshot of every entry under a
+// folder (type, mode, content, a link's target), the script a split writes, and a second process
+// that holds the lock of a set. POSIX only.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "fragments/join_script.hpp"
+#include "support/TempDir.hpp"
+
+namespace testsupport {
+
+// Mode (type and permission bits) and content of each entry under a folder, links not followed, by its
+// path relative to the folder.
+using Snapshot = std::map<std::string, std::string>;
+
+inline Snapshot snapshot(const std::filesystem::path& root) {
+    Snapshot entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        struct stat info {};
+        ::lstat(entry.path().c_str(), &info);
+        std::string state = std::to_string(info.st_mode);
+        if (S_ISREG(info.st_mode)) {
+            state.append(" ").append(readFile(entry.path().string()));
+        } else if (S_ISLNK(info.st_mode)) {
+            state.append(" -> ").append(std::filesystem::read_symlink(entry.path()).string());
+        }
+        entries[entry.path().lexically_relative(root).string()] = state;
+    }
+    return entries;
+}
+
+// The entries that differ between the snapshots (appeared, went or changed), but for `inside`.
+inline std::set<std::string> changedOutside(const Snapshot& before, const Snapshot& after,
+                                            const std::set<std::string>& inside) {
+    std::set<std::string> changed;
+    for (const auto& [name, state] : before) {
+        const auto now = after.find(name);
+        if (!inside.count(name) && (now == after.end() || now->second != state)) {
+            changed.insert(name);
+        }
+    }
+    for (const auto& [name, state] : after) {
+        if (!inside.count(name) && !before.count(name)) {
+            changed.insert(name);
+        }
+    }
+    return changed;
+}
+
+// Writes the script a split of `source` into one fragment would have written beside it.
+inline void writeOwnScript(const std::string& source) {
+    const std::string name = fragments::Nurdatei(source);
+    fragments::writeJoinScript(fragments::joinScriptLocation(source).path,
+                               {name, {name + "._001"}, name + "._001", 1, ".", "01.01.26"});
+}
+
+// A second process holding the lock of the set of `source` until the object goes.
+class LockHolder {
+  public:
+    explicit LockHolder(const std::string& source) {
+        int toChild[2];
+        int fromChild[2];
+        if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) {
+            return;
+        }
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::dup2(toChild[0], 0);
+            ::dup2(fromChild[1], 1);
+            ::execl(HOLD_SET_LOCK, HOLD_SET_LOCK, source.c_str(), nullptr);
+            ::_exit(127);
+        }
+        ::close(toChild[0]);
+        ::close(fromChild[1]);
+        input_ = toChild[1];
+        char answer[4] = {};
+        held_ = ::read(fromChild[0], answer, sizeof answer) == 4 && std::string(answer, 4) == "held";
+        ::close(fromChild[0]);
+    }
+    ~LockHolder() {
+        ::close(input_);
+        ::waitpid(child_, nullptr, 0);
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool held() const { return held_; }
+
+  private:
+    pid_t child_ = -1;
+    int input_ = -1;
+    bool held_ = false;
+};
+
+}  // namespace testsupport
