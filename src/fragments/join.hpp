@@ -22,6 +22,8 @@ struct JoinProblem {
         TargetIsFragment,  // the chosen target is one of the listed fragments; `path` is the target
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
+        SetBusy,           // another split, join or deletion holds the set; `path` is the first fragment
+        Cancelled,         // the user did not go on: nothing to say
     };
     Kind kind = Kind::EmptyList;
     std::string path;

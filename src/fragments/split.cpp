@@ -80,6 +80,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
             writeFragment(source, (number - 1) * plan.fragmentBytes, path, plan.fragmentBytes);
         result.fragmentsWritten = number;
         result.lastFileName = fileName;
+        result.fileNames.push_back(fileName);
     }
     if (plan.remainder > 0) {
         const int number = fullFragments + 1;
@@ -89,6 +90,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
             writeFragment(source, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
         result.fragmentsWritten = number;
         result.lastFileName = Nurdatei(path, separator);
+        result.fileNames.push_back(result.lastFileName);
         if (events.fragmentNamed) {
             events.fragmentNamed(number, result.lastFileName, false);
         }

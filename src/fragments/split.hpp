@@ -36,7 +36,8 @@ struct SplitEvents {
 struct SplitResult {
     int fragmentsWritten = 0;
     std::int64_t bytesWritten = 0;
-    std::string lastFileName;  // file name part of the last fragment written, as generated
+    std::string lastFileName;            // file name part of the last fragment written, as generated
+    std::vector<std::string> fileNames;  // file name parts of the fragments written, as generated, in order
 };
 
 // Checks every name a split of `sourcePath` will delete or write, before it changes anything: the

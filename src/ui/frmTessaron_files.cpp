@@ -56,10 +56,9 @@ void frmTessaron::füllen2(const QString& reference) {
     updateJoinButton();
 }
 
-void frmTessaron::clear_old(const QString& reference) {
+void frmTessaron::clear_old() {
+    // The split's core deletes the old fragments right after: the list must not name them meanwhile.
     clearFragmentList();
-    fragments::deleteOldFragments(File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference),
-                                  fragments::nativeSeparator);
 }
 
 void frmTessaron::Command3_Click() {
@@ -114,7 +113,7 @@ void frmTessaron::Command2_Click() {
         return;
     }
     const std::vector<std::string> names = ui::namesOf(*List1);
-    const auto lock = lockListedSet(names, texts::deleteAborted);
+    const auto lock = lockListedSet(names);
     if (!lock) {
         return;
     }
@@ -165,9 +164,7 @@ void frmTessaron::chooseFirstFragment(const QString& path) {
     füllen2(path);
 }
 
-std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names,
-                                                             QString (*aborted)(const QString&,
-                                                                                const QString&)) {
+std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names) {
     try {
         if (auto lock = fragments::SetLock::forList(names, toUtf8(fragmentDirectory_))) {
             return lock;
@@ -176,7 +173,7 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
                     texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    aborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
     }
     return std::nullopt;
 }

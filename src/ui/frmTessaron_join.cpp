@@ -18,9 +18,8 @@
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
-#include "fragments/join.hpp"
+#include "fragments/join_job.hpp"
 #include "fragments/paths.hpp"
-#include "fragments/set_files.hpp"
 #include "frmTessaron.hpp"
 
 namespace {
@@ -67,42 +66,41 @@ void frmTessaron::Command4_Click() {
 
     // Taken once: while the copy yields, the busy guard keeps the list as it is.
     const std::vector<std::string> names = ui::namesOf(*List1);
-    const auto checked = fragments::checkJoinList(names);
-    if (const auto* problem = std::get_if<fragments::JoinProblem>(&checked)) {
-        showJoinProblem(*problem);
-        return;
+    std::string target;
+    fragments::JoinJobEvents events;
+    events.joinDespiteGap = [this](int missingNumber) { return joinDespiteGap(missingNumber); };
+    events.chooseTarget = [this, &wait](const std::string& suggestedName) {
+        // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
+        wait.reset();
+        auto chosen = chooseJoinTarget(suggestedName);
+        if (chosen) {
+            wait.emplace(seam_);
+        }
+        return chosen;
+    };
+    events.targetAccepted = [this, &target](const std::string& accepted) {
+        target = accepted;
+        setCaption(Label14, fromUtf8(fragments::Nurdatei(accepted)));
+    };
+    events.beforeRun = [this](const fragments::JoinPlan&) {
+        setJoinEnabled(false);
+        return true;
+    };
+    events.progress.beforeFragment = [this, &names](std::size_t index) {
+        yieldToEventLoop();
+        const int row = static_cast<int>(index);
+        if (row < selectedWhileCopying) {
+            List1->setCurrentRow(row);
+        }
+        setCaption(Label5,
+                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
+        repaint();
+    };
+    runJoin(names, events, target);
+    // After a join and after a refusal once the target was accepted alike.
+    if (!target.empty()) {
+        Command2->setEnabled(true);
     }
-    const auto& list = std::get<fragments::JoinListCheck>(checked);
-    if (list.firstGap && !joinDespiteGap(*list.firstGap)) {
-        return;
-    }
-    // Held until the join has finished, so that no split, join or deletion of the set runs meanwhile.
-    const auto lock = lockListedSet(names, texts::joinAborted);
-    if (!lock) {
-        return;
-    }
-
-    // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
-    wait.reset();
-    const std::optional<std::string> target = chooseJoinTarget(list.suggestedName);
-    if (!target) {
-        return;
-    }
-    wait.emplace(seam_);
-
-    const auto planned = fragments::planJoin(names, toUtf8(fragmentDirectory_), *target);
-    const auto* problem = std::get_if<fragments::JoinProblem>(&planned);
-    if (problem && problem->kind == fragments::JoinProblem::Kind::TargetIsFragment) {
-        showJoinProblem(*problem);
-        return;
-    }
-    setCaption(Label14, fromUtf8(fragments::Nurdatei(*target)));
-    if (problem) {
-        showJoinProblem(*problem);
-    } else {
-        runJoin(std::get<fragments::JoinPlan>(planned), names);
-    }
-    Command2->setEnabled(true);
 }
 
 bool frmTessaron::joinDespiteGap(int missingNumber) {
@@ -148,24 +146,23 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
                 texts::fileUnreadable(fromUtf8(problem.path),
                                       fromUtf8(make_error_code(fileio::Errc::NotRegularFile).message())));
             break;
+        case Kind::SetBusy:
+            showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(fromUtf8(problem.path)));
+            break;
+        case Kind::Cancelled:
+            break;
     }
 }
 
-void frmTessaron::runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names) {
-    fragments::JoinEvents events;
-    events.beforeFragment = [this, &names](std::size_t index) {
-        yieldToEventLoop();
-        const int row = static_cast<int>(index);
-        if (row < selectedWhileCopying) {
-            List1->setCurrentRow(row);
-        }
-        setCaption(Label5,
-                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
-        repaint();
-    };
-    setJoinEnabled(false);
+void frmTessaron::runJoin(const std::vector<std::string>& names, const fragments::JoinJobEvents& events,
+                          const std::string& target) {
     try {
-        const fragments::JoinResult result = fragments::joinFragments(plan, events);
+        const auto outcome = fragments::runJoinJob(names, toUtf8(fragmentDirectory_), events);
+        if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
+            showJoinProblem(*problem);
+            return;
+        }
+        const auto& result = std::get<fragments::JoinResult>(outcome);
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + texts::joinDone());
         setCaption(Label15, sizeText(result.bytesWritten));
@@ -174,6 +171,6 @@ void frmTessaron::runJoin(const fragments::JoinPlan& plan, const std::vector<std
                     texts::joinAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
     } catch (const std::exception& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::joinAborted(fromUtf8(plan.targetPath), fromUtf8(error.what())));
+                    texts::joinAborted(fromUtf8(target), fromUtf8(error.what())));
     }
 }
