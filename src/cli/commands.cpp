@@ -121,7 +121,7 @@ int splitSource(const SplitRequest& request, const Output& output) {
             progress.show(says::splitProgress(number, plan.fragmentCount));
         }
     };
-    const auto outcome = fragments::runSplitJob({source, request.kilobytes}, events);
+    const auto outcome = fragments::runSplitJob({source, request.kilobytes, request.checksumFile}, events);
     progress.clear();
     if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
         return output.fail(splitRefusalText(*refusal, source));
@@ -235,6 +235,10 @@ int join(const JoinRequest& request, const Output& output) {
         return !fileio::fileExists(plan.targetPath) || request.force ||
                replaceConfirmed(plan.targetPath, output);
     };
+    events.progress.beforeVerifying = [&](std::size_t index) {
+        progress.show(says::verifyProgress(fragments::progressNumber(names[index]),
+                                           static_cast<std::int64_t>(names.size())));
+    };
     events.progress.beforeFragment = [&](std::size_t index) {
         progress.show(says::joinProgress(fragments::progressNumber(names[index]),
                                          static_cast<std::int64_t>(names.size())));
@@ -252,6 +256,10 @@ int join(const JoinRequest& request, const Output& output) {
                           sizeText(std::get<fragments::JoinResult>(outcome).bytesWritten, output))
                    << '\n';
         return success;
+    } catch (const fragments::DamagedFragment& damaged) {
+        progress.clear();
+        return output.fail(says::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
+                                                 checksum::crcText(damaged.expected())));
     } catch (const fileio::FileError& error) {
         progress.clear();
         return output.fail(says::joinAborted(error.path(), error.reason()));

@@ -1,5 +1,6 @@
 #include "fragments/join_job.hpp"
 
+#include "fragments/checksum_file.hpp"
 #include "fragments/events.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
@@ -13,6 +14,12 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
         return *problem;
     }
     const auto& list = std::get<JoinListCheck>(checked);
+    // The set's checksum file speaks for the fragments it names: one of them not listed is missing, and
+    // no gap is asked about then.
+    const auto checksums = fragmentChecksums(directory, list.suggestedName);
+    if (auto missing = missingChecked(names, directory, checksums)) {
+        return *missing;
+    }
     if (list.firstGap && !(events.joinDespiteGap && events.joinDespiteGap(*list.firstGap))) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
@@ -26,7 +33,7 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (!target) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
-    auto planned = planJoin(names, directory, *target);
+    auto planned = planJoin(names, directory, *target, checksums);
     const auto* problem = std::get_if<JoinProblem>(&planned);
     if (problem && problem->kind == JoinProblem::Kind::TargetIsFragment) {
         return *problem;

@@ -25,9 +25,12 @@ struct JoinJobEvents {
     JoinEvents progress;
 };
 
-// Joins the listed `names` (bare, in list order) from `directory`. A refusal, a gap not to be joined or
-// a cancelled choice comes back as a JoinProblem (Kind::Cancelled when nothing is to be said). Throws
-// FileError as joinFragments does, and when the set's lock cannot be taken.
+// Joins the listed `names` (bare, in list order) from `directory`. With the set's checksum file beside them
+// (fragmentChecksums), a fragment it names that the list lacks is refused as missing before the gap is
+// asked about, and the fragments it names are verified before anything is written. A refusal, a gap not to
+// be joined or a cancelled choice comes back as a JoinProblem (Kind::Cancelled when nothing is to be
+// said). Throws DamagedFragment and FileError as joinFragments does, and FileError when the checksum file
+// cannot be read or the set's lock cannot be taken.
 std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>& names,
                                                  const std::string& directory, const JoinJobEvents& events);
 

@@ -46,8 +46,9 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
 
 // Deletes the listed fragments `names` from `directory`, in list order, read-only ones too; names no
 // longer there are skipped. Checked first as deleteOldFragments does, with the file the fragments were
-// cut from (the first entry less its last five characters) in the place of the source. Throws FileError
-// (Io) naming the file that stops it or the first that cannot be deleted; nothing after it is touched.
+// cut from (the first entry less its last five characters) in the place of the source. The set's checksum
+// file goes with them when this program wrote it. Throws FileError (Io) naming the file that stops it or
+// the first that cannot be deleted; nothing after it is touched.
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory);
 
 }  // namespace fragments

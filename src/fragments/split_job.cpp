@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/events.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
@@ -36,6 +37,8 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     removeOldJoinScript(source);
     notify(events.clearingOld);
     deleteOldFragments(listing, folder, source, nativeSeparator);
+    removeOwnChecksumFile(checksumFilePath(source));
+    removeSplitLeftovers(folder, source, nativeSeparator);
 
     if (request.kilobytes == 0) {
         return SplitRefusal{SplitRefusal::Kind::InvalidSize};
@@ -47,7 +50,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return SplitRefusal{SplitRefusal::Kind::TooManyFragments, plan->fragmentCount};
     }
     notify(events.writing, *plan);
-    return splitFile(source, *plan, events.progress, nativeSeparator);
+    return splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile);
 }
 
 }  // namespace fragments

@@ -16,6 +16,8 @@ struct SplitRequest {
     std::string sourcePath;
     // The fragment size as the size box holds it.
     std::int64_t kilobytes = 0;
+    // The checksum file beside the fragments.
+    bool checksumFile = true;
 };
 
 // Why a split writes no fragment.
@@ -40,8 +42,9 @@ struct SplitJobEvents {
     SplitEvents progress;
 };
 
-// Runs the split of `request.sourcePath`. Throws FileError (and std::bad_alloc) as splitFile does; the
-// old script and old fragments have gone also when the size is then refused.
+// Runs the split of `request.sourcePath`. Throws FileError (and std::bad_alloc) as splitFile does. The old
+// script, the old fragments, the checksum file this program wrote for them and the temporary files of
+// killed splits of the same source have gone also when the size is then refused.
 std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
                                                     const SplitJobEvents& events);
 

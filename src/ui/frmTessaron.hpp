@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "UiSeam.hpp"
+#include "fileio/files.hpp"
 
 class QCheckBox;
 class QComboBox;
@@ -99,6 +100,9 @@ class frmTessaron : public QWidget {
     // The folder of a chosen file, where the next open dialog then starts.
     QString chosenFolder(const QString& path);
     void Command2_Click();
+    // Puts the file the last join produced on the disk before its fragments go, serving the event loop
+    // between the steps; nothing when it has gone or been replaced since.
+    void flushLastJoined();
     void Command8_Click();
     void List1_DblClick();
 
@@ -163,6 +167,12 @@ class frmTessaron : public QWidget {
     std::unique_ptr<clsCRC32> objCRC32;
     // The folder of the fragment list, with trailing separator.
     QString fragmentDirectory_;
+    // The file the last join produced, until it has been put on the disk.
+    struct JoinedFile {
+        std::string path;
+        fileio::FileIdentity identity;
+    };
+    std::optional<JoinedFile> lastJoined_;
 
     // Starts the split; the default button, so Enter splits.
     QPushButton* Command1 = nullptr;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
@@ -117,7 +118,10 @@ void frmTessaron::Command2_Click() {
     if (!lock) {
         return;
     }
+    BusyGuard guard(*this);
     try {
+        const ui::WaitCursor wait(seam_);
+        flushLastJoined();
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
@@ -130,6 +134,18 @@ void frmTessaron::Command2_Click() {
     // The joined file's name and size stay: only the progress line went with the fragments.
     setCaption(Label5, QString());
     Command2->setEnabled(false);
+}
+
+void frmTessaron::flushLastJoined() {
+    if (!lastJoined_) {
+        return;
+    }
+    if (auto flush = fileio::Flush::of(lastJoined_->path, lastJoined_->identity)) {
+        while (flush->step()) {
+            yieldToEventLoop();
+        }
+    }
+    lastJoined_.reset();
 }
 
 void frmTessaron::Command8_Click() {

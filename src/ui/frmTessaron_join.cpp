@@ -17,6 +17,7 @@
 #include "MainWindowTexts.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
+#include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/paths.hpp"
@@ -85,6 +86,12 @@ void frmTessaron::Command4_Click() {
     events.beforeRun = [this](const fragments::JoinPlan&) {
         setJoinEnabled(false);
         return true;
+    };
+    events.progress.beforeVerifying = [this, &names](std::size_t index) {
+        yieldToEventLoop();
+        setCaption(Label5,
+                   texts::verifyProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
+        repaint();
     };
     events.progress.beforeFragment = [this, &names](std::size_t index) {
         yieldToEventLoop();
@@ -163,9 +170,15 @@ void frmTessaron::runJoin(const std::vector<std::string>& names, const fragments
             return;
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
+        lastJoined_ = JoinedFile{target, result.identity};
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + texts::joinDone());
         setCaption(Label15, sizeText(result.bytesWritten));
+    } catch (const fragments::DamagedFragment& damaged) {
+        showMessage(
+            QMessageBox::Critical, texts::infoTitle(),
+            texts::damagedFragment(fromUtf8(damaged.name()), fromUtf8(checksum::crcText(damaged.found())),
+                                   fromUtf8(checksum::crcText(damaged.expected()))));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::joinAborted(fromUtf8(error.path()), fromUtf8(error.reason())));

@@ -106,7 +106,7 @@ void frmTessaron::splitSource(const QString& source) {
             repaint();
         }
     };
-    const auto outcome = fragments::runSplitJob({toUtf8(source), lngFragmentgroesse}, events);
+    const auto outcome = fragments::runSplitJob({toUtf8(source), lngFragmentgroesse, true}, events);
     if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
         showSplitRefusal(*refusal, source);
         return;

@@ -95,7 +95,7 @@ TEST_F(CommandLine, SplitJoinCrcRoundTrip) {
                 splitResult("2.148 = 3 KB", 3, "2.148 = 3 KB") + "Batchdatei Beispiel.bat wurde erzeugt !\n",
                 ""}));
     EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
-                                          "Beispiel.DAT._003", "Beispiel.bat"}));
+                                          "Beispiel.DAT._003", "Beispiel.DAT.sfv", "Beispiel.bat"}));
     std::istringstream script(readFile(file("Beispiel.bat")));
     Names lines;
     for (std::string line; std::getline(script, line);) {
@@ -304,8 +304,15 @@ TEST_F(CommandLine, TerminalProgressAndQuestion) {
     EXPECT_EQ(readFile(source), "alt");
     const Result yes = run({"join", source + "._001"});
     EXPECT_EQ(yes.status, 0);
-    EXPECT_EQ(yes.err, question + "\radd Fragment: 1 von 3\radd Fragment: 2 von 3\radd Fragment: 3 von 3\r" +
-                           std::string(21, ' ') + '\r');
+    // The checksum file's fragments are checked first; the line is as wide as its widest text.
+    std::string progress;
+    for (const char* step : {"prüfe Fragment: ", "add Fragment: "}) {
+        for (const char* number : {"1", "2", "3"}) {
+            const std::string text = step + std::string(number) + " von 3";
+            progress += '\r' + text + std::string(progress.empty() ? 0 : 24 - text.size(), ' ');
+        }
+    }
+    EXPECT_EQ(yes.err, question + progress + '\r' + std::string(24, ' ') + '\r');
     EXPECT_EQ(readFile(source).size(), 2148u);
     // No answer at all is no yes.
     EXPECT_EQ(run({"join", source + "._001"}).status, 1);
@@ -339,7 +346,8 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersion) {
     }
     console.program = "dodiveverazed-cli";
     console.opensWindow = false;
-    EXPECT_TRUE(run({"-h"}).out.starts_with("Aufruf:\n  dodiveverazed-cli split [-s KB] [--script] DATEI\n"));
+    EXPECT_TRUE(run({"-h"}).out.starts_with(
+        "Aufruf:\n  dodiveverazed-cli split [-s KB] [--script] [--no-sfv] DATEI\n"));
     EXPECT_EQ(run({"--version"}),
               (Result{0, "dodiveverazed " + std::string(dodiveverazed::version) + '\n', ""}));
     EXPECT_EQ(run({"x"}), refused(2, "Unbekannter Befehl: x\nHilfe: dodiveverazed-cli --help"));

@@ -44,7 +44,7 @@ TEST_F(SplitWindowTest, SplitThenJoinGivesTheSourceBack) {
     EXPECT_EQ(picker.requests.size(), 1u);  // the source choice before the split
     EXPECT_TRUE(fake.shown.empty());
     EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
-                                          "Beispiel.DAT._003", "Beispiel.txt._001"}));
+                                          "Beispiel.DAT._003", "Beispiel.DAT.sfv", "Beispiel.txt._001"}));
     EXPECT_EQ(readFile(file("Beispiel.DAT._001")), whole.substr(0, 1024));
     EXPECT_EQ(readFile(file("Beispiel.DAT._002")), whole.substr(1024, 1024));
     EXPECT_EQ(readFile(file("Beispiel.DAT._003")), whole.substr(2048));
@@ -376,7 +376,8 @@ TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
     click(clear);
     expectMessage(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Dateifragmente jetzt  löschen ?",
                   QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat", "x.dat._001", "x.dat._002", "x.dat._003"}));
+    EXPECT_EQ(filesIn(dir.path()),
+              (Names{"joined.dat", "x.dat", "x.dat._001", "x.dat._002", "x.dat._003", "x.dat.sfv"}));
     // A read-only fragment goes like the others: its mode is never touched.
     ASSERT_EQ(chmod(file("x.dat._002").c_str(), 0444), 0);
 
