@@ -235,6 +235,33 @@ TEST_F(CommandLine, SplitFailures) {
     EXPECT_EQ(filesIn(dir.path()), Names{"x.dat"});
 }
 
+// The checksum file beside the fragments unless --no-sfv (which also takes our old one away); a damaged
+// fragment and one it names that is missing are refused before anything is written.
+TEST_F(CommandLine, ChecksumFileRefusesDamagedAndMissingFragments) {
+    const std::string source = make("c.dat", 2148);
+    EXPECT_EQ(run({"split", "-s", "1", source}).status, 0);
+    const std::string third = source + "._003";
+    clsCRC32 calculator;
+    const std::string expected = checksum::crcText(checksum::fileCrc32(third, calculator));
+    const std::string good = readFile(third);
+    std::string damaged = good;
+    damaged[99] = static_cast<char>(damaged[99] ^ 0x10);
+    writeFile(third, damaged);
+    const std::string found = checksum::crcText(checksum::fileCrc32(third, calculator));
+    EXPECT_EQ(run({"join", "-o", file("kopie"), source + "._001"}),
+              refused(1, "Das Fragment c.dat._003 ist beschädigt (CRC32 " + found + " statt " + expected +
+                             "). Bitte das Fragment erneut kopieren."));
+    writeFile(third, good);
+    fs::remove(source + "._002");
+    EXPECT_EQ(run({"join", "-o", file("kopie"), source + "._001"}),
+              refused(1, "Fragmentdatei " + source +
+                             "._002 wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateiverzeichnis "
+                             "überprüfen !"));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"c.dat", "c.dat._001", "c.dat._003", "c.dat.sfv"}));
+    EXPECT_EQ(run({"split", "--no-sfv", "-s", "1", source}).status, 0);
+    EXPECT_EQ(filesIn(dir.path()), (Names{"c.dat", "c.dat._001", "c.dat._002", "c.dat._003"}));
+}
+
 // The set beside the first fragment, refused as the window refuses it, with the command line's words.
 TEST_F(CommandLine, JoinRefusals) {
     EXPECT_EQ(
