@@ -13,7 +13,8 @@ namespace {
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 }  // namespace
 
-std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator) {
+std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator,
+                        const std::function<void()>& afterBlock) {
     // An empty file is not even opened: its checksum is 0 whatever its permissions say.
     if (fileio::fileSize(path) == 0) {
         return 0;
@@ -23,6 +24,9 @@ std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator) {
     std::int32_t crc = 0;
     for (std::size_t got; (got = file.read(block.data(), block.size())) != 0;) {
         crc = calculator.CRC32(crc, block, static_cast<double>(got - 1));
+        if (afterBlock) {
+            afterBlock();
+        }
     }
     return static_cast<std::uint32_t>(crc);
 }

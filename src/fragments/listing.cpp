@@ -27,12 +27,17 @@ std::int64_t sizeIfPresent(const std::string& path) {
 }
 
 // Deletes the `wanted` names that still exist in `directory`, in order; the first failure stops it.
+// `afterEach` (when given) runs after each name.
 template <typename Filter>
 void deleteListed(const std::vector<std::string>& names, const std::string& directory,
-                  bool resetAttributesFirst, const Filter& wanted) {
+                  bool resetAttributesFirst, const Filter& wanted,
+                  const std::function<void()>& afterEach = {}) {
     for (const auto& name : names) {
         if (wanted(name)) {
             fileio::removeFile(inDirectory(directory, name), resetAttributesFirst);
+        }
+        if (afterEach) {
+            afterEach();
         }
     }
 }
@@ -99,8 +104,10 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
     });
 }
 
-void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory) {
-    deleteListed(names, directory, true, [](const std::string&) { return true; });
+void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
+                       const std::function<void()>& afterEach) {
+    deleteListed(
+        names, directory, true, [](const std::string&) { return true; }, afterEach);
 }
 
 }  // namespace fragments

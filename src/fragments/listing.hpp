@@ -3,6 +3,7 @@
 // old fragments of a source.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,7 +39,9 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
 
 // Deletes the listed fragments `names` from `directory`, in list order, read-only ones too; names no
 // longer there are skipped. Throws FileError (Io) naming the first file that cannot be deleted; nothing
-// after it is touched.
-void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory);
+// after it is touched. `afterEach`, when given, runs after each name, so that a window can serve its
+// event loop meanwhile.
+void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
+                       const std::function<void()>& afterEach = {});
 
 }  // namespace fragments

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
@@ -104,8 +106,12 @@ void frmTessaron::Command2_Click() {
     if (answer != QMessageBox::Yes) {
         return;
     }
+    // The deletion yields to the event loop; nothing else starts meanwhile.
+    const BusyGuard guard(*this);
+    ui::ProgressPacer pacer;
     try {
-        fragments::deleteFragmentSet(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
+        fragments::deleteFragmentSet(ui::namesOf(*List1), toUtf8(fragmentDirectory_),
+                                     [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
