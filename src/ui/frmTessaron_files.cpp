@@ -29,13 +29,19 @@ void frmTessaron::setFragmentDirectory(const QString& directory) {
 
 void frmTessaron::addToFragmentList(const QString& name) {
     const std::string key = toUtf8(name);
-    int row = 0;
-    for (int end = List1->count(); row < end; ++row) {
-        if (fragments::lessIgnoringCase(key, toUtf8(List1->item(row)->text()))) {
-            break;
+    // The list is sorted, so a binary search finds the first entry that sorts after the name: a set
+    // of 999 fragments is listed in about 10,000 comparisons instead of half a million.
+    int low = 0;
+    int high = List1->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (fragments::lessIgnoringCase(key, toUtf8(List1->item(middle)->text()))) {
+            high = middle;
+        } else {
+            low = middle + 1;
         }
     }
-    List1->insertItem(row, name);
+    List1->insertItem(low, name);
 }
 
 void frmTessaron::füllen2(const QString& reference) {
