@@ -172,24 +172,54 @@ kernel_line "1. CRC kernel, portable" 1.8 slice16
 
 # 2. Split into 739 fragments of 1420 kB, beside the source as the program writes them: the engine
 # alone (whole process; and in the window's process), the window, coreutils split and the cp floor.
-prepare_dsplit() { cleared "$work"/source.bin._*; }
-prepare_csplit() { cleared "$work"/source.bin._*; }
-prepare_wsplit() { cleared "$work"/source.bin._*; }
-prepare_split() { cleared "$work"/peer/x*; }
-prepare_cp() { cleared "$work/peer/copy"; }
-run_dsplit() { seconds "$driver" split "$src" 1420; }
-run_csplit() { window core-split "$src" 1420; }
-run_wsplit() { window window-split "$src" 1420; }
-run_split() { seconds split -b 1420k -a 3 -d "$src" "$work/peer/x"; }
-run_cp() { seconds cp "$src" "$work/peer/copy"; }
+# Each run writes into a fresh folder (the source hard-linked into it) and the previous run's folder
+# is removed first. The folders are spread over the file system's block groups: ext4 without a
+# journal, as here, skips every inode freed within the last minute when it creates a file, so runs
+# that remove and create hundreds of files in one place would slow each other down more and more,
+# cp (one file) excepted.
+spread=$work/runs
+mkdir "$spread"
+chattr +T "$spread" 2>/dev/null || true
+here=""
+fresh_folder() { # removes the previous run's folder and makes a new one; sets here
+    if [[ -n $here ]]; then
+        rm -rf -- "$here"
+    fi
+    here=$(mktemp -d "$spread/run.XXXXXX")
+}
+split_source() {
+    fresh_folder
+    ln "$src" "$here/source.bin"
+    sync
+}
+prepare_dsplit() { split_source; }
+prepare_csplit() { split_source; }
+prepare_wsplit() { split_source; }
+prepare_split() { fresh_folder; sync; }
+prepare_cp() { fresh_folder; sync; }
+run_dsplit() { seconds "$driver" split "$here/source.bin" 1420; }
+run_csplit() { window core-split "$here/source.bin" 1420; }
+run_wsplit() { window window-split "$here/source.bin" 1420; }
+run_split() { seconds split -b 1420k -a 3 -d "$src" "$here/x"; }
+run_cp() { seconds cp "$src" "$here/copy"; }
 measure dsplit csplit wsplit split cp
-frags=("$work"/source.bin._*)
-peers=("$work"/peer/x*)
+# The set the joins below read: the engine's fragments, checked against split(1)'s.
+prepare_split
+run_split >/dev/null
+peers=("$here"/x*)
+mkdir "$work/set"
+ln "$src" "$work/set/source.bin"
+"$driver" split "$work/set/source.bin" 1420 >/dev/null
+frags=("$work/set"/source.bin._*)
 ((${#frags[@]} == 739 && ${#peers[@]} == 739)) || {
     echo "split gave ${#frags[@]} fragments, split(1) ${#peers[@]}; expected 739" >&2
     exit 2
 }
-cmp -s "$src" "$work/peer/copy" || { echo "cp's copy differs from the source" >&2; exit 2; }
+for ((i = 0; i < 739; i++)); do
+    cmp -s "${frags[i]}" "${peers[i]}" || { echo "fragment $((i + 1)) differs from split(1)'s" >&2; exit 2; }
+done
+rm -rf -- "$here"
+here=""
 report "2. split 1420 kB (739 fragments) vs split" "${med[dsplit]}" "${med[split]}" 1.0 "split"
 
 # 3. Join of those fragments: the engine alone, the window, cat.
@@ -207,7 +237,7 @@ cmp -s "$src" "$work/ours/joined" || { echo "joined file differs from the source
 report "3. join of ${#frags[@]} fragments vs cat" "${med[djoin]}" "${med[cat]}" 1.0 "cat"
 
 # 4. Peak resident memory of a split into one fragment of 2,000,000 kB: the largest of the runs.
-rm -f "$work"/source.bin._* "$work"/peer/* "$work"/ours/*
+rm -f "$work"/peer/* "$work"/ours/*
 peak=0
 for ((i = 0; i < runs; i++)); do
     rm -f "$work"/source.bin._*
@@ -267,21 +297,25 @@ report "7. window join of 739 fragments vs cat" "${med[wjoin]}" "${med[cat]}" 1.
 # 8. Never frozen: the longest time between two turns of the window's event loop, the largest of the
 # runs, while a split, a join, a deletion of 999 fragments and the checksum of the 1 GiB source read
 # from the disk (evicted from the page cache first) run.
-prepare_gsplit() { cleared "$work"/source.bin._*; }
-run_gsplit() { window gap-split "$src" 1420; }
-measure gsplit
-set1420=("$work"/source.bin._*)
+prepare_gsplit() { split_source; }
+run_gsplit() { window gap-split "$here/source.bin" 1420; }
 prepare_gjoin() { cleared "$work/ours/joined"; }
-run_gjoin() { window gap-join "$work/ours/joined" "${set1420[0]}"; }
+run_gjoin() { window gap-join "$work/ours/joined" "${frags[0]}"; }
 prepare_gdelete() {
     small_source "$work/small"
     "$driver" split "$small" 1 >/dev/null
     sync
 }
 run_gdelete() { window gap-delete "$small._001"; }
-prepare_gcrc() { :; }
+# The checksum starts with the disk's queue empty: this file system discards the blocks of removed
+# files, and the removals before it would otherwise still share the disk with its reads.
+prepare_gcrc() {
+    sync
+    sleep 2
+}
 run_gcrc() { window gap-crc "$src"; }
-measure gjoin gdelete gcrc
+measure gsplit gjoin gdelete
+measure gcrc
 gap_line() { # label figure
     local v
     v=$(verdict "$2" 100)
