@@ -137,15 +137,14 @@ class frmTessaron : public QWidget {
     void clearSplitResult();
     // Empties the join's progress line and the joined file's name and size.
     void clearJoinResult();
-    // Lets the window repaint and stay responsive during a long operation.
-    void yieldToEventLoop();
     // The regional settings for numbers and dates; the plain C locale counts as German.
     QLocale regionalLocale() const;
     // The thousands separator of the regional settings.
     QString thousandsSeparator() const;
     QString sizeText(std::int64_t bytes) const;
 
-    // True while a split or join yields; every command handler refuses to start meanwhile.
+    // True while a split, join, checksum or deletion yields; every command handler refuses to start
+    // meanwhile.
     bool busy_ = false;
     bool closeWhenIdle_ = false;
     class BusyGuard;

@@ -15,6 +15,7 @@
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
@@ -152,27 +153,33 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
 }
 
 void frmTessaron::runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names) {
+    std::size_t current = 0;
+    ui::ProgressPacer pacer([this, &names, &current] {
+        setCaption(Label5,
+                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[current])), List1->count()));
+    });
     fragments::JoinEvents events;
-    events.beforeFragment = [this, &names](std::size_t index) {
-        yieldToEventLoop();
+    events.beforeFragment = [this, &pacer, &current](std::size_t index) {
+        current = index;
         const int row = static_cast<int>(index);
         if (row < selectedWhileCopying) {
             List1->setCurrentRow(row);
         }
-        setCaption(Label5,
-                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
-        repaint();
+        pacer.progress();
     };
     setJoinEnabled(false);
     try {
         const fragments::JoinResult result = fragments::joinFragments(plan, events);
+        pacer.catchUp();
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + texts::joinDone());
         setCaption(Label15, sizeText(result.bytesWritten));
     } catch (const fileio::FileError& error) {
+        pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::joinAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
     } catch (const std::exception& error) {
+        pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::joinAborted(fromUtf8(plan.targetPath), fromUtf8(error.what())));
     }

@@ -14,6 +14,7 @@
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
@@ -132,17 +133,25 @@ void frmTessaron::splitInto(const QString& source, const fragments::SplitPlan& p
     const std::string sourcePath = toUtf8(source);
     setCaption(Label9, texts::sourceSize(sizeText(plan.length)));
 
+    int named = 0;
+    ui::ProgressPacer pacer(
+        [this, &plan, &named] { setCaption(Label11, texts::splitProgress(named, plan.fragmentCount)); });
     fragments::SplitEvents events;
-    events.beforeFullFragment = [this](int) { yieldToEventLoop(); };
-    events.fragmentNamed = [this, &plan](int number, const std::string& fileName, bool full) {
+    events.fragmentNamed = [this, &pacer, &named](int number, const std::string& fileName, bool full) {
         List2->addItem(fromUtf8(fileName).toLower());
         if (full) {
-            setCaption(Label11, texts::splitProgress(number, plan.fragmentCount));
-            repaint();
+            named = number;
+            pacer.progress();
         }
     };
-    const fragments::SplitResult result =
-        fragments::splitFile(sourcePath, plan, events, fragments::nativeSeparator);
+    fragments::SplitResult result;
+    try {
+        result = fragments::splitFile(sourcePath, plan, events, fragments::nativeSeparator);
+    } catch (...) {
+        // The progress line names the fragment the split stopped at.
+        pacer.catchUp();
+        throw;
+    }
     setCaption(Label10, texts::fragmentsSize(sizeText(result.bytesWritten)));
     setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan.fragmentCount));
 
