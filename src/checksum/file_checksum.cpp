@@ -13,13 +13,17 @@ namespace {
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 }  // namespace
 
-std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator) {
+std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator,
+                        const std::function<void()>& afterBlock) {
     // Read to its end whatever size the system reports: files under /proc report 0 and have content.
     fileio::InputFile file(path);
     std::vector<std::uint8_t> block(kBlockSize);
     std::int32_t crc = 0;
     for (std::size_t got; (got = file.read(block.data(), block.size())) != 0;) {
         crc = calculator.CRC32(crc, block, static_cast<double>(got - 1));
+        if (afterBlock) {
+            afterBlock();
+        }
     }
     return static_cast<std::uint32_t>(crc);
 }

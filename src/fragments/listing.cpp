@@ -29,15 +29,18 @@ std::int64_t sizeIfPresent(const std::string& path) {
 }
 
 // Deletes `names` from `directory` in order, each checked before the first goes; `source` as
-// checkReplaceable takes it, `evenReadOnly` as removeFile.
+// checkReplaceable takes it, `evenReadOnly` as removeFile. `afterEach` (when given) runs after each name.
 void deleteChecked(const std::vector<std::string>& names, const std::string& directory,
                    const std::optional<fileio::FileIdentity>& source, fileio::Errc whenSource,
-                   bool evenReadOnly) {
+                   bool evenReadOnly, const std::function<void()>& afterEach = {}) {
     for (const auto& name : names) {
         checkReplaceable(inDirectory(directory, name), source, whenSource);
     }
     for (const auto& name : names) {
         fileio::removeFile(inDirectory(directory, name), evenReadOnly);
+        if (afterEach) {
+            afterEach();
+        }
     }
 }
 
@@ -113,13 +116,14 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
                   fileio::Errc::IsSplitSource, false);
 }
 
-void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory) {
+void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
+                       const std::function<void()>& afterEach) {
     if (names.empty()) {
         return;
     }
     const std::string sourceName = withoutLastCharacters(names.front(), 5);
     deleteChecked(names, directory, fileio::identityOf(inDirectory(directory, sourceName)),
-                  fileio::Errc::IsOriginal, true);
+                  fileio::Errc::IsOriginal, true, afterEach);
     removeOwnChecksumFile(checksumFilePath(inDirectory(directory, sourceName)));
 }
 

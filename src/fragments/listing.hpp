@@ -3,6 +3,7 @@
 // old fragments of a source.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,9 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
 // longer there are skipped. Checked first as deleteOldFragments does, with the file the fragments were
 // cut from (the first entry less its last five characters) in the place of the source. The set's checksum
 // file goes with them when this program wrote it. Throws FileError (Io) naming the file that stops it or
-// the first that cannot be deleted; nothing after it is touched.
-void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory);
+// the first that cannot be deleted; nothing after it is touched. `afterEach`, when given, runs after each
+// name, so that a window can serve its event loop meanwhile.
+void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
+                       const std::function<void()>& afterEach = {});
 
 }  // namespace fragments

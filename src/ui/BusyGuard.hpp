@@ -1,6 +1,6 @@
 #pragma once
-// Marks the main window busy while a split or join yields to the event loop. A close requested
-// meanwhile is deferred until the operation has left its handler.
+// Marks the main window busy while a split, join, checksum or deletion yields to the event loop. A close
+// requested meanwhile is deferred until the operation has left its handler.
 
 #include <QTimer>
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -529,10 +528,6 @@ void frmTessaron::updateJoinButton() {
 void frmTessaron::clearFragmentList() {
     List1->clear();
     updateJoinButton();
-}
-
-void frmTessaron::yieldToEventLoop() {
-    QCoreApplication::processEvents();
 }
 
 QLocale frmTessaron::regionalLocale() const {

@@ -32,6 +32,7 @@ struct SplitRefusal;
 namespace ui {
 class ClickablePicture;
 class FileListBox;
+class ProgressPacer;
 }  // namespace ui
 
 class frmTessaron : public QWidget {
@@ -101,8 +102,8 @@ class frmTessaron : public QWidget {
     QString chosenFolder(const QString& path);
     void Command2_Click();
     // Puts the file the last join produced on the disk before its fragments go, serving the event loop
-    // between the steps; nothing when it has gone or been replaced since.
-    void flushLastJoined();
+    // between the steps on `pacer`'s budget; nothing when it has gone or been replaced since.
+    void flushLastJoined(ui::ProgressPacer& pacer);
     void Command8_Click();
     void List1_DblClick();
 
@@ -119,7 +120,7 @@ class frmTessaron : public QWidget {
     std::optional<fragments::SetLock> lockListedSet(const std::vector<std::string>& names);
     // The join of the listed `names` with the window's `events`, its refusals, failures and result; `target`
     // is the accepted target once events.targetAccepted has run.
-    void runJoin(const std::vector<std::string>& names, const fragments::JoinJobEvents& events,
+    void runJoin(const std::vector<std::string>& names, fragments::JoinJobEvents events,
                  const std::string& target);
 
     // Checksum (frmTessaron_crc.cpp).
@@ -142,15 +143,14 @@ class frmTessaron : public QWidget {
     void clearSplitResult();
     // Empties the join's progress line and the joined file's name and size.
     void clearJoinResult();
-    // Lets the window repaint and stay responsive during a long operation.
-    void yieldToEventLoop();
     // The regional settings for numbers and dates; the plain C locale counts as German.
     QLocale regionalLocale() const;
     // The thousands separator of the regional settings.
     QString thousandsSeparator() const;
     QString sizeText(std::int64_t bytes) const;
 
-    // True while a split or join yields; every command handler refuses to start meanwhile.
+    // True while a split, join, checksum or deletion yields; every command handler refuses to start
+    // meanwhile.
     bool busy_ = false;
     bool closeWhenIdle_ = false;
     class BusyGuard;

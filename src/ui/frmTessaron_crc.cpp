@@ -3,7 +3,9 @@
 #include <string>
 #include <system_error>
 
+#include "BusyGuard.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "checksum/crc32.hpp"
@@ -22,7 +24,9 @@ void frmTessaron::Command7_Click() {
     }
     const QString path = StdDialoge::withSeparator(directory) + name;
 
-    // Stays up until the box is closed: the computation does not yield.
+    // The computation yields to the event loop; nothing else starts meanwhile. The hourglass stays up
+    // until the box is closed.
+    const BusyGuard guard(*this);
     const ui::WaitCursor wait(seam_);
     me_refresh();
     QString crc;
@@ -37,7 +41,9 @@ void frmTessaron::Command7_Click() {
 }
 
 QString frmTessaron::DateiCRC32(const QString& path) {
-    return ui::fromUtf8(checksum::crcText(checksum::fileCrc32(ui::toUtf8(path), *objCRC32)));
+    ui::ProgressPacer pacer;
+    return ui::fromUtf8(
+        checksum::crcText(checksum::fileCrc32(ui::toUtf8(path), *objCRC32, [&pacer] { pacer.progress(); })));
 }
 
 void frmTessaron::me_refresh() {

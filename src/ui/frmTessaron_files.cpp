@@ -17,6 +17,7 @@
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
@@ -36,13 +37,19 @@ void frmTessaron::setFragmentDirectory(const QString& directory) {
 
 void frmTessaron::addToFragmentList(const QString& name) {
     const std::string key = toUtf8(name);
-    int row = 0;
-    for (int end = List1->count(); row < end; ++row) {
-        if (fragments::lessIgnoringCase(key, toUtf8(List1->item(row)->text()))) {
-            break;
+    // The list is sorted, so a binary search finds the first entry that sorts after the name: a set
+    // of 999 fragments is listed in about 10,000 comparisons instead of half a million.
+    int low = 0;
+    int high = List1->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (fragments::lessIgnoringCase(key, toUtf8(List1->item(middle)->text()))) {
+            high = middle;
+        } else {
+            low = middle + 1;
         }
     }
-    List1->insertItem(row, name);
+    List1->insertItem(low, name);
 }
 
 void frmTessaron::füllen2(const QString& reference) {
@@ -118,11 +125,12 @@ void frmTessaron::Command2_Click() {
     if (!lock) {
         return;
     }
-    BusyGuard guard(*this);
+    // The flush and the deletion yield to the event loop; nothing else starts meanwhile.
+    const BusyGuard guard(*this);
+    ui::ProgressPacer pacer;
     try {
-        const ui::WaitCursor wait(seam_);
-        flushLastJoined();
-        fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_));
+        flushLastJoined(pacer);
+        fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
@@ -136,13 +144,13 @@ void frmTessaron::Command2_Click() {
     Command2->setEnabled(false);
 }
 
-void frmTessaron::flushLastJoined() {
+void frmTessaron::flushLastJoined(ui::ProgressPacer& pacer) {
     if (!lastJoined_) {
         return;
     }
     if (auto flush = fileio::Flush::of(lastJoined_->path, lastJoined_->identity)) {
         while (flush->step()) {
-            yieldToEventLoop();
+            pacer.progress();
         }
     }
     lastJoined_.reset();

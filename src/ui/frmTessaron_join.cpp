@@ -15,6 +15,7 @@
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "checksum/file_checksum.hpp"
@@ -87,22 +88,6 @@ void frmTessaron::Command4_Click() {
         setJoinEnabled(false);
         return true;
     };
-    events.progress.beforeVerifying = [this, &names](std::size_t index) {
-        yieldToEventLoop();
-        setCaption(Label5,
-                   texts::verifyProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
-        repaint();
-    };
-    events.progress.beforeFragment = [this, &names](std::size_t index) {
-        yieldToEventLoop();
-        const int row = static_cast<int>(index);
-        if (row < selectedWhileCopying) {
-            List1->setCurrentRow(row);
-        }
-        setCaption(Label5,
-                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[index])), List1->count()));
-        repaint();
-    };
     runJoin(names, events, target);
     // After a join and after a refusal once the target was accepted alike.
     if (!target.empty()) {
@@ -161,10 +146,33 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
     }
 }
 
-void frmTessaron::runJoin(const std::vector<std::string>& names, const fragments::JoinJobEvents& events,
+void frmTessaron::runJoin(const std::vector<std::string>& names, fragments::JoinJobEvents events,
                           const std::string& target) {
+    // The progress line and the selection follow the fragment at hand, repainted on the pacer's budget.
+    std::size_t current = 0;
+    bool verifying = false;
+    ui::ProgressPacer pacer([this, &names, &current, &verifying] {
+        const QString number = fromUtf8(fragments::progressNumber(names[current]));
+        setCaption(Label5, verifying ? texts::verifyProgress(number, List1->count())
+                                     : texts::joinProgress(number, List1->count()));
+    });
+    events.progress.beforeVerifying = [&pacer, &current, &verifying](std::size_t index) {
+        current = index;
+        verifying = true;
+        pacer.progress();
+    };
+    events.progress.beforeFragment = [this, &pacer, &current, &verifying](std::size_t index) {
+        current = index;
+        verifying = false;
+        const int row = static_cast<int>(index);
+        if (row < selectedWhileCopying) {
+            List1->setCurrentRow(row);
+        }
+        pacer.progress();
+    };
     try {
         const auto outcome = fragments::runJoinJob(names, toUtf8(fragmentDirectory_), events);
+        pacer.catchUp();
         if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
             showJoinProblem(*problem);
             return;
@@ -175,14 +183,17 @@ void frmTessaron::runJoin(const std::vector<std::string>& names, const fragments
         setCaption(Label5, Label5->text() + texts::joinDone());
         setCaption(Label15, sizeText(result.bytesWritten));
     } catch (const fragments::DamagedFragment& damaged) {
+        pacer.catchUp();
         showMessage(
             QMessageBox::Critical, texts::infoTitle(),
             texts::damagedFragment(fromUtf8(damaged.name()), fromUtf8(checksum::crcText(damaged.found())),
                                    fromUtf8(checksum::crcText(damaged.expected()))));
     } catch (const fileio::FileError& error) {
+        pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::joinAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
     } catch (const std::exception& error) {
+        pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
                     texts::joinAborted(fromUtf8(target), fromUtf8(error.what())));
     }

@@ -16,6 +16,7 @@
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
+#include "ProgressPacer.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
@@ -91,6 +92,9 @@ void frmTessaron::Command1_Click() {
 
 void frmTessaron::splitSource(const QString& source) {
     std::optional<fragments::SplitPlan> plan;
+    int named = 0;
+    ui::ProgressPacer pacer(
+        [this, &plan, &named] { setCaption(Label11, texts::splitProgress(named, plan->fragmentCount)); });
     fragments::SplitJobEvents events;
     events.inFolder = [this](const std::string& folder) { setFragmentDirectory(fromUtf8(folder)); };
     events.clearingOld = [this] { clear_old(); };
@@ -98,15 +102,22 @@ void frmTessaron::splitSource(const QString& source) {
         plan = planned;
         setCaption(Label9, texts::sourceSize(sizeText(planned.length)));
     };
-    events.progress.beforeFullFragment = [this](int) { yieldToEventLoop(); };
-    events.progress.fragmentNamed = [this, &plan](int number, const std::string& fileName, bool full) {
+    events.progress.fragmentNamed = [this, &pacer, &named](int number, const std::string& fileName,
+                                                           bool full) {
         List2->addItem(fromUtf8(fileName).toLower());
         if (full) {
-            setCaption(Label11, texts::splitProgress(number, plan->fragmentCount));
-            repaint();
+            named = number;
+            pacer.progress();
         }
     };
-    const auto outcome = fragments::runSplitJob({toUtf8(source), lngFragmentgroesse, true}, events);
+    std::variant<fragments::SplitRefusal, fragments::SplitResult> outcome;
+    try {
+        outcome = fragments::runSplitJob({toUtf8(source), lngFragmentgroesse, true}, events);
+    } catch (...) {
+        // The progress line names the fragment the split stopped at.
+        pacer.catchUp();
+        throw;
+    }
     if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
         showSplitRefusal(*refusal, source);
         return;

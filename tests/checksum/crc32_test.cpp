@@ -154,7 +154,10 @@ TEST(FileChecksum, SizesAroundChunkAndBlockBoundaries) {
         const auto bytes = patternBytes(size, static_cast<std::uint32_t>(size));
         const std::string path = dir.file("data" + std::to_string(size) + ".bin");
         writeFile(path, bytes);
-        EXPECT_EQ(fileCrc32(path, calculator), bitwiseCrc32(bytes)) << size;
+        // The window serves its event loop after every block read, the short last one included.
+        std::size_t blocks = 0;
+        EXPECT_EQ(fileCrc32(path, calculator, [&blocks] { ++blocks; }), bitwiseCrc32(bytes)) << size;
+        EXPECT_EQ(blocks, (size + (1 << 20) - 1) >> 20) << size;
     }
     writeFile(dir.file("ziffern.txt"), "123456789");
     EXPECT_EQ(crcText(fileCrc32(dir.file("ziffern.txt"), calculator)), "CBF43926");

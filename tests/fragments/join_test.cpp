@@ -240,8 +240,13 @@ TEST_F(FragmentFolder, FailuresLeaveNeitherTargetNorTemporaryFile) {
 TEST_F(FragmentFolder, DeletesTheListedSet) {
     std::filesystem::permissions(pathOf(fragments[2]), std::filesystem::perms::owner_read);
     std::filesystem::remove(pathOf(fragments[1]));
+    // The window serves its event loop after every listed name, the vanished one included.
+    std::vector<Names> seen;
     deleteFragmentSet({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003"},
-                      withTrailingSeparator(folder));
+                      withTrailingSeparator(folder), [&] { seen.push_back(filesIn(dir.path())); });
+    EXPECT_EQ(seen, (std::vector<Names>{{"Beispiel.dat._003", "Beispiel.dat._004"},
+                                        {"Beispiel.dat._003", "Beispiel.dat._004"},
+                                        {"Beispiel.dat._004"}}));
     EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat._004"});
 
 #ifndef _WIN32

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "SplitFixture.hpp"
+#include "checksum/crc32.hpp"
+#include "checksum/file_checksum.hpp"
 
 namespace {
 
@@ -35,6 +37,34 @@ TEST_F(CrcCommand, ShowsTheChecksumWithTheBareFileNameOrWhyItCannot) {
     expectMessage(QMessageBox::Warning, title,
                   "Die Datei weg.bin kann nicht gelesen werden: " + testsupport::reason(ENOENT));
     EXPECT_EQ(fake.cursorChanges, (std::vector<bool>{true, false, true, false, true, false}));
+}
+
+// The checksum of a file of several MiB serves the event loop while it reads: a timer fires meanwhile,
+// under the hourglass and before the result, and no other command starts (each would open a dialog or
+// show a message).
+TEST_F(CrcCommand, ServesTheEventLoopWhileItReadsAndNothingElseStarts) {
+    const auto bytes = testsupport::patternBytes((5 << 20) + 3);
+    testsupport::writeFile(file("gross.bin"), bytes);
+    bool fired = false;
+    QTimer::singleShot(0, &window, [&] {
+        fired = true;
+        EXPECT_EQ(fake.cursorChanges, std::vector<bool>{true});
+        EXPECT_TRUE(fake.shown.empty());
+        for (const char* button : {"Command7", "Command1", "Command3", "Command8"}) {
+            testsupport::click(control<QPushButton>(button));
+        }
+    });
+    pick("Command7", file("gross.bin"));
+
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(picker.requests.size(), 1u);
+    clsCRC32 calculator;
+    const auto crc =
+        static_cast<std::uint32_t>(calculator.CRC32(0, bytes, static_cast<double>(bytes.size() - 1)));
+    expectMessage(
+        QMessageBox::Information, "CRC32 - Prüfung",
+        "Die CRC32 Prüfsumme der Datei gross.bin lautet: " + QString::fromStdString(checksum::crcText(crc)));
+    EXPECT_EQ(fake.cursorChanges, (std::vector<bool>{true, false}));
 }
 
 TEST_F(CrcCommand, NothingElseStartsWhileAJoinYields) {

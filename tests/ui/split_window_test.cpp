@@ -36,7 +36,7 @@ TEST_F(SplitWindowTest, SplitThenJoinGivesTheSourceBack) {
     bool fired = false;
     QTimer::singleShot(0, &window, [&] {
         fired = true;
-        for (const char* button : {"Command3", "Command8", "Command1"}) {
+        for (const char* button : {"Command3", "Command8", "Command1", "Command7"}) {
             click(control<QPushButton>(button));
         }
     });
@@ -398,10 +398,23 @@ TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
     EXPECT_EQ(text("Label6"), "Dateifragmente:3");
     EXPECT_TRUE(clear->isEnabled());
 
+    // While the deletion yields, no other command starts: each would ask, open a dialog or drop an entry.
     fake.shown.clear();
-    fake.answers = {QMessageBox::Yes};
+    picker.requests.clear();
+    fake.answers = {QMessageBox::Yes, QMessageBox::Yes};
+    bool fired = false;
+    QTimer::singleShot(0, &window, [&] {
+        fired = true;
+        for (const char* button : {"Command2", "Command8", "Command7", "Command3"}) {
+            click(control<QPushButton>(button));
+        }
+        removeEntry("x.dat._003");
+        EXPECT_EQ(entries("List1").size(), 3);
+    });
     click(clear);
+    EXPECT_TRUE(fired);
     ASSERT_EQ(fake.shown.size(), 1u);
+    EXPECT_TRUE(picker.requests.empty());
     EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat"}));
     EXPECT_TRUE(entries("List1").isEmpty() && entries("List2").isEmpty());
     EXPECT_EQ(texts({"Label11", "Label6", "Label12", "Label5", "Label14", "Label15", "Text2"}),
