@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "fileio/buffer.hpp"
 #include "fileio/error.hpp"
 #include "fileio/paths.hpp"
 #include "fileio/platform.hpp"
@@ -92,15 +93,15 @@ template <typename Piece>
 void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const Piece& piece) {
     // One buffer for every copy of the thread: a fresh one per fragment costs more than its copy
     // when fragments are small, its pages being mapped and zeroed anew each time.
-    thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(copyBufferSize);
+    thread_local ReadBuffer<char> buffer(copyBufferSize);
     std::int64_t done = 0;
     while (done < count) {
         const std::size_t got = from.readAt(
-            buffer.get(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
+            buffer.data(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
         if (got == 0) {
             fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
         }
-        piece(buffer.get(), got);
+        piece(buffer.data(), got);
         done += static_cast<std::int64_t>(got);
     }
 }
