@@ -305,7 +305,7 @@ void PendingFile::removeTemporary() noexcept {
 
 std::string PendingFile::linkToTemporaryName() {
     for (int attempt = 0;; ++attempt) {
-        const std::string path = temporaryName_();
+        std::string path = temporaryName_();
         const std::error_code error = platform::linkUnnamed(file_->file_.get(), path);
         if (!error) {
             return path;
