@@ -197,12 +197,14 @@ prepare_csplit() { split_source; }
 prepare_wsplit() { split_source; }
 prepare_split() { fresh_folder; sync; }
 prepare_cp() { fresh_folder; sync; }
+prepare_dsfv() { split_source; }
 run_dsplit() { seconds "$driver" split "$here/source.bin" 1420; }
+run_dsfv() { seconds "$driver" split-sfv "$here/source.bin" 1420; }
 run_csplit() { window core-split "$here/source.bin" 1420; }
 run_wsplit() { window window-split "$here/source.bin" 1420; }
 run_split() { seconds split -b 1420k -a 3 -d "$src" "$here/x"; }
 run_cp() { seconds cp "$src" "$here/copy"; }
-measure dsplit csplit wsplit split cp
+measure dsplit dsfv csplit wsplit split cp
 # The set the joins below read: the engine's fragments, checked against split(1)'s.
 prepare_split
 run_split >/dev/null
@@ -289,10 +291,26 @@ report "6. window split 1420 kB vs the engine" "${med[wsplit]}" "${med[csplit]}"
 printf '%-46s window %.3f s  split %.3f s (%.2f x)  cp %.3f s (%.2f x)\n' "6. window split 1420 kB vs split, cp" \
     "${med[wsplit]}" "${med[split]}" "$(awk -v a="${med[wsplit]}" -v b="${med[split]}" 'BEGIN { print a / b }')" \
     "${med[cp]}" "$(awk -v a="${med[wsplit]}" -v b="${med[cp]}" 'BEGIN { print a / b }')"
-# The split that also writes the fragments' checksum file (limit 1.45 x cp) goes here once it exists.
+# The window's split writes the fragments' checksum file too, its CRCs taken in the copy's one pass.
+report "6. window split with its .sfv vs cp" "${med[wsplit]}" "${med[cp]}" 1.45 "cp"
 report "7. window join of 739 fragments vs the engine" "${med[wjoin]}" "${med[cjoin]}" 1.05 "engine"
 report "7. window join of 739 fragments vs cat" "${med[wjoin]}" "${med[cat]}" 1.0 "cat"
-# The join that verifies a checksum file (limit 1.4 x cat) goes here once it exists.
+# The join of a set with its checksum file reads every fragment twice: once to verify, once to copy.
+mkdir "$work/sfvset"
+ln "$src" "$work/sfvset/source.bin"
+"$driver" split-sfv "$work/sfvset/source.bin" 1420 >/dev/null
+vfrags=("$work/sfvset"/source.bin._*)
+prepare_dvjoin() { cleared "$work/ours/joined"; }
+prepare_wvjoin() { cleared "$work/ours/joined"; }
+prepare_vcat() { cleared "$work/peer/joined"; }
+run_dvjoin() { seconds "$driver" join-sfv "$work/ours/joined" "${vfrags[@]}"; }
+run_wvjoin() { window window-join "$work/ours/joined" "${vfrags[0]}"; }
+cat_verified() { cat "${vfrags[@]}" >"$work/peer/joined"; }
+run_vcat() { seconds cat_verified; }
+measure dvjoin wvjoin vcat
+cmp -s "$src" "$work/ours/joined" || { echo "joined file differs from the source" >&2; exit 2; }
+report "7. window join verifying its .sfv vs cat" "${med[wvjoin]}" "${med[vcat]}" 1.4 "cat"
+rm -rf -- "$work/sfvset" "$work"/ours/* "$work"/peer/*
 
 # 8. Never frozen: the longest time between two turns of the window's event loop, the largest of the
 # runs, while a split, a join, a deletion of 999 fragments and the checksum of the 1 GiB source read
@@ -330,6 +348,8 @@ gap_line "8. window responsive: checksum from the disk" "${big[gcrc]}"
 # 9. The engine stays at the copy floor: whole process against cp of the whole file.
 report "9. engine split 1420 kB vs cp" "${med[dsplit]}" "${med[cp]}" 1.2 "cp"
 report "9. engine join of 739 fragments vs cp" "${med[djoin]}" "${med[cp]}" 1.0 "cp"
+report "9. engine split with its .sfv vs cp" "${med[dsfv]}" "${med[cp]}" 1.45 "cp"
+report "9. engine join verifying its .sfv vs cat" "${med[dvjoin]}" "${med[vcat]}" 1.4 "cat"
 
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 if ((unmet)); then

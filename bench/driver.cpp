@@ -5,9 +5,12 @@
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/join.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/split.hpp"
@@ -15,11 +18,51 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: bench_driver crc FILE\n"
-                 "       bench_driver split FILE KB\n"
-                 "       bench_driver join TARGET FRAGMENT...\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_driver crc FILE\n"
+        "       bench_driver split FILE KB          (no checksum file)\n"
+        "       bench_driver split-sfv FILE KB      (with the checksum file, as the window splits)\n"
+        "       bench_driver join TARGET FRAGMENT...      (unverified)\n"
+        "       bench_driver join-sfv TARGET FRAGMENT...  (verified against the set's .sfv first)\n");
     return 2;
+}
+
+int split(const char* source, const char* kilobytes, bool checksumFile) {
+    const auto bytes = fragments::fragmentBytesFor(std::atoll(kilobytes));
+    const auto length = static_cast<std::int64_t>(std::filesystem::file_size(source));
+    if (!bytes || *bytes == 0) {
+        return usage();
+    }
+    const fragments::SplitPlan plan = fragments::planSplit(length, *bytes);
+    const fragments::SplitResult result =
+        fragments::splitFile(source, plan, {}, fragments::nativeSeparator, checksumFile);
+    std::printf("%d%s\n", result.fragmentsWritten, result.checksumFileWritten ? " + .sfv" : "");
+    return 0;
+}
+
+// The fragments must lie in one folder, as a listed set does.
+int join(const char* target, int count, char** fragmentPaths, bool verify) {
+    const std::string folder = fragments::folderOf(fragmentPaths[0]);
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+        names.push_back(fragments::Nurdatei(fragmentPaths[i]));
+    }
+    const auto checksums =
+        verify ? fragments::fragmentChecksums(folder, fragments::withoutLastCharacters(names[0], 5))
+               : std::map<std::string, std::uint32_t>();
+    if (verify && checksums.size() != names.size()) {
+        std::fprintf(stderr, "bench_driver: the .sfv names %zu of the %zu fragments\n", checksums.size(),
+                     names.size());
+        return 1;
+    }
+    const auto plan = fragments::planJoin(names, folder, target, checksums);
+    if (!std::holds_alternative<fragments::JoinPlan>(plan)) {
+        std::fprintf(stderr, "bench_driver: the join was refused\n");
+        return 1;
+    }
+    fragments::joinFragments(std::get<fragments::JoinPlan>(plan), {});
+    return 0;
 }
 
 }  // namespace
@@ -35,30 +78,11 @@ int main(int argc, char** argv) {
             std::printf("%s\n", checksum::crcText(checksum::fileCrc32(argv[2], calculator)).c_str());
             return 0;
         }
-        if (command == "split" && argc == 4) {
-            const auto bytes = fragments::fragmentBytesFor(std::atoll(argv[3]));
-            const auto length = static_cast<std::int64_t>(std::filesystem::file_size(argv[2]));
-            if (!bytes || *bytes == 0) {
-                return usage();
-            }
-            const fragments::SplitPlan plan = fragments::planSplit(length, *bytes);
-            const fragments::SplitResult result =
-                fragments::splitFile(argv[2], plan, {}, fragments::nativeSeparator);
-            std::printf("%d\n", result.fragmentsWritten);
-            return 0;
+        if ((command == "split" || command == "split-sfv") && argc == 4) {
+            return split(argv[2], argv[3], command == "split-sfv");
         }
-        if (command == "join" && argc >= 4) {
-            fragments::JoinOutput output(argv[2]);
-            std::int64_t total = 0;
-            for (int i = 3; i < argc; ++i) {
-                total += static_cast<std::int64_t>(std::filesystem::file_size(argv[i]));
-            }
-            output.reserve(total);
-            for (int i = 3; i < argc; ++i) {
-                output.append(argv[i]);
-            }
-            output.commit();
-            return 0;
+        if ((command == "join" || command == "join-sfv") && argc >= 4) {
+            return join(argv[2], argc - 3, argv + 3, command == "join-sfv");
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_driver: %s\n", error.what());

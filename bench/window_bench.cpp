@@ -39,6 +39,7 @@
 
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/join.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
@@ -200,7 +201,8 @@ class Bench {
         const auto start = Clock::now();
         const auto plan = fragments::planSplit(
             static_cast<std::int64_t>(std::filesystem::file_size(command[1])), std::stoll(command[2]) * 1024);
-        fragments::splitFile(command[1], plan, {}, fragments::nativeSeparator);
+        // With the checksum file, as the window writes it.
+        fragments::splitFile(command[1], plan, {}, fragments::nativeSeparator, true);
         return secondsSince(start);
     }
     double gapSplit(const Arguments& command) {
@@ -237,7 +239,10 @@ class Bench {
         if (std::holds_alternative<fragments::JoinProblem>(fragments::checkJoinList(listed.names))) {
             throw std::runtime_error("the listed set cannot be joined");
         }
-        const auto planned = fragments::planJoin(listed.names, folder, command[1]);
+        // Verified against the set's checksum file where there is one, as the window does.
+        const auto checksums =
+            fragments::fragmentChecksums(folder, fragments::withoutLastCharacters(listed.names.front(), 5));
+        const auto planned = fragments::planJoin(listed.names, folder, command[1], checksums);
         fragments::joinFragments(std::get<fragments::JoinPlan>(planned), {});
         return secondsSince(start);
     }

@@ -18,12 +18,12 @@ bool clsCRC32::TabelleAufbauen() {
     return true;
 }
 
-std::int32_t clsCRC32::CRC32(std::int32_t lngCRC32, const std::vector<std::uint8_t>& bArrayIn,
-                             double dblLength) {
+std::int32_t clsCRC32::CRC32Bytes(std::int32_t lngCRC32, const std::uint8_t* bytes, std::size_t size,
+                                  double dblLength) {
     if (!blnTabelleAufgebaut) {
         blnTabelleAufgebaut = TabelleAufbauen();
     }
-    if (bArrayIn.empty()) {
+    if (size == 0) {
         return 0;
     }
     // dblLength is the last index to include; bytes 0..floor(dblLength) go in. The comparisons
@@ -31,12 +31,11 @@ std::int32_t clsCRC32::CRC32(std::int32_t lngCRC32, const std::vector<std::uint8
     if (dblLength < 0.0) {
         return lngCRC32;
     }
-    if (std::isnan(dblLength) || dblLength >= static_cast<double>(bArrayIn.size())) {
+    if (std::isnan(dblLength) || dblLength >= static_cast<double>(size)) {
         throw std::out_of_range("clsCRC32::CRC32: index " + std::to_string(dblLength) +
-                                " beyond the array of " + std::to_string(bArrayIn.size()) + " bytes");
+                                " beyond the array of " + std::to_string(size) + " bytes");
     }
     const auto count = static_cast<std::size_t>(std::floor(dblLength)) + 1;
-    const std::uint32_t crc =
-        checksum::crc32Update(static_cast<std::uint32_t>(lngCRC32), bArrayIn.data(), count);
+    const std::uint32_t crc = checksum::crc32Update(static_cast<std::uint32_t>(lngCRC32), bytes, count);
     return static_cast<std::int32_t>(crc);
 }

@@ -137,6 +137,42 @@ std::uint32_t crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size
     return dispatch().function.load(std::memory_order_relaxed)(crc, data, size);
 }
 
+namespace {
+
+// The product of the polynomials `a` and `b` modulo the generator, both reflected (bit 31 is x^0).
+std::uint32_t multiplyModP(std::uint32_t a, std::uint32_t b) {
+    std::uint32_t product = 0;
+    for (std::uint32_t bit = 1u << 31; bit != 0; bit >>= 1) {
+        if ((a & bit) != 0) {
+            product ^= b;
+        }
+        b = (b & 1u) != 0 ? (b >> 1) ^ kCrcPolynomial : b >> 1;
+    }
+    return product;
+}
+
+// `value` times x^(8 * bytes) modulo the generator: the register after `bytes` zero bytes.
+std::uint32_t shiftedByBytes(std::uint32_t value, std::int64_t bytes) {
+    std::uint32_t power = 1u << 23;  // x^8
+    for (auto n = static_cast<std::uint64_t>(bytes); n != 0; n >>= 1) {
+        if ((n & 1u) != 0) {
+            value = multiplyModP(value, power);
+        }
+        power = multiplyModP(power, power);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::uint32_t crc32Combine(std::uint32_t first, std::uint32_t second, std::int64_t secondLength) {
+    return shiftedByBytes(first, secondLength) ^ second;
+}
+
+std::uint32_t crc32Zeros(std::uint32_t crc, std::int64_t count) {
+    return ~shiftedByBytes(~crc, count);
+}
+
 std::uint32_t crc32UpdateWith(Kernel kernel, std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
     const KernelFunction f = kernelFunction(kernel);
     if (f == nullptr) {

@@ -29,6 +29,25 @@ inline constexpr std::array<std::uint32_t, 256> kCrcTable = makeCrcTable();
 // finished checksum, with whichever kernel was chosen for this CPU.
 std::uint32_t crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size_t size);
 
+// The finished checksum of A followed by B, from the finished checksums of A and of B and B's length: the
+// checksum of a whole file from those of its pieces.
+std::uint32_t crc32Combine(std::uint32_t first, std::uint32_t second, std::int64_t secondLength);
+// crc32Update continued over `count` zero bytes, without reading them (a hole in a file).
+std::uint32_t crc32Zeros(std::uint32_t crc, std::int64_t count);
+
+// The CRC-32 of the bytes shown to it in order, pieces of zeros too (null `data`), as a file copy shows them.
+class RunningCrc32 {
+  public:
+    void operator()(const void* data, std::size_t size) {
+        crc_ = data != nullptr ? crc32Update(crc_, static_cast<const std::uint8_t*>(data), size)
+                               : crc32Zeros(crc_, static_cast<std::int64_t>(size));
+    }
+    std::uint32_t value() const { return crc_; }
+
+  private:
+    std::uint32_t crc_ = 0;
+};
+
 enum class Kernel { Table, Slice16, Pclmul, Vpclmul };
 
 // Whether this build and this CPU can run `kernel`.

@@ -1,9 +1,9 @@
 #include "checksum/file_checksum.hpp"
 
 #include <cstdio>
-#include <vector>
 
 #include "checksum/crc32.hpp"
+#include "fileio/buffer.hpp"
 #include "fileio/files.hpp"
 
 namespace checksum {
@@ -17,7 +17,7 @@ std::uint32_t fileCrc32(const std::string& path, clsCRC32& calculator,
                         const std::function<void()>& afterBlock) {
     // Read to its end whatever size the system reports: files under /proc report 0 and have content.
     fileio::InputFile file(path);
-    std::vector<std::uint8_t> block(kBlockSize);
+    fileio::ReadBuffer<std::uint8_t> block(kBlockSize);
     std::int32_t crc = 0;
     for (std::size_t got; (got = file.read(block.data(), block.size())) != 0;) {
         crc = calculator.CRC32(crc, block, static_cast<double>(got - 1));

@@ -14,13 +14,12 @@
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
-#include "fragments/join.hpp"
+#include "fragments/join_job.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
-#include "fragments/set_files.hpp"
 #include "fragments/size_text.hpp"
-#include "fragments/split.hpp"
+#include "fragments/split_job.hpp"
 #include "texts/texts.hpp"
 
 namespace cli {
@@ -84,70 +83,55 @@ std::string today(const std::string& format) {
     return std::string(text, length);
 }
 
-int writeScript(const std::string& source, std::vector<std::string> names, const std::string& lastFileName,
-                const Output& output) {
-    const std::string targetName = fragments::Nurdatei(source);
-    const fragments::JoinScriptInput input{targetName,
-                                           std::move(names),
-                                           lastFileName,
-                                           fileio::fileSize(source),
-                                           output.console.regional.groupSeparator,
-                                           today(output.console.regional.dateFormat)};
-    const fragments::JoinScriptLocation script = fragments::joinScriptLocation(source);
-    if (const auto refusal = fragments::whyNoJoinScript(source, input)) {
-        return output.fail(says::noScript(*refusal, targetName, script.name));
+int writeScript(const std::string& source, const std::vector<std::string>& fileNames, const Output& output) {
+    const auto written = fragments::writeJoinScriptAfterSplit(
+        source, fileNames, output.console.regional.groupSeparator, today(output.console.regional.dateFormat));
+    if (const auto* refusal = std::get_if<fragments::NoJoinScript>(&written)) {
+        return output.fail(says::noScript(*refusal, fragments::Nurdatei(source),
+                                          fragments::joinScriptLocation(source).name));
     }
-    fragments::writeJoinScript(script.path, input);
-    output.out << says::scriptWritten(script.name) << '\n';
+    output.out << says::scriptWritten(std::get<fragments::JoinScriptLocation>(written).name) << '\n';
     return success;
 }
 
-// The split from its lock and the deletion of the old script on; failures are thrown to split().
+std::string splitRefusalText(const fragments::SplitRefusal& refusal, const std::string& source) {
+    using Kind = fragments::SplitRefusal::Kind;
+    switch (refusal.kind) {
+        case Kind::SetBusy:
+            return says::setBusy(source);
+        case Kind::InvalidSize:
+            return says::invalidFragmentSize();
+        case Kind::OutOfMemory:
+            return says::outOfMemory();
+        case Kind::TooManyFragments:
+            break;
+    }
+    return says::tooManyFragments(refusal.fragmentCount);
+}
+
+// The split from its lock on; failures are thrown to split().
 int splitSource(const SplitRequest& request, const Output& output) {
     const std::string& source = request.source;
-    // One operation per set, in any process: a second one is refused before it changes anything.
-    const auto lock = fragments::SetLock::forSource(source);
-    if (!lock) {
-        return output.fail(says::setBusy(source));
-    }
-    const std::string folder = fragments::folderOf(source);
-    const std::vector<std::string> listing = fragments::listFragmentCandidates(folder);
-    const auto fragmentBytes = fragments::fragmentBytesFor(request.kilobytes);
-    const auto plan = request.kilobytes != 0 && fragmentBytes
-                          ? std::optional(fragments::planSplit(fileio::fileSize(source), *fragmentBytes))
-                          : std::nullopt;
-    const bool writes = plan && plan->fragmentCount <= fragments::maxFragments;
-    fragments::checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
-    fragments::removeOldJoinScript(source);
-    fragments::deleteOldFragments(listing, folder, source, nativeSeparator);
-
-    if (request.kilobytes == 0) {
-        return output.fail(says::invalidFragmentSize());
-    }
-    if (!plan) {
-        return output.fail(says::outOfMemory());
-    }
-    if (!writes) {
-        return output.fail(says::tooManyFragments(plan->fragmentCount));
-    }
-
     ProgressLine progress(output);
-    // The script names the fragments in lower case.
-    std::vector<std::string> names;
-    fragments::SplitEvents events;
-    events.fragmentNamed = [&](int number, const std::string& fileName, bool full) {
-        names.push_back(fragments::lowerCase(fileName));
+    fragments::SplitPlan plan;
+    fragments::SplitJobEvents events;
+    events.writing = [&plan](const fragments::SplitPlan& planned) { plan = planned; };
+    events.progress.fragmentNamed = [&](int number, const std::string&, bool full) {
         if (full) {
-            progress.show(says::splitProgress(number, plan->fragmentCount));
+            progress.show(says::splitProgress(number, plan.fragmentCount));
         }
     };
-    const fragments::SplitResult result = fragments::splitFile(source, *plan, events, nativeSeparator);
+    const auto outcome = fragments::runSplitJob({source, request.kilobytes, request.checksumFile}, events);
     progress.clear();
-    output.out << says::sourceSize(sizeText(plan->length, output)) << '\n'
-               << says::splitProgress(result.fragmentsWritten, plan->fragmentCount) << '\n'
+    if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
+        return output.fail(splitRefusalText(*refusal, source));
+    }
+    const auto& result = std::get<fragments::SplitResult>(outcome);
+    output.out << says::sourceSize(sizeText(plan.length, output)) << '\n'
+               << says::splitProgress(result.fragmentsWritten, plan.fragmentCount) << '\n'
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
     if (request.script) {
-        return writeScript(source, std::move(names), result.lastFileName, output);
+        return writeScript(source, result.fileNames, output);
     }
     return success;
 }
@@ -174,6 +158,9 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
     if (problem.kind == Kind::NotRegularFile) {
         return says::fileUnreadable(problem.path, make_error_code(fileio::Errc::NotRegularFile).message());
     }
+    if (problem.kind == Kind::SetBusy) {
+        return says::setBusy(problem.path);
+    }
     return says::fragmentGone(problem.path);
 }
 
@@ -193,28 +180,6 @@ bool replaceConfirmed(const std::string& target, const Output& output) {
                                       ? std::string()
                                       : answer.substr(first, answer.find_last_not_of(" \t\r") - first + 1));
     return answer == "j" || answer == "ja";
-}
-
-int runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names, const Output& output) {
-    ProgressLine progress(output);
-    fragments::JoinEvents events;
-    events.beforeFragment = [&](std::size_t index) {
-        progress.show(says::joinProgress(fragments::progressNumber(names[index]),
-                                         static_cast<std::int64_t>(names.size())));
-    };
-    try {
-        const fragments::JoinResult result = fragments::joinFragments(plan, events);
-        progress.clear();
-        output.out << says::joinedFile(plan.targetPath) << '\n'
-                   << says::joinedSize(sizeText(result.bytesWritten, output)) << '\n';
-        return success;
-    } catch (const fileio::FileError& error) {
-        progress.clear();
-        return output.fail(says::joinAborted(error.path(), error.reason()));
-    } catch (const std::exception& error) {
-        progress.clear();
-        return output.fail(says::joinAborted(plan.targetPath, error.what()));
-    }
 }
 
 }  // namespace
@@ -252,34 +217,56 @@ int join(const JoinRequest& request, const Output& output) {
         fragments::collectFragmentSet(fragments::listFragmentCandidates(folder), folder, first,
                                       nativeSeparator)
             .names;
-    const auto checked = fragments::checkJoinList(names);
-    if (const auto* problem = std::get_if<fragments::JoinProblem>(&checked)) {
-        return output.fail(joinProblemText(*problem, first, names));
-    }
-    const auto& list = std::get<fragments::JoinListCheck>(checked);
-    if (list.firstGap && !request.allowGap) {
-        return output.fail(says::gapInNumbering(*list.firstGap, list.suggestedName));
-    }
-    // Held until the join has finished, so that no split, join or deletion of the set runs meanwhile.
-    std::optional<fragments::SetLock> lock;
+    ProgressLine progress(output);
+    std::string target;
+    fragments::JoinJobEvents events;
+    events.joinDespiteGap = [&](int missingNumber) {
+        if (!request.allowGap) {
+            output.fail(
+                says::gapInNumbering(missingNumber, fragments::withoutLastCharacters(names.front(), 5)));
+        }
+        return request.allowGap;
+    };
+    events.chooseTarget = [&](const std::string& suggestedName) {
+        return std::optional(request.target.value_or(folder + suggestedName));
+    };
+    events.targetAccepted = [&target](const std::string& accepted) { target = accepted; };
+    events.beforeRun = [&](const fragments::JoinPlan& plan) {
+        return !fileio::fileExists(plan.targetPath) || request.force ||
+               replaceConfirmed(plan.targetPath, output);
+    };
+    events.progress.beforeVerifying = [&](std::size_t index) {
+        progress.show(says::verifyProgress(fragments::progressNumber(names[index]),
+                                           static_cast<std::int64_t>(names.size())));
+    };
+    events.progress.beforeFragment = [&](std::size_t index) {
+        progress.show(says::joinProgress(fragments::progressNumber(names[index]),
+                                         static_cast<std::int64_t>(names.size())));
+    };
     try {
-        lock = fragments::SetLock::forList(names, folder);
+        const auto outcome = fragments::runJoinJob(names, folder, events);
+        progress.clear();
+        if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
+            return problem->kind == fragments::JoinProblem::Kind::Cancelled
+                       ? failure
+                       : output.fail(joinProblemText(*problem, first, names));
+        }
+        output.out << says::joinedFile(target) << '\n'
+                   << says::joinedSize(
+                          sizeText(std::get<fragments::JoinResult>(outcome).bytesWritten, output))
+                   << '\n';
+        return success;
+    } catch (const fragments::DamagedFragment& damaged) {
+        progress.clear();
+        return output.fail(says::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
+                                                 checksum::crcText(damaged.expected())));
     } catch (const fileio::FileError& error) {
+        progress.clear();
         return output.fail(says::joinAborted(error.path(), error.reason()));
+    } catch (const std::exception& error) {
+        progress.clear();
+        return output.fail(says::joinAborted(target, error.what()));
     }
-    if (!lock) {
-        return output.fail(says::setBusy(folder + names.front()));
-    }
-
-    const std::string target = request.target.value_or(folder + list.suggestedName);
-    const auto planned = fragments::planJoin(names, folder, target);
-    if (const auto* problem = std::get_if<fragments::JoinProblem>(&planned)) {
-        return output.fail(joinProblemText(*problem, first, names));
-    }
-    if (fileio::fileExists(target) && !request.force && !replaceConfirmed(target, output)) {
-        return failure;
-    }
-    return runJoin(std::get<fragments::JoinPlan>(planned), names, output);
 }
 
 int crc(const std::vector<std::string>& files, const Output& output) {

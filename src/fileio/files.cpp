@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "fileio/buffer.hpp"
 #include "fileio/error.hpp"
 #include "fileio/paths.hpp"
 #include "fileio/platform.hpp"
@@ -24,6 +25,13 @@ constexpr std::int64_t fastCopyChunk = std::int64_t{1} << 30;
 std::function<int(const std::string&, std::size_t)> writeFault;
 std::function<int(std::size_t&)> copyFault;
 bool readWriteOnly = false;
+bool namedPendingFiles = false;
+std::function<void(std::string_view, std::int64_t)> stepHook;
+
+// How many temporary names are tried before a PendingFile gives up.
+constexpr int temporaryNameAttempts = 100;
+// The data a Flush writes out per step.
+constexpr std::int64_t flushStep = std::int64_t{64} << 20;
 
 [[noreturn]] void fail(FileError::Kind kind, const std::string& path, std::error_code code) {
     throw FileError(kind, path, code);
@@ -48,6 +56,11 @@ void checkWriteFault(const std::string& path, std::size_t size) {
             fail(FileError::Kind::Io, path, errnoError(error));
         }
     }
+}
+
+// The folder `path` lies in; "" for a bare name (the working directory).
+std::string folderOf(const std::string& path) {
+    return utf8FromPath(pathFromUtf8(path).parent_path());
 }
 
 std::size_t chunkOf(std::int64_t remaining, std::int64_t limit) {
@@ -75,21 +88,33 @@ std::int64_t copyWithKernel(Handle from, std::int64_t offset, Handle to, const s
     return done;
 }
 
-// Copies through memory, appending to what was written to `to`.
-void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count) {
+// Reads `count` bytes of `from` from `offset` through one buffer, handing each piece to `piece`.
+template <typename Piece>
+void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const Piece& piece) {
     // One buffer for every copy of the thread: a fresh one per fragment costs more than its copy
     // when fragments are small, its pages being mapped and zeroed anew each time.
-    thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(copyBufferSize);
+    thread_local ReadBuffer<char> buffer(copyBufferSize);
     std::int64_t done = 0;
     while (done < count) {
         const std::size_t got = from.readAt(
-            buffer.get(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
+            buffer.data(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
         if (got == 0) {
             fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
         }
-        to.write(buffer.get(), got);
+        piece(buffer.data(), got);
         done += static_cast<std::int64_t>(got);
     }
+}
+
+// Copies through memory, appending to what was written to `to`; `seen` (when set) sees each piece first.
+void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
+                    const SeenBytes& seen) {
+    readPieces(from, offset, count, [&](const char* data, std::size_t size) {
+        if (seen) {
+            seen(data, size);
+        }
+        to.write(data, size);
+    });
 }
 
 }  // namespace
@@ -237,12 +262,127 @@ void OutputFile::close() {
     check(file_.close(), FileError::Kind::Io, path_);
 }
 
-void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count) {
+FileIdentity OutputFile::identity() const {
+    FileIdentity identity;
+    check(platform::identityOf(file_.get(), identity), FileError::Kind::Io, path_);
+    return identity;
+}
+
+PendingFile::PendingFile(std::string finalPath, std::function<std::string()> temporaryName, bool unnamed)
+    : finalPath_(std::move(finalPath)), temporaryName_(std::move(temporaryName)) {
+    Descriptor created;
+    if (unnamed && !namedPendingFiles) {
+        bool supported = false;
+        check(platform::createUnnamed(folderOf(finalPath_), created, supported), FileError::Kind::CannotOpen,
+              finalPath_);
+        unnamed_ = supported;
+    }
+    for (int attempt = 0; !created.isOpen(); ++attempt) {
+        temporaryPath_ = temporaryName_();
+        const std::error_code error = platform::createNew(temporaryPath_, created);
+        if (error && (error != std::errc::file_exists || attempt == temporaryNameAttempts)) {
+            temporaryPath_.clear();
+            fail(FileError::Kind::CannotOpen, finalPath_, error);
+        }
+    }
+    file_.emplace(OutputFile(finalPath_, std::move(created)));
+}
+
+PendingFile::~PendingFile() {
+    if (!committed_) {
+        file_.reset();
+        removeTemporary();
+    }
+}
+
+void PendingFile::removeTemporary() noexcept {
+    if (!temporaryPath_.empty()) {
+        // A leftover the removal cannot reach is the best that can be done; the next run removes it.
+        (void)platform::removeEntry(temporaryPath_, false);
+        temporaryPath_.clear();
+    }
+}
+
+std::string PendingFile::linkToTemporaryName() {
+    for (int attempt = 0;; ++attempt) {
+        std::string path = temporaryName_();
+        const std::error_code error = platform::linkUnnamed(file_->file_.get(), path);
+        if (!error) {
+            return path;
+        }
+        if (error != std::errc::file_exists || attempt == temporaryNameAttempts) {
+            fail(FileError::Kind::Io, finalPath_, error);
+        }
+    }
+}
+
+void PendingFile::commit() {
+    if (unnamed_) {
+        // Straight under its final name when that is free; else beside it first, then moved onto it in one
+        // step.
+        const std::error_code error = platform::linkUnnamed(file_->file_.get(), finalPath_);
+        if (!error) {
+            // Should the close fail, the name goes again.
+            temporaryPath_ = finalPath_;
+        } else if (error == std::errc::file_exists) {
+            temporaryPath_ = linkToTemporaryName();
+        } else {
+            fail(FileError::Kind::Io, finalPath_, error);
+        }
+        unnamed_ = false;
+    }
+    file_->close();
+    if (temporaryPath_ != finalPath_) {
+        testing::stepReached("renaming");
+        check(platform::renameReplacing(temporaryPath_, finalPath_), FileError::Kind::Io, finalPath_);
+    }
+    temporaryPath_.clear();
+    committed_ = true;
+}
+
+std::optional<Flush> Flush::of(const std::string& path, const FileIdentity& identity) {
+    if (identityOf(path) != identity) {
+        return std::nullopt;
+    }
+    Descriptor file;
+    check(platform::openForFlush(path, file), FileError::Kind::Io, path);
+    FileIdentity opened;
+    std::int64_t length = 0;
+    check(platform::identityOf(file.get(), opened), FileError::Kind::Io, path);
+    check(platform::lengthOf(file.get(), length), FileError::Kind::Io, path);
+    if (!(opened == identity)) {
+        return std::nullopt;
+    }
+    return Flush(path, std::move(file), length);
+}
+
+bool Flush::step() {
+    if (flushed_ < length_) {
+        const std::int64_t size = std::min(flushStep, length_ - flushed_);
+        check(platform::flushRange(file_.get(), flushed_, size), FileError::Kind::Io, path_);
+        flushed_ += size;
+        return true;
+    }
+    switch (stage_++) {
+        case 0:
+            check(platform::flushData(file_.get()), FileError::Kind::Io, path_);
+            return true;
+        case 1:
+            check(platform::flushFolder(folderOf(path_)), FileError::Kind::Io, path_);
+            check(file_.close(), FileError::Kind::Io, path_);
+            return false;
+        default:
+            return false;
+    }
+}
+
+void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
+               const SeenBytes& seen) {
     if (from.size() < offset + count) {
         fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
     }
     const std::int64_t start = to.written_;
-    bool kernelCopy = !readWriteOnly;
+    bool kernelCopy = !readWriteOnly && !seen;
     bool endsInHole = false;
     std::int64_t done = 0;
     while (done < count) {
@@ -251,6 +391,9 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
         platform::findData(from.file_.get(), offset + done, dataStart, dataEnd);
         // A hole in the source stays a hole in the copy: it reads back as the same zeros.
         if (const std::int64_t hole = std::min(dataStart - (offset + done), count - done); hole > 0) {
+            if (seen) {
+                seen(nullptr, static_cast<std::size_t>(hole));
+            }
             done += hole;
             endsInHole = true;
             continue;
@@ -262,7 +405,7 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
         if (copied < run) {
             kernelCopy = false;
             to.written_ = start + done + copied;
-            copyWithBuffer(from, offset + done + copied, to, run - copied);
+            copyWithBuffer(from, offset + done + copied, to, run - copied, seen);
         }
         done += run;
         endsInHole = false;
@@ -274,6 +417,10 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
     to.written_ = start + count;
 }
 
+void readBytes(InputFile& from, std::int64_t offset, std::int64_t count, const SeenBytes& seen) {
+    readPieces(from, offset, count, seen);
+}
+
 namespace testing {
 void setWriteFault(std::function<int(const std::string& path, std::size_t size)> fault) {
     writeFault = std::move(fault);
@@ -283,6 +430,17 @@ void setCopyFault(std::function<int(std::size_t& size)> fault) {
 }
 void forceReadWriteCopy(bool on) {
     readWriteOnly = on;
+}
+void forceNamedPendingFiles(bool on) {
+    namedPendingFiles = on;
+}
+void setStepHook(std::function<void(std::string_view step, std::int64_t number)> hook) {
+    stepHook = std::move(hook);
+}
+void stepReached(std::string_view step, std::int64_t number) {
+    if (stepHook) {
+        stepHook(step, number);
+    }
 }
 }  // namespace testing
 

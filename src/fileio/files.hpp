@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fileio/descriptor.hpp"
@@ -97,6 +99,11 @@ class LockFile {
 };
 
 class OutputFile;
+class PendingFile;
+
+// What a copy saw: each run of `size` bytes it copied, in order; null `data` stands for `size` zero bytes
+// (a hole, which the copy does not read).
+using SeenBytes = std::function<void(const void* data, std::size_t size)>;
 
 // A file open for reading as raw bytes, closed on destruction.
 class InputFile {
@@ -119,7 +126,7 @@ class InputFile {
     std::size_t read(void* buffer, std::size_t size);
 
   private:
-    friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t);
+    friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t, const SeenBytes&);
     std::string path_;
     Descriptor file_;
     std::int64_t position_ = 0;
@@ -143,18 +150,84 @@ class OutputFile {
     void close();
     // Bytes written so far.
     std::int64_t written() const noexcept { return written_; }
+    // Throws FileError (Io).
+    FileIdentity identity() const;
 
   private:
-    friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t);
+    friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t, const SeenBytes&);
+    friend class PendingFile;
+    OutputFile(std::string path, Descriptor file) : path_(std::move(path)), file_(std::move(file)) {}
     std::string path_;
     Descriptor file_;
     std::int64_t written_ = 0;
 };
 
 // Copies `count` bytes from `from` at `offset` to the end of what was written to `to`. Memory stays
-// bounded whatever `count` is. Throws FileError naming the file that failed; a source that ends early
-// is a failure too.
-void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count);
+// bounded whatever `count` is. Holes in `from` stay holes. With `seen`, every byte passes through memory
+// once on its way and is shown to it before it is written, while it is still in the CPU's cache (the
+// kernel's file-to-file copy is not used then). Throws FileError naming the file that failed; a source
+// that ends early is a failure too.
+void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
+               const SeenBytes& seen = {});
+
+// Reads `count` bytes of `from` from `offset` through memory, showing them to `seen` piece by piece in
+// order. Throws FileError (Io) naming `from`; a file that ends early is a failure too.
+void readBytes(InputFile& from, std::int64_t offset, std::int64_t count, const SeenBytes& seen);
+
+// A new file that appears under its final name only once it is complete: written without a name where
+// the system can (a crash then leaves nothing behind), else under a temporary name beside its final
+// name, and put in place by commit(). Destroyed without commit, it leaves nothing and changes nothing.
+class PendingFile {
+  public:
+    // `temporaryName` gives a fresh temporary path beside `finalPath` at each call; names already taken
+    // are skipped. `unnamed` tries a file without a name first. Throws FileError (CannotOpen) naming
+    // `finalPath`.
+    PendingFile(std::string finalPath, std::function<std::string()> temporaryName, bool unnamed);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // The file to write; failures name the final path.
+    OutputFile& file() noexcept { return *file_; }
+    const OutputFile& file() const noexcept { return *file_; }
+    // True while the file has no name.
+    bool unnamed() const noexcept { return unnamed_; }
+    // Closes the file and puts it under its final name, replacing what is there (a link itself, never
+    // its target; the caller has checked that it may go). Throws FileError naming the final path.
+    void commit();
+
+  private:
+    // A fresh temporary name that the open file is linked to; throws like commit.
+    std::string linkToTemporaryName();
+    void removeTemporary() noexcept;
+    std::string finalPath_;
+    std::function<std::string()> temporaryName_;
+    std::string temporaryPath_;
+    std::optional<OutputFile> file_;
+    bool unnamed_ = false;
+    bool committed_ = false;
+};
+
+// A file written to the disk, and its name in its folder, in steps: so that a window can serve its events
+// between them while a large file goes to a slow disk.
+class Flush {
+  public:
+    // The flush of the file at `path` while it is still the file `identity`; nullopt when the name leads
+    // elsewhere or nowhere. Throws FileError (Io) when it cannot be opened.
+    static std::optional<Flush> of(const std::string& path, const FileIdentity& identity);
+    // Does the next step: the next 64 MiB of data, then the rest of what the file needs, then its folder.
+    // False once all is done. Throws FileError (Io) naming the file.
+    bool step();
+
+  private:
+    Flush(std::string path, Descriptor file, std::int64_t length)
+        : path_(std::move(path)), file_(std::move(file)), length_(length) {}
+    std::string path_;
+    Descriptor file_;
+    std::int64_t length_ = 0;
+    std::int64_t flushed_ = 0;
+    int stage_ = 0;
+};
 
 namespace testing {
 // Fault injection for tests: called before every write to `path` of `size` bytes; a non-zero
@@ -166,6 +239,13 @@ void setWriteFault(std::function<int(const std::string& path, std::size_t size)>
 void setCopyFault(std::function<int(std::size_t& size)> fault);
 // Makes copyBytes use plain reads and writes only. Off again with false.
 void forceReadWriteCopy(bool on);
+// Makes PendingFile always name its file, as on file systems without unnamed files. Off again with false.
+void forceNamedPendingFiles(bool on);
+// Where a test may stop the program (with SIGKILL, say) or look at its files: the file layer and the
+// core call stepReached at each such point, which does nothing unless a test has set a hook. Reset with
+// an empty function.
+void setStepHook(std::function<void(std::string_view step, std::int64_t number)> hook);
+void stepReached(std::string_view step, std::int64_t number = 0);
 }  // namespace testing
 
 }  // namespace fileio

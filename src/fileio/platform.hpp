@@ -87,6 +87,24 @@ std::error_code identityOf(Handle handle, FileIdentity& identity);
 // clears read-only, hidden and system first; POSIX needs and changes nothing.
 std::error_code removeEntry(const std::string& path, bool clearAttributes);
 
+// Creates a file in `folder` that no name leads to until linkUnnamed gives it one, so that nothing is
+// left of it when the program ends first. `supported` false, with no error, where the system or the
+// file system has none: the caller creates a named file instead (which reports any real failure).
+std::error_code createUnnamed(const std::string& folder, Descriptor& file, bool& supported);
+// Gives the open unnamed file the name `path`; a name already there is an error (file_exists).
+std::error_code linkUnnamed(Handle handle, const std::string& path);
+
+// Opens the existing regular file `path` (links followed) so that it can be flushed to the disk.
+std::error_code openForFlush(const std::string& path, Descriptor& file);
+// Writes the file's data from `offset` on for `length` bytes to the disk and waits for it; nothing where
+// the system cannot flush a part of a file (flushData does all of it).
+std::error_code flushRange(Handle handle, std::int64_t offset, std::int64_t length);
+// Writes the file's data, and what is needed to read it back, to the disk and waits for it.
+std::error_code flushData(Handle handle);
+// Writes the folder's entries to the disk, so that a new name in it survives a power cut; nothing where
+// the system keeps no such separate state (Windows).
+std::error_code flushFolder(const std::string& folder);
+
 // Opens or creates the lock file `path` (never through a link) and takes its lock without waiting.
 // `busy`: another holder has it. Neither `busy` nor `file` open: the folder takes no lock file.
 std::error_code lock(const std::string& path, Descriptor& file, bool& busy);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <string>
 #include <utility>
 
 #include "fileio/error.hpp"
@@ -332,6 +333,74 @@ std::error_code identityOf(Handle handle, FileIdentity& identity) {
 std::error_code removeEntry(const std::string& path, bool /*clearAttributes*/) {
     // unlink needs no write permission on the file itself, and removes a link, never its target.
     return ::unlink(path.c_str()) != 0 ? lastError() : std::error_code();
+}
+
+// The name through which an unnamed file can be linked.
+std::string procPath(Handle handle) {
+    return "/proc/self/fd/" + std::to_string(fd(handle));
+}
+
+std::error_code createUnnamed(const std::string& folder, Descriptor& file, bool& supported) {
+    supported = false;
+#ifdef O_TMPFILE
+    const std::string where = folder.empty() ? std::string(".") : folder;
+    Descriptor created(
+        retryInterrupted([&] { return ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }));
+    // Any failure (old kernels, vfat and exFAT, a missing folder) leaves it to the named file, which
+    // then reports a real one; so does a system without /proc, through which the file gets its name.
+    if (created.isOpen() && ::access(procPath(created.get()).c_str(), F_OK) == 0) {
+        file = std::move(created);
+        supported = true;
+    }
+#else
+    (void)folder, (void)file;
+#endif
+    return {};
+}
+
+std::error_code linkUnnamed(Handle handle, const std::string& path) {
+    const int result = retryInterrupted([&] {
+        return ::linkat(AT_FDCWD, procPath(handle).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    });
+    return result != 0 ? lastError() : std::error_code();
+}
+
+std::error_code openForFlush(const std::string& path, Descriptor& file) {
+    return openForReading(path, file);
+}
+
+std::error_code flushRange(Handle handle, std::int64_t offset, std::int64_t length) {
+#ifdef __linux__
+    constexpr unsigned int flags =
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (retryInterrupted([&] {
+            return ::sync_file_range(fd(handle), static_cast<off_t>(offset), static_cast<off_t>(length),
+                                     flags);
+        }) != 0) {
+        return lastError();
+    }
+#else
+    (void)handle, (void)offset, (void)length;
+#endif
+    return {};
+}
+
+std::error_code flushData(Handle handle) {
+    return retryInterrupted([&] { return ::fdatasync(fd(handle)); }) != 0 ? lastError() : std::error_code();
+}
+
+std::error_code flushFolder(const std::string& folder) {
+    const std::string where = folder.empty() ? std::string(".") : folder;
+    Descriptor opened(
+        retryInterrupted([&] { return ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (!opened.isOpen()) {
+        return lastError();
+    }
+    // Some file systems cannot flush a folder on its own and say so; their entries go with the data.
+    if (retryInterrupted([&] { return ::fsync(fd(opened.get())); }) != 0 && errno != EINVAL) {
+        return lastError();
+    }
+    return opened.close();
 }
 
 std::error_code lock(const std::string& path, Descriptor& file, bool& busy) {

@@ -336,6 +336,38 @@ std::error_code removeEntry(const std::string& path, bool clearFirst) {
     return ::DeleteFileW(wide(path).c_str()) ? std::error_code() : lastError();
 }
 
+std::error_code createUnnamed(const std::string&, Descriptor&, bool& supported) {
+    // Windows has no file without a name: the caller creates a named one.
+    supported = false;
+    return {};
+}
+
+std::error_code linkUnnamed(Handle, const std::string&) {
+    return std::make_error_code(std::errc::operation_not_supported);
+}
+
+std::error_code openForFlush(const std::string& path, Descriptor& file) {
+    // FlushFileBuffers needs write access; nothing is written through it.
+    return opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                  file);
+}
+
+std::error_code flushRange(Handle, std::int64_t, std::int64_t) {
+    return {};
+}
+
+std::error_code flushData(Handle handle) {
+    return ::FlushFileBuffers(native(handle)) ? std::error_code() : lastError();
+}
+
+std::error_code flushFolder(const std::string&) {
+    // The renames that name files are written through (MOVEFILE_WRITE_THROUGH); NTFS keeps no folder
+    // state of its own to flush.
+    return {};
+}
+
 std::error_code lock(const std::string& path, Descriptor& file, bool& busy) {
     busy = false;
     // Deleted by the system when its last handle closes, so no later holder ever finds a stale one.

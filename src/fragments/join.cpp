@@ -1,41 +1,53 @@
 #include "fragments/join.hpp"
 
 #include <filesystem>
-#include <random>
+#include <functional>
 #include <set>
 #include <system_error>
 
+#include "checksum/crc32_core.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fileio/paths.hpp"
+#include "fragments/events.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
 
 namespace fragments {
 
-struct JoinOutput::State {
-    std::optional<fileio::OutputFile> file;
-    bool committed = false;
-};
-
 namespace {
 
-// A name of the form ".<target>.XXXXXX.part" beside the target: hidden, and no fragment candidate.
-std::string temporaryNameFor(const std::string& targetPath) {
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static std::mt19937_64 random{std::random_device{}()};
-    std::string tag;
-    for (int i = 0; i < 6; ++i) {
-        tag += alphabet[random() % (sizeof alphabet - 1)];
+// Reads the fragments of `plan` that have an expected CRC-32 and compares; throws DamagedFragment for the
+// first that differs.
+void verifyFragments(const JoinPlan& plan, const JoinEvents& events) {
+    for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
+        const auto& expected = plan.expectedCrcs[index];
+        if (!expected) {
+            continue;
+        }
+        notify(events.beforeVerifying, index);
+        const std::string& path = plan.fragmentPaths[index];
+        fileio::InputFile fragment(path);
+        if (fragment.size() != plan.fragmentBytes[index]) {
+            throw fileio::FileError(fileio::FileError::Kind::Io, path, fileio::Errc::SizeChanged);
+        }
+        checksum::RunningCrc32 crc;
+        fileio::readBytes(fragment, 0, plan.fragmentBytes[index], std::ref(crc));
+        fileio::testing::stepReached("fragment-verified", static_cast<std::int64_t>(index));
+        if (crc.value() != *expected) {
+            throw DamagedFragment(Nurdatei(path), crc.value(), *expected);
+        }
     }
-    const std::filesystem::path target = fileio::pathFromUtf8(targetPath);
-    std::string name(1, '.');
-    name.append(fileio::utf8FromPath(target.filename())).append(1, '.').append(tag).append(".part");
-    return fileio::utf8FromPath(target.parent_path() / fileio::pathFromUtf8(name));
 }
 
 }  // namespace
+
+DamagedFragment::DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected)
+    : std::runtime_error("damaged fragment " + name),
+      name_(std::move(name)),
+      found_(found),
+      expected_(expected) {}
 
 std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::string>& names) {
     if (names.empty()) {
@@ -53,13 +65,29 @@ std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::st
     return check;
 }
 
+std::optional<JoinProblem> missingChecked(const std::vector<std::string>& names, const std::string& directory,
+                                          const std::map<std::string, std::uint32_t>& checksums) {
+    const std::set<std::string> listed(names.begin(), names.end());
+    for (const auto& entry : checksums) {
+        if (listed.count(entry.first) == 0) {
+            return JoinProblem{JoinProblem::Kind::MissingFragment,
+                               withTrailingSeparator(directory) + entry.first};
+        }
+    }
+    return std::nullopt;
+}
+
 std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& names,
-                                             const std::string& directory, const std::string& targetPath) {
+                                             const std::string& directory, const std::string& targetPath,
+                                             const std::map<std::string, std::uint32_t>& checksums) {
     JoinPlan plan;
     plan.targetPath = targetPath;
     const std::string folder = withTrailingSeparator(directory);
     for (const auto& name : names) {
         plan.fragmentPaths.push_back(folder + name);
+        const auto expected = checksums.find(name);
+        plan.expectedCrcs.push_back(expected != checksums.end() ? std::optional(expected->second)
+                                                                : std::nullopt);
     }
     for (const auto& path : plan.fragmentPaths) {
         if (sameFile(path, targetPath)) {
@@ -83,16 +111,16 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
 }
 
 JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events) {
+    verifyFragments(plan, events);
     JoinOutput output(plan.targetPath);
     output.reserve(plan.totalBytes);
     for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
-        if (events.beforeFragment) {
-            events.beforeFragment(index);
-        }
+        notify(events.beforeFragment, index);
         output.append(plan.fragmentPaths[index], plan.fragmentBytes[index]);
+        fileio::testing::stepReached("fragment-appended", static_cast<std::int64_t>(index));
     }
-    output.commit();
-    return JoinResult{output.bytesWritten()};
+    const fileio::FileIdentity identity = output.commit();
+    return JoinResult{output.bytesWritten(), identity};
 }
 
 std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {
@@ -118,38 +146,18 @@ bool sameFile(const std::string& a, const std::string& b) {
     return same && !error;
 }
 
-JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath), state_(new State) {
+JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath) {
     checkReplaceable(targetPath_);
-    for (int attempt = 0;; ++attempt) {
-        temporaryPath_ = temporaryNameFor(targetPath);
-        try {
-            state_->file.emplace(temporaryPath_);
-            return;
-        } catch (const fileio::FileError& e) {
-            if (e.code() != std::errc::file_exists || attempt == 100) {
-                throw fileio::FileError(fileio::FileError::Kind::CannotOpen, targetPath_, e.code());
-            }
-        }
-    }
-}
-
-JoinOutput::~JoinOutput() {
-    if (!state_->committed) {
-        state_->file.reset();
-        try {
-            fileio::removeFile(temporaryPath_);
-        } catch (const fileio::FileError&) {
-            // A leftover the removal could not reach is the best that can be done here.
-        }
-    }
+    const std::string targetName = Nurdatei(targetPath_);
+    removeLeftovers(folderOf(targetPath_), [&targetName](const std::string& name) {
+        return finalNameOfTemporary(name, ".part") == targetName;
+    });
+    file_.emplace(
+        targetPath_, [this] { return temporaryNameFor(targetPath_, ".part"); }, true);
 }
 
 void JoinOutput::reserve(std::int64_t bytes) {
-    try {
-        state_->file->reserve(bytes);
-    } catch (const fileio::FileError& e) {
-        throw fileio::FileError(e.kind(), targetPath_, e.code());
-    }
+    file_->file().reserve(bytes);
 }
 
 void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes) {
@@ -161,34 +169,28 @@ void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBy
     };
     checkSize();
     try {
-        fileio::copyBytes(fragment, 0, *state_->file, expectedBytes);
+        fileio::copyBytes(fragment, 0, file_->file(), expectedBytes);
     } catch (const fileio::FileError& e) {
-        // The user knows the target, not the temporary file behind it.
-        if (e.path() == temporaryPath_) {
-            throw fileio::FileError(e.kind(), targetPath_, e.code());
-        }
         // A fragment cut short while it was read tells why.
-        checkSize();
+        if (e.path() == fragmentPath) {
+            checkSize();
+        }
         throw;
     }
     checkSize();
 }
 
-void JoinOutput::commit() {
-    try {
-        state_->file->close();
-    } catch (const fileio::FileError& e) {
-        throw fileio::FileError(e.kind(), targetPath_, e.code());
-    }
+fileio::FileIdentity JoinOutput::commit() {
+    const fileio::FileIdentity identity = file_->file().identity();
     // The old target goes by the rename itself: no mode is changed first (on POSIX a rename needs none,
     // and a change would reach the target's hard-linked twins); it may have become a folder meanwhile.
     checkReplaceable(targetPath_);
-    fileio::renameReplacing(temporaryPath_, targetPath_);
-    state_->committed = true;
+    file_->commit();
+    return identity;
 }
 
 std::int64_t JoinOutput::bytesWritten() const {
-    return state_->file->written();
+    return file_->file().written();
 }
 
 }  // namespace fragments

@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "fileio/files.hpp"
 
 namespace fragments {
 
@@ -22,6 +25,8 @@ struct JoinProblem {
         TargetIsFragment,  // the chosen target is one of the listed fragments; `path` is the target
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
+        SetBusy,           // another split, join or deletion holds the set; `path` is the first fragment
+        Cancelled,         // the user did not go on: nothing to say
     };
     Kind kind = Kind::EmptyList;
     std::string path;
@@ -44,29 +49,57 @@ struct JoinPlan {
     std::string targetPath;
     std::vector<std::string> fragmentPaths;   // in list order
     std::vector<std::int64_t> fragmentBytes;  // the size of each, as measured by the plan
+    // The CRC-32 each must have, where the set's checksum file gives one.
+    std::vector<std::optional<std::uint32_t>> expectedCrcs;
     std::int64_t totalBytes = 0;
 };
 
+// The first fragment that `checksums` (by bare name, see fragmentChecksums) name and the listed `names`
+// lack, as a MissingFragment problem with its path in `directory`; nullopt when none is missing.
+std::optional<JoinProblem> missingChecked(const std::vector<std::string>& names, const std::string& directory,
+                                          const std::map<std::string, std::uint32_t>& checksums);
+
 // Plans the join of `names` (bare names in `directory`) into `targetPath`: the target is none of the
 // fragments, and every fragment is a regular file (the first missing one, or the first that is none, is
-// named). Changes no file.
+// named). The fragments `checksums` name are to be verified. Changes no file.
 std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& names,
-                                             const std::string& directory, const std::string& targetPath);
+                                             const std::string& directory, const std::string& targetPath,
+                                             const std::map<std::string, std::uint32_t>& checksums = {});
+
+// A fragment whose CRC-32 is not the one the set's checksum file gives.
+class DamagedFragment : public std::runtime_error {
+  public:
+    DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected);
+    // Its bare name.
+    const std::string& name() const noexcept { return name_; }
+    std::uint32_t found() const noexcept { return found_; }
+    std::uint32_t expected() const noexcept { return expected_; }
+
+  private:
+    std::string name_;
+    std::uint32_t found_;
+    std::uint32_t expected_;
+};
 
 // What the window does while a join runs.
 struct JoinEvents {
+    // Before fragment `index` (from 0, in plan order) is verified against its checksum.
+    std::function<void(std::size_t index)> beforeVerifying;
     // Before fragment `index` (from 0, in plan order) is appended: the window yields to its event loop here.
     std::function<void(std::size_t index)> beforeFragment;
 };
 
 struct JoinResult {
     std::int64_t bytesWritten = 0;  // the size of the joined file
+    fileio::FileIdentity identity;  // the joined file, as it was put in place
 };
 
-// Runs `plan`: reserves the joined size, appends every fragment and only then replaces the target (a
-// read-only one too; a link itself, never its target). A target that is a folder, FIFO, socket or device
-// is refused before anything is written, and a fragment whose size is no longer the planned one stops it
-// (Errc::SizeChanged). Throws FileError; the target is then as it was and no temporary file remains.
+// Runs `plan`: first reads every fragment with an expected CRC-32 and compares (the first that differs
+// throws DamagedFragment before anything is written), then appends every fragment to a file without a name
+// (or a hidden temporary one where the file system has none) and only then puts it in place of the target
+// (a read-only one too; a link itself, never its target). A target that is a folder, FIFO, socket or
+// device is refused before anything is written, and a fragment whose size is no longer the planned one
+// stops it (Errc::SizeChanged). Throws FileError; the target is then as it was and no temporary file remains.
 JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events);
 
 // The first number missing from 1, 2, ... n when every name ends in three digits and they do not
@@ -76,14 +109,15 @@ std::optional<int> firstMissingNumber(const std::vector<std::string>& names);
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
 
-// The joined output: written to a temporary file in the target's folder and moved onto the target
-// by commit(). Destroyed without commit, it removes the temporary file and leaves the target alone.
+// The joined output: written to a file without a name in the target's folder (or, where the file system
+// has none, a hidden ".<target name>.XXXXXX.part" beside it) and put in place of the target by commit().
+// Destroyed without commit, it leaves no file behind and the target alone.
 class JoinOutput {
   public:
-    // Throws FileError naming the target: CannotOpen, or Io (Errc::NotRegularFile) for a target that is a
-    // folder, FIFO, socket or device.
+    // Removes what killed joins to the same target left beside it first. Throws FileError naming the
+    // target: CannotOpen, or Io (Errc::NotRegularFile) for a target that is a folder, FIFO, socket or device.
     explicit JoinOutput(const std::string& targetPath);
-    ~JoinOutput();
+    ~JoinOutput() = default;
     JoinOutput(const JoinOutput&) = delete;
     JoinOutput& operator=(const JoinOutput&) = delete;
 
@@ -93,16 +127,15 @@ class JoinOutput {
     // Appends the whole fragment, which must hold `expectedBytes` before and after: otherwise FileError (Io,
     // Errc::SizeChanged) naming it. Throws FileError naming the fragment (read) or the target (write).
     void append(const std::string& fragmentPath, std::int64_t expectedBytes);
-    // Replaces the target (a read-only one too) by the joined data. Throws FileError naming the target.
-    void commit();
+    // Replaces the target (a read-only one too) by the joined data and gives the identity of the file now
+    // there. Throws FileError naming the target.
+    fileio::FileIdentity commit();
     // Bytes appended so far.
     std::int64_t bytesWritten() const;
 
   private:
-    struct State;
     std::string targetPath_;
-    std::string temporaryPath_;
-    std::unique_ptr<State> state_;
+    std::optional<fileio::PendingFile> file_;
 };
 
 }  // namespace fragments

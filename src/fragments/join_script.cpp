@@ -305,4 +305,24 @@ void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input
     }
 }
 
+std::variant<NoJoinScript, JoinScriptLocation> writeJoinScriptAfterSplit(
+    const std::string& sourcePath, const std::vector<std::string>& fileNames,
+    const std::string& thousandsSeparator, const std::string& dateText) {
+    JoinScriptInput input;
+    input.targetName = Nurdatei(sourcePath);
+    for (const auto& name : fileNames) {
+        input.fragmentNames.push_back(lowerCase(name));
+    }
+    input.lastFragmentName = fileNames.empty() ? std::string() : fileNames.back();
+    input.sourceBytes = fileio::fileSize(sourcePath);
+    input.thousandsSeparator = thousandsSeparator;
+    input.dateText = dateText;
+    if (auto refusal = whyNoJoinScript(sourcePath, input)) {
+        return *refusal;
+    }
+    JoinScriptLocation script = joinScriptLocation(sourcePath);
+    writeJoinScript(script.path, input);
+    return script;
+}
+
 }  // namespace fragments

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "fragments/paths.hpp"
@@ -77,5 +78,12 @@ std::string toCodePage850(std::string_view utf8);
 // Writes the script in code page 850 to `scriptPath` as a new file: anything at that name is refused
 // (file_exists), a link too. A failure leaves no script behind. Throws FileError.
 void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input);
+
+// The script of a split of `sourcePath` that wrote the fragments `fileNames` (file name parts in the
+// source's case, in order), with the regional `thousandsSeparator` and today as `dateText`: written
+// beside the source with the names in lower case, or why it is not. Throws FileError.
+std::variant<NoJoinScript, JoinScriptLocation> writeJoinScriptAfterSplit(
+    const std::string& sourcePath, const std::vector<std::string>& fileNames,
+    const std::string& thousandsSeparator, const std::string& dateText);
 
 }  // namespace fragments

@@ -4,6 +4,7 @@
 
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
 
@@ -120,9 +121,10 @@ void deleteFragmentSet(const std::vector<std::string>& names, const std::string&
     if (names.empty()) {
         return;
     }
-    deleteChecked(names, directory,
-                  fileio::identityOf(inDirectory(directory, withoutLastCharacters(names.front(), 5))),
+    const std::string sourceName = withoutLastCharacters(names.front(), 5);
+    deleteChecked(names, directory, fileio::identityOf(inDirectory(directory, sourceName)),
                   fileio::Errc::IsOriginal, true, afterEach);
+    removeOwnChecksumFile(checksumFilePath(inDirectory(directory, sourceName)));
 }
 
 }  // namespace fragments

@@ -47,9 +47,10 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
 
 // Deletes the listed fragments `names` from `directory`, in list order, read-only ones too; names no
 // longer there are skipped. Checked first as deleteOldFragments does, with the file the fragments were
-// cut from (the first entry less its last five characters) in the place of the source. Throws FileError
-// (Io) naming the file that stops it or the first that cannot be deleted; nothing after it is touched.
-// `afterEach`, when given, runs after each name, so that a window can serve its event loop meanwhile.
+// cut from (the first entry less its last five characters) in the place of the source. The set's checksum
+// file goes with them when this program wrote it. Throws FileError (Io) naming the file that stops it or
+// the first that cannot be deleted; nothing after it is touched. `afterEach`, when given, runs after each
+// name, so that a window can serve its event loop meanwhile.
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
                        const std::function<void()>& afterEach = {});
 

@@ -1,8 +1,60 @@
 #include "fragments/set_files.hpp"
 
+#include <algorithm>
+#include <random>
 #include <utility>
 
 namespace fragments {
+
+namespace {
+
+constexpr std::string_view temporaryAlphabet =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::size_t temporaryTagLength = 6;
+
+}  // namespace
+
+std::string temporaryNameFor(const std::string& path, std::string_view ending) {
+    static std::mt19937_64 random{std::random_device{}()};
+    std::string tag;
+    for (std::size_t i = 0; i < temporaryTagLength; ++i) {
+        tag += temporaryAlphabet[random() % temporaryAlphabet.size()];
+    }
+    const std::string name = Nurdatei(path);
+    return path.substr(0, path.size() - name.size()) + "." + name + "." + tag + std::string(ending);
+}
+
+std::optional<std::string> finalNameOfTemporary(std::string_view name, std::string_view ending) {
+    // ".", the name, ".", the tag and the ending.
+    const std::size_t fixed = 2 + temporaryTagLength + ending.size();
+    if (name.size() <= fixed || name.front() != '.' || !name.ends_with(ending)) {
+        return std::nullopt;
+    }
+    const std::string_view tag =
+        name.substr(name.size() - ending.size() - temporaryTagLength, temporaryTagLength);
+    const bool tagged =
+        std::ranges::all_of(tag, [](char c) { return temporaryAlphabet.find(c) != std::string_view::npos; });
+    if (!tagged || name[name.size() - fixed + 1] != '.') {
+        return std::nullopt;
+    }
+    return std::string(name.substr(1, name.size() - fixed));
+}
+
+void removeLeftovers(const std::string& directory,
+                     const std::function<bool(const std::string& name)>& leftover) {
+    std::vector<fileio::FolderEntry> entries;
+    try {
+        entries = fileio::regularFilesIn(directory.empty() ? "." : directory);
+    } catch (const fileio::FileError&) {
+        return;
+    }
+    for (const auto& entry : entries) {
+        const std::string path = withTrailingSeparator(directory) + entry.name;
+        if (leftover(entry.name) && fileio::entryAt(path).type == fileio::EntryType::Regular) {
+            fileio::removeFile(path);
+        }
+    }
+}
 
 bool checkReplaceable(const std::string& path, const std::optional<fileio::FileIdentity>& source,
                       fileio::Errc whenSource) {

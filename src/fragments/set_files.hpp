@@ -2,8 +2,10 @@
 // The files of a fragment set and nothing else: which names the program may remove or replace, and one
 // split, join or deletion of a set at a time, in any process.
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,6 +27,21 @@ bool checkReplaceable(const std::string& path,
 // FileError (Io) when the removal fails.
 void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source = std::nullopt,
                 fileio::Errc whenSource = fileio::Errc::IsSplitSource);
+
+// A hidden name beside `path` for a file on its way there: ".", its name, ".", six random letters or
+// digits and `ending` (".tmp" for fragments and the checksum file, ".part" for a joined file). It never
+// passes the fragment test and never appears in a listing.
+std::string temporaryNameFor(const std::string& path, std::string_view ending);
+
+// The name a temporary name of exactly that shape (see temporaryNameFor) stands for; nullopt for any
+// other name.
+std::optional<std::string> finalNameOfTemporary(std::string_view name, std::string_view ending);
+
+// Removes from `directory` the regular files whose bare names pass `leftover`, links not followed: what a
+// run that was killed left there. A folder that cannot be read is left as it is. Throws FileError (Io) when
+// a leftover cannot be removed.
+void removeLeftovers(const std::string& directory,
+                     const std::function<bool(const std::string& name)>& leftover);
 
 // Name of the lock file of the set cut from the file named `sourceName`: hidden, and no fragment candidate.
 std::string lockFileName(const std::string& sourceName);

@@ -1,9 +1,12 @@
 #include "fragments/split.hpp"
 
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
+#include "checksum/crc32_core.hpp"
 #include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
@@ -14,13 +17,48 @@ namespace {
 
 constexpr std::int64_t largestFragment = std::numeric_limits<std::int32_t>::max();
 
-// Writes fragment `path` as a new file: no old bytes survive in it, and nothing is written through a link.
-std::int64_t writeFragment(fileio::InputFile& source, std::int64_t offset, const std::string& path,
+// One fragment on its way to disk: its file, under a temporary name until it is complete.
+struct FragmentCopy {
+    fileio::InputFile& source;
+    fileio::FileIdentity sourceIdentity;
+    // With the checksum file: the fragments' CRC-32s in order.
+    std::vector<std::uint32_t>* crcs;
+};
+
+// Writes fragment `number` at `path` as a new file and renames it to its name once complete: no old
+// bytes survive in it, and nothing is written through a link.
+std::int64_t writeFragment(const FragmentCopy& copy, int number, std::int64_t offset, const std::string& path,
                            std::int64_t bytes) {
-    fileio::OutputFile out(path);
-    fileio::copyBytes(source, offset, out, bytes);
-    out.close();
-    return out.written();
+    fileio::PendingFile out(
+        path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
+    checksum::RunningCrc32 crc;
+    fileio::copyBytes(copy.source, offset, out.file(), bytes,
+                      copy.crcs ? fileio::SeenBytes(std::ref(crc)) : fileio::SeenBytes());
+    fileio::testing::stepReached("fragment-written", number);
+    // What appeared at its name meanwhile is checked like the old fragments were.
+    checkReplaceable(path, copy.sourceIdentity);
+    out.commit();
+    fileio::testing::stepReached("fragment-in-place", number);
+    if (copy.crcs) {
+        copy.crcs->push_back(crc.value());
+    }
+    return bytes;
+}
+
+// Writes the checksum file of the split of `sourcePath` that wrote `result`, unless a file of its name
+// that this program did not write is there; true when it was written.
+bool writeChecksumFileOf(const std::string& sourcePath, const SplitResult& result,
+                         const std::vector<std::uint32_t>& crcs, const SplitPlan& plan) {
+    std::vector<ChecksumEntry> entries;
+    std::uint32_t sourceCrc = 0;
+    for (std::size_t i = 0; i < crcs.size(); ++i) {
+        entries.push_back({result.fileNames[i], crcs[i]});
+        const std::int64_t bytes =
+            static_cast<std::int64_t>(i) < plan.fullFragments ? plan.fragmentBytes : plan.remainder;
+        sourceCrc = checksum::crc32Combine(sourceCrc, crcs[i], bytes);
+    }
+    return writeChecksumFile(checksumFilePath(sourcePath),
+                             checksumFileText(Nurdatei(sourcePath), plan.length, sourceCrc, entries));
 }
 
 }  // namespace
@@ -57,12 +95,19 @@ void checkSplitNames(const std::vector<std::string>& listing, const std::string&
 }
 
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
-                      char separator) {
+                      char separator, bool checksumFile) {
     if (plan.fragmentCount > maxFragments || (plan.fragmentCount > 0 && plan.fragmentBytes <= 0)) {
         throw std::invalid_argument("split plan outside the limits");
     }
     fileio::InputFile source(sourcePath);
     const fileio::FileIdentity identity = source.identity();
+    // An empty source has no fragments, and so no set to check; fragment names that a checksum file cannot
+    // hold (all of a set's names start alike) get none either.
+    const bool sums = checksumFile && plan.fragmentCount > 0 &&
+                      fitsChecksumFile(Nurdatei(fragmentName(sourcePath, 1), separator)) &&
+                      mayWriteChecksumFile(checksumFilePath(sourcePath));
+    std::vector<std::uint32_t> crcs;
+    const FragmentCopy copy{source, identity, sums ? &crcs : nullptr};
     SplitResult result;
     const int fullFragments = static_cast<int>(plan.fullFragments);
     for (int number = 1; number <= fullFragments; ++number) {
@@ -77,23 +122,38 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
             events.fragmentNamed(number, fileName, true);
         }
         result.bytesWritten +=
-            writeFragment(source, (number - 1) * plan.fragmentBytes, path, plan.fragmentBytes);
+            writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path, plan.fragmentBytes);
         result.fragmentsWritten = number;
         result.lastFileName = fileName;
+        result.fileNames.push_back(fileName);
     }
     if (plan.remainder > 0) {
         const int number = fullFragments + 1;
         const std::string path = fragmentName(sourcePath, number);
         makeWayFor(path, identity);
         result.bytesWritten +=
-            writeFragment(source, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
+            writeFragment(copy, number, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
         result.fragmentsWritten = number;
         result.lastFileName = Nurdatei(path, separator);
+        result.fileNames.push_back(result.lastFileName);
         if (events.fragmentNamed) {
             events.fragmentNamed(number, result.lastFileName, false);
         }
     }
+    if (sums) {
+        result.checksumFileWritten = writeChecksumFileOf(sourcePath, result, crcs, plan);
+    }
     return result;
+}
+
+void removeSplitLeftovers(const std::string& directory, const std::string& sourcePath, char separator) {
+    const std::string sourceName = Nurdatei(sourcePath, separator);
+    removeLeftovers(directory, [&sourceName](const std::string& name) {
+        const auto final = finalNameOfTemporary(name, ".tmp");
+        return final && (*final == sourceName + ".sfv" ||
+                         (final->size() == sourceName.size() + 5 && final->starts_with(sourceName + "._") &&
+                          fragmentNumber(*final)));
+    });
 }
 
 }  // namespace fragments

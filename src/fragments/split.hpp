@@ -36,7 +36,9 @@ struct SplitEvents {
 struct SplitResult {
     int fragmentsWritten = 0;
     std::int64_t bytesWritten = 0;
-    std::string lastFileName;  // file name part of the last fragment written, as generated
+    std::string lastFileName;            // file name part of the last fragment written, as generated
+    std::vector<std::string> fileNames;  // file name parts of the fragments written, as generated, in order
+    bool checksumFileWritten = false;
 };
 
 // Checks every name a split of `sourcePath` will delete or write, before it changes anything: the
@@ -46,11 +48,20 @@ struct SplitResult {
 void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
                      const std::string& sourcePath, std::int64_t fragmentCount, char separator);
 
-// Writes the fragments of `sourcePath` as `plan` says (plan.fragmentCount at most 999). Each is created
-// as a new file after what was at its name went: a regular file or a link (the link itself); a folder,
-// FIFO, socket or device there, or the source itself, stops the split (as checkSplitNames says).
-// Throws FileError; fragments written before a failure stay.
+// Writes the fragments of `sourcePath` as `plan` says (plan.fragmentCount at most 999). What was at a
+// fragment's name goes first: a regular file or a link (the link itself); a folder, FIFO, socket or device
+// there, or the source itself, stops the split (as checkSplitNames says). Each fragment is written under a
+// hidden temporary name beside it and renamed to its name only when complete, so a file of a fragment's name
+// is always whole. With `checksumFile`, the fragments' CRC-32s are taken as they are copied, and the
+// checksum file (checksum_file.hpp) is written after the last one, unless a file of its name that this
+// program did not write is there or the names do not fit one (fitsChecksumFile). Throws FileError; fragments
+// written before a failure stay, and the temporary file of the failed one goes.
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
-                      char separator);
+                      char separator, bool checksumFile = false);
+
+// Removes from `directory` what killed splits of `sourcePath` left there: temporary files of exactly the
+// shape of its fragments' and its checksum file's (see temporaryNameFor). Throws FileError (Io) when one
+// cannot be removed.
+void removeSplitLeftovers(const std::string& directory, const std::string& sourcePath, char separator);
 
 }  // namespace fragments

@@ -29,6 +29,10 @@ inline std::string joinProgress(const std::string& number, std::int64_t count) {
 inline std::string joinDone() {
     return ", fertig!";
 }
+// Before the join writes, the fragments its checksum file names are read and checked.
+inline std::string verifyProgress(const std::string& number, std::int64_t count) {
+    return "prüfe Fragment: " + number + " von " + std::to_string(count);
+}
 
 // The fragment size.
 inline std::string notNumeric() {
@@ -107,6 +111,11 @@ inline std::string fileUnreadable(const std::string& name, const std::string& re
 }
 
 // Failures of the join.
+inline std::string damagedFragment(const std::string& name, const std::string& found,
+                                   const std::string& expected) {
+    return "Das Fragment " + name + " ist beschädigt (CRC32 " + found + " statt " + expected +
+           "). Bitte das Fragment erneut kopieren.";
+}
 inline std::string joinAborted(const std::string& path, const std::string& reason) {
     return "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
 }
@@ -178,17 +187,19 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
     if (window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
-    for (const char* call :
-         {" split [-s KB] [--script] DATEI\n", " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
-          " crc DATEI...\n", " -h | --help | --version\n"}) {
+    for (const char* call : {" split [-s KB] [--script] [--no-sfv] DATEI\n",
+                             " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n", " crc DATEI...\n",
+                             " -h | --help | --version\n"}) {
         help += "  " + program + call;
     }
     return help +
            "\n"
            "Befehle:\n"
            "  split   splittet DATEI in die Fragmente DATEI._001, DATEI._002, ... neben DATEI\n"
-           "          (höchstens 999); alte Fragmente derselben Datei werden vorher gelöscht.\n"
-           "  join    fügt die Fragmente neben ERSTES_FRAGMENT, die zu ihm gehören, zusammen.\n"
+           "          (höchstens 999) und schreibt ihre CRC32-Prüfsummen in DATEI.sfv; alte\n"
+           "          Fragmente derselben Datei werden vorher gelöscht.\n"
+           "  join    fügt die Fragmente neben ERSTES_FRAGMENT, die zu ihm gehören, zusammen;\n"
+           "          liegt die .sfv-Datei daneben, wird jedes Fragment vorher geprüft.\n"
            "  crc     zeigt je DATEI eine Zeile: die CRC32-Prüfsumme (acht Hexadezimalziffern),\n"
            "          zwei Leerzeichen und den Namen.\n"
            "\n"
@@ -196,6 +207,7 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "  -s, --size KB       Fragmentgröße in kBytes (1 KB = 1024 Byte), voreingestellt 1420\n"
            "      --script        schreibt auch die Batchdatei (Beispiel.bat für Beispiel.dat),\n"
            "                      die die Fragmente unter Windows mit copy /b zusammenfügt\n"
+           "      --no-sfv        schreibt keine Prüfsummendatei DATEI.sfv\n"
            "  -o, --output ZIEL   die zusammengefügte Datei; voreingestellt der Name des ersten\n"
            "                      Fragments ohne seine letzten fünf Zeichen, neben den Fragmenten\n"
            "      --allow-gap     fügt auch zusammen, wenn in der Nummerierung ein Fragment fehlt\n"

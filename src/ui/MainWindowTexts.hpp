@@ -75,6 +75,9 @@ inline QString joinProgress(const QString& number, int count) {
 inline QString joinDone() {
     return ui::fromUtf8(utf8::joinDone());
 }
+inline QString verifyProgress(const QString& number, int count) {
+    return ui::fromUtf8(utf8::verifyProgress(ui::toUtf8(number), count));
+}
 
 // The size box.
 inline QString notNumeric() {
@@ -186,6 +189,9 @@ inline QString fragmentNotFound(const QString& path) {
            QStringLiteral(
                " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
                "Dateiverzeichnis überprüfen !");
+}
+inline QString damagedFragment(const QString& name, const QString& found, const QString& expected) {
+    return ui::fromUtf8(utf8::damagedFragment(ui::toUtf8(name), ui::toUtf8(found), ui::toUtf8(expected)));
 }
 inline QString joinAborted(const QString& path, const QString& reason) {
     return ui::fromUtf8(utf8::joinAborted(ui::toUtf8(path), ui::toUtf8(reason)));

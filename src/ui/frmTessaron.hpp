@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "UiSeam.hpp"
+#include "fileio/files.hpp"
 
 class QCheckBox;
 class QComboBox;
@@ -22,15 +23,16 @@ class QPushButton;
 class clsCRC32;
 
 namespace fragments {
-struct JoinPlan;
+struct JoinJobEvents;
 struct JoinProblem;
 class SetLock;
-struct SplitPlan;
+struct SplitRefusal;
 }  // namespace fragments
 
 namespace ui {
 class ClickablePicture;
 class FileListBox;
+class ProgressPacer;
 }  // namespace ui
 
 class frmTessaron : public QWidget {
@@ -78,16 +80,17 @@ class frmTessaron : public QWidget {
     void Combo1_Click();
     void Command1_Click();
     void Picture1_Click();
-    // The split from its lock and the deletion of the old script on; failures are thrown to Command1_Click.
+    // The split from its lock on, with its lists, labels and script; failures are thrown to Command1_Click.
     void splitSource(const QString& source);
-    // The fragments, their lists and labels and the script, once every refusal has passed.
-    void splitInto(const QString& source, const fragments::SplitPlan& plan);
+    void showSplitRefusal(const fragments::SplitRefusal& refusal, const QString& source);
     void showOutOfMemory();
-    void writeScriptAfterSplit(const std::string& sourcePath, const std::string& lastFileName);
+    // The script after a split that wrote `fileNames`, and its message.
+    void writeScriptAfterSplit(const std::string& sourcePath, const std::vector<std::string>& fileNames);
 
     // Fragment directory, listing, choice of source and first fragment, deletion (frmTessaron_files.cpp).
     void füllen2(const QString& reference);
-    void clear_old(const QString& reference);
+    // Empties the fragment list as the old fragments of the split's source go.
+    void clear_old();
     void setFragmentDirectory(const QString& directory);
     void addToFragmentList(const QString& name);
     void Command3_Click();
@@ -98,6 +101,9 @@ class frmTessaron : public QWidget {
     // The folder of a chosen file, where the next open dialog then starts.
     QString chosenFolder(const QString& path);
     void Command2_Click();
+    // Puts the file the last join produced on the disk before its fragments go, serving the event loop
+    // between the steps on `pacer`'s budget; nothing when it has gone or been replaced since.
+    void flushLastJoined(ui::ProgressPacer& pacer);
     void Command8_Click();
     void List1_DblClick();
 
@@ -109,13 +115,13 @@ class frmTessaron : public QWidget {
     // The target chosen in the save-as dialog; nullopt when the user cancels.
     std::optional<std::string> chooseJoinTarget(const std::string& suggestedName);
     void showJoinProblem(const fragments::JoinProblem& problem);
-    // Takes the lock of the listed set `names` for a join or deletion. When another operation holds it,
-    // or it fails (the message made by `aborted`), says so and gives nullopt.
-    std::optional<fragments::SetLock> lockListedSet(const std::vector<std::string>& names,
-                                                    QString (*aborted)(const QString& path,
-                                                                       const QString& reason));
-    // The copy, its progress and its result; `names` are the listed names of the plan's fragments.
-    void runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names);
+    // Takes the lock of the listed set `names` for its deletion. When another operation holds it, or it
+    // fails, says so and gives nullopt.
+    std::optional<fragments::SetLock> lockListedSet(const std::vector<std::string>& names);
+    // The join of the listed `names` with the window's `events`, its refusals, failures and result; `target`
+    // is the accepted target once events.targetAccepted has run.
+    void runJoin(const std::vector<std::string>& names, fragments::JoinJobEvents events,
+                 const std::string& target);
 
     // Checksum (frmTessaron_crc.cpp).
     void Command7_Click();
@@ -161,6 +167,12 @@ class frmTessaron : public QWidget {
     std::unique_ptr<clsCRC32> objCRC32;
     // The folder of the fragment list, with trailing separator.
     QString fragmentDirectory_;
+    // The file the last join produced, until it has been put on the disk.
+    struct JoinedFile {
+        std::string path;
+        fileio::FileIdentity identity;
+    };
+    std::optional<JoinedFile> lastJoined_;
 
     // Starts the split; the default button, so Enter splits.
     QPushButton* Command1 = nullptr;

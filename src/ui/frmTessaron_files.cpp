@@ -64,10 +64,9 @@ void frmTessaron::füllen2(const QString& reference) {
     updateJoinButton();
 }
 
-void frmTessaron::clear_old(const QString& reference) {
+void frmTessaron::clear_old() {
+    // The split's core deletes the old fragments right after: the list must not name them meanwhile.
     clearFragmentList();
-    fragments::deleteOldFragments(File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference),
-                                  fragments::nativeSeparator);
 }
 
 void frmTessaron::Command3_Click() {
@@ -122,14 +121,15 @@ void frmTessaron::Command2_Click() {
         return;
     }
     const std::vector<std::string> names = ui::namesOf(*List1);
-    const auto lock = lockListedSet(names, texts::deleteAborted);
+    const auto lock = lockListedSet(names);
     if (!lock) {
         return;
     }
-    // The deletion yields to the event loop; nothing else starts meanwhile.
+    // The flush and the deletion yield to the event loop; nothing else starts meanwhile.
     const BusyGuard guard(*this);
     ui::ProgressPacer pacer;
     try {
+        flushLastJoined(pacer);
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
@@ -142,6 +142,18 @@ void frmTessaron::Command2_Click() {
     // The joined file's name and size stay: only the progress line went with the fragments.
     setCaption(Label5, QString());
     Command2->setEnabled(false);
+}
+
+void frmTessaron::flushLastJoined(ui::ProgressPacer& pacer) {
+    if (!lastJoined_) {
+        return;
+    }
+    if (auto flush = fileio::Flush::of(lastJoined_->path, lastJoined_->identity)) {
+        while (flush->step()) {
+            pacer.progress();
+        }
+    }
+    lastJoined_.reset();
 }
 
 void frmTessaron::Command8_Click() {
@@ -176,9 +188,7 @@ void frmTessaron::chooseFirstFragment(const QString& path) {
     füllen2(path);
 }
 
-std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names,
-                                                             QString (*aborted)(const QString&,
-                                                                                const QString&)) {
+std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<std::string>& names) {
     try {
         if (auto lock = fragments::SetLock::forList(names, toUtf8(fragmentDirectory_))) {
             return lock;
@@ -187,7 +197,7 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
                     texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    aborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
     }
     return std::nullopt;
 }

@@ -18,10 +18,10 @@
 #include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
+#include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
-#include "fragments/join.hpp"
+#include "fragments/join_job.hpp"
 #include "fragments/paths.hpp"
-#include "fragments/set_files.hpp"
 #include "frmTessaron.hpp"
 
 namespace {
@@ -68,42 +68,31 @@ void frmTessaron::Command4_Click() {
 
     // Taken once: while the copy yields, the busy guard keeps the list as it is.
     const std::vector<std::string> names = ui::namesOf(*List1);
-    const auto checked = fragments::checkJoinList(names);
-    if (const auto* problem = std::get_if<fragments::JoinProblem>(&checked)) {
-        showJoinProblem(*problem);
-        return;
+    std::string target;
+    fragments::JoinJobEvents events;
+    events.joinDespiteGap = [this](int missingNumber) { return joinDespiteGap(missingNumber); };
+    events.chooseTarget = [this, &wait](const std::string& suggestedName) {
+        // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
+        wait.reset();
+        auto chosen = chooseJoinTarget(suggestedName);
+        if (chosen) {
+            wait.emplace(seam_);
+        }
+        return chosen;
+    };
+    events.targetAccepted = [this, &target](const std::string& accepted) {
+        target = accepted;
+        setCaption(Label14, fromUtf8(fragments::Nurdatei(accepted)));
+    };
+    events.beforeRun = [this](const fragments::JoinPlan&) {
+        setJoinEnabled(false);
+        return true;
+    };
+    runJoin(names, events, target);
+    // After a join and after a refusal once the target was accepted alike.
+    if (!target.empty()) {
+        Command2->setEnabled(true);
     }
-    const auto& list = std::get<fragments::JoinListCheck>(checked);
-    if (list.firstGap && !joinDespiteGap(*list.firstGap)) {
-        return;
-    }
-    // Held until the join has finished, so that no split, join or deletion of the set runs meanwhile.
-    const auto lock = lockListedSet(names, texts::joinAborted);
-    if (!lock) {
-        return;
-    }
-
-    // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
-    wait.reset();
-    const std::optional<std::string> target = chooseJoinTarget(list.suggestedName);
-    if (!target) {
-        return;
-    }
-    wait.emplace(seam_);
-
-    const auto planned = fragments::planJoin(names, toUtf8(fragmentDirectory_), *target);
-    const auto* problem = std::get_if<fragments::JoinProblem>(&planned);
-    if (problem && problem->kind == fragments::JoinProblem::Kind::TargetIsFragment) {
-        showJoinProblem(*problem);
-        return;
-    }
-    setCaption(Label14, fromUtf8(fragments::Nurdatei(*target)));
-    if (problem) {
-        showJoinProblem(*problem);
-    } else {
-        runJoin(std::get<fragments::JoinPlan>(planned), names);
-    }
-    Command2->setEnabled(true);
 }
 
 bool frmTessaron::joinDespiteGap(int missingNumber) {
@@ -149,31 +138,56 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
                 texts::fileUnreadable(fromUtf8(problem.path),
                                       fromUtf8(make_error_code(fileio::Errc::NotRegularFile).message())));
             break;
+        case Kind::SetBusy:
+            showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(fromUtf8(problem.path)));
+            break;
+        case Kind::Cancelled:
+            break;
     }
 }
 
-void frmTessaron::runJoin(const fragments::JoinPlan& plan, const std::vector<std::string>& names) {
+void frmTessaron::runJoin(const std::vector<std::string>& names, fragments::JoinJobEvents events,
+                          const std::string& target) {
+    // The progress line and the selection follow the fragment at hand, repainted on the pacer's budget.
     std::size_t current = 0;
-    ui::ProgressPacer pacer([this, &names, &current] {
-        setCaption(Label5,
-                   texts::joinProgress(fromUtf8(fragments::progressNumber(names[current])), List1->count()));
+    bool verifying = false;
+    ui::ProgressPacer pacer([this, &names, &current, &verifying] {
+        const QString number = fromUtf8(fragments::progressNumber(names[current]));
+        setCaption(Label5, verifying ? texts::verifyProgress(number, List1->count())
+                                     : texts::joinProgress(number, List1->count()));
     });
-    fragments::JoinEvents events;
-    events.beforeFragment = [this, &pacer, &current](std::size_t index) {
+    events.progress.beforeVerifying = [&pacer, &current, &verifying](std::size_t index) {
         current = index;
+        verifying = true;
+        pacer.progress();
+    };
+    events.progress.beforeFragment = [this, &pacer, &current, &verifying](std::size_t index) {
+        current = index;
+        verifying = false;
         const int row = static_cast<int>(index);
         if (row < selectedWhileCopying) {
             List1->setCurrentRow(row);
         }
         pacer.progress();
     };
-    setJoinEnabled(false);
     try {
-        const fragments::JoinResult result = fragments::joinFragments(plan, events);
+        const auto outcome = fragments::runJoinJob(names, toUtf8(fragmentDirectory_), events);
         pacer.catchUp();
+        if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
+            showJoinProblem(*problem);
+            return;
+        }
+        const auto& result = std::get<fragments::JoinResult>(outcome);
+        lastJoined_ = JoinedFile{target, result.identity};
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + texts::joinDone());
         setCaption(Label15, sizeText(result.bytesWritten));
+    } catch (const fragments::DamagedFragment& damaged) {
+        pacer.catchUp();
+        showMessage(
+            QMessageBox::Critical, texts::infoTitle(),
+            texts::damagedFragment(fromUtf8(damaged.name()), fromUtf8(checksum::crcText(damaged.found())),
+                                   fromUtf8(checksum::crcText(damaged.expected()))));
     } catch (const fileio::FileError& error) {
         pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
@@ -181,6 +195,6 @@ void frmTessaron::runJoin(const fragments::JoinPlan& plan, const std::vector<std
     } catch (const std::exception& error) {
         pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::joinAborted(fromUtf8(plan.targetPath), fromUtf8(error.what())));
+                    texts::joinAborted(fromUtf8(target), fromUtf8(error.what())));
     }
 }

@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <new>
+#include <optional>
+#include <variant>
 
 #include "BusyGuard.hpp"
 #include "FileListBox.hpp"
@@ -21,8 +23,7 @@
 #include "fragments/fragment_size.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
-#include "fragments/set_files.hpp"
-#include "fragments/split.hpp"
+#include "fragments/split_job.hpp"
 #include "frmTessaron.hpp"
 
 using ui::fromUtf8;
@@ -90,78 +91,69 @@ void frmTessaron::Command1_Click() {
 }
 
 void frmTessaron::splitSource(const QString& source) {
-    const std::string sourcePath = toUtf8(source);
-    // One operation per set, in any process: a second one is refused before it changes anything.
-    const auto lock = fragments::SetLock::forSource(sourcePath);
-    if (!lock) {
-        showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(source));
-        return;
-    }
-    // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
-    const QString folder = fromUtf8(fragments::folderOf(sourcePath));
-    setFragmentDirectory(folder);
-    const auto fragmentBytes = fragments::fragmentBytesFor(lngFragmentgroesse);
     std::optional<fragments::SplitPlan> plan;
-    if (lngFragmentgroesse != 0 && fragmentBytes) {
-        plan = fragments::planSplit(fileio::fileSize(sourcePath), *fragmentBytes);
-    }
-    // Every name the split deletes or writes is checked before the first of them changes.
-    const bool writes = plan && plan->fragmentCount <= fragments::maxFragments;
-    fragments::checkSplitNames(File1->listing(), toUtf8(fragmentDirectory_), sourcePath,
-                               writes ? plan->fragmentCount : 0, fragments::nativeSeparator);
-    // A source named like its own script (Beispiel.bat) is never taken for an old script.
-    fragments::removeOldJoinScript(sourcePath);
-    clear_old(source);
-
-    if (lngFragmentgroesse == 0) {
-        showMessage(QMessageBox::NoIcon, windowTitle(), texts::invalidFragmentSize());
-        Combo1->setFocus();
-        return;
-    }
-    if (!plan) {
-        showOutOfMemory();
-        return;
-    }
-    if (!writes) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(), texts::tooManyFragments(plan->fragmentCount));
-        return;
-    }
-    splitInto(source, *plan);
-}
-
-void frmTessaron::splitInto(const QString& source, const fragments::SplitPlan& plan) {
-    const std::string sourcePath = toUtf8(source);
-    setCaption(Label9, texts::sourceSize(sizeText(plan.length)));
-
     int named = 0;
     ui::ProgressPacer pacer(
-        [this, &plan, &named] { setCaption(Label11, texts::splitProgress(named, plan.fragmentCount)); });
-    fragments::SplitEvents events;
-    events.fragmentNamed = [this, &pacer, &named](int number, const std::string& fileName, bool full) {
+        [this, &plan, &named] { setCaption(Label11, texts::splitProgress(named, plan->fragmentCount)); });
+    fragments::SplitJobEvents events;
+    events.inFolder = [this](const std::string& folder) { setFragmentDirectory(fromUtf8(folder)); };
+    events.clearingOld = [this] { clear_old(); };
+    events.writing = [this, &plan](const fragments::SplitPlan& planned) {
+        plan = planned;
+        setCaption(Label9, texts::sourceSize(sizeText(planned.length)));
+    };
+    events.progress.fragmentNamed = [this, &pacer, &named](int number, const std::string& fileName,
+                                                           bool full) {
         List2->addItem(fromUtf8(fileName).toLower());
         if (full) {
             named = number;
             pacer.progress();
         }
     };
-    fragments::SplitResult result;
+    std::variant<fragments::SplitRefusal, fragments::SplitResult> outcome;
     try {
-        result = fragments::splitFile(sourcePath, plan, events, fragments::nativeSeparator);
+        outcome = fragments::runSplitJob({toUtf8(source), lngFragmentgroesse, true}, events);
     } catch (...) {
         // The progress line names the fragment the split stopped at.
         pacer.catchUp();
         throw;
     }
+    if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
+        showSplitRefusal(*refusal, source);
+        return;
+    }
+    const auto& result = std::get<fragments::SplitResult>(outcome);
     setCaption(Label10, texts::fragmentsSize(sizeText(result.bytesWritten)));
-    setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan.fragmentCount));
+    setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan->fragmentCount));
 
     // A typed path may lie outside the listed folder; the list must show what was just written.
+    const std::string sourcePath = toUtf8(source);
     setFragmentDirectory(fromUtf8(fragments::folderOf(sourcePath)));
     füllen2(source);
     // The join half names the new set's first fragment, or nothing when the split wrote none.
     Text2->setText(List1->count() > 0 ? fragmentDirectory_ + List1->item(0)->text() : QString());
     if (Check1->isChecked()) {
-        writeScriptAfterSplit(sourcePath, result.lastFileName);
+        writeScriptAfterSplit(sourcePath, result.fileNames);
+    }
+}
+
+void frmTessaron::showSplitRefusal(const fragments::SplitRefusal& refusal, const QString& source) {
+    using Kind = fragments::SplitRefusal::Kind;
+    switch (refusal.kind) {
+        case Kind::SetBusy:
+            showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(source));
+            break;
+        case Kind::InvalidSize:
+            showMessage(QMessageBox::NoIcon, windowTitle(), texts::invalidFragmentSize());
+            Combo1->setFocus();
+            break;
+        case Kind::OutOfMemory:
+            showOutOfMemory();
+            break;
+        case Kind::TooManyFragments:
+            showMessage(QMessageBox::Critical, texts::infoTitle(),
+                        texts::tooManyFragments(refusal.fragmentCount));
+            break;
     }
 }
 
@@ -170,23 +162,18 @@ void frmTessaron::showOutOfMemory() {
     showMessage(QMessageBox::Critical, texts::memoryTitle(), texts::outOfMemory());
 }
 
-void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath, const std::string& lastFileName) {
+void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath,
+                                        const std::vector<std::string>& fileNames) {
+    const auto written = fragments::writeJoinScriptAfterSplit(
+        sourcePath, fileNames, toUtf8(thousandsSeparator()),
+        toUtf8(regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
     const QString targetName = fromUtf8(fragments::Nurdatei(sourcePath));
-    fragments::JoinScriptInput input;
-    input.targetName = toUtf8(targetName);
-    input.fragmentNames = ui::namesOf(*List2);
-    input.lastFragmentName = lastFileName;
-    input.sourceBytes = fileio::fileSize(sourcePath);
-    input.thousandsSeparator = toUtf8(thousandsSeparator());
-    input.dateText = toUtf8(regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-
     const fragments::JoinScriptLocation script = fragments::joinScriptLocation(sourcePath);
-    if (const auto refusal = fragments::whyNoJoinScript(sourcePath, input)) {
+    if (const auto* refusal = std::get_if<fragments::NoJoinScript>(&written)) {
         showMessage(QMessageBox::Information, texts::infoTitle(),
                     texts::noScript(*refusal, targetName, fromUtf8(script.name)));
         return;
     }
-    fragments::writeJoinScript(script.path, input);
     File1->refresh();
     showMessage(QMessageBox::Information, texts::infoTitle(), texts::scriptWritten(fromUtf8(script.name)));
 }

@@ -121,6 +121,30 @@ TEST(CrcKernels, EveryKernelEqualsTheTableAtEveryAlignmentAndLengthAndOnLargeBuf
     }
 }
 
+// The checksum of a whole from those of its pieces, empty pieces and runs of zeros included, as the
+// split's source line and holes need it.
+TEST(CrcCombine, PiecesGiveTheWholeAndZerosNeedNoBytes) {
+    const auto bytes = patternBytes(100000, 5);
+    const std::uint32_t whole = bitwiseCrc32(bytes);
+    for (const std::size_t cut :
+         {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{99999}, std::size_t{100000}}) {
+        const std::uint32_t first = crc32UpdateWith(Kernel::Table, 0, bytes.data(), cut);
+        const std::uint32_t second =
+            crc32UpdateWith(Kernel::Table, 0, bytes.data() + cut, bytes.size() - cut);
+        EXPECT_EQ(crc32Combine(first, second, static_cast<std::int64_t>(bytes.size() - cut)), whole) << cut;
+    }
+    const std::vector<std::uint8_t> zeros(70001, 0);
+    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{70001}}) {
+        EXPECT_EQ(crc32Zeros(whole, static_cast<std::int64_t>(count)),
+                  crc32UpdateWith(Kernel::Table, whole, zeros.data(), count))
+            << count;
+    }
+    // Holes beyond 32 bits of length chain like short ones.
+    const std::int64_t large = (std::int64_t{5} << 30) + 3;
+    EXPECT_EQ(crc32Zeros(crc32Zeros(whole, large), 70001), crc32Zeros(whole, large + 70001));
+    EXPECT_EQ(crc32Combine(crc32Zeros(0, large), crc32Zeros(0, 70001), 70001), crc32Zeros(0, large + 70001));
+}
+
 // Sizes around the 2048-byte chunks of the original command and the reader's mebibyte blocks.
 TEST(FileChecksum, SizesAroundChunkAndBlockBoundaries) {
     TempDir dir;

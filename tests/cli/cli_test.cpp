@@ -95,7 +95,7 @@ TEST_F(CommandLine, SplitJoinCrcRoundTrip) {
                 splitResult("2.148 = 3 KB", 3, "2.148 = 3 KB") + "Batchdatei Beispiel.bat wurde erzeugt !\n",
                 ""}));
     EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
-                                          "Beispiel.DAT._003", "Beispiel.bat"}));
+                                          "Beispiel.DAT._003", "Beispiel.DAT.sfv", "Beispiel.bat"}));
     std::istringstream script(readFile(file("Beispiel.bat")));
     Names lines;
     for (std::string line; std::getline(script, line);) {
@@ -235,6 +235,33 @@ TEST_F(CommandLine, SplitFailures) {
     EXPECT_EQ(filesIn(dir.path()), Names{"x.dat"});
 }
 
+// The checksum file beside the fragments unless --no-sfv (which also takes our old one away); a damaged
+// fragment and one it names that is missing are refused before anything is written.
+TEST_F(CommandLine, ChecksumFileRefusesDamagedAndMissingFragments) {
+    const std::string source = make("c.dat", 2148);
+    EXPECT_EQ(run({"split", "-s", "1", source}).status, 0);
+    const std::string third = source + "._003";
+    clsCRC32 calculator;
+    const std::string expected = checksum::crcText(checksum::fileCrc32(third, calculator));
+    const std::string good = readFile(third);
+    std::string damaged = good;
+    damaged[99] = static_cast<char>(damaged[99] ^ 0x10);
+    writeFile(third, damaged);
+    const std::string found = checksum::crcText(checksum::fileCrc32(third, calculator));
+    EXPECT_EQ(run({"join", "-o", file("kopie"), source + "._001"}),
+              refused(1, "Das Fragment c.dat._003 ist beschädigt (CRC32 " + found + " statt " + expected +
+                             "). Bitte das Fragment erneut kopieren."));
+    writeFile(third, good);
+    fs::remove(source + "._002");
+    EXPECT_EQ(run({"join", "-o", file("kopie"), source + "._001"}),
+              refused(1, "Fragmentdatei " + source +
+                             "._002 wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateiverzeichnis "
+                             "überprüfen !"));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"c.dat", "c.dat._001", "c.dat._003", "c.dat.sfv"}));
+    EXPECT_EQ(run({"split", "--no-sfv", "-s", "1", source}).status, 0);
+    EXPECT_EQ(filesIn(dir.path()), (Names{"c.dat", "c.dat._001", "c.dat._002", "c.dat._003"}));
+}
+
 // The set beside the first fragment, refused as the window refuses it, with the command line's words.
 TEST_F(CommandLine, JoinRefusals) {
     EXPECT_EQ(
@@ -304,8 +331,15 @@ TEST_F(CommandLine, TerminalProgressAndQuestion) {
     EXPECT_EQ(readFile(source), "alt");
     const Result yes = run({"join", source + "._001"});
     EXPECT_EQ(yes.status, 0);
-    EXPECT_EQ(yes.err, question + "\radd Fragment: 1 von 3\radd Fragment: 2 von 3\radd Fragment: 3 von 3\r" +
-                           std::string(21, ' ') + '\r');
+    // The checksum file's fragments are checked first; the line is as wide as its widest text.
+    std::string progress;
+    for (const char* step : {"prüfe Fragment: ", "add Fragment: "}) {
+        for (const char* number : {"1", "2", "3"}) {
+            const std::string text = step + std::string(number) + " von 3";
+            progress += '\r' + text + std::string(progress.empty() ? 0 : 24 - text.size(), ' ');
+        }
+    }
+    EXPECT_EQ(yes.err, question + progress + '\r' + std::string(24, ' ') + '\r');
     EXPECT_EQ(readFile(source).size(), 2148u);
     // No answer at all is no yes.
     EXPECT_EQ(run({"join", source + "._001"}).status, 1);
@@ -339,7 +373,8 @@ TEST_F(CommandLine, UsageErrorsHelpAndVersion) {
     }
     console.program = "dodiveverazed-cli";
     console.opensWindow = false;
-    EXPECT_TRUE(run({"-h"}).out.starts_with("Aufruf:\n  dodiveverazed-cli split [-s KB] [--script] DATEI\n"));
+    EXPECT_TRUE(run({"-h"}).out.starts_with(
+        "Aufruf:\n  dodiveverazed-cli split [-s KB] [--script] [--no-sfv] DATEI\n"));
     EXPECT_EQ(run({"--version"}),
               (Result{0, "dodiveverazed " + std::string(dodiveverazed::version) + '\n', ""}));
     EXPECT_EQ(run({"x"}), refused(2, "Unbekannter Befehl: x\nHilfe: dodiveverazed-cli --help"));

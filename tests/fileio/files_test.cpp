@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -187,6 +188,96 @@ TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
         EXPECT_EQ(error.path(), missing);
         EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
     }
+}
+
+// A new file appears under its name only complete, unnamed (nothing at all in the folder) where the system
+// can, else under the temporary names it is given, skipping those taken; without commit nothing stays.
+TEST(PendingFile, NothingUnderTheNameUntilCommitAndNothingLeftWithout) {
+    using Names = std::vector<std::string>;
+    for (const bool named : {false, true}) {
+        testing::forceNamedPendingFiles(named);
+        TempDir dir;
+        const std::string target = dir.file("ziel");
+        writeFile(dir.file(".ziel.0.part"), "belegt");
+        int next = 0;
+        const auto temporaryName = [&] { return dir.file(".ziel." + std::to_string(next++) + ".part"); };
+        const auto write = [&](bool commit) {
+            next = 0;
+            PendingFile file(target, temporaryName, true);
+#ifdef __linux__
+            EXPECT_EQ(file.unnamed(), !named);
+#endif
+            file.file().write("neu", 3);
+            Names whileWritten = filesIn(dir.path());
+            std::erase(whileWritten, "ziel");
+            const Names expected =
+                file.unnamed() ? Names{".ziel.0.part"} : Names{".ziel.0.part", ".ziel.1.part"};
+            EXPECT_EQ(whileWritten, expected);
+            if (commit) {
+                file.commit();
+            }
+        };
+        write(true);
+        EXPECT_EQ(readFile(target), "neu") << "a new file";
+        writeFile(target, "alt");
+        write(false);
+        EXPECT_EQ(readFile(target), "alt") << "not committed";
+        write(true);
+        EXPECT_EQ(readFile(target), "neu") << "over an existing file";
+        EXPECT_EQ(filesIn(dir.path()), (Names{".ziel.0.part", "ziel"}));
+        EXPECT_EQ(readFile(dir.file(".ziel.0.part")), "belegt");
+    }
+    testing::forceNamedPendingFiles(false);
+}
+
+// A flush in steps ends, and is only made while the name still leads to the file it was asked for.
+TEST(Flush, StepsToTheEndOnlyForTheSameFile) {
+    TempDir dir;
+    const std::string path = dir.file("fertig.dat");
+    writeFile(path, patternBytes((std::size_t{64} << 20) + 1));
+    const auto identity = identityOf(path);
+    ASSERT_TRUE(identity);
+    auto flush = Flush::of(path, *identity);
+    ASSERT_TRUE(flush);
+    int steps = 1;
+    while (flush->step()) {
+        ++steps;
+    }
+    EXPECT_EQ(steps, 4) << "two parts of the data, the rest of the file, the folder";
+    EXPECT_FALSE(flush->step());
+
+    writeFile(dir.file("neu.dat"), "neu");
+    std::filesystem::rename(pathOf(dir.file("neu.dat")), pathOf(path));
+    EXPECT_FALSE(Flush::of(path, *identity));
+    std::filesystem::remove(pathOf(path));
+    EXPECT_FALSE(Flush::of(path, *identity));
+}
+
+// What a copy shows is what it writes, holes as runs of zeros it does not read.
+TEST(CopyBytes, ShowsEveryByteItCopiesInOrder) {
+    TempDir dir;
+    const std::string source = dir.file("quelle");
+    const auto data = patternBytes(300000, 3);
+    writeFile(source, data);
+    std::filesystem::resize_file(pathOf(source), 5u << 20);
+    { std::ofstream(pathOf(source), std::ios::binary | std::ios::app) << "Ende"; }
+    std::string seen;
+    bool hole = false;
+    {
+        InputFile in(source);
+        OutputFile out(dir.file("kopie"));
+        copyBytes(in, 7, out, in.size() - 7, [&](const void* bytes, std::size_t size) {
+            hole = hole || bytes == nullptr;
+            seen += bytes ? std::string(static_cast<const char*>(bytes), size) : std::string(size, '\0');
+        });
+        out.close();
+    }
+    const std::string all = readFile(source);
+    EXPECT_EQ(seen, all.substr(7));
+    EXPECT_EQ(readFile(dir.file("kopie")), all.substr(7));
+#ifdef __linux__
+    EXPECT_TRUE(hole) << "the hole is shown, not read";
+#endif
 }
 
 // The longest path the system takes: PATH_MAX less its NUL, in bytes of UTF-8, on POSIX; on Windows

@@ -31,7 +31,10 @@ class FragmentFolder : public ::testing::Test {
             writeFile(fragments.back(), source.substr(std::min<std::size_t>(n * 1024, 2500), 1024));
         }
     }
-    void TearDown() override { fileio::testing::setWriteFault({}); }
+    void TearDown() override {
+        fileio::testing::setWriteFault({});
+        fileio::testing::forceNamedPendingFiles(false);
+    }
 
     TempDir dir;
     const std::string folder = dir.utf8();
@@ -176,23 +179,30 @@ JoinPlan planned(const Names& names, const std::string& target, const std::strin
     return std::get<JoinPlan>(plan);
 }
 
-// The old target stays whole while the fragments are appended beside it, one event before each.
+// The old target stays whole while the fragments are appended to a file without a name, or, where the
+// file system has none, to a hidden one beside it; one event before each.
 TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
-    const std::string target = dir.file("Größe neu.dat");
-    writeFile(target, "alt");
-    std::filesystem::permissions(pathOf(target), std::filesystem::perms::owner_read);
-    std::string log;
-    JoinEvents events;
-    events.beforeFragment = [&](std::size_t index) {
-        log += std::to_string(index) + (readFile(target) == "alt" ? " " : "! ");
-        EXPECT_EQ(filesIn(dir.path()).size(), 6u) << "a temporary file beside the target";
-    };
-    EXPECT_EQ(joinFragments(planned(fragments, target), events).bytesWritten, 2500);
-    EXPECT_EQ(log, "0 1 2 3 ");
-    EXPECT_EQ(readFile(target), source);
-    Names expected = names;
-    expected.push_back("Größe neu.dat");
-    EXPECT_EQ(filesIn(dir.path()), expected);
+    for (const bool named : {false, true}) {
+        fileio::testing::forceNamedPendingFiles(named);
+        const std::string target = dir.file("Größe neu.dat");
+        std::filesystem::remove(pathOf(target));
+        writeFile(target, "alt");
+        std::filesystem::permissions(pathOf(target), std::filesystem::perms::owner_read);
+        std::string log;
+        JoinEvents events;
+        events.beforeFragment = [&](std::size_t index) {
+            log += std::to_string(index) + (readFile(target) == "alt" ? " " : "! ");
+            EXPECT_EQ(filesIn(dir.path()).size(), named ? 6u : 5u) << "a temporary file beside the target";
+        };
+        const JoinResult result = joinFragments(planned(fragments, target), events);
+        EXPECT_EQ(result.bytesWritten, 2500);
+        EXPECT_EQ(result.identity, fileio::identityOf(target));
+        EXPECT_EQ(log, "0 1 2 3 ");
+        EXPECT_EQ(readFile(target), source);
+        Names expected = names;
+        expected.push_back("Größe neu.dat");
+        EXPECT_EQ(filesIn(dir.path()), expected);
+    }
 }
 
 // A fragment gone after planning, a full disk, a folder that cannot take the target, and a final rename

@@ -8,6 +8,8 @@
 #include <cerrno>
 
 #include "SplitFixture.hpp"
+#include "checksum/crc32.hpp"
+#include "checksum/file_checksum.hpp"
 #include "fileio/files.hpp"
 #include "support/SetScene.hpp"
 
@@ -44,7 +46,7 @@ TEST_F(SplitWindowTest, SplitThenJoinGivesTheSourceBack) {
     EXPECT_EQ(picker.requests.size(), 1u);  // the source choice before the split
     EXPECT_TRUE(fake.shown.empty());
     EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
-                                          "Beispiel.DAT._003", "Beispiel.txt._001"}));
+                                          "Beispiel.DAT._003", "Beispiel.DAT.sfv", "Beispiel.txt._001"}));
     EXPECT_EQ(readFile(file("Beispiel.DAT._001")), whole.substr(0, 1024));
     EXPECT_EQ(readFile(file("Beispiel.DAT._002")), whole.substr(1024, 1024));
     EXPECT_EQ(readFile(file("Beispiel.DAT._003")), whole.substr(2048));
@@ -376,7 +378,8 @@ TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
     click(clear);
     expectMessage(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Dateifragmente jetzt  löschen ?",
                   QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat", "x.dat._001", "x.dat._002", "x.dat._003"}));
+    EXPECT_EQ(filesIn(dir.path()),
+              (Names{"joined.dat", "x.dat", "x.dat._001", "x.dat._002", "x.dat._003", "x.dat.sfv"}));
     // A read-only fragment goes like the others: its mode is never touched.
     ASSERT_EQ(chmod(file("x.dat._002").c_str(), 0444), 0);
 
@@ -418,6 +421,59 @@ TEST_F(JoinWindow, ClearDeletesTheListedFragmentsAfterYes) {
               "Erzeugte Dateifragmente: | Dateifragmente: |  |  | joined.dat | 3.000 = 3 KB | " +
                   qfile("x.dat._001"));
     EXPECT_FALSE(clear->isEnabled());
+}
+
+// A changed byte in one fragment is named with the stop icon before anything is written: the old target
+// stays and no file appears. A fragment the checksum file names but the list lacks is missing, refused
+// before the gap is asked about and before the target is.
+TEST_F(JoinWindow, DamagedAndMissingFragmentsAreNamedBeforeAnythingIsWritten) {
+    prepare("x.dat", 3000);
+    split();
+    writeFile(file("ziel"), std::string("alt"));
+    const std::string second = file("x.dat._002");
+    clsCRC32 calculator;
+    const QString expected =
+        QString::fromStdString(checksum::crcText(checksum::fileCrc32(second, calculator)));
+    std::string bytes = readFile(second);
+    bytes[1000] = static_cast<char>(bytes[1000] ^ 1);
+    writeFile(second, bytes);
+    const QString found = QString::fromStdString(checksum::crcText(checksum::fileCrc32(second, calculator)));
+    const Names before = filesIn(dir.path());
+
+    join(file("ziel"));
+    expectMessage(QMessageBox::Critical, kInfo,
+                  "Das Fragment x.dat._002 ist beschädigt (CRC32 " + found + " statt " + expected +
+                      "). Bitte das Fragment erneut kopieren.");
+    EXPECT_EQ(readFile(file("ziel")), "alt");
+    EXPECT_EQ(filesIn(dir.path()), before);
+    EXPECT_EQ(texts({"Label5", "Label14", "Label15"}), "prüfe Fragment: 2 von 3 | ziel | ");
+    expectJoinFinished();
+
+    removeEntry("x.dat._002");
+    join(file("ziel"));
+    expectMessage(QMessageBox::Warning, kInfo,
+                  "Fragmentdatei " + qfile("x.dat._002") +
+                      " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
+                      "Dateiverzeichnis überprüfen !");
+    EXPECT_TRUE(picker.requests.empty());
+    EXPECT_EQ(filesIn(dir.path()), before);
+    expectJoinFinished();
+}
+
+// A checksum file of the set's name that the user wrote is neither overwritten by the split nor read as
+// the set's (it names no fragment) nor deleted by Clear; ours goes with the fragments.
+TEST_F(JoinWindow, AUsersChecksumFileStays) {
+    prepare("x.dat", 3000);
+    const std::string own = "; von Hand\nx.dat 1234abcd\n";
+    writeFile(file("x.dat.sfv"), own);
+    split();
+    join(file("joined.dat"));
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(readFile(file("joined.dat")), readFile(file("x.dat")));
+    fake.answers = {QMessageBox::Yes};
+    click(control<QPushButton>("Command2"));
+    EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat", "x.dat.sfv"}));
+    EXPECT_EQ(readFile(file("x.dat.sfv")), own);
 }
 
 // The list ignores case in umlauts as in plain letters: Ä and ä sort as one letter, after z.

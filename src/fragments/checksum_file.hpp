@@ -1,0 +1,64 @@
+#pragma once
+// The checksum file of a fragment set: "<source name>.sfv" beside the fragments in the common SFV format,
+// written by every split and read by the join, which then verifies each fragment before it writes.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fragments/paths.hpp"
+
+namespace fragments {
+
+// One line of a checksum file: a bare file name and its CRC-32.
+struct ChecksumEntry {
+    std::string name;
+    std::uint32_t crc = 0;
+    bool operator==(const ChecksumEntry&) const = default;
+};
+
+// The checksum file of the set cut from `sourcePath`: beside it, its name and ".sfv".
+std::string checksumFilePath(const std::string& sourcePath);
+
+// The file's text, every line ending in CR LF: "; Dodiveverazed <version>", then
+// "; source "<source name>" <size> <CRC32>", then "<fragment name> <CRC32>" per fragment; CRCs as eight
+// upper-case hexadecimal digits.
+std::string checksumFileText(const std::string& sourceName, std::int64_t sourceBytes, std::uint32_t sourceCrc,
+                             const std::vector<ChecksumEntry>& fragments);
+
+// True when a line "<name> <CRC32>" reads back as `name`: no control character (a line break, a tab) in it,
+// and no ";" in front, which would make the line a comment.
+bool fitsChecksumFile(std::string_view name);
+
+// The entries of a checksum file's text, ours or another tool's: lines ending in LF or CR LF, comments
+// (";") and blank lines skipped; the CRC is the last blank-separated field, eight hexadecimal digits in
+// either case, and the name everything before it (blanks included). Lines without such a CRC are skipped.
+std::vector<ChecksumEntry> parseChecksumFile(std::string_view text);
+
+// True when the regular file `path` (links not followed) is a checksum file this program wrote: its first
+// line starts with "; Dodiveverazed ". Reads a few bytes and never waits (a FIFO is none).
+bool isOwnChecksumFile(const std::string& path);
+
+// True when the split may write the checksum file `path`: nothing is there, or one this program wrote.
+// A user's file of that name (or a folder, FIFO, link) stays untouched, and then none is written.
+bool mayWriteChecksumFile(const std::string& path);
+
+// Removes the checksum file `path` when this program wrote it; anything else of that name stays. Throws
+// FileError (Io) when it cannot be removed.
+void removeOwnChecksumFile(const std::string& path);
+
+// Writes `text` to the checksum file `path` as a new file, put in place only once complete, unless
+// mayWriteChecksumFile says no by then (false). Throws FileError naming `path`.
+bool writeChecksumFile(const std::string& path, const std::string& text);
+
+// The CRCs a checksum file "<sourceName>.sfv" in `directory` gives for the fragments cut from the file
+// `sourceName` (names that file less their last five characters, with a fragment ending), by bare name.
+// Empty when there is no such file (or no regular file of that name). Throws FileError when it cannot be
+// read.
+std::map<std::string, std::uint32_t> fragmentChecksums(const std::string& directory,
+                                                       const std::string& sourceName);
+
+}  // namespace fragments

@@ -1,0 +1,37 @@
+#pragma once
+// The join as both front ends run it, step by step in one order: the list checked, the gap asked
+// about, the set's lock, the target chosen and the join planned for it, then the join. What the front end
+// asks and shows comes as events; a refusal comes back as a typed JoinProblem.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "fragments/join.hpp"
+
+namespace fragments {
+
+struct JoinJobEvents {
+    // The list lacks fragment `missingNumber`: true joins the others all the same.
+    std::function<bool(int missingNumber)> joinDespiteGap;
+    // The target, offered the name the fragments carry; nullopt cancels.
+    std::function<std::optional<std::string>(const std::string& suggestedName)> chooseTarget;
+    // The target is none of the fragments: the join goes on with it (and may still be refused).
+    std::function<void(const std::string& target)> targetAccepted;
+    // Planned and about to write; false cancels (the command line asks before it replaces a target).
+    std::function<bool(const JoinPlan& plan)> beforeRun;
+    JoinEvents progress;
+};
+
+// Joins the listed `names` (bare, in list order) from `directory`. With the set's checksum file beside them
+// (fragmentChecksums), a fragment it names that the list lacks is refused as missing before the gap is
+// asked about, and the fragments it names are verified before anything is written. A refusal, a gap not to
+// be joined or a cancelled choice comes back as a JoinProblem (Kind::Cancelled when nothing is to be
+// said). Throws DamagedFragment and FileError as joinFragments does, and FileError when the checksum file
+// cannot be read or the set's lock cannot be taken.
+std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>& names,
+                                                 const std::string& directory, const JoinJobEvents& events);
+
+}  // namespace fragments

@@ -1,0 +1,56 @@
+#include "fragments/split_job.hpp"
+
+#include <optional>
+#include <vector>
+
+#include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
+#include "fragments/events.hpp"
+#include "fragments/join_script.hpp"
+#include "fragments/listing.hpp"
+#include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
+
+namespace fragments {
+
+std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
+                                                    const SplitJobEvents& events) {
+    const std::string& source = request.sourcePath;
+    // One operation per set, in any process: a second one is refused before it changes anything.
+    const auto lock = SetLock::forSource(source);
+    if (!lock) {
+        return SplitRefusal{SplitRefusal::Kind::SetBusy};
+    }
+    // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
+    const std::string folder = folderOf(source);
+    notify(events.inFolder, folder);
+    const std::vector<std::string> listing = listFragmentCandidates(folder);
+    const auto fragmentBytes = fragmentBytesFor(request.kilobytes);
+    std::optional<SplitPlan> plan;
+    if (request.kilobytes != 0 && fragmentBytes) {
+        plan = planSplit(fileio::fileSize(source), *fragmentBytes);
+    }
+    // Every name the split deletes or writes is checked before the first of them changes.
+    const bool writes = plan && plan->fragmentCount <= maxFragments;
+    checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
+    // A source named like its own script (Beispiel.bat) is never taken for an old script.
+    removeOldJoinScript(source);
+    notify(events.clearingOld);
+    deleteOldFragments(listing, folder, source, nativeSeparator);
+    removeOwnChecksumFile(checksumFilePath(source));
+    removeSplitLeftovers(folder, source, nativeSeparator);
+
+    if (request.kilobytes == 0) {
+        return SplitRefusal{SplitRefusal::Kind::InvalidSize};
+    }
+    if (!plan) {
+        return SplitRefusal{SplitRefusal::Kind::OutOfMemory};
+    }
+    if (!writes) {
+        return SplitRefusal{SplitRefusal::Kind::TooManyFragments, plan->fragmentCount};
+    }
+    notify(events.writing, *plan);
+    return splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile);
+}
+
+}  // namespace fragments

@@ -1,0 +1,387 @@
+// A split and a join of a 256 MiB file stopped by SIGKILL, and by a full disk, at points spread over each
+// run. After each stop: every file of a fragment's name is whole, a checksum file is complete, the target is
+// its old or its new self, at most the one temporary file of the stopped run is left, and the next run of the
+// same source or target leaves none. POSIX only; slow (gigabytes pass through the page cache).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <variant>
+
+#include "checksum/crc32.hpp"
+#include "checksum/crc32_core.hpp"
+#include "checksum/file_checksum.hpp"
+#include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
+#include "fragments/join_job.hpp"
+#include "fragments/set_files.hpp"
+#include "fragments/split_job.hpp"
+#include "support/TempDir.hpp"
+
+namespace fragments {
+namespace {
+
+using namespace testsupport;
+using Names = std::vector<std::string>;
+constexpr std::int64_t MiB = std::int64_t{1} << 20;
+
+// Where a run is stopped: at a step of the core (see fileio::testing::stepReached), before the write that
+// would take it past `bytes` written, or `afterMs` after it started.
+struct StopAt {
+    std::string step;
+    std::int64_t number = 0;
+    std::int64_t bytes = -1;
+    int afterMs = -1;
+};
+
+std::ostream& operator<<(std::ostream& out, const StopAt& at) {
+    return out << "step " << at.step << " " << at.number << ", bytes " << at.bytes << ", after " << at.afterMs
+               << " ms";
+}
+
+std::uint32_t crcOf(const std::string& path) {
+    clsCRC32 calculator;
+    return checksum::fileCrc32(path, calculator);
+}
+
+// Runs `work` in a child process that is killed with SIGKILL at `at`; false when it finished first.
+bool killedAt(const StopAt& at, const std::function<void()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!at.step.empty()) {
+            fileio::testing::setStepHook([&at](std::string_view step, std::int64_t number) {
+                if (step == at.step && number == at.number) {
+                    ::raise(SIGKILL);
+                }
+            });
+        }
+        if (at.bytes >= 0) {
+            fileio::testing::setWriteFault(
+                [&at, written = std::int64_t{0}](const std::string&, std::size_t size) mutable {
+                    written += static_cast<std::int64_t>(size);
+                    if (written > at.bytes) {
+                        ::raise(SIGKILL);
+                    }
+                    return 0;
+                });
+        }
+        try {
+            work();
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    if (at.afterMs >= 0) {
+        ::usleep(static_cast<useconds_t>(at.afterMs) * 1000);
+        ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << at;
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// Runs `work` in a child process that may write no file beyond `limit` bytes, as on a full disk (SIGXFSZ
+// ignored, so that the write fails with EFBIG); true when it failed with EFBIG.
+bool failedBeyond(std::int64_t limit, const std::function<void()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        if (::setrlimit(RLIMIT_FSIZE, &size) != 0) {
+            ::_exit(3);
+        }
+        try {
+            work();
+        } catch (const fileio::FileError& error) {
+            ::_exit(error.code() == std::errc::file_too_large ? 1 : 2);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << limit;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+// A source of `bytes` pattern bytes in `folder`, split into fragments of `kilobytes`, and joined into
+// `target`, with the checks that hold after any stop.
+class FragmentSetScene {
+  public:
+    FragmentSetScene(const std::string& folder, const std::string& name, std::int64_t bytes,
+                     std::int64_t kilobytes)
+        : folder_(folder),
+          source_(folder + "/" + name),
+          kilobytes_(kilobytes),
+          plan_(planSplit(bytes, kilobytes * 1024)) {
+        std::filesystem::create_directories(pathOf(folder));
+        const auto data = patternBytes(static_cast<std::size_t>(bytes), 11);
+        writeFile(source_, data);
+        for (int n = 1; n <= plan_.fragmentCount; ++n) {
+            const auto offset = static_cast<std::size_t>((n - 1) * plan_.fragmentBytes);
+            names_.push_back(Nurdatei(fragmentName(source_, n)));
+            crcs_.push_back(
+                checksum::crc32Update(0, data.data() + offset, static_cast<std::size_t>(sizeOf(n))));
+        }
+        sourceCrc_ = checksum::crc32Update(0, data.data(), data.size());
+    }
+
+    const std::string& source() const { return source_; }
+    const Names& names() const { return names_; }
+    std::string target() const { return folder_ + "/ziel"; }
+
+    void split() const { std::get<SplitResult>(runSplitJob({source_, kilobytes_, true}, {})); }
+    void join() const {
+        JoinJobEvents events;
+        events.joinDespiteGap = [](int) { return true; };
+        events.chooseTarget = [this](const std::string&) { return std::optional(target()); };
+        std::get<JoinResult>(runJoinJob(names_, folder_, events));
+    }
+
+    // Every file of a fragment's name is whole, a checksum file is complete, at most `temporaries`
+    // temporary files (of the fragments, the checksum file or the target) are there.
+    void expectConsistent(const std::string& what, int temporaries) const {
+        int found = 0;
+        for (const auto& name : filesIn(pathOf(folder_))) {
+            const auto number = fragmentNumber(name);
+            if (hasFragmentEnding(name) && number &&
+                name == names_.at(static_cast<std::size_t>(*number - 1))) {
+                const std::string path = folder_ + "/" + name;
+                EXPECT_EQ(fileio::fileSize(path), sizeOf(*number)) << what << ": " << name;
+                EXPECT_EQ(crcOf(path), crcs_[static_cast<std::size_t>(*number - 1)]) << what << ": " << name;
+            } else if (name == Nurdatei(source_) + ".sfv") {
+                EXPECT_EQ(readFile(folder_ + "/" + name), checksumText()) << what;
+            } else if (finalNameOfTemporary(name, ".tmp") || finalNameOfTemporary(name, ".part")) {
+                ++found;
+            }
+        }
+        EXPECT_LE(found, temporaries) << what;
+    }
+    // The target is `old` or the whole source.
+    void expectTargetOldOrNew(const std::string& what, const std::string& old) const {
+        if (!fileio::fileExists(target())) {
+            EXPECT_TRUE(old.empty()) << what << ": the old target went";
+        } else if (fileio::fileSize(target()) != plan_.length) {
+            EXPECT_EQ(readFile(target()), old) << what;
+        } else {
+            EXPECT_EQ(crcOf(target()), sourceCrc_) << what;
+        }
+    }
+    // After a run that was not stopped: no temporary file, no lock file, nothing hidden at all.
+    void expectNothingHidden(const std::string& what) const {
+        for (const auto& name : filesIn(pathOf(folder_))) {
+            EXPECT_NE(name.front(), '.') << what << ": " << name;
+        }
+    }
+
+  private:
+    std::int64_t sizeOf(int number) const {
+        return number <= plan_.fullFragments ? plan_.fragmentBytes : plan_.remainder;
+    }
+    std::string checksumText() const {
+        std::vector<ChecksumEntry> entries;
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            entries.push_back({names_[i], crcs_[i]});
+        }
+        return checksumFileText(Nurdatei(source_), plan_.length, sourceCrc_, entries);
+    }
+
+    std::string folder_;
+    std::string source_;
+    std::int64_t kilobytes_;
+    SplitPlan plan_;
+    Names names_;
+    std::vector<std::uint32_t> crcs_;
+    std::uint32_t sourceCrc_ = 0;
+};
+
+// 25 fragments of 10 MiB and one of 6 MiB.
+class Crash : public ::testing::Test {
+  protected:
+    TempDir dir;
+    FragmentSetScene scene{dir.utf8(), "gross.bin", 256 * MiB, 10 * 1024};
+};
+
+std::vector<StopAt> spread(const std::vector<std::pair<std::string, std::int64_t>>& steps,
+                           const std::vector<std::int64_t>& bytes, const std::vector<int>& afterMs) {
+    std::vector<StopAt> points;
+    for (const auto& [step, number] : steps) {
+        points.push_back({step, number});
+    }
+    for (const std::int64_t b : bytes) {
+        points.push_back({"", 0, b});
+    }
+    for (const int ms : afterMs) {
+        points.push_back({"", 0, -1, ms});
+    }
+    return points;
+}
+
+TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
+    const auto points = spread({{"fragment-written", 1},
+                                {"fragment-in-place", 1},
+                                {"fragment-written", 2},
+                                {"fragment-written", 13},
+                                {"fragment-in-place", 13},
+                                {"fragment-written", 25},
+                                {"fragment-in-place", 25},
+                                {"fragment-written", 26},
+                                {"fragment-in-place", 26},
+                                {"checksum-file-written", 0}},
+                               {0, 1, 4 * MiB, 10 * MiB - 1, 10 * MiB, 10 * MiB + 262144, 64 * MiB, 100 * MiB,
+                                128 * MiB + 7, 200 * MiB, 250 * MiB, 256 * MiB - 1},
+                               {20, 60, 150});
+    ASSERT_EQ(points.size(), 25u);
+    int killed = 0;
+    for (const StopAt& at : points) {
+        killed += killedAt(at, [this] { scene.split(); }) ? 1 : 0;
+        // Each run removes what the one before it left: one temporary file at most.
+        scene.expectConsistent("split", 1);
+    }
+    EXPECT_GE(killed, 22) << "most points are reached";
+    scene.split();
+    scene.expectConsistent("split after the kills", 0);
+    scene.expectNothingHidden("split after the kills");
+}
+
+TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
+    scene.split();
+    struct Variant {
+        const char* what;
+        std::string old;  // "" for no target before the join
+        bool named;
+        std::vector<StopAt> points;
+    };
+    const Variant variants[] = {
+        {"a new target", "", false,
+         spread({{"fragment-verified", 0},
+                 {"fragment-appended", 0},
+                 {"fragment-appended", 12},
+                 {"fragment-appended", 25}},
+                {0, 100 * MiB, 250 * MiB}, {50})},
+        {"over an old target", "alt", false,
+         spread({{"fragment-verified", 25},
+                 {"fragment-appended", 0},
+                 {"fragment-appended", 25},
+                 {"renaming", 0}},
+                {10 * MiB, 200 * MiB}, {100, 200})},
+        {"named, over an old target", "alt", true,
+         spread(
+             {{"fragment-verified", 0}, {"fragment-appended", 5}, {"fragment-appended", 25}, {"renaming", 0}},
+             {0, 128 * MiB, 255 * MiB}, {30, 150})},
+    };
+    int points = 0;
+    for (const Variant& variant : variants) {
+        for (const StopAt& at : variant.points) {
+            std::filesystem::remove(pathOf(scene.target()));
+            if (!variant.old.empty()) {
+                writeFile(scene.target(), variant.old);
+            }
+            killedAt(at, [&] {
+                fileio::testing::forceNamedPendingFiles(variant.named);
+                scene.join();
+            });
+            ++points;
+            scene.expectTargetOldOrNew(variant.what, variant.old);
+            scene.expectConsistent(variant.what, 1);
+        }
+    }
+    EXPECT_EQ(points, 25);
+    fileio::testing::forceNamedPendingFiles(true);
+    scene.join();
+    fileio::testing::forceNamedPendingFiles(false);
+    scene.expectTargetOldOrNew("join after the kills", "");
+    scene.expectNothingHidden("join after the kills");
+}
+
+// A disk that takes no more, by the size limit of the process: within the first fragment, at its end, at
+// the checksum file (a set of 1 kB fragments whose checksum file is larger than one), and within the join.
+TEST_F(Crash, FullDiskByTheFileSizeLimit) {
+    for (const std::int64_t limit : {std::int64_t{0}, 5 * MiB, 10 * MiB - 1}) {
+        EXPECT_TRUE(failedBeyond(limit, [this] { scene.split(); })) << limit;
+        scene.expectConsistent("split", 0);
+    }
+    const FragmentSetScene small(dir.utf8() + "/klein", "ein recht langer Name für die Prüfsummendatei.bin",
+                                 20 * 1024, 1);
+    EXPECT_TRUE(failedBeyond(1024, [&small] { small.split(); }));
+    small.expectConsistent("checksum file", 0);
+    EXPECT_FALSE(fileio::fileExists(small.source() + ".sfv"));
+    EXPECT_TRUE(fileio::fileExists(small.source() + "._020"));
+
+    scene.split();
+    writeFile(scene.target(), "alt");
+    for (const std::int64_t limit : {MiB, 100 * MiB, 256 * MiB - 1}) {
+        EXPECT_TRUE(failedBeyond(limit, [this] { scene.join(); })) << limit;
+        scene.expectTargetOldOrNew("join", "alt");
+        scene.expectConsistent("join", 0);
+    }
+    scene.join();
+    scene.expectTargetOldOrNew("join", "");
+    scene.expectNothingHidden("join");
+}
+
+// A small file system that runs full (a tmpfs, as root): in the first fragment, in a later one, at the
+// checksum file once all fragments fit, and at the join's target.
+TEST(FullDisk, SmallFileSystem) {
+    TempDir dir;
+    const std::string mountPoint = dir.file("klein");
+    std::filesystem::create_directory(pathOf(mountPoint));
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64m") != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here (root only)";
+    }
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mountPoint};
+    const auto resize = [&mountPoint](std::int64_t bytes) {
+        const std::string size = "size=" + std::to_string(bytes);
+        ASSERT_EQ(::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT, size.c_str()), 0) << size;
+    };
+    // 8 fragments of 4 MiB.
+    const FragmentSetScene scene(mountPoint, "quelle.bin", 32 * MiB, 4 * 1024);
+    const auto expectFull = [&scene](const std::string& path, const std::function<void()>& work) {
+        try {
+            work();
+            ADD_FAILURE() << "no full disk at " << path;
+        } catch (const fileio::FileError& error) {
+            EXPECT_EQ(error.path(), path);
+            EXPECT_EQ(error.code(), std::errc::no_space_on_device) << path;
+        }
+        scene.expectConsistent(path, 0);
+    };
+    for (const auto& [room, stop] :
+         {std::pair{std::int64_t{0}, 1}, std::pair{7 * MiB, 2}, std::pair{13 * MiB, 4}}) {
+        resize(32 * MiB + room);
+        expectFull(fragmentName(scene.source(), stop), [&scene] { scene.split(); });
+    }
+    resize(64 * MiB);
+    expectFull(scene.source() + ".sfv", [&scene] { scene.split(); });
+
+    resize(96 * MiB);
+    scene.split();
+    writeFile(scene.target(), "alt");
+    for (const bool named : {false, true}) {
+        fileio::testing::forceNamedPendingFiles(named);
+        resize(80 * MiB);
+        expectFull(scene.target(), [&scene] { scene.join(); });
+        scene.expectTargetOldOrNew("join", "alt");
+    }
+    fileio::testing::forceNamedPendingFiles(false);
+    resize(128 * MiB);
+    scene.join();
+    scene.expectTargetOldOrNew("join", "");
+    scene.expectNothingHidden("join");
+}
+
+}  // namespace
+}  // namespace fragments
