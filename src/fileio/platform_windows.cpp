@@ -140,6 +140,17 @@ std::error_code sizeOf(const std::string& path, std::int64_t& length) {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
         return Errc::NotRegularFile;
     }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // A symbolic link: the attributes are the link's own, the size is that of the file it leads to.
+        Descriptor file;
+        if (const auto error = opened(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr),
+                                      file)) {
+            return error;
+        }
+        return lengthOf(file.get(), length);
+    }
     length = static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
     return {};
 }
