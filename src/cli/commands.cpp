@@ -276,8 +276,8 @@ int crc(const std::vector<std::string>& files, const Output& output) {
         try {
             output.out << checksum::crcText(checksum::fileCrc32(file, calculator)) << "  " << file << '\n'
                        << std::flush;
-        } catch (const std::system_error& error) {
-            status = output.fail(says::fileUnreadable(file, error.code().message()));
+        } catch (const fileio::FileError& error) {
+            status = output.fail(says::fileUnreadable(file, error.reason()));
         }
     }
     return status;

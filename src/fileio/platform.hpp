@@ -28,8 +28,11 @@ std::error_code sizeOf(const std::string& path, std::int64_t& length);
 std::error_code forEachFileIn(const std::string& directory,
                               const std::function<void(const std::string& name, bool hidden)>& entry);
 
-// The system's reason for `code`, UTF-8.
+// The reason for `code` in German, UTF-8: the program's own text for the failures a user meets (a full
+// disk, a missing file, no permission, ...), else the system's text.
 std::string describe(std::error_code code);
+// The program's German text for `error`; null for the conditions it has no text of its own for.
+const char* germanReason(std::errc error) noexcept;
 
 // Opens an existing regular file for one pass of reads from start to end without ever waiting; a
 // folder is refused (is_a_directory), so is a FIFO, socket or device (Errc::NotRegularFile).

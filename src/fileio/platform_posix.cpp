@@ -120,6 +120,11 @@ std::error_code forEachFileIn(const std::string& directory,
 }
 
 std::string describe(std::error_code code) {
+    if (code.category() == std::system_category() || code.category() == std::generic_category()) {
+        if (const char* text = germanReason(static_cast<std::errc>(code.value()))) {
+            return text;
+        }
+    }
     return code.message();
 }
 

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "fileio/error.hpp"
 #include "fileio/paths.hpp"
@@ -175,9 +176,58 @@ std::error_code forEachFileIn(const std::string& directory,
     return ::GetLastError() == ERROR_NO_MORE_FILES ? std::error_code() : lastError();
 }
 
+namespace {
+
+// The condition of the Windows errors a user meets, for the program's own text of it.
+std::optional<std::errc> conditionOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return std::errc::no_such_file_or_directory;
+        case ERROR_ACCESS_DENIED:
+            return std::errc::permission_denied;
+        case ERROR_WRITE_PROTECT:
+            return std::errc::read_only_file_system;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return std::errc::no_space_on_device;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return std::errc::file_exists;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return std::errc::filename_too_long;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return std::errc::device_or_resource_busy;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return std::errc::not_enough_memory;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return std::errc::too_many_files_open;
+        case ERROR_NOT_READY:
+            return std::errc::no_such_device;
+        case ERROR_CRC:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+            return std::errc::io_error;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
 std::string describe(std::error_code code) {
+    if (code.category() == std::generic_category()) {
+        if (const char* text = germanReason(static_cast<std::errc>(code.value()))) {
+            return text;
+        }
+    }
     if (code.category() != std::system_category()) {
         return code.message();
+    }
+    if (const auto condition = conditionOf(static_cast<DWORD>(code.value()))) {
+        return germanReason(*condition);
     }
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(

@@ -1,7 +1,6 @@
 // The checksum command: the CRC-32 of any chosen file in a message box.
 
 #include <string>
-#include <system_error>
 
 #include "BusyGuard.hpp"
 #include "MainWindowTexts.hpp"
@@ -10,6 +9,7 @@
 #include "Utf8.hpp"
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
+#include "fileio/error.hpp"
 #include "frmTessaron.hpp"
 
 void frmTessaron::Command7_Click() {
@@ -32,9 +32,9 @@ void frmTessaron::Command7_Click() {
     QString crc;
     try {
         crc = DateiCRC32(path);
-    } catch (const std::system_error& error) {
+    } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Warning, texts::crcTitle(),
-                    texts::fileUnreadable(name, ui::fromUtf8(error.code().message())));
+                    texts::fileUnreadable(name, ui::fromUtf8(error.reason())));
         return;
     }
     showMessage(QMessageBox::Information, texts::crcTitle(), texts::crcResult(name, crc));

@@ -19,6 +19,7 @@
 #include "checksum/file_checksum.hpp"
 #include "dodiveverazed/project.hpp"
 #include "fileio/files.hpp"
+#include "support/Reasons.hpp"
 #include "support/SetScene.hpp"
 #include "support/TempDir.hpp"
 
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 std::string reason(int error) {
-    return std::generic_category().message(error);
+    return testsupport::germanReason(error);
 }
 
 std::string today() {

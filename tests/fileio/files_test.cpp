@@ -137,8 +137,16 @@ TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
         ASSERT_NE(file, nullptr);
         EXPECT_EQ(file->kind(), FileError::Kind::CannotOpen);
         EXPECT_EQ(file->path(), missing);
-        EXPECT_EQ(file->reason(), error.code().message());
+        EXPECT_EQ(file->reason(), "Datei oder Ordner nicht gefunden");
     }
+    // The reasons a user meets are German in any locale; the rest keep the system's text.
+    const auto reason = [](std::error_code code) {
+        return FileError(FileError::Kind::Io, "x", code).reason();
+    };
+    EXPECT_EQ(reason(std::make_error_code(std::errc::no_space_on_device)),
+              "kein Platz mehr auf dem Datenträger");
+    EXPECT_EQ(reason(std::make_error_code(std::errc::bad_address)),
+              std::make_error_code(std::errc::bad_address).message());
     const std::string folder = dir.file("ordner");
     std::filesystem::create_directory(pathOf(folder));
     writeFile(dir.file("a.bin"), "abc");

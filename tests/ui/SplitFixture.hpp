@@ -20,6 +20,7 @@
 #include <tuple>
 
 #include "FakeUi.hpp"
+#include "support/Reasons.hpp"
 #include "support/TempDir.hpp"
 #include "ui/frmTessaron.hpp"
 
@@ -32,9 +33,9 @@ namespace testsupport {
 
 using Names = std::vector<std::string>;
 
-// The system's wording for `error`, as the messages quote it.
+// The program's wording for `error`, as the messages quote it.
 inline QString reason(int error) {
-    return QString::fromStdString(std::generic_category().message(error));
+    return QString::fromStdString(germanReason(error));
 }
 
 class SplitWindowTest : public ::testing::Test {
