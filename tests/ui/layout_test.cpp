@@ -152,8 +152,8 @@ TEST_F(MainWindow, StatusHintsAndTooltipsFollowTheMouse) {
               "Zerlegt die ausgewählte Datei in Dateifragmente.");
     EXPECT_EQ(hintAt(QPoint(300, 15)), "");  // between the title and the credit
     EXPECT_EQ(hintAt(control<QWidget>("Shape1")->geometry().topLeft() + QPoint(0, 40)), "");
-    const std::pair<const char*, QString> hints[] = {
-        {"Text1", source}, {"Command5", end}, {"Combo1", end}, {"Label4", end}, {"Command4", ""}};
+    const std::pair<const char*, QString> hints[] = {{"Text1", source}, {"Command5", end}, {"Combo1", end},
+                                                     {"Label4", end},   {"Picture1", end}, {"Command4", ""}};
     for (const auto& [name, hint] : hints) {
         EXPECT_EQ(hintAt(control<QWidget>(name)->geometry().center()), hint) << name;
     }
