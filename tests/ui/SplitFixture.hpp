@@ -14,8 +14,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <tuple>
 
@@ -102,6 +104,20 @@ class SplitWindowTest : public ::testing::Test {
         return file(name);
     }
     void chooseFirst(const std::string& name) { pick("Command8", file(name)); }
+    // Clicks `buttons`, then runs `also`, at the event loop's next turn: inside the operation the test
+    // starts next, which must yield and must start none of them. `yielded` then says it ran.
+    void clickWhileBusy(std::vector<const char*> buttons, std::function<void()> also = {}) {
+        yielded = false;
+        QTimer::singleShot(0, &window, [this, buttons, also] {
+            yielded = true;
+            for (const char* button : buttons) {
+                click(control<QPushButton>(button));
+            }
+            if (also) {
+                also();
+            }
+        });
+    }
     void removeEntry(const QString& name) {
         auto* list = control<QListWidget>("List1");
         const auto found = list->findItems(name, Qt::MatchExactly);
@@ -124,6 +140,7 @@ class SplitWindowTest : public ::testing::Test {
     }
 
     QLocale previousLocale;
+    bool yielded = false;
     TempDir dir;
     FakeSeam fake;
     FakePicker picker;

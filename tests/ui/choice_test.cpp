@@ -1,5 +1,7 @@
-// Files chosen without the dialogs: dropped on either half of the window or named on the command line,
-// with the dialog's effects; and the names a screen reader reads for the controls.
+// What the user types, picks and drops in the main window: files dropped on either half or named on the
+// command line, with the dialog's effects; the size box keeps what is typed; the dialogs refuse overlong
+// paths; the save-as dialog starts beside the fragments; the join follows its list; and the names a
+// screen reader reads for the controls.
 
 #include <QAccessible>
 #include <QComboBox>
@@ -9,6 +11,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWindow>
+#include <climits>
 
 #include "SplitFixture.hpp"
 #include "ui/StdDialoge.hpp"
@@ -97,7 +100,8 @@ TEST_F(ChoiceWindow, DropsChooseLikeTheDialogs) {
 }
 
 // A file named on the command line, relative to the working directory: a fragment ending makes it
-// the first fragment, any other name (one that is a command's, too) the source.
+// the first fragment, any other name (one that is a command's, too) the source, each through the same
+// choice as its dialog's.
 TEST_F(ChoiceWindow, FileFromTheCommandLine) {
     writeFile(file("split"), std::string("s"));
     writeFile(file("x.dat._001"), std::string("1"));
@@ -108,15 +112,6 @@ TEST_F(ChoiceWindow, FileFromTheCommandLine) {
     window.chooseFile("x.dat._001");
     EXPECT_EQ(texts({"Text2", "Label6"}), qfile("x.dat._001") + " | Dateifragmente:1");
     EXPECT_TRUE(enabled("Command4"));
-    // A file that is not there is reported as the dialog's choice of a vanished file is; a fragment
-    // that is not there is not chosen.
-    for (const char* missing : {"fehlt.dat", "fehlt.dat._001"}) {
-        fake.shown.clear();
-        window.chooseFile(missing);
-        expectMessage(QMessageBox::Warning, "Tessaron-Info",
-                      "Die Datei " + qfile(missing) + " kann nicht gelesen werden: " + reason(ENOENT));
-    }
-    EXPECT_EQ(texts({"Text1", "Text2"}), " | " + qfile("x.dat._001"));
     QDir::setCurrent(previous);
 }
 
@@ -144,6 +139,112 @@ TEST_F(ChoiceWindow, ScreenReaderNames) {
         ASSERT_NE(spoken, nullptr) << control;
         EXPECT_EQ(spoken->text(QAccessible::Name), QString::fromUtf8(name)) << control;
     }
+}
+
+// Typing never completes from the list: "1" is not "1420", "25" not "256"; the split uses what was typed.
+TEST_F(ChoiceWindow, SizeBoxKeepsExactlyWhatIsTyped) {
+    auto* edit = control<QComboBox>("Combo1")->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    // The box completes only what it has the focus for.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const auto type = [&](const QString& typed) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        EXPECT_TRUE(edit->hasFocus());
+        return edit->text();
+    };
+    for (const QString typed : {"1", "5", "25", "36", "72", "14", "7"}) {
+        EXPECT_EQ(type(typed), typed);
+        EXPECT_EQ(edit->selectedText(), "") << typed.toStdString();
+    }
+    // Enter leaves the text too (it also splits, with nothing chosen yet).
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->text(), "7");
+
+    prepare("Beispiel.dat", 3000, "1420");
+    type("1");
+    split();
+    EXPECT_TRUE(fake.shown.empty());
+    EXPECT_EQ(text("Label11"), "Dateifragmente: 3 von 3");
+    EXPECT_EQ(readFile(file("Beispiel.dat._001")).size(), 1024u);
+}
+
+// A path the system cannot take, from any of the four dialogs: the message, then what a cancel does.
+TEST_F(ChoiceWindow, OverlongPathsFromEveryDialogAreRefusedAsACancel) {
+    prepare("Beispiel.dat", 2500);
+    split();
+    const Names written = filesIn(dir.path());
+    for (const char* button : {"Command4", "Command7", "Command8", "Command3"}) {
+        fake.shown.clear();
+        pick(button, "/d/" + std::string(PATH_MAX - 2, 'a'));
+        expectMessage(QMessageBox::Warning, "Tessaron-Info",
+                      QString("Der Pfad ist zu lang (mehr als %1 Zeichen).").arg(PATH_MAX - 1));
+    }
+    EXPECT_EQ(picker.requests.size(), 5u);
+    EXPECT_EQ(filesIn(dir.path()), written);
+    EXPECT_FALSE(enabled("Command2"));
+    EXPECT_EQ(texts({"Label5", "Label14", "Label15", "Text2", "Text1", "Label9"}),
+              " |  |  |  |  | Quelldatei  (Byte):");
+    EXPECT_TRUE(entries("List1").isEmpty());
+}
+
+// The save-as dialog starts in the folder of the first fragment that Text2 names (also one typed there);
+// with Text2 emptied, in the folder of the listed fragments.
+TEST_F(ChoiceWindow, SaveAsStartsBesideTheFirstFragment) {
+    const auto saveAsStart = [&] {
+        join("");
+        EXPECT_EQ(picker.requests.size(), 1u);
+        return picker.requests.empty() ? QString() : picker.requests.back().directory;
+    };
+    prepare("Beispiel.dat", 2500);
+    split();
+    EXPECT_EQ(saveAsStart(), qfile(""));
+
+    std::filesystem::create_directory(dir.path() / "andere");
+    writeFile(file("andere/x.dat._001"), std::string("x"));
+    chooseFirst("andere/x.dat._001");
+    EXPECT_EQ(saveAsStart(), qfile("andere/"));
+
+    control<QLineEdit>("Text2")->clear();
+    EXPECT_EQ(saveAsStart(), qfile("andere/"));
+    control<QLineEdit>("Text2")->setText(qfile("Beispiel.dat._001"));
+    EXPECT_EQ(saveAsStart(), qfile(""));
+}
+
+// Whatever empties the list disables the join and its icon: a split that writes nothing (with Text2
+// emptied too), a cancelled choice of the first fragment, a refused split. (The deletion of the set: see
+// the deletion's test.)
+TEST_F(ChoiceWindow, JoinIsUsableExactlyWhileTheListHasEntries) {
+    const auto listedAndJoinable = [&] {
+        const bool listed = !entries("List1").isEmpty();
+        EXPECT_EQ(enabled("Command4"), listed);
+        EXPECT_EQ(enabled("Picture2"), listed);
+        return listed;
+    };
+    prepare("Beispiel.dat", 2500);
+    split();
+    EXPECT_TRUE(listedAndJoinable());
+    prepare("leer.dat", 0);
+    chooseFirst("Beispiel.dat._001");
+    EXPECT_TRUE(listedAndJoinable());
+    split();
+    EXPECT_EQ(texts({"Label11", "Text2"}), "Dateifragmente: 0 von 0 | ");
+    EXPECT_FALSE(listedAndJoinable());
+
+    chooseFirst("Beispiel.dat._001");
+    EXPECT_TRUE(listedAndJoinable());
+    pick("Command8", "");
+    EXPECT_FALSE(listedAndJoinable());
+
+    prepare("Beispiel.dat", 2500);
+    split();
+    EXPECT_TRUE(listedAndJoinable());
+    setSize("0");
+    split();
+    expectMessage(QMessageBox::NoIcon, window.windowTitle(), "Ungültige Dateifragmentgröße !");
+    EXPECT_FALSE(listedAndJoinable());
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ bool isCaption(const QWidget* widget) {
 }
 
 // Each caption's text is no wider than the room from its left edge to the nearest control to its right
-// whose vertical extent overlaps it, or to the window's edge; a check box's text ends at its box, a
-// button's inside the button.
+// whose vertical extent overlaps it, or to the window's edge, nor than the caption itself; a check box's
+// text ends at its box, a button's inside the button.
 TEST_F(DisplayScale, EveryCaptionFitsItsRoom) {
     ASSERT_DOUBLE_EQ(window.devicePixelRatioF(), expectedScale());
     const auto children = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -61,6 +61,8 @@ TEST_F(DisplayScale, EveryCaptionFitsItsRoom) {
         }
         const qreal width = QFontMetricsF(control->font()).horizontalAdvance(caption);
         EXPECT_LE(width, right - control->x()) << qPrintable(control->objectName());
+        EXPECT_TRUE(checkBox || control->width() >= control->sizeHint().width())
+            << qPrintable(control->objectName());
         checked << control->objectName();
     }
     EXPECT_EQ(checked.size(), 13) << qPrintable(checked.join(' '));
