@@ -1,24 +1,17 @@
 #include "fragments/join.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
 #include <iterator>
 #include <tuple>
 
 #include "core_test_support.hpp"
-#include "fileio/files.hpp"
 #include "fragments/listing.hpp"
-#include "fragments/paths.hpp"
 #include "fragments/split.hpp"
-#include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
 using namespace testsupport;
-using Names = std::vector<std::string>;
 
 // Beispiel.dat._001 to ._003 hold 2500 bytes, ._004 is empty.
 class FragmentFolder : public ::testing::Test {
