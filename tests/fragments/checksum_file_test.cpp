@@ -181,12 +181,17 @@ TEST_F(ChecksumFileSet, LeftoversOfExactlyTheirShapeGo) {
     std::get<SplitResult>(split());
     writeFile(dir.file(".ziel.Ab9zQ0.part"), "rest");
     writeFile(dir.file(".ziel.Ab9zQ0.part2"), "fremd");
-    writeFile(dir.file(".Ziel.Ab9zQ0.part"), "fremd");
+#ifdef _WIN32
+    const std::string otherCase;  // names ignore case here: it would be the leftover itself
+#else
+    const std::string otherCase = "fremd";
+    writeFile(dir.file(".Ziel.Ab9zQ0.part"), otherCase);
+#endif
     std::get<JoinResult>(join(names, dir.file("ziel")));
     EXPECT_EQ(readFile(dir.file("ziel")), readFile(source));
     EXPECT_FALSE(fileio::fileExists(dir.file(".ziel.Ab9zQ0.part")));
     EXPECT_EQ(readFile(dir.file(".ziel.Ab9zQ0.part2")) + readFile(dir.file(".Ziel.Ab9zQ0.part")),
-              "fremdfremd");
+              "fremd" + otherCase);
 }
 
 // One changed byte in one fragment: named, before anything is written, the old target kept; a fragment

@@ -172,6 +172,11 @@ JoinPlan planned(const Names& names, const std::string& target, const std::strin
 TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
     for (const bool named : {false, true}) {
         fileio::testing::forceNamedPendingFiles(named);
+#ifdef __linux__
+        const std::size_t files = named ? 6 : 5;
+#else
+        const std::size_t files = 6;  // no file without a name here
+#endif
         const std::string target = dir.file("Größe neu.dat");
         std::filesystem::remove(pathOf(target));
         writeFile(target, "alt");
@@ -180,7 +185,7 @@ TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
         JoinEvents events;
         events.beforeFragment = [&](std::size_t index) {
             log += std::to_string(index) + (readFile(target) == "alt" ? " " : "! ");
-            EXPECT_EQ(filesIn(dir.path()).size(), named ? 6u : 5u) << "a temporary file beside the target";
+            EXPECT_EQ(filesIn(dir.path()).size(), files) << "a temporary file beside the target";
         };
         const JoinResult result = joinFragments(planned(fragments, target), events);
         EXPECT_EQ(result.bytesWritten, 2500);
