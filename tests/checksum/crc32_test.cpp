@@ -46,16 +46,13 @@ std::uint32_t crcOf(clsCRC32& crc, const std::vector<std::uint8_t>& bytes, doubl
     return static_cast<std::uint32_t>(crc.CRC32(start, bytes, length));
 }
 
-TEST(Crc32, CheckValues) {
+// The check value (its top bit comes back as a negative number), and a running checksum continued.
+TEST(Crc32, CheckValueAndChainingAtEverySplitPoint) {
     clsCRC32 crc;
     const std::int32_t digits = crc.CRC32(0, {'1', '2', '3', '4', '5', '6', '7', '8', '9'}, 8);
     EXPECT_EQ(digits, static_cast<std::int32_t>(0xCBF43926u));
-    EXPECT_LT(digits, 0) << "the top bit comes back as a negative number";
+    EXPECT_LT(digits, 0);
     EXPECT_EQ(crc.CRC32(0, {'a', 'b', 'c'}, 2), 0x352441C2);
-}
-
-TEST(Crc32, ChainingGivesTheSameResultAtEverySplitPoint) {
-    clsCRC32 crc;
     const auto buffer = patternBytes(64, 7);
     const std::uint32_t expected = bitwiseCrc32(buffer);
     for (std::ptrdiff_t cut = 1; cut < 64; ++cut) {
@@ -175,36 +172,29 @@ std::error_code failureOf(const std::string& path) {
     return {};
 }
 
-// A missing file and a folder fail with the system's reason; an empty file gives 0.
-TEST(FileChecksum, MissingFolderAndEmptyFiles) {
+// A missing file and a folder fail with the system's reason; an empty file gives 0. Run as nobody, so
+// that the mode of the files counts: reading the locked one fails, an empty one too (its size alone proves
+// nothing: /proc files report 0). Nothing is left open. A FIFO is refused, not waited on; a /proc file
+// that reports 0 bytes is read to its end.
+TEST(FileChecksum, MissingUnreadableAndOddFiles) {
     TempDir dir;
+    clsCRC32 calculator;
     EXPECT_EQ(failureOf(dir.file("fehlt.dat")), std::errc::no_such_file_or_directory);
     EXPECT_EQ(failureOf(dir.utf8()), std::errc::is_a_directory);
     writeFile(dir.file("leer.bin"), "");
-    clsCRC32 calculator;
     EXPECT_EQ(fileCrc32(dir.file("leer.bin"), calculator), 0u);
-}
-
 #ifndef _WIN32
-
-// Run as nobody, so that the mode of the files counts: reading the locked one fails, an empty one too
-// (its size alone proves nothing: /proc files report 0). Nothing is left open. A FIFO is refused, not
-// waited on; a /proc file that reports 0 bytes is read to its end.
-TEST(FileChecksum, UnreadableFilesFifosAndProcFiles) {
-    TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("rohr").c_str(), 0644), 0);
     EXPECT_EQ(failureOf(dir.file("rohr")), fileio::Errc::NotRegularFile);
     const std::string version = readFile("/proc/version");
     ASSERT_FALSE(version.empty());
     ASSERT_EQ(std::filesystem::file_size("/proc/version"), 0u);
-    clsCRC32 calculator;
     EXPECT_EQ(fileCrc32("/proc/version", calculator),
               bitwiseCrc32(std::vector<std::uint8_t>(version.begin(), version.end())));
     const std::string locked = dir.file("gesperrt.bin"), empty = dir.file("leer.bin"),
                       open = dir.file("a.bin");
     writeFile(open, patternBytes(5000));
     writeFile(locked, "123456789");
-    writeFile(empty, "");
     ::chmod(locked.c_str(), 0);
     ::chmod(empty.c_str(), 0);
     ::chmod(dir.path().c_str(), 0755);
@@ -223,8 +213,7 @@ TEST(FileChecksum, UnreadableFilesFifosAndProcFiles) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
 #endif
+}
 
 }  // namespace

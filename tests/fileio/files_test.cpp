@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <system_error>
+#include <tuple>
 
 #include "fileio/error.hpp"
 #include "fileio/paths.hpp"
@@ -31,23 +34,24 @@ namespace {
 using namespace testsupport;
 using Handle = Descriptor::Handle;
 
-#ifdef _WIN32
+// The kind, path and portable code of the FileError `action` throws (a default when it throws none).
+std::tuple<FileError::Kind, std::string, std::error_condition> failureOf(
+    const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const FileError& error) {
+        return {error.kind(), error.path(), error.code().default_error_condition()};
+    }
+    return {};
+}
 
+// A raw handle to `path`; whether this process holds `path` open.
+#ifdef _WIN32
 Handle openRaw(const std::string& path) {
     return reinterpret_cast<Handle>(::CreateFileW(pathOf(path).c_str(), GENERIC_READ,
                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
-
-void closeRaw(Handle handle) {
-    ::CloseHandle(reinterpret_cast<HANDLE>(handle));
-}
-
-bool stillOpen(Handle handle) {
-    DWORD flags = 0;
-    return ::GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags) != 0;
-}
-
 // An open handle to the file refuses an open that shares nothing.
 bool heldOpen(const std::string& path) {
     const HANDLE probe = ::CreateFileW(pathOf(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -58,21 +62,10 @@ bool heldOpen(const std::string& path) {
     ::CloseHandle(probe);
     return false;
 }
-
 #else
-
 Handle openRaw(const std::string& path) {
     return ::open(path.c_str(), O_RDONLY);
 }
-
-void closeRaw(Handle handle) {
-    ::close(static_cast<int>(handle));
-}
-
-bool stillOpen(Handle handle) {
-    return ::fcntl(static_cast<int>(handle), F_GETFD) != -1;
-}
-
 bool heldOpen(const std::string& path) {
     for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ignored;
@@ -82,7 +75,6 @@ bool heldOpen(const std::string& path) {
     }
     return false;
 }
-
 #endif
 
 TEST(Descriptor, ClosesOnEveryWayOutAndNeverTwice) {
@@ -111,13 +103,12 @@ TEST(Descriptor, ClosesOnEveryWayOutAndNeverTwice) {
         EXPECT_TRUE(heldOpen(d));
         EXPECT_FALSE(second.close());
         // The number just freed goes to the next file opened: a second close would close that one.
-        const Handle other = openRaw(a);
+        const Descriptor other(openRaw(a));
         EXPECT_FALSE(second.close());
         OutputFile out(c);
         out.close();
         out.close();
-        EXPECT_TRUE(stillOpen(other));
-        closeRaw(other);
+        EXPECT_TRUE(heldOpen(a));
     }
     for (const auto& path : {a, b, c, d}) {
         EXPECT_FALSE(heldOpen(path)) << path;
@@ -126,7 +117,7 @@ TEST(Descriptor, ClosesOnEveryWayOutAndNeverTwice) {
 
 TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
     TempDir dir;
-    const std::string missing = dir.file("fehlt.dat");
+    const std::string missing = dir.file("fehlt.dat"), folder = dir.file("ordner");
     try {
         InputFile in(missing);
         FAIL() << "no failure";
@@ -135,9 +126,9 @@ TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
         EXPECT_EQ(std::string(error.what()), missing + ": " + error.code().message());
         const auto* file = dynamic_cast<const FileError*>(&error);
         ASSERT_NE(file, nullptr);
-        EXPECT_EQ(file->kind(), FileError::Kind::CannotOpen);
-        EXPECT_EQ(file->path(), missing);
-        EXPECT_EQ(file->reason(), "Datei oder Ordner nicht gefunden");
+        EXPECT_EQ(std::tuple(file->kind(), file->path(), file->reason()),
+                  std::tuple(FileError::Kind::CannotOpen, missing,
+                             std::string("Datei oder Ordner nicht gefunden")));
     }
     // The reasons a user meets are German in any locale; the rest keep the system's text.
     const auto reason = [](std::error_code code) {
@@ -147,25 +138,24 @@ TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
               "kein Platz mehr auf dem Datenträger");
     EXPECT_EQ(reason(std::make_error_code(std::errc::bad_address)),
               std::make_error_code(std::errc::bad_address).message());
-    const std::string folder = dir.file("ordner");
+    // A file moved onto a folder: the failure names the target.
     std::filesystem::create_directory(pathOf(folder));
     writeFile(dir.file("a.bin"), "abc");
-    try {
-        renameReplacing(dir.file("a.bin"), folder);
-        FAIL() << "a file moved onto a folder";
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.kind(), FileError::Kind::Io);
-        EXPECT_EQ(error.path(), folder) << "the failure names the target";
 #ifdef _WIN32
-        EXPECT_EQ(error.code(), std::errc::permission_denied);
+    const auto onFolder = std::make_error_condition(std::errc::permission_denied);
 #else
-        EXPECT_EQ(error.code(), std::errc::is_a_directory);
+    const auto onFolder = std::make_error_condition(std::errc::is_a_directory);
 #endif
-    }
+    EXPECT_EQ(failureOf([&] { renameReplacing(dir.file("a.bin"), folder); }),
+              std::tuple(FileError::Kind::Io, folder, onFolder));
+    // An unreadable folder is a failure naming it.
+    EXPECT_EQ(failureOf([&] { regularFilesIn(missing); }),
+              std::tuple(FileError::Kind::CannotOpen, missing,
+                         std::make_error_condition(std::errc::no_such_file_or_directory)));
 }
 
 // The folder listing under the fragment listing: regular files only, names in UTF-8, each with the
-// platform's hidden flag (a leading "." on POSIX only); an unreadable folder is a failure naming it.
+// platform's hidden flag (a leading "." on POSIX only).
 TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
     TempDir dir;
     const std::string umlaut =
@@ -174,28 +164,18 @@ TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
     writeFile(dir.file(umlaut), "x");
     writeFile(dir.file(".Beispiel.dat._001"), "x");
     std::filesystem::create_directory(pathOf(dir.file("ordner._001")));
-    auto entries = regularFilesIn(dir.utf8());
-    std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].name, ".Beispiel.dat._001");
-#ifdef _WIN32
-    EXPECT_FALSE(entries[0].hidden);
-#else
-    EXPECT_TRUE(entries[0].hidden);
-#endif
-    EXPECT_EQ(entries[1].name, umlaut);
-    EXPECT_FALSE(entries[1].hidden);
-
-    const std::string missing = dir.file("fehlt");
-    try {
-        regularFilesIn(missing);
-        FAIL() << "a missing folder listed";
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.kind(), FileError::Kind::CannotOpen);
-        EXPECT_EQ(error.path(), missing);
-        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+    std::vector<std::pair<std::string, bool>> listed;
+    for (const FolderEntry& entry : regularFilesIn(dir.utf8())) {
+        listed.emplace_back(entry.name, entry.hidden);
     }
+    std::sort(listed.begin(), listed.end());
+#ifdef _WIN32
+    const bool dotHides = false;
+#else
+    const bool dotHides = true;
+#endif
+    EXPECT_EQ(listed,
+              (std::vector<std::pair<std::string, bool>>{{".Beispiel.dat._001", dotHides}, {umlaut, false}}));
 }
 
 // A new file appears under its name only complete, unnamed (nothing at all in the folder) where the system
@@ -261,31 +241,55 @@ TEST(Flush, StepsToTheEndOnlyForTheSameFile) {
     EXPECT_FALSE(Flush::of(path, *identity));
 }
 
-// What a copy shows is what it writes, holes as runs of zeros it does not read.
-TEST(CopyBytes, ShowsEveryByteItCopiesInOrder) {
+// A source with data, a hole and data again, copied in part and then whole into one target on every way
+// the layer copies; with an observer it sees every byte it writes in order, holes as zeros it does not read.
+TEST(CopyBytes, ExactBytesOnEveryPath) {
     TempDir dir;
-    const std::string source = dir.file("quelle");
-    const auto data = patternBytes(300000, 3);
-    writeFile(source, data);
-    std::filesystem::resize_file(pathOf(source), 5u << 20);
-    { std::ofstream(pathOf(source), std::ios::binary | std::ios::app) << "Ende"; }
-    std::string seen;
+    const std::string source = dir.file("quelle"), target = dir.file("kopie");
+    writeFile(source, patternBytes(1024 * 1024 + 17));
+    std::filesystem::resize_file(pathOf(source), 4u << 20);
+    std::ofstream(pathOf(source), std::ios::binary | std::ios::app) << "Daten";
+    const std::string all = readFile(source), expected = all.substr(1000, all.size() - 2000) + all;
     bool hole = false;
-    {
-        InputFile in(source);
-        OutputFile out(dir.file("kopie"));
-        copyBytes(in, 7, out, in.size() - 7, [&](const void* bytes, std::size_t size) {
+    const auto check = [&](const char* path, bool observed = false) {
+        std::string seen;
+        const SeenBytes observe = [&](const void* bytes, std::size_t size) {
             hole = hole || bytes == nullptr;
             seen += bytes ? std::string(static_cast<const char*>(bytes), size) : std::string(size, '\0');
-        });
+        };
+        std::filesystem::remove(pathOf(target));
+        InputFile in(source);
+        OutputFile out(target);
+        copyBytes(in, 1000, out, in.size() - 2000, observed ? observe : SeenBytes{});
+        copyBytes(in, 0, out, in.size(), observed ? observe : SeenBytes{});
         out.close();
-    }
-    const std::string all = readFile(source);
-    EXPECT_EQ(seen, all.substr(7));
-    EXPECT_EQ(readFile(dir.file("kopie")), all.substr(7));
+        EXPECT_EQ(readFile(target), expected) << path;
+        EXPECT_EQ(seen, observed ? expected : "") << path;
+    };
+    // Kernel copies of at most `limit` bytes; the `failAt`-th call fails with `error`.
+    const auto limitKernelCopies = [](std::size_t limit, int failAt = 0, int error = 0) {
+        testing::setCopyFault([=, calls = 0](std::size_t& size) mutable {
+            size = std::min(size, limit);
+            return ++calls == failAt ? error : 0;
+        });
+    };
+    check("kernel copy");
+    check("observed", true);
 #ifdef __linux__
     EXPECT_TRUE(hole) << "the hole is shown, not read";
 #endif
+    testing::forceReadWriteCopy(true);
+    check("read/write copy");
+    testing::forceReadWriteCopy(false);
+    limitKernelCopies(4099);
+    check("short kernel copies");
+    for (int error : {ENOSYS, EXDEV, EOPNOTSUPP, EINVAL, EBADF, EPERM, ETXTBSY, EIO}) {
+        limitKernelCopies(100, 3, error);
+        check("fallback after a kernel copy failed");
+    }
+    limitKernelCopies(0);
+    check("kernel copy returning 0 before the end");
+    testing::setCopyFault({});
 }
 
 // The longest path the system takes: PATH_MAX less its NUL, in bytes of UTF-8, on POSIX; on Windows

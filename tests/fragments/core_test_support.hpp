@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the core tests: failures checked by kind and path, and checks run as "nobody"
-// so that permission bits count even when the tests run as root.
+// What the core tests share: fresh folders and whole files, a file's checksum, failures checked by kind
+// and path, and checks run as "nobody" so that permission bits count even when the tests run as root.
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -8,12 +8,27 @@
 #include <unistd.h>
 #endif
 
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "checksum/crc32.hpp"
+#include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
+#include "fileio/files.hpp"
+#include "fragments/paths.hpp"
+#include "support/TempDir.hpp"
 
 namespace testsupport {
+
+using Names = std::vector<std::string>;
+
+// The CRC-32 of the file at `path`.
+inline std::uint32_t crcOf(const std::string& path) {
+    clsCRC32 calculator;
+    return checksum::fileCrc32(path, calculator);
+}
 
 // 0 when `action` throws a FileError of `kind` naming `path`, 1 when it throws nothing, 2 otherwise.
 inline int failureOf(const std::function<void()>& action, fileio::FileError::Kind kind,

@@ -3,33 +3,24 @@
 // its old or its new self, at most the one temporary file of the stopped run is left, and the next run of the
 // same source or target leaves none. POSIX only; slow (gigabytes pass through the page cache).
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <functional>
 #include <variant>
 
-#include "checksum/crc32.hpp"
 #include "checksum/crc32_core.hpp"
-#include "checksum/file_checksum.hpp"
-#include "fileio/files.hpp"
+#include "core_test_support.hpp"
 #include "fragments/checksum_file.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/set_files.hpp"
 #include "fragments/split_job.hpp"
-#include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
 using namespace testsupport;
-using Names = std::vector<std::string>;
 constexpr std::int64_t MiB = std::int64_t{1} << 20;
 
 // Where a run is stopped: at a step of the core (see fileio::testing::stepReached), before the write that
@@ -46,15 +37,33 @@ std::ostream& operator<<(std::ostream& out, const StopAt& at) {
                << " ms";
 }
 
-std::uint32_t crcOf(const std::string& path) {
-    clsCRC32 calculator;
-    return checksum::fileCrc32(path, calculator);
+// Runs `work` in a child process after `prepare`, killed with SIGKILL `killAfterMs` after its start (never
+// when negative). Its status: exit 0 when done, 1 when a write failed with EFBIG, 2 on any other failure.
+int inChild(const std::function<void()>& prepare, const std::function<void()>& work, int killAfterMs = -1) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        prepare();
+        try {
+            work();
+        } catch (const fileio::FileError& error) {
+            ::_exit(error.code() == std::errc::file_too_large ? 1 : 2);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    if (killAfterMs >= 0) {
+        ::usleep(static_cast<useconds_t>(killAfterMs) * 1000);
+        ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    return status;
 }
 
 // Runs `work` in a child process that is killed with SIGKILL at `at`; false when it finished first.
 bool killedAt(const StopAt& at, const std::function<void()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const auto hooks = [&at] {
         if (!at.step.empty()) {
             fileio::testing::setStepHook([&at](std::string_view step, std::int64_t number) {
                 if (step == at.step && number == at.number) {
@@ -72,19 +81,8 @@ bool killedAt(const StopAt& at, const std::function<void()>& work) {
                     return 0;
                 });
         }
-        try {
-            work();
-        } catch (...) {
-            ::_exit(2);
-        }
-        ::_exit(0);
-    }
-    if (at.afterMs >= 0) {
-        ::usleep(static_cast<useconds_t>(at.afterMs) * 1000);
-        ::kill(child, SIGKILL);
-    }
-    int status = 0;
-    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    };
+    const int status = inChild(hooks, work, at.afterMs);
     EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << at;
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
@@ -92,24 +90,14 @@ bool killedAt(const StopAt& at, const std::function<void()>& work) {
 // Runs `work` in a child process that may write no file beyond `limit` bytes, as on a full disk (SIGXFSZ
 // ignored, so that the write fails with EFBIG); true when it failed with EFBIG.
 bool failedBeyond(std::int64_t limit, const std::function<void()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const auto limited = [limit] {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
         if (::setrlimit(RLIMIT_FSIZE, &size) != 0) {
             ::_exit(3);
         }
-        try {
-            work();
-        } catch (const fileio::FileError& error) {
-            ::_exit(error.code() == std::errc::file_too_large ? 1 : 2);
-        } catch (...) {
-            ::_exit(2);
-        }
-        ::_exit(0);
-    }
-    int status = 0;
-    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    };
+    const int status = inChild(limited, work);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << limit;
     return WIFEXITED(status) && WEXITSTATUS(status) == 1;
 }
@@ -149,7 +137,8 @@ class FragmentSetScene {
     }
 
     // Every file of a fragment's name is whole, a checksum file is complete, at most `temporaries`
-    // temporary files (of the fragments, the checksum file or the target) are there.
+    // temporary files (of the fragments, the checksum file or the target) are there; with none allowed
+    // (after a run that was not killed), nothing hidden at all: no lock file either.
     void expectConsistent(const std::string& what, int temporaries) const {
         int found = 0;
         for (const auto& name : filesIn(pathOf(folder_))) {
@@ -164,6 +153,7 @@ class FragmentSetScene {
             } else if (finalNameOfTemporary(name, ".tmp") || finalNameOfTemporary(name, ".part")) {
                 ++found;
             }
+            EXPECT_TRUE(temporaries > 0 || name.front() != '.') << what << ": " << name;
         }
         EXPECT_LE(found, temporaries) << what;
     }
@@ -175,12 +165,6 @@ class FragmentSetScene {
             EXPECT_EQ(readFile(target()), old) << what;
         } else {
             EXPECT_EQ(crcOf(target()), sourceCrc_) << what;
-        }
-    }
-    // After a run that was not stopped: no temporary file, no lock file, nothing hidden at all.
-    void expectNothingHidden(const std::string& what) const {
-        for (const auto& name : filesIn(pathOf(folder_))) {
-            EXPECT_NE(name.front(), '.') << what << ": " << name;
         }
     }
 
@@ -228,16 +212,12 @@ std::vector<StopAt> spread(const std::vector<std::pair<std::string, std::int64_t
 }
 
 TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
-    const auto points = spread({{"fragment-written", 1},
-                                {"fragment-in-place", 1},
-                                {"fragment-written", 2},
-                                {"fragment-written", 13},
-                                {"fragment-in-place", 13},
-                                {"fragment-written", 25},
-                                {"fragment-in-place", 25},
-                                {"fragment-written", 26},
-                                {"fragment-in-place", 26},
-                                {"checksum-file-written", 0}},
+    const std::vector<std::pair<std::string, std::int64_t>> steps{
+        {"fragment-written", 1},     {"fragment-in-place", 1},  {"fragment-written", 2},
+        {"fragment-written", 13},    {"fragment-in-place", 13}, {"fragment-written", 25},
+        {"fragment-in-place", 25},   {"fragment-written", 26},  {"fragment-in-place", 26},
+        {"checksum-file-written", 0}};
+    const auto points = spread(steps,
                                {0, 1, 4 * MiB, 10 * MiB - 1, 10 * MiB, 10 * MiB + 262144, 64 * MiB, 100 * MiB,
                                 128 * MiB + 7, 200 * MiB, 250 * MiB, 256 * MiB - 1},
                                {20, 60, 150});
@@ -251,7 +231,6 @@ TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
     EXPECT_GE(killed, 22) << "most points are reached";
     scene.split();
     scene.expectConsistent("split after the kills", 0);
-    scene.expectNothingHidden("split after the kills");
 }
 
 TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
@@ -301,7 +280,7 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     scene.join();
     fileio::testing::forceNamedPendingFiles(false);
     scene.expectTargetOldOrNew("join after the kills", "");
-    scene.expectNothingHidden("join after the kills");
+    scene.expectConsistent("join after the kills", 0);
 }
 
 // A disk that takes no more, by the size limit of the process: within the first fragment, at its end, at
@@ -327,7 +306,7 @@ TEST_F(Crash, FullDiskByTheFileSizeLimit) {
     }
     scene.join();
     scene.expectTargetOldOrNew("join", "");
-    scene.expectNothingHidden("join");
+    scene.expectConsistent("join", 0);
 }
 
 // A small file system that runs full (a tmpfs, as root): in the first fragment, in a later one, at the
@@ -380,7 +359,7 @@ TEST(FullDisk, SmallFileSystem) {
     resize(128 * MiB);
     scene.join();
     scene.expectTargetOldOrNew("join", "");
-    scene.expectNothingHidden("join");
+    scene.expectConsistent("join", 0);
 }
 
 }  // namespace

@@ -5,110 +5,59 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace fragments {
 namespace {
 
-struct Case {
-    const char* text;
-    std::optional<std::int32_t> kilobytes;
-};
+using Readings = std::vector<std::pair<const char*, std::int32_t>>;
+using Texts = std::vector<const char*>;
 
-void expectReadings(std::string_view decimal, std::string_view group, std::initializer_list<Case> cases) {
-    for (const Case& c : cases) {
-        EXPECT_EQ(parseFragmentSize(c.text, decimal, group), c.kilobytes)
-            << '"' << c.text << "\" with " << decimal << " and " << group;
+// Every text in `numbers` reads as its value, every one in `refused` as no number.
+void expectReadings(std::string_view decimal, std::string_view group, const Readings& numbers,
+                    const Texts& refused) {
+    for (const auto& [text, kilobytes] : numbers) {
+        EXPECT_EQ(parseFragmentSize(text, decimal, group), kilobytes) << '"' << text << "\" with " << group;
+    }
+    for (const char* text : refused) {
+        EXPECT_EQ(parseFragmentSize(text, decimal, group), std::nullopt)
+            << '"' << text << "\" with " << group;
     }
 }
 
-constexpr std::nullopt_t no = std::nullopt;
-
 TEST(FragmentSize, GermanNotations) {
-    expectReadings(",", ".",
-                   {// Whole numbers, signs and blanks around them; the minus sign "−" counts as "-".
-                    {"1420", 1420},
-                    {" 720\t", 720},
-                    {"+5", 5},
-                    {"-5", -5},
-                    {"\u22125", -5},
-                    {"007", 7},
-                    {"0", 0},
-                    // Halves go to the even neighbour.
-                    {" 2,5 ", 2},
-                    {"3,5", 4},
-                    {"-2,5", -2},
-                    {"0,5", 0},
-                    {",5", 0},
-                    {"5,", 5},
-                    {"1,6", 2},
-                    // Groups of three after one to three digits; the last group may carry decimals.
-                    {"1.000", 1000},
-                    {"1.000.000", 1000000},
-                    {"1.000,5", 1000},
-                    {"12.345,", 12345},
-                    {"00.001", 1},
-                    {"1.00", no},
-                    {"1.0000", no},
-                    {"1.000.00", no},
-                    {"0000.000", no},
-                    {"1234.567", no},
-                    {"2.5", no},
-                    {"1 000", no},
-                    {"1,000.5", no},
-                    // Exponents, also after groups and decimals.
-                    {"1e3", 1000},
-                    {"1E+3", 1000},
-                    {"1,5e3", 1500},
-                    {"1.000e3", 1000000},
-                    {"5,e2", 500},
-                    {"1e\u22123", 0},
-                    {"0e-1000", 0},
-                    {"1e", no},
-                    {"e3", no},
-                    {"1e 3", no},
-                    {"1ee3", no},
-                    {"1e++3", no},
-                    {"1e3,5", no},
-                    {"1e1000", no},
-                    {"1e-1000", no},
-                    // The signed 32-bit range, after rounding.
-                    {"2147483647", 2147483647},
-                    {"2147483647,4", 2147483647},
-                    {"2147483647,5", no},
-                    {"-2147483648,5", -2147483647 - 1},
-                    {"-2147483649", no},
-                    {"99999999999", no},
-                    // No number at all.
-                    {"", no},
-                    {"  ", no},
-                    {"12a", no},
-                    {"- 5", no},
-                    {"+-5", no},
-                    {"--5", no},
-                    {"5-", no},
-                    {",", no},
-                    {".", no},
-                    {"-", no},
-                    {"inf", no},
-                    {"nan", no},
-                    {"0x10", no},
-                    {"\u0663", no},
-                    {"\uff15", no}});
+    // Signs and blanks ("\u2212" counts as "-"); halves to the even neighbour; groups of three after one to
+    // three digits, the last may carry decimals; exponents, also after groups and decimals; the signed
+    // 32-bit range after rounding.
+    const Readings signs{{"1420", 1420},  {" 720\t", 720}, {"+5", 5}, {"-5", -5},
+                         {"\u22125", -5}, {"007", 7},      {"0", 0}};
+    const Readings halves{{" 2,5 ", 2}, {"3,5", 4}, {"-2,5", -2}, {"0,5", 0},
+                          {",5", 0},    {"5,", 5},  {"1,6", 2}};
+    const Readings groups{
+        {"1.000", 1000}, {"1.000.000", 1000000}, {"1.000,5", 1000}, {"12.345,", 12345}, {"00.001", 1}};
+    const Readings exponents{{"1e3", 1000}, {"1E+3", 1000},   {"1,5e3", 1500}, {"1.000e3", 1000000},
+                             {"5,e2", 500}, {"1e\u22123", 0}, {"0e-1000", 0}};
+    const Readings range{
+        {"2147483647", INT32_MAX}, {"2147483647,4", INT32_MAX}, {"-2147483648,5", INT32_MIN}};
+    const Texts refused{"1.00",    "1.0000",  "1.000.00",     "0000.000",    "1234.567",    "2.5",   "1 000",
+                        "1,000.5", "1e",      "e3",           "1e 3",        "1ee3",        "1e++3", "1e3,5",
+                        "1e1000",  "1e-1000", "2147483647,5", "-2147483649", "99999999999", "",      "  ",
+                        "12a",     "- 5",     "+-5",          "--5",         "5-",          ",",     ".",
+                        "-",       "inf",     "nan",          "0x10",        "\u0663",      "\uff15"};
+    for (const Readings* numbers : {&signs, &halves, &groups, &exponents, &range}) {
+        expectReadings(",", ".", *numbers, {});
+    }
+    expectReadings(",", ".", {}, refused);
 }
 
 TEST(FragmentSize, EnglishAndFrenchNotations) {
-    expectReadings(".", ",",
-                   {{"1,000", 1000},
-                    {"1.000", 1},
-                    {"2.5", 2},
-                    {"10,000.5", 10000},
-                    {".5", 0},
-                    {"2,5", no},
-                    {"1,00", no}});
+    const Readings english{{"1,000", 1000}, {"1.000", 1}, {"2.5", 2}, {"10,000.5", 10000}, {".5", 0}};
+    expectReadings(".", ",", english, {"2,5", "1,00"});
     // A French system groups with a narrow no-break space, for which a plain blank may be typed.
-    expectReadings(",", "\u202f",
-                   {{"1\u202f000", 1000}, {"1 000", 1000}, {"1 000,5", 1000}, {"1\u00a0000", no}});
+    const Readings french{{"1\u202f000", 1000}, {"1 000", 1000}, {"1 000,5", 1000}};
+    expectReadings(",", "\u202f", french, {"1\u00a0000"});
 }
 
 }  // namespace

@@ -1,24 +1,15 @@
 #include "fragments/join_script.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cctype>
 #include <cerrno>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "core_test_support.hpp"
-#include "fileio/files.hpp"
 #include "fileio/paths.hpp"
-#include "fragments/paths.hpp"
-#include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
 using namespace testsupport;
-using Names = std::vector<std::string>;
 
 const std::string ue = "\xC3\xBC";
 

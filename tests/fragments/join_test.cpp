@@ -1,24 +1,17 @@
 #include "fragments/join.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
 #include <iterator>
 #include <tuple>
 
 #include "core_test_support.hpp"
-#include "fileio/files.hpp"
 #include "fragments/listing.hpp"
-#include "fragments/paths.hpp"
 #include "fragments/split.hpp"
-#include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
 using namespace testsupport;
-using Names = std::vector<std::string>;
 
 // Beispiel.dat._001 to ._003 hold 2500 bytes, ._004 is empty.
 class FragmentFolder : public ::testing::Test {
@@ -53,13 +46,8 @@ TEST_F(FragmentFolder, CandidatesFragmentSetAndTotals) {
     std::filesystem::permissions(pathOf(dir.file("Beispiel.txt._001")), std::filesystem::perms::owner_read);
     std::filesystem::create_directory(dir.path() / "ordner._001");
     const Names listing = listFragmentCandidates(folder);
-    Names expected{"Beispiel.dat._001",
-                   "Beispiel.dat._002",
-                   "Beispiel.dat._003",
-                   "Beispiel.dat._004",
-                   "beispiel.dat._005",
-                   "Beispiel.txt._001",
-                   "x._"};
+    Names expected = names;
+    expected.insert(expected.end(), {"beispiel.dat._005", "Beispiel.txt._001", "x._"});
 #ifdef _WIN32
     // Only the hidden attribute hides a file on Windows, not a leading ".".
     expected.insert(expected.begin(), ".Beispiel.dat._006");
@@ -184,6 +172,11 @@ JoinPlan planned(const Names& names, const std::string& target, const std::strin
 TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
     for (const bool named : {false, true}) {
         fileio::testing::forceNamedPendingFiles(named);
+#ifdef __linux__
+        const std::size_t files = named ? 6 : 5;
+#else
+        const std::size_t files = 6;  // no file without a name here
+#endif
         const std::string target = dir.file("Größe neu.dat");
         std::filesystem::remove(pathOf(target));
         writeFile(target, "alt");
@@ -192,7 +185,7 @@ TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
         JoinEvents events;
         events.beforeFragment = [&](std::size_t index) {
             log += std::to_string(index) + (readFile(target) == "alt" ? " " : "! ");
-            EXPECT_EQ(filesIn(dir.path()).size(), named ? 6u : 5u) << "a temporary file beside the target";
+            EXPECT_EQ(filesIn(dir.path()).size(), files) << "a temporary file beside the target";
         };
         const JoinResult result = joinFragments(planned(fragments, target), events);
         EXPECT_EQ(result.bytesWritten, 2500);

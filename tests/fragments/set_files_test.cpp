@@ -3,14 +3,9 @@
 // snapshot of the folder of the set ("set") and of the user's other files ("aussen"). One operation per set
 // is tried from a second process.
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <functional>
-
 #include "core_test_support.hpp"
-#include "fileio/files.hpp"
 #include "fragments/join.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/set_files.hpp"
@@ -36,11 +31,7 @@ struct Scene {
         writeFile(path("set/x.dat._002"), patternBytes(500, 3));
     }
     std::string path(const std::string& name) const { return dir.file(name); }
-    void write(const std::string& name, const std::string& content, fs::perms mode = fs::perms(0644)) {
-        writeFile(path(name), content);
-        fs::permissions(path(name), mode);
-    }
-    // Replaces `name` by a link to `target` (relative to the link's folder).
+    // `name` replaced by a symbolic link to `target`, a hard link to `existing`, a FIFO or a folder.
     void link(const std::string& name, const std::string& target) {
         fs::remove(path(name));
         fs::create_symlink(target, path(name));
@@ -57,21 +48,44 @@ struct Scene {
         fs::remove(path(name));
         fs::create_directory(path(name));
     }
+    // `name` as a link to, or a hard-linked twin of, a read-only file of the user's elsewhere.
+    void linkToReadOnly(const std::string& name, const std::string& content = "alt") {
+        readOnly("aussen/nur-lesen", content);
+        link(name, "../aussen/nur-lesen");
+    }
+    void readOnlyTwin(const std::string& name, const std::string& twin = "aussen/zwilling") {
+        readOnly(twin, "alt");
+        hardLink(name, twin);
+    }
+    void readOnly(const std::string& name, const std::string& content) {
+        writeFile(path(name), content);
+        fs::permissions(path(name), fs::perms(0444));
+    }
 
     TempDir dir;
-    // Run by the join before its second fragment.
-    std::function<void()> duringJoin;
+    std::string subject;
 };
 
-// What is there before, the file the operation must fail on and why (none: it succeeds), what the
-// operation is about (a source or a target; a default when empty), and the names it may change.
+// What an operation may change (`inside`), and the file it fails on and why (none: it succeeds).
+struct Outcome {
+    Names inside;
+    std::string failing = {};
+    std::error_code failure = {};
+};
+template <class... Name>
+Outcome changes(Name... inside) {
+    return {{std::string(inside)...}};
+}
+template <class... Name>
+Outcome fails(const std::string& path, Errc why, Name... inside) {
+    return {{std::string(inside)...}, path, why};
+}
+
+// What is there before (the setup may name the operation's subject, a source), and the outcome.
 struct Case {
     const char* what;
     std::function<void(Scene&)> setup;
-    std::string failing = {};
-    std::error_code failure = {};
-    std::string subject = {};
-    Names inside = {};
+    Outcome outcome = {};
 };
 
 // Runs `operation` on a fresh scene for every case: it fails as the case says, and nothing outside
@@ -87,9 +101,10 @@ void runScene(const std::vector<Case>& cases, const std::function<void(Scene&, c
         } catch (const fileio::FileError& e) {
             failure = {e.path(), e.code()};
         }
-        const std::string failing = c.failing.empty() ? "" : scene.path(c.failing);
-        EXPECT_EQ(failure, std::pair(failing, c.failure)) << c.what << ": " << failure.second.message();
-        EXPECT_EQ(changedOutside(before, snapshot(scene.dir.path()), c.inside), Names{}) << c.what;
+        const std::string failing = c.outcome.failing.empty() ? "" : scene.path(c.outcome.failing);
+        EXPECT_EQ(failure, std::pair(failing, c.outcome.failure))
+            << c.what << ": " << failure.second.message();
+        EXPECT_EQ(changedOutside(before, snapshot(scene.dir.path()), c.outcome.inside), Names{}) << c.what;
     }
 }
 
@@ -106,59 +121,30 @@ TEST(OutsideTheSet, Split) {
         {
             {"hard-linked twins of an old and a new fragment keep their names and modes",
              [](Scene& s) {
-                 s.write("aussen/zwilling1", "eins", fs::perms(0444));
-                 s.write("aussen/zwilling4", "vier", fs::perms(0444));
-                 s.hardLink("set/a.dat._001", "aussen/zwilling1");
-                 s.hardLink("set/a.dat._004", "aussen/zwilling4");
+                 s.readOnlyTwin("set/a.dat._001", "aussen/zwilling1");
+                 s.readOnlyTwin("set/a.dat._004", "aussen/zwilling4");
              },
-             "",
-             {},
-             "",
              fragmentsOf("a.dat", 4)},
             {"a dangling link gives way, its target is not created",
-             [](Scene& s) { s.link("set/a.dat._002", "../aussen/neu"); },
-             "",
-             {},
-             "",
-             fragmentsOf("a.dat", 3)},
-            {"a link to a read-only file gives way, the file stays",
-             [](Scene& s) {
-                 s.write("aussen/nur-lesen", "alt", fs::perms(0444));
-                 s.link("set/a.dat._003", "../aussen/nur-lesen");
-             },
-             "",
-             {},
-             "",
-             fragmentsOf("a.dat", 3)},
-            {"a source linked from another folder is split beside the link",
-             [](Scene& s) {
-                 writeFile(s.path("aussen/b.dat"), patternBytes(2500, 9));
-                 s.link("set/b.dat", "../aussen/b.dat");
-             },
-             "",
-             {},
-             "b.dat",
-             fragmentsOf("b.dat", 3)},
+             [](Scene& s) { s.link("set/a.dat._002", "../aussen/neu"); }, fragmentsOf("a.dat", 3)},
             {"a source that links to its first fragment, the only copy",
              [](Scene& s) {
                  writeFile(s.path("set/data._001"), patternBytes(2500, 5));
                  s.link("set/data", "data._001");
+                 s.subject = "data";
              },
-             "set/data._001",
-             Errc::IsSplitSource,
-             "data",
-             {}},
+             fails("set/data._001", Errc::IsSplitSource)},
+            {"a FIFO under a fragment's name", [](Scene& s) { s.fifo("set/a.dat._002"); },
+             fails("set/a.dat._002", Errc::NotRegularFile)},
+            {"a link to a read-only file gives way, the file stays",
+             [](Scene& s) { s.linkToReadOnly("set/a.dat._003"); }, fragmentsOf("a.dat", 3)},
             {"a hard link of the source under a fragment's name",
-             [](Scene& s) { s.hardLink("set/a.dat._002", "set/a.dat"); }, "set/a.dat._002",
-             Errc::IsSplitSource},
-            {"a FIFO under a fragment's name", [](Scene& s) { s.fifo("set/a.dat._002"); }, "set/a.dat._002",
-             Errc::NotRegularFile},
-            {"a folder under a fragment's name", [](Scene& s) { s.folder("set/a.dat._003"); },
-             "set/a.dat._003", Errc::NotRegularFile},
+             [](Scene& s) { s.hardLink("set/a.dat._002", "set/a.dat"); },
+             fails("set/a.dat._002", Errc::IsSplitSource)},
         },
         // What the window does, in its order.
         [](Scene& s, const Case& c) {
-            const std::string source = s.path("set/" + (c.subject.empty() ? "a.dat" : c.subject));
+            const std::string source = s.path("set/" + (s.subject.empty() ? "a.dat" : s.subject));
             const std::string folder = s.path("set/");
             const auto lock = SetLock::forSource(source, '/');
             ASSERT_TRUE(lock);
@@ -178,58 +164,20 @@ TEST(OutsideTheSet, Split) {
 }
 
 TEST(OutsideTheSet, Join) {
-    const auto grow = [](Scene& s) {
-        s.duringJoin = [&s] { std::ofstream(s.path("set/x.dat._002"), std::ios::app) << "!"; };
-    };
     runScene(
         {
             {"a target that links to a read-only file elsewhere is replaced itself",
-             [](Scene& s) {
-                 s.write("aussen/nur-lesen", "alt", fs::perms(0444));
-                 s.link("set/x.dat", "../aussen/nur-lesen");
-             },
-             "",
-             {},
-             "",
-             {"set/x.dat"}},
+             [](Scene& s) { s.linkToReadOnly("set/x.dat"); }, changes("set/x.dat")},
             {"a target's read-only hard-linked twin keeps its content and mode",
-             [](Scene& s) {
-                 s.write("aussen/zwilling", "alt", fs::perms(0444));
-                 s.hardLink("set/x.dat", "aussen/zwilling");
-             },
-             "",
-             {},
-             "",
-             {"set/x.dat"}},
-            {"a FIFO as the target", [](Scene& s) { s.fifo("set/x.dat"); }, "set/x.dat",
-             Errc::NotRegularFile},
-            {"a fragment that links to a file elsewhere is read through the link",
-             [](Scene& s) {
-                 writeFile(s.path("aussen/teil"), patternBytes(500, 3));
-                 s.link("set/x.dat._002", "../aussen/teil");
-             },
-             "",
-             {},
-             "",
-             {"set/x.dat"}},
-            {"a fragment that grows while the join runs",
-             grow,
-             "set/x.dat._002",
-             Errc::SizeChanged,
-             "",
-             {"set/x.dat._002"}},
+             [](Scene& s) { s.readOnlyTwin("set/x.dat"); }, changes("set/x.dat")},
+            {"a FIFO as the target", [](Scene& s) { s.fifo("set/x.dat"); },
+             fails("set/x.dat", Errc::NotRegularFile)},
         },
         [](Scene& s, const Case& c) {
             const std::string target = s.path("set/x.dat");
             const auto planned = planJoin({"x.dat._001", "x.dat._002"}, s.path("set"), target);
             ASSERT_TRUE(std::holds_alternative<JoinPlan>(planned)) << c.what;
-            JoinEvents events;
-            events.beforeFragment = [&s](std::size_t index) {
-                if (index == 1 && s.duringJoin) {
-                    s.duringJoin();
-                }
-            };
-            joinFragments(std::get<JoinPlan>(planned), events);
+            joinFragments(std::get<JoinPlan>(planned), {});
             EXPECT_EQ(fileio::entryAt(target).type, fileio::EntryType::Regular);
             EXPECT_EQ(readFile(target),
                       readFile(s.path("set/x.dat._001")) + readFile(s.path("set/x.dat._002")));
@@ -241,29 +189,15 @@ TEST(OutsideTheSet, Deletion) {
     runScene(
         {
             {"a fragment that links to a read-only file elsewhere goes itself",
-             [](Scene& s) {
-                 s.write("aussen/nur-lesen", "alt", fs::perms(0444));
-                 s.link("set/x.dat._002", "../aussen/nur-lesen");
-             },
-             "",
-             {},
-             "",
-             set},
+             [](Scene& s) { s.linkToReadOnly("set/x.dat._002"); }, set},
             {"a fragment's read-only hard-linked twin keeps its mode",
-             [](Scene& s) {
-                 s.write("aussen/zwilling", "alt", fs::perms(0444));
-                 s.hardLink("set/x.dat._001", "aussen/zwilling");
-             },
-             "",
-             {},
-             "",
-             set},
+             [](Scene& s) { s.readOnlyTwin("set/x.dat._001"); }, set},
             {"a folder of a listed name stops it before anything goes",
-             [](Scene& s) { s.folder("set/x.dat._002"); }, "set/x.dat._002", Errc::NotRegularFile},
-            {"a FIFO of a listed name likewise", [](Scene& s) { s.fifo("set/x.dat._002"); }, "set/x.dat._002",
-             Errc::NotRegularFile},
+             [](Scene& s) { s.folder("set/x.dat._002"); }, fails("set/x.dat._002", Errc::NotRegularFile)},
+            {"a FIFO of a listed name likewise", [](Scene& s) { s.fifo("set/x.dat._002"); },
+             fails("set/x.dat._002", Errc::NotRegularFile)},
             {"the file the fragments were cut from, a link to the first",
-             [](Scene& s) { s.link("set/x.dat", "x.dat._001"); }, "set/x.dat._001", Errc::IsOriginal},
+             [](Scene& s) { s.link("set/x.dat", "x.dat._001"); }, fails("set/x.dat._001", Errc::IsOriginal)},
         },
         [](Scene& s, const Case& c) {
             deleteFragmentSet({"x.dat._001", "x.dat._002"}, s.path("set"));
@@ -275,17 +209,12 @@ TEST(OutsideTheSet, Deletion) {
 // without changing their mode (which would fail for him, and reach their twins).
 TEST(OutsideTheSet, ReadOnlyFragmentsGoForAnUnprivilegedUser) {
     Scene s;
-    s.write("aussen/zwilling", "alt", fs::perms(0444));
-    s.hardLink("set/x.dat._001", "aussen/zwilling");
+    s.readOnlyTwin("set/x.dat._001");
     fs::permissions(s.path("set/x.dat._002"), fs::perms(0444));
     fs::permissions(s.path("set"), fs::perms::all);
     const Snapshot before = snapshot(s.dir.path());
-    EXPECT_EQ(failureAsNobody(
-                  [&] {
-                      deleteFragmentSet({"x.dat._001", "x.dat._002"}, s.path("set"));
-                  },
-                  fileio::FileError::Kind::Io, ""),
-              1);
+    const auto deletion = [&] { deleteFragmentSet({"x.dat._001", "x.dat._002"}, s.path("set")); };
+    EXPECT_EQ(failureAsNobody(deletion, fileio::FileError::Kind::Io, ""), 1);
     EXPECT_EQ(changedOutside(before, snapshot(s.dir.path()), {"set/x.dat._001", "set/x.dat._002"}), Names{});
     EXPECT_EQ(fileio::entryAt(s.path("set/x.dat._002")).type, fileio::EntryType::None);
 }
@@ -301,30 +230,26 @@ TEST(OutsideTheSet, OldScript) {
         }
         writeFile(s.path("set/Beispiel.bat"), text.substr(0, end));
     };
+    const auto own = [](Scene& s) { writeOwnScript(s.path("set/Beispiel.dat")); };
     runScene(
         {
-            {"this program's script for the source goes",
-             [](Scene& s) { writeOwnScript(s.path("set/Beispiel.dat")); },
-             "",
-             {},
-             "",
-             {"set/Beispiel.bat"}},
+            {"this program's script for the source goes", own, changes("set/Beispiel.bat")},
             {"for a name with % and an umlaut too",
-             [](Scene& s) { writeOwnScript(s.path("set/100% Gr\xC3\xBCn.dat")); },
-             "",
-             {},
-             "100% Gr\xC3\xBCn.dat",
-             {"set/100% Gr\xC3\xBCn.bat"}},
+             [](Scene& s) {
+                 s.subject = "100% Gr\xC3\xBCn.dat";
+                 writeOwnScript(s.path("set/" + s.subject));
+             },
+             changes("set/100% Gr\xC3\xBCn.bat")},
             {"the user's setup.bat beside setup.tar.gz stays",
-             [](Scene& s) { s.write("set/setup.bat", "@echo off\r\necho.\r\nsetup.exe /S\r\n"); },
-             "",
-             {},
-             "setup.tar.gz"},
+             [](Scene& s) {
+                 s.subject = "setup.tar.gz";
+                 writeFile(s.path("set/setup.bat"), "@echo off\r\necho.\r\nsetup.exe /S\r\n");
+             }},
             {"the script for Beispiel.dat stays when Beispiel.txt is split",
-             [](Scene& s) { writeOwnScript(s.path("set/Beispiel.dat")); },
-             "",
-             {},
-             "Beispiel.txt"},
+             [&own](Scene& s) {
+                 own(s);
+                 s.subject = "Beispiel.txt";
+             }},
             {"a link to this program's script elsewhere stays, and so does the script",
              [](Scene& s) {
                  writeOwnScript(s.path("aussen/Beispiel.dat"));
@@ -334,10 +259,10 @@ TEST(OutsideTheSet, OldScript) {
             {"the fixed lines without the source's name stay", truncated},
         },
         [](Scene& s, const Case& c) {
-            const std::string source = s.path("set/" + (c.subject.empty() ? "Beispiel.dat" : c.subject));
+            const std::string source = s.path("set/" + (s.subject.empty() ? "Beispiel.dat" : s.subject));
             removeOldJoinScript(source, '/');
             EXPECT_EQ(fileio::entryAt(joinScriptLocation(source, '/').path).type == fileio::EntryType::None,
-                      !c.inside.empty())
+                      !c.outcome.inside.empty())
                 << c.what;
         });
 }
@@ -368,14 +293,12 @@ TEST(OutsideTheSet, OneOperationPerSetInAnyProcess) {
     // A folder that takes no lock file cannot be changed through the program either: the join reads
     // from it all the same.
     fs::permissions(s.path("set"), fs::perms(0755));
-    EXPECT_EQ(failureAsNobody(
-                  [&] {
-                      if (!SetLock::forSource(source, '/')) {
-                          throw fileio::FileError(fileio::FileError::Kind::Io, "busy", {});
-                      }
-                  },
-                  fileio::FileError::Kind::Io, ""),
-              1);
+    const auto lockAsNobody = [&] {
+        if (!SetLock::forSource(source, '/')) {
+            throw fileio::FileError(fileio::FileError::Kind::Io, "busy", {});
+        }
+    };
+    EXPECT_EQ(failureAsNobody(lockAsNobody, fileio::FileError::Kind::Io, ""), 1);
 }
 
 }  // namespace

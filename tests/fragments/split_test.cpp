@@ -1,92 +1,16 @@
 #include "fragments/split.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
 
 #include "core_test_support.hpp"
-#include "fileio/files.hpp"
 #include "fragments/join.hpp"
-#include "fragments/paths.hpp"
-#include "support/TempDir.hpp"
 
 namespace fragments {
 namespace {
 
 using namespace testsupport;
 using Kind = fileio::FileError::Kind;
-
-// Every test ends with the seams switched off.
-class FileIo : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        fileio::testing::setWriteFault({});
-        fileio::testing::setCopyFault({});
-        fileio::testing::forceReadWriteCopy(false);
-    }
-
-    // Kernel copies of at most `limit` bytes; the `failAt`-th call fails with `error`.
-    static void limitKernelCopies(std::size_t limit, int failAt = 0, int error = 0) {
-        fileio::testing::setCopyFault([=, calls = 0](std::size_t& size) mutable {
-            size = std::min(size, limit);
-            return ++calls == failAt ? error : 0;
-        });
-    }
-
-    TempDir dir;
-    std::string source = dir.file("in.bin");
-    std::string target = dir.file("out.bin");
-};
-
-// A source with data, a hole and data again, copied in part and then whole into one target.
-TEST_F(FileIo, CopiesExactBytesOnEveryPath) {
-    writeFile(source, patternBytes(1024 * 1024 + 17));
-    std::filesystem::resize_file(pathOf(source), 4 * 1024 * 1024);
-    std::ofstream(pathOf(source), std::ios::binary | std::ios::app) << "Daten";
-    const std::string all = readFile(source);
-    const auto check = [&](const char* path) {
-        std::filesystem::remove(target);
-        {
-            fileio::InputFile in(source);
-            fileio::OutputFile out(target);
-            fileio::copyBytes(in, 1000, out, in.size() - 2000);
-            fileio::copyBytes(in, 0, out, in.size());
-            out.close();
-        }
-        EXPECT_EQ(readFile(target), all.substr(1000, all.size() - 2000) + all) << path;
-    };
-    check("kernel copy");
-    fileio::testing::forceReadWriteCopy(true);
-    check("read/write copy");
-    fileio::testing::forceReadWriteCopy(false);
-    limitKernelCopies(4099);
-    check("short kernel copies");
-    for (int error : {ENOSYS, EXDEV, EOPNOTSUPP, EINVAL, EBADF, EPERM, ETXTBSY, EIO}) {
-        limitKernelCopies(100, 3, error);
-        check("fallback after a kernel copy failed");
-    }
-    limitKernelCopies(0);
-    check("kernel copy returning 0 before the end");
-}
-
-// Missing files and folders are covered where split and join open them.
-TEST_F(FileIo, UnopenableFiles) {
-    const std::string folder = dir.utf8();
-    expectFileError([&] { fileio::InputFile in(folder); }, Kind::CannotOpen, folder);
-    writeFile(source, "alt");
-    expectFileError([&] { fileio::OutputFile out(source); }, Kind::CannotOpen, source);
-    EXPECT_EQ(readFile(source), "alt") << "an existing file is left alone";
-}
-
-// Fragments above 2,147,483,647 bytes are refused; the 1000-fragment refusal is checked with the failures.
-TEST(SplitPlanning, FragmentSizeLimit) {
-    EXPECT_EQ(fragmentBytesFor(-1), std::nullopt);
-    EXPECT_EQ(fragmentBytesFor(2097151), 2147482624);
-    EXPECT_EQ(fragmentBytesFor(2097152), std::nullopt);
-    EXPECT_THROW(planSplit(10, 0), std::invalid_argument);
-}
 
 // Empty, shorter than one fragment, an exact multiple, with a short rest, and 999 fragments; an old
 // first fragment is replaced. The window hears "+n" before full fragment n, then "n:name" (full) or
@@ -129,24 +53,34 @@ TEST(Split, BoundariesWriteExactPiecesAndReportThemInOrder) {
         EXPECT_EQ(result.lastFileName, name);
         EXPECT_EQ(filesIn(dir.path()).size(), static_cast<std::size_t>(plan.fragmentCount) + 1);
     }
+    // Fragments above 2,147,483,647 bytes are refused.
+    EXPECT_EQ(fragmentBytesFor(-1), std::nullopt);
+    EXPECT_EQ(fragmentBytesFor(2097151), 2147482624);
+    EXPECT_EQ(fragmentBytesFor(2097152), std::nullopt);
+    EXPECT_THROW(planSplit(10, 0), std::invalid_argument);
 }
 
 // A full disk and a source shorter than planned, on both copy paths.
-TEST_F(FileIo, SplitFailuresNameTheFileAndKeepWhatWasWritten) {
+TEST(Split, FailuresNameTheFileAndKeepWhatWasWritten) {
+    TempDir dir;
     const auto bytes = patternBytes(5000);
     for (bool readWrite : {false, true}) {
         fileio::testing::forceReadWriteCopy(readWrite);
-        const std::string from = readWrite ? dir.file("rw.dat") : source, second = fragmentName(from, 2);
-        writeFile(from, bytes);
+        const std::string source = dir.file(readWrite ? "rw.dat" : "in.bin"),
+                          second = fragmentName(source, 2);
+        writeFile(source, bytes);
         fileio::testing::setWriteFault(
             [&](const std::string& path, std::size_t) { return path == second ? ENOSPC : 0; });
-        expectFileError([&] { splitFile(from, planSplit(5000, 1024), {}, nativeSeparator); }, Kind::Io,
+        expectFileError([&] { splitFile(source, planSplit(5000, 1024), {}, nativeSeparator); }, Kind::Io,
                         second);
         fileio::testing::setWriteFault({});
-        EXPECT_EQ(readFile(fragmentName(from, 1)), std::string(bytes.begin(), bytes.begin() + 1024));
-        EXPECT_FALSE(fileio::fileExists(fragmentName(from, 3)));
-        expectFileError([&] { splitFile(from, planSplit(6000, 1024), {}, nativeSeparator); }, Kind::Io, from);
+        EXPECT_EQ(readFile(fragmentName(source, 1)), std::string(bytes.begin(), bytes.begin() + 1024));
+        EXPECT_FALSE(fileio::fileExists(fragmentName(source, 3)));
+        expectFileError([&] { splitFile(source, planSplit(6000, 1024), {}, nativeSeparator); }, Kind::Io,
+                        source);
     }
+    fileio::testing::forceReadWriteCopy(false);
+    const std::string source = dir.file("in.bin");
     expectFileError([&] { splitFile(dir.file("fehlt.dat"), planSplit(10, 1024), {}, nativeSeparator); },
                     Kind::CannotOpen, dir.file("fehlt.dat"));
     EXPECT_THROW(splitFile(source, planSplit(1022977, 1024), {}, nativeSeparator), std::invalid_argument);

@@ -42,15 +42,13 @@ inline Snapshot snapshot(const std::filesystem::path& root) {
 inline std::set<std::string> changedOutside(const Snapshot& before, const Snapshot& after,
                                             const std::set<std::string>& inside) {
     std::set<std::string> changed;
-    for (const auto& [name, state] : before) {
-        const auto now = after.find(name);
-        if (!inside.count(name) && (now == after.end() || now->second != state)) {
-            changed.insert(name);
-        }
-    }
-    for (const auto& [name, state] : after) {
-        if (!inside.count(name) && !before.count(name)) {
-            changed.insert(name);
+    for (const Snapshot* side : {&before, &after}) {
+        for (const auto& [name, state] : *side) {
+            const auto then = before.find(name), now = after.find(name);
+            if (!inside.count(name) &&
+                (then == before.end() || now == after.end() || then->second != now->second)) {
+                changed.insert(name);
+            }
         }
     }
     return changed;

@@ -19,16 +19,11 @@ std::string utf8Of(const std::filesystem::path& path) {
 }
 
 TempDir::TempDir() {
+    // create_directory throws when it cannot create one, and is false only for a name already taken.
     static std::mt19937_64 rng{std::random_device{}()};
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("dodiveverazed-test-" + std::to_string(rng()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    do {
+        path_ = std::filesystem::temp_directory_path() / ("dodiveverazed-test-" + std::to_string(rng()));
+    } while (!std::filesystem::create_directory(path_));
 }
 
 TempDir::~TempDir() {

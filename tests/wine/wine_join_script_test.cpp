@@ -61,13 +61,10 @@ TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
         std::size_t size, fragmentBytes;
         int missing;  // a fragment removed before the run, 0 for none
     };
-    // Short form, one fragment, long form (26 fragments), code page 850, "%" and "&", empty, abort.
-    const std::string umlautName =
-        "Pr\xC3\xBC"
-        "fung.dat";
+    // Short form, one fragment, long form (26 fragments), empty, abort. (An umlaut, "%" and "&" are the
+    // Windows round trip's, with the script the command-line program writes.)
     for (const Case& c : {Case{"Beispiel.dat", 2500, 1024, 0}, Case{"Einzel.bin", 700, 1024, 0},
-                          Case{"Beispiel.dat", 2563, 100, 0}, Case{umlautName, 5000, 2048, 0},
-                          Case{"100% & mehr.dat", 3000, 1024, 0}, Case{"Leer.dat", 0, 1024, 0},
+                          Case{"Beispiel.dat", 2563, 100, 0}, Case{"Leer.dat", 0, 1024, 0},
                           Case{"Beispiel.dat", 2500, 1024, 3}}) {
         SCOPED_TRACE(c.name + " missing " + std::to_string(c.missing));
         const fs::path folder = dir.path() / "lauf";
@@ -98,12 +95,8 @@ TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
             EXPECT_TRUE(fs::exists(folder / c.name));
             EXPECT_EQ(readFile((folder / c.name).string()), source);
             EXPECT_EQ(output.find("Abbruch"), std::string::npos) << output;
-            // Wine prints umlauts in its own code page, so only plain names are looked for.
-            if (c.name != umlautName) {
-                EXPECT_NE(output.find("Zusammenfuegen von \"" + c.name + "\" beendet.\r\n"),
-                          std::string::npos)
-                    << output;
-            }
+            EXPECT_NE(output.find("Zusammenfuegen von \"" + c.name + "\" beendet.\r\n"), std::string::npos)
+                << output;
         } else {
             // The abort is the only thing after the banner: nothing is copied.
             const std::string frame = std::string(55, '*') + "\r\n",
