@@ -141,6 +141,15 @@ TEST(OutsideTheSet, Split) {
             {"a hard link of the source under a fragment's name",
              [](Scene& s) { s.hardLink("set/a.dat._002", "set/a.dat"); },
              fails("set/a.dat._002", Errc::IsSplitSource)},
+            {"a folder under a fragment's name stops it before anything goes",
+             [](Scene& s) { s.folder("set/a.dat._002"); }, fails("set/a.dat._002", Errc::NotRegularFile)},
+            {"a source linked from another folder is cut beside the link, the file it leads to stays",
+             [](Scene& s) {
+                 writeFile(s.path("aussen/quelle.dat"), patternBytes(2500, 7));
+                 s.link("set/q.dat", "../aussen/quelle.dat");
+                 s.subject = "q.dat";
+             },
+             fragmentsOf("q.dat", 3)},
         },
         // What the window does, in its order.
         [](Scene& s, const Case& c) {
@@ -172,6 +181,12 @@ TEST(OutsideTheSet, Join) {
              [](Scene& s) { s.readOnlyTwin("set/x.dat"); }, changes("set/x.dat")},
             {"a FIFO as the target", [](Scene& s) { s.fifo("set/x.dat"); },
              fails("set/x.dat", Errc::NotRegularFile)},
+            {"a fragment that links to a file elsewhere is read through the link, which stays",
+             [](Scene& s) {
+                 writeFile(s.path("aussen/teil2"), patternBytes(500, 3));
+                 s.link("set/x.dat._002", "../aussen/teil2");
+             },
+             changes("set/x.dat")},
         },
         [](Scene& s, const Case& c) {
             const std::string target = s.path("set/x.dat");
