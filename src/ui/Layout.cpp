@@ -18,15 +18,15 @@ constexpr const char* rightEdgeProperty = "dodiveverazedRightEdge";
 
 }  // namespace
 
-QFont font(const FontSpec& spec) {
-    QFont result(QString::fromLatin1(spec.family));
-    result.setPointSizeF(spec.points);
-    result.setBold(spec.bold);
-    result.setItalic(spec.italic);
-    if (spec.stretch != 100) {
-        result.setStretch(spec.stretch);
+QFont font(const FontSpec& wanted) {
+    QFont result(QString::fromLatin1(wanted.family));
+    result.setPointSizeF(wanted.points);
+    result.setBold(wanted.bold);
+    result.setItalic(wanted.italic);
+    if (wanted.stretch != 100) {
+        result.setStretch(wanted.stretch);
     }
-    if (spec.fixedPitch) {
+    if (wanted.fixedPitch) {
         result.setStyleHint(QFont::TypeWriter);
     }
     return result;

@@ -45,7 +45,7 @@ struct FontSpec {
 // The default font of both windows.
 inline constexpr FontSpec windowFont{"MS Sans Serif", 8.25};
 
-QFont font(const FontSpec& spec);
+QFont font(const FontSpec& wanted);
 
 constexpr QRgb blue = qRgb(0, 0, 255);
 constexpr QRgb black = qRgb(0, 0, 0);
