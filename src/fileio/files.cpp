@@ -417,6 +417,16 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
     to.written_ = start + count;
 }
 
+std::string readUpTo(InputFile& from, std::size_t limit) {
+    std::string text(limit, '\0');
+    std::size_t got = 0;
+    for (std::size_t part; got < limit && (part = from.read(text.data() + got, limit - got)) != 0;) {
+        got += part;
+    }
+    text.resize(got);
+    return text;
+}
+
 void readBytes(InputFile& from, std::int64_t offset, std::int64_t count, const SeenBytes& seen) {
     readPieces(from, offset, count, seen);
 }

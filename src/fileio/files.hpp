@@ -170,6 +170,10 @@ class OutputFile {
 void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
                const SeenBytes& seen = {});
 
+// Reads up to `limit` bytes of `from` from where its last read stopped; fewer only at the end of the file.
+// Throws FileError (Io).
+std::string readUpTo(InputFile& from, std::size_t limit);
+
 // Reads `count` bytes of `from` from `offset` through memory, showing them to `seen` piece by piece in
 // order. Throws FileError (Io) naming `from`; a file that ends early is a failure too.
 void readBytes(InputFile& from, std::int64_t offset, std::int64_t count, const SeenBytes& seen);

@@ -47,13 +47,7 @@ std::optional<std::string> startOf(const std::string& path, std::size_t limit) {
         return std::nullopt;
     }
     fileio::InputFile file(path);
-    std::string text(limit, '\0');
-    std::size_t got = 0;
-    for (std::size_t n; got < limit && (n = file.read(text.data() + got, limit - got)) != 0;) {
-        got += n;
-    }
-    text.resize(got);
-    return text;
+    return fileio::readUpTo(file, limit);
 }
 
 }  // namespace

@@ -120,13 +120,7 @@ std::string originalLineStart(const std::string& targetName) {
 std::optional<std::string> headOf(const std::string& path, std::size_t limit) {
     try {
         fileio::InputFile file(path);
-        std::string head(limit, '\0');
-        std::size_t got = 0;
-        for (std::size_t part; got < limit && (part = file.read(head.data() + got, limit - got)) != 0;) {
-            got += part;
-        }
-        head.resize(got);
-        return head;
+        return fileio::readUpTo(file, limit);
     } catch (const fileio::FileError&) {
         return std::nullopt;
     }
