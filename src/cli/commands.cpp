@@ -3,11 +3,8 @@
 #include <ctime>
 #include <exception>
 #include <istream>
-#include <new>
 #include <optional>
 #include <ostream>
-#include <system_error>
-#include <utility>
 #include <variant>
 
 #include "checksum/crc32.hpp"
@@ -20,6 +17,7 @@
 #include "fragments/paths.hpp"
 #include "fragments/size_text.hpp"
 #include "fragments/split_job.hpp"
+#include "texts/failure.hpp"
 #include "texts/texts.hpp"
 
 namespace cli {
@@ -83,17 +81,6 @@ std::string today(const std::string& format) {
     return std::string(text, length);
 }
 
-int writeScript(const std::string& source, const std::vector<std::string>& fileNames, const Output& output) {
-    const auto written = fragments::writeJoinScriptAfterSplit(
-        source, fileNames, output.console.regional.groupSeparator, today(output.console.regional.dateFormat));
-    if (const auto* refusal = std::get_if<fragments::NoJoinScript>(&written)) {
-        return output.fail(says::noScript(*refusal, fragments::Nurdatei(source),
-                                          fragments::joinScriptLocation(source).name));
-    }
-    output.out << says::scriptWritten(std::get<fragments::JoinScriptLocation>(written).name) << '\n';
-    return success;
-}
-
 std::string splitRefusalText(const fragments::SplitRefusal& refusal, const std::string& source) {
     using Kind = fragments::SplitRefusal::Kind;
     switch (refusal.kind) {
@@ -113,13 +100,21 @@ std::string splitRefusalText(const fragments::SplitRefusal& refusal, const std::
 int splitSource(const SplitRequest& request, const Output& output) {
     const std::string& source = request.source;
     ProgressLine progress(output);
-    fragments::SplitPlan plan;
+    std::int64_t fragmentCount = 0;
     fragments::SplitJobEvents events;
-    events.writing = [&plan](const fragments::SplitPlan& planned) { plan = planned; };
+    events.writing = [&fragmentCount](const fragments::SplitPlan& plan) {
+        fragmentCount = plan.fragmentCount;
+    };
     events.progress.fragmentNamed = [&](int number, const std::string&, bool full) {
         if (full) {
-            progress.show(says::splitProgress(number, plan.fragmentCount));
+            progress.show(says::splitProgress(number, fragmentCount));
         }
+    };
+    events.joinScript = [&]() -> std::optional<fragments::JoinScriptStyle> {
+        const auto& regional = output.console.regional;
+        return request.script ? std::optional(fragments::JoinScriptStyle{regional.groupSeparator,
+                                                                         today(regional.dateFormat)})
+                              : std::nullopt;
     };
     const auto outcome = fragments::runSplitJob({source, request.kilobytes, request.checksumFile}, events);
     progress.clear();
@@ -127,20 +122,21 @@ int splitSource(const SplitRequest& request, const Output& output) {
         return output.fail(splitRefusalText(*refusal, source));
     }
     const auto& result = std::get<fragments::SplitResult>(outcome);
-    output.out << says::sourceSize(sizeText(plan.length, output)) << '\n'
-               << says::splitProgress(result.fragmentsWritten, plan.fragmentCount) << '\n'
+    output.out << says::sourceSize(sizeText(result.plan.length, output)) << '\n'
+               << says::splitProgress(std::ssize(result.fileNames), result.plan.fragmentCount) << '\n'
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
-    if (request.script) {
-        return writeScript(source, result.fileNames, output);
+    if (result.joinScriptFailure) {
+        std::rethrow_exception(result.joinScriptFailure);
     }
+    if (!result.joinScript) {
+        return success;
+    }
+    const std::string scriptName = fragments::joinScriptLocation(source).name;
+    if (const auto* refusal = std::get_if<fragments::NoJoinScript>(&*result.joinScript)) {
+        return output.fail(says::noScript(*refusal, fragments::Nurdatei(source), scriptName));
+    }
+    output.out << says::scriptWritten(scriptName) << '\n';
     return success;
-}
-
-// A file that cannot be opened: the window's words for the fragments, but a source that cannot be
-// read is named as such.
-std::string cannotOpenText(const fileio::FileError& error, const std::string& source) {
-    return error.path() == source ? says::fileUnreadable(source, error.reason())
-                                  : says::cannotWriteFragments();
 }
 
 std::string joinProblemText(const fragments::JoinProblem& problem, const std::string& firstFragment,
@@ -195,14 +191,8 @@ int split(const SplitRequest& request, const Output& output) {
     }
     try {
         return splitSource(request, output);
-    } catch (const std::bad_alloc&) {
-        return output.fail(says::outOfMemory());
-    } catch (const fileio::FileError& error) {
-        return output.fail(error.kind() == fileio::FileError::Kind::CannotOpen
-                               ? cannotOpenText(error, request.source)
-                               : says::splitAborted(error.path(), error.reason()));
-    } catch (const std::exception& error) {
-        return output.fail(says::splitAborted(error.what()));
+    } catch (...) {
+        return output.fail(texts::splitFailure(std::current_exception(), request.source).text);
     }
 }
 
@@ -230,18 +220,17 @@ int join(const JoinRequest& request, const Output& output) {
     events.chooseTarget = [&](const std::string& suggestedName) {
         return std::optional(request.target.value_or(folder + suggestedName));
     };
+    // For a failure's message.
     events.targetAccepted = [&target](const std::string& accepted) { target = accepted; };
     events.beforeRun = [&](const fragments::JoinPlan& plan) {
         return !fileio::fileExists(plan.targetPath) || request.force ||
                replaceConfirmed(plan.targetPath, output);
     };
     events.progress.beforeVerifying = [&](std::size_t index) {
-        progress.show(says::verifyProgress(fragments::progressNumber(names[index]),
-                                           static_cast<std::int64_t>(names.size())));
+        progress.show(says::verifyProgress(fragments::progressNumber(names[index]), std::ssize(names)));
     };
     events.progress.beforeFragment = [&](std::size_t index) {
-        progress.show(says::joinProgress(fragments::progressNumber(names[index]),
-                                         static_cast<std::int64_t>(names.size())));
+        progress.show(says::joinProgress(fragments::progressNumber(names[index]), std::ssize(names)));
     };
     try {
         const auto outcome = fragments::runJoinJob(names, folder, events);
@@ -251,21 +240,13 @@ int join(const JoinRequest& request, const Output& output) {
                        ? failure
                        : output.fail(joinProblemText(*problem, first, names));
         }
-        output.out << says::joinedFile(target) << '\n'
-                   << says::joinedSize(
-                          sizeText(std::get<fragments::JoinResult>(outcome).bytesWritten, output))
-                   << '\n';
+        const auto& result = std::get<fragments::JoinResult>(outcome);
+        output.out << says::joinedFile(result.targetPath) << '\n'
+                   << says::joinedSize(sizeText(result.bytesWritten, output)) << '\n';
         return success;
-    } catch (const fragments::DamagedFragment& damaged) {
+    } catch (...) {
         progress.clear();
-        return output.fail(says::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
-                                                 checksum::crcText(damaged.expected())));
-    } catch (const fileio::FileError& error) {
-        progress.clear();
-        return output.fail(says::joinAborted(error.path(), error.reason()));
-    } catch (const std::exception& error) {
-        progress.clear();
-        return output.fail(says::joinAborted(target, error.what()));
+        return output.fail(texts::joinFailure(std::current_exception(), target));
     }
 }
 

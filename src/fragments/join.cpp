@@ -120,7 +120,7 @@ JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events) {
         fileio::testing::stepReached("fragment-appended", static_cast<std::int64_t>(index));
     }
     const fileio::FileIdentity identity = output.commit();
-    return JoinResult{output.bytesWritten(), identity};
+    return JoinResult{output.bytesWritten(), identity, plan.targetPath};
 }
 
 std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {

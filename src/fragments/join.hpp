@@ -92,6 +92,7 @@ struct JoinEvents {
 struct JoinResult {
     std::int64_t bytesWritten = 0;  // the size of the joined file
     fileio::FileIdentity identity;  // the joined file, as it was put in place
+    std::string targetPath;         // where it was put
 };
 
 // Runs `plan`: first reads every fragment with an expected CRC-32 and compares (the first that differs

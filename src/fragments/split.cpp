@@ -7,6 +7,7 @@
 #include "checksum/crc32_core.hpp"
 #include "fileio/files.hpp"
 #include "fragments/checksum_file.hpp"
+#include "fragments/events.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
@@ -109,35 +110,20 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     std::vector<std::uint32_t> crcs;
     const FragmentCopy copy{source, identity, sums ? &crcs : nullptr};
     SplitResult result;
-    const int fullFragments = static_cast<int>(plan.fullFragments);
-    for (int number = 1; number <= fullFragments; ++number) {
-        if (events.beforeFullFragment) {
-            events.beforeFullFragment(number);
-        }
+    result.plan = plan;
+    for (int number = 1; number <= plan.fragmentCount; ++number) {
+        const bool full = number <= plan.fullFragments;
         const std::string path = fragmentName(sourcePath, number);
-        const std::string fileName = Nurdatei(path, separator);
+        result.fileNames.push_back(Nurdatei(path, separator));
         makeWayFor(path, identity);
-        // The fragment is named before it is written, so the window can show progress while it is.
-        if (events.fragmentNamed) {
-            events.fragmentNamed(number, fileName, true);
+        // A full fragment is named before it is written, so the window can show progress while it is.
+        if (full) {
+            notify(events.fragmentNamed, number, result.fileNames.back(), true);
         }
-        result.bytesWritten +=
-            writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path, plan.fragmentBytes);
-        result.fragmentsWritten = number;
-        result.lastFileName = fileName;
-        result.fileNames.push_back(fileName);
-    }
-    if (plan.remainder > 0) {
-        const int number = fullFragments + 1;
-        const std::string path = fragmentName(sourcePath, number);
-        makeWayFor(path, identity);
-        result.bytesWritten +=
-            writeFragment(copy, number, plan.fullFragments * plan.fragmentBytes, path, plan.remainder);
-        result.fragmentsWritten = number;
-        result.lastFileName = Nurdatei(path, separator);
-        result.fileNames.push_back(result.lastFileName);
-        if (events.fragmentNamed) {
-            events.fragmentNamed(number, result.lastFileName, false);
+        result.bytesWritten += writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path,
+                                             full ? plan.fragmentBytes : plan.remainder);
+        if (!full) {
+            notify(events.fragmentNamed, number, result.fileNames.back(), false);
         }
     }
     if (sums) {

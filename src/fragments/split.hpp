@@ -2,10 +2,15 @@
 // Cutting a source file into numbered fragments beside it.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
+
+#include "fragments/join_script.hpp"
+#include "fragments/listing.hpp"
 
 namespace fragments {
 
@@ -26,19 +31,23 @@ std::optional<std::int64_t> fragmentBytesFor(std::int64_t kilobytes);
 
 // What the window does while a split runs.
 struct SplitEvents {
-    // Before full fragment `number` is read: the window yields to its event loop here.
-    std::function<void(int number)> beforeFullFragment;
     // Fragment `number` got its name (file name part, in the case of the source). For a full
-    // fragment this comes before it is written, for the short last one after.
+    // fragment this comes before it is written (the window yields to its event loop here), for the short
+    // last one after.
     std::function<void(int number, const std::string& fileName, bool full)> fragmentNamed;
 };
 
 struct SplitResult {
-    int fragmentsWritten = 0;
+    SplitPlan plan;
     std::int64_t bytesWritten = 0;
-    std::string lastFileName;            // file name part of the last fragment written, as generated
     std::vector<std::string> fileNames;  // file name parts of the fragments written, as generated, in order
     bool checksumFileWritten = false;
+    // Filled by runSplitJob (split_job.hpp): the source's fragment set in its folder, listed afresh after the
+    // fragments; with the join script asked for, where it was written or why not, or what its writing threw
+    // (the front end shows the set first, then this as the split's failure).
+    FragmentSet fragmentSet;
+    std::optional<std::variant<NoJoinScript, JoinScriptLocation>> joinScript;
+    std::exception_ptr joinScriptFailure;
 };
 
 // Checks every name a split of `sourcePath` will delete or write, before it changes anything: the

@@ -23,7 +23,6 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     }
     // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
     const std::string folder = folderOf(source);
-    notify(events.inFolder, folder);
     const std::vector<std::string> listing = listFragmentCandidates(folder);
     const auto fragmentBytes = fragmentBytesFor(request.kilobytes);
     std::optional<SplitPlan> plan;
@@ -35,7 +34,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
     // A source named like its own script (Beispiel.bat) is never taken for an old script.
     removeOldJoinScript(source);
-    notify(events.clearingOld);
+    notify(events.clearingOld, folder);
     deleteOldFragments(listing, folder, source, nativeSeparator);
     removeOwnChecksumFile(checksumFilePath(source));
     removeSplitLeftovers(folder, source, nativeSeparator);
@@ -50,7 +49,17 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return SplitRefusal{SplitRefusal::Kind::TooManyFragments, plan->fragmentCount};
     }
     notify(events.writing, *plan);
-    return splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile);
+    SplitResult result = splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile);
+    result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, source, nativeSeparator);
+    if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {
+        try {
+            result.joinScript = writeJoinScriptAfterSplit(source, result.fileNames, style->thousandsSeparator,
+                                                          style->dateText);
+        } catch (...) {
+            result.joinScriptFailure = std::current_exception();
+        }
+    }
+    return result;
 }
 
 }  // namespace fragments

@@ -1,16 +1,24 @@
 #pragma once
 // The split as both front ends run it, step by step in one order: the set's lock, every name it will
-// change checked, the old script and the old fragments gone, the refusals of the size, the fragments.
-// What the front end shows in between comes as events; a refusal comes back as a typed value.
+// change checked, the old script and the old fragments gone, the refusals of the size, the fragments, the new
+// set listed, the join script. What the front end shows in between comes as events; a refusal comes back as
+// a typed value.
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 
 #include "fragments/split.hpp"
 
 namespace fragments {
+
+// How the join script shows its numbers and today's date.
+struct JoinScriptStyle {
+    std::string thousandsSeparator;
+    std::string dateText;  // in the regional short form
+};
 
 struct SplitRequest {
     std::string sourcePath;
@@ -33,12 +41,14 @@ struct SplitRefusal {
 };
 
 struct SplitJobEvents {
-    // The folder the fragments go to, before anything in it changes: the window lists it.
-    std::function<void(const std::string& folder)> inFolder;
-    // Right before the old fragments of the source go: the window empties its fragment list.
-    std::function<void()> clearingOld;
+    // Right before the old fragments of the source go: the window takes the source's folder as its fragment
+    // folder and empties its fragment list.
+    std::function<void(const std::string& folder)> clearingOld;
     // Every refusal passed: the fragments of `plan` are written now.
     std::function<void(const SplitPlan& plan)> writing;
+    // Asked once the new set is listed (the window reads its check box then): whether the join script
+    // follows, and how; nullopt (or no function) for none.
+    std::function<std::optional<JoinScriptStyle>()> joinScript;
     SplitEvents progress;
 };
 

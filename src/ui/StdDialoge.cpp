@@ -154,7 +154,7 @@ QString DateiDialog(QWidget* owner, const QString& title, QString& directory, co
     }
     // The caller could not open or create a file of that path: say so, then it is a cancel.
     if (fileio::isTooLong(chosen.toStdString())) {
-        ui::defaultSeam().message(owner, {QMessageBox::Warning, texts::infoTitle(),
+        ui::defaultSeam().message(owner, {QMessageBox::Warning, texts::infoTitle,
                                           texts::pathTooLong(static_cast<qint64>(fileio::longestPath()))});
         return {};
     }

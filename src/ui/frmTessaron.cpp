@@ -354,18 +354,20 @@ void frmTessaron::connectControls() {
     // Enter reaches the window when the focused control does not use it; the default button takes it.
     installEventFilter(this);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Picture1, &ui::ClickablePicture::clicked, this, [this] { Picture1_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { command([this] { Command1_Click(); }); });
+    connect(Picture1, &ui::ClickablePicture::clicked, this,
+            [this] { command([this] { Picture1_Click(); }); });
     connect(Combo1, &QComboBox::editTextChanged, this, [this] { Combo1_Change(); });
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-    connect(Picture2, &ui::ClickablePicture::clicked, this, [this] { Picture2_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { command([this] { Command2_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { command([this] { Command3_Click(); }); });
+    connect(Command4, &QPushButton::clicked, this, [this] { command([this] { Command4_Click(); }); });
+    connect(Picture2, &ui::ClickablePicture::clicked, this,
+            [this] { command([this] { Picture2_Click(); }); });
     connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
-    connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
-    connect(Command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
+    connect(Command7, &QPushButton::clicked, this, [this] { command([this] { Command7_Click(); }); });
+    connect(Command8, &QPushButton::clicked, this, [this] { command([this] { Command8_Click(); }); });
 }
 
 void frmTessaron::Form_Load() {
@@ -440,7 +442,7 @@ void frmTessaron::closeEvent(QCloseEvent* event) {
 bool frmTessaron::eventFilter(QObject* watched, QEvent* event) {
     if (watched == List1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // Any double-click on the list acts on the selected entry, also one below the last entry.
-        List1_DblClick();
+        command([this] { List1_DblClick(); });
         return true;
     }
     if (event->type() == QEvent::MouseMove && watched != this) {
@@ -482,11 +484,10 @@ void frmTessaron::showHint(QObject* control) {
         QString text;
     };
     const Hint hints[] = {
-        {Check1, texts::hintCheck1()},     {Command1, texts::hintCommand1()},
-        {Command2, texts::hintCommand2()}, {Command3, texts::hintCommand3()},
-        {Command4, texts::hintCommand4()}, {Command6, texts::hintCommand6()},
-        {Command7, texts::hintCommand7()}, {List1, texts::hintList1()},
-        {List2, texts::hintList2()},       {Text1, texts::hintText1()},
+        {Check1, texts::hintCheck1},     {Command1, texts::hintCommand1}, {Command2, texts::hintCommand2},
+        {Command3, texts::hintCommand3}, {Command4, texts::hintCommand4}, {Command6, texts::hintCommand6},
+        {Command7, texts::hintCommand7}, {List1, texts::hintList1},       {List2, texts::hintList2},
+        {Text1, texts::hintText1},
     };
     for (const Hint& hint : hints) {
         if (hint.control == control) {
@@ -495,6 +496,12 @@ void frmTessaron::showHint(QObject* control) {
     }
     if (control == Text1) {
         Text1->setToolTip(Text1->text());
+    }
+}
+
+void frmTessaron::command(const std::function<void()>& handler) {
+    if (!busy_) {
+        handler();
     }
 }
 
@@ -547,9 +554,9 @@ QString frmTessaron::sizeText(std::int64_t bytes) const {
 }
 
 void frmTessaron::clearSplitResult() {
-    setCaption(Label11, texts::writtenFragmentsHeading());
+    setCaption(Label11, texts::writtenFragmentsHeading);
     List2->clear();
-    setCaption(Label6, texts::fragmentCount());
+    setCaption(Label6, texts::fragmentCount);
     setCaption(Label12, QString());
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@ class QPushButton;
 class clsCRC32;
 
 namespace fragments {
+struct FragmentSet;
 struct JoinJobEvents;
 struct JoinProblem;
 class SetLock;
@@ -74,6 +76,9 @@ class frmTessaron : public QWidget {
     void showHint(QObject* control);
     void Command5_Click();
     void Command6_Click();
+    // Runs a command's `handler` unless a split, join, checksum or deletion is busy: the one gate of every
+    // command but help and "End".
+    void command(const std::function<void()>& handler);
 
     // Size box, split and join script (frmTessaron_split.cpp).
     void Combo1_Change();
@@ -84,15 +89,14 @@ class frmTessaron : public QWidget {
     void splitSource(const QString& source);
     void showSplitRefusal(const fragments::SplitRefusal& refusal, const QString& source);
     void showOutOfMemory();
-    // The script after a split that wrote `fileNames`, and its message.
-    void writeScriptAfterSplit(const std::string& sourcePath, const std::vector<std::string>& fileNames);
 
     // Fragment directory, listing, choice of source and first fragment, deletion (frmTessaron_files.cpp).
     void füllen2(const QString& reference);
-    // Empties the fragment list as the old fragments of the split's source go.
-    void clear_old();
+    void füllen2(const fragments::FragmentSet& set);
+    // Takes `directory` as the fragment folder and empties the fragment list as the old fragments of the
+    // split's source go from there.
+    void clear_old(const QString& directory);
     void setFragmentDirectory(const QString& directory);
-    void addToFragmentList(const QString& name);
     void Command3_Click();
     // Text1 and Label9 as after a cancelled choice of the source.
     void showNoSource();
@@ -118,10 +122,9 @@ class frmTessaron : public QWidget {
     // Takes the lock of the listed set `names` for its deletion. When another operation holds it, or it
     // fails, says so and gives nullopt.
     std::optional<fragments::SetLock> lockListedSet(const std::vector<std::string>& names);
-    // The join of the listed `names` with the window's `events`, its refusals, failures and result; `target`
-    // is the accepted target once events.targetAccepted has run.
-    void runJoin(const std::vector<std::string>& names, fragments::JoinJobEvents events,
-                 const std::string& target);
+    // The join of the listed fragments with the window's `events`, its progress, refusals, failures and
+    // result.
+    void runJoin(fragments::JoinJobEvents events);
 
     // Checksum (frmTessaron_crc.cpp).
     void Command7_Click();
@@ -149,8 +152,7 @@ class frmTessaron : public QWidget {
     QString thousandsSeparator() const;
     QString sizeText(std::int64_t bytes) const;
 
-    // True while a split, join, checksum or deletion yields; every command handler refuses to start
-    // meanwhile.
+    // True while a split, join, checksum or deletion yields; no command starts meanwhile (command()).
     bool busy_ = false;
     bool closeWhenIdle_ = false;
     class BusyGuard;

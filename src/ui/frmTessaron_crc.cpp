@@ -13,12 +13,9 @@
 #include "frmTessaron.hpp"
 
 void frmTessaron::Command7_Click() {
-    if (busy_) {
-        return;
-    }
     QString directory = StdDialoge::currentDirectory();
-    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseCheckedFileTitle(), directory, QString(),
-                                                  texts::allFilesFilter(), texts::allFilesExtension());
+    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseCheckedFileTitle, directory, QString(),
+                                                  texts::allFilesFilter, texts::allFilesExtension);
     if (name.isEmpty()) {
         return;
     }
@@ -33,11 +30,11 @@ void frmTessaron::Command7_Click() {
     try {
         crc = DateiCRC32(path);
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Warning, texts::crcTitle(),
-                    texts::fileUnreadable(name, ui::fromUtf8(error.reason())));
+        showMessage(QMessageBox::Warning, texts::crcTitle,
+                    ui::fromUtf8(texts::utf8::fileUnreadable(ui::toUtf8(name), error.reason())));
         return;
     }
-    showMessage(QMessageBox::Information, texts::crcTitle(), texts::crcResult(name, crc));
+    showMessage(QMessageBox::Information, texts::crcTitle, texts::crcResult(name, crc));
 }
 
 QString frmTessaron::DateiCRC32(const QString& path) {

@@ -35,47 +35,33 @@ void frmTessaron::setFragmentDirectory(const QString& directory) {
     File1->setPath(fragmentDirectory_);
 }
 
-void frmTessaron::addToFragmentList(const QString& name) {
-    const std::string key = toUtf8(name);
-    // The list is sorted, so a binary search finds the first entry that sorts after the name: a set
-    // of 999 fragments is listed in about 10,000 comparisons instead of half a million.
-    int low = 0;
-    int high = List1->count();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (fragments::lessIgnoringCase(key, toUtf8(List1->item(middle)->text()))) {
-            high = middle;
-        } else {
-            low = middle + 1;
-        }
-    }
-    List1->insertItem(low, name);
+void frmTessaron::füllen2(const QString& reference) {
+    füllen2(fragments::collectFragmentSet(File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference),
+                                          fragments::nativeSeparator));
 }
 
-void frmTessaron::füllen2(const QString& reference) {
+void frmTessaron::füllen2(const fragments::FragmentSet& set) {
     clearFragmentList();
-    const fragments::FragmentSet set = fragments::collectFragmentSet(
-        File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference), fragments::nativeSeparator);
+    // In the listing's order, which is List1's: ascending, ignoring case.
     for (const std::string& name : set.names) {
-        addToFragmentList(fromUtf8(name));
+        List1->addItem(fromUtf8(name));
     }
     setCaption(Label12, texts::setTotal(sizeText(set.totalBytes)));
-    setCaption(Label6, texts::fragmentCount(List1->count()));
+    setCaption(Label6, texts::fragmentCount + QString::number(List1->count()));
     updateJoinButton();
 }
 
-void frmTessaron::clear_old() {
-    // The split's core deletes the old fragments right after: the list must not name them meanwhile.
+void frmTessaron::clear_old(const QString& directory) {
+    // The split's core deletes the old fragments of its source right after, in that folder: the list must
+    // not name them meanwhile.
+    fragmentDirectory_ = directory;
     clearFragmentList();
 }
 
 void frmTessaron::Command3_Click() {
-    if (busy_) {
-        return;
-    }
     QString directory = StdDialoge::currentDirectory();
-    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseSourceTitle(), directory, QString(),
-                                                  texts::allFilesFilter(), texts::allFilesExtension());
+    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseSourceTitle, directory, QString(),
+                                                  texts::allFilesFilter, texts::allFilesExtension);
     directory = StdDialoge::withSeparator(directory);
     if (name.isEmpty()) {
         showNoSource();
@@ -87,13 +73,10 @@ void frmTessaron::Command3_Click() {
 
 void frmTessaron::showNoSource() {
     Text1->clear();
-    setCaption(Label9, texts::sourceSizeEmpty());
+    setCaption(Label9, texts::sourceSizeEmpty);
 }
 
 void frmTessaron::chooseSource(const QString& path) {
-    if (busy_) {
-        return;
-    }
     const QString directory = chosenFolder(path);
     Text1->setText(path);
     setFragmentDirectory(directory);
@@ -103,7 +86,7 @@ void frmTessaron::chooseSource(const QString& path) {
         showNoSource();
         return;
     }
-    setCaption(Label9, texts::sourceSize(sizeText(*size)));
+    setCaption(Label9, fromUtf8(texts::utf8::sourceSize(toUtf8(sizeText(*size)))));
     // A fresh cycle: nothing of an earlier split or join stays.
     clearSplitResult();
     clearJoinResult();
@@ -112,10 +95,7 @@ void frmTessaron::chooseSource(const QString& path) {
 }
 
 void frmTessaron::Command2_Click() {
-    if (busy_) {
-        return;
-    }
-    const auto answer = showMessage(QMessageBox::Question, texts::questionTitle(), texts::deleteQuestion(),
+    const auto answer = showMessage(QMessageBox::Question, texts::questionTitle, texts::deleteQuestion,
                                     QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         return;
@@ -132,7 +112,7 @@ void frmTessaron::Command2_Click() {
         flushLastJoined(pacer);
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
+        showMessage(QMessageBox::Critical, texts::infoTitle,
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
         return;
     }
@@ -157,14 +137,10 @@ void frmTessaron::flushLastJoined(ui::ProgressPacer& pacer) {
 }
 
 void frmTessaron::Command8_Click() {
-    if (busy_) {
-        return;
-    }
     clearFragmentList();
     QString directory = StdDialoge::currentDirectory();
-    const QString name =
-        StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle(), directory, QString(),
-                                 texts::firstFragmentFilter(), texts::firstFragmentExtension());
+    const QString name = StdDialoge::DateiOeffnen(this, texts::chooseFirstFragmentTitle, directory, QString(),
+                                                  texts::firstFragmentFilter, texts::firstFragmentExtension);
     directory = StdDialoge::withSeparator(directory);
     if (name.isEmpty() || !readableSize(directory + name)) {
         // Cancelled, or a FIFO, socket or device of a fragment's name, which is neither listed nor read.
@@ -178,9 +154,6 @@ void frmTessaron::Command8_Click() {
 }
 
 void frmTessaron::chooseFirstFragment(const QString& path) {
-    if (busy_) {
-        return;
-    }
     List1->clear();
     const QString directory = chosenFolder(path);
     Text2->setText(path);
@@ -193,10 +166,10 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
         if (auto lock = fragments::SetLock::forList(names, toUtf8(fragmentDirectory_))) {
             return lock;
         }
-        showMessage(QMessageBox::Information, texts::infoTitle(),
-                    texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
+        showMessage(QMessageBox::Information, texts::infoTitle,
+                    fromUtf8(texts::utf8::setBusy(toUtf8(fragmentDirectory_) + names.front())));
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
+        showMessage(QMessageBox::Critical, texts::infoTitle,
                     texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
     }
     return std::nullopt;
@@ -216,8 +189,8 @@ std::optional<std::int64_t> frmTessaron::readableSize(const QString& path) {
     try {
         return fileio::fileSize(toUtf8(path));
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Warning, texts::infoTitle(),
-                    texts::fileUnreadable(path, fromUtf8(error.reason())));
+        showMessage(QMessageBox::Warning, texts::infoTitle,
+                    fromUtf8(texts::utf8::fileUnreadable(toUtf8(path), error.reason())));
         return std::nullopt;
     }
 }
@@ -230,15 +203,12 @@ QString frmTessaron::chosenFolder(const QString& path) {
 }
 
 void frmTessaron::List1_DblClick() {
-    if (busy_) {
-        return;
-    }
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     if (!selected.isEmpty()) {
         delete List1->takeItem(List1->row(selected.front()));
     }
     updateJoinButton();
-    setCaption(Label6, texts::fragmentCount(List1->count()));
+    setCaption(Label6, texts::fragmentCount + QString::number(List1->count()));
     const std::int64_t total = fragments::totalOfExisting(ui::namesOf(*List1), toUtf8(fragmentDirectory_));
     setCaption(Label12, texts::recountedTotal(List1->count(), sizeText(total)));
 }
@@ -270,11 +240,10 @@ void frmTessaron::dropEvent(QDropEvent* event) {
     // the message boxes the choice may show.
     QTimer::singleShot(0, this, [this, path, onSplitHalf] {
         if (path.isEmpty()) {
-            showMessage(QMessageBox::Information, texts::infoTitle(), texts::dropOneFile());
-        } else if (onSplitHalf) {
-            chooseSource(path);
+            showMessage(QMessageBox::Information, texts::infoTitle, texts::dropOneFile);
         } else {
-            chooseFirstFragment(path);
+            command(
+                [this, &path, onSplitHalf] { onSplitHalf ? chooseSource(path) : chooseFirstFragment(path); });
         }
     });
 }

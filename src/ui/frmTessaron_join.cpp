@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <exception>
 #include <optional>
 #include <string>
-#include <utility>
 #include <variant>
 #include <vector>
 
@@ -18,29 +18,17 @@
 #include "ProgressPacer.hpp"
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
-#include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
+#include "texts/failure.hpp"
 
 namespace {
 
+namespace says = texts::utf8;
 using ui::fromUtf8;
 using ui::toUtf8;
-
-// Runs `action` when the scope is left, however it is left.
-template <typename Action>
-class ScopeExit {
-  public:
-    explicit ScopeExit(Action action) : action_(std::move(action)) {}
-    ~ScopeExit() { action_(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-  private:
-    Action action_;
-};
 
 // Entries from the eighth on are not selected while they are copied.
 constexpr int selectedWhileCopying = 7;
@@ -52,13 +40,10 @@ void frmTessaron::Picture2_Click() {
 }
 
 void frmTessaron::Command4_Click() {
-    if (busy_) {
-        return;
-    }
     BusyGuard guard(*this);
     std::optional<ui::WaitCursor> wait;
     // The finish of every way out: default pointer, fresh listing, the join button as the list has it.
-    const ScopeExit finish([this, &wait] {
+    const auto finish = qScopeGuard([this, &wait] {
         wait.reset();
         File1->refresh();
         updateJoinButton();
@@ -66,9 +51,6 @@ void frmTessaron::Command4_Click() {
     wait.emplace(seam_);
     clearJoinResult();
 
-    // Taken once: while the copy yields, the busy guard keeps the list as it is.
-    const std::vector<std::string> names = ui::namesOf(*List1);
-    std::string target;
     fragments::JoinJobEvents events;
     events.joinDespiteGap = [this](int missingNumber) { return joinDespiteGap(missingNumber); };
     events.chooseTarget = [this, &wait](const std::string& suggestedName) {
@@ -80,23 +62,19 @@ void frmTessaron::Command4_Click() {
         }
         return chosen;
     };
-    events.targetAccepted = [this, &target](const std::string& accepted) {
-        target = accepted;
-        setCaption(Label14, fromUtf8(fragments::Nurdatei(accepted)));
-    };
     events.beforeRun = [this](const fragments::JoinPlan&) {
         setJoinEnabled(false);
         return true;
     };
-    runJoin(names, events, target);
-    // After a join and after a refusal once the target was accepted alike.
-    if (!target.empty()) {
+    runJoin(events);
+    // After a join and after a refusal once the target was accepted alike: the joined file is named.
+    if (!Label14->text().isEmpty()) {
         Command2->setEnabled(true);
     }
 }
 
 bool frmTessaron::joinDespiteGap(int missingNumber) {
-    return showMessage(QMessageBox::Question, texts::questionTitle(),
+    return showMessage(QMessageBox::Question, texts::questionTitle,
                        texts::missingNumberQuestion(missingNumber),
                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
@@ -106,9 +84,8 @@ std::optional<std::string> frmTessaron::chooseJoinTarget(const std::string& sugg
     const QString firstFragment = QDir::toNativeSeparators(Text2->text());
     QString directory =
         firstFragment.isEmpty() ? fragmentDirectory_ : fromUtf8(fragments::folderOf(toUtf8(firstFragment)));
-    const QString name =
-        StdDialoge::DateiSpeichern(this, texts::saveJoinedTitle(), directory, fromUtf8(suggestedName),
-                                   texts::allFilesFilter(), QString());
+    const QString name = StdDialoge::DateiSpeichern(
+        this, texts::saveJoinedTitle, directory, fromUtf8(suggestedName), texts::allFilesFilter, QString());
     if (name.isEmpty()) {
         return std::nullopt;
     }
@@ -119,43 +96,49 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
     using Kind = fragments::JoinProblem::Kind;
     switch (problem.kind) {
         case Kind::EmptyList:
-            showMessage(QMessageBox::Warning, texts::infoTitle(), texts::emptyFragmentList());
+            showMessage(QMessageBox::Warning, texts::infoTitle, texts::emptyFragmentList);
             break;
         case Kind::MixedSources:
-            showMessage(QMessageBox::Critical, texts::mixedListTitle(), texts::mixedFragmentList());
+            showMessage(QMessageBox::Critical, texts::mixedListTitle, texts::mixedFragmentList);
             break;
         case Kind::TargetIsFragment:
-            showMessage(QMessageBox::Critical, texts::infoTitle(),
+            showMessage(QMessageBox::Critical, texts::infoTitle,
                         texts::targetIsFragment(fromUtf8(problem.path)));
             break;
         case Kind::MissingFragment:
-            showMessage(QMessageBox::Warning, texts::infoTitle(),
+            showMessage(QMessageBox::Warning, texts::infoTitle,
                         texts::fragmentNotFound(fromUtf8(problem.path)));
             break;
         case Kind::NotRegularFile:
-            showMessage(
-                QMessageBox::Warning, texts::infoTitle(),
-                texts::fileUnreadable(fromUtf8(problem.path),
-                                      fromUtf8(make_error_code(fileio::Errc::NotRegularFile).message())));
+            showMessage(QMessageBox::Warning, texts::infoTitle,
+                        fromUtf8(says::fileUnreadable(
+                            problem.path, make_error_code(fileio::Errc::NotRegularFile).message())));
             break;
         case Kind::SetBusy:
-            showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(fromUtf8(problem.path)));
+            showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(problem.path)));
             break;
         case Kind::Cancelled:
             break;
     }
 }
 
-void frmTessaron::runJoin(const std::vector<std::string>& names, fragments::JoinJobEvents events,
-                          const std::string& target) {
+void frmTessaron::runJoin(fragments::JoinJobEvents events) {
+    // Taken once: while the copy yields, the busy guard keeps the list as it is.
+    const std::vector<std::string> names = ui::namesOf(*List1);
     // The progress line and the selection follow the fragment at hand, repainted on the pacer's budget.
     std::size_t current = 0;
     bool verifying = false;
     ui::ProgressPacer pacer([this, &names, &current, &verifying] {
-        const QString number = fromUtf8(fragments::progressNumber(names[current]));
-        setCaption(Label5, verifying ? texts::verifyProgress(number, List1->count())
-                                     : texts::joinProgress(number, List1->count()));
+        const std::string number = fragments::progressNumber(names[current]);
+        setCaption(Label5, fromUtf8(verifying ? says::verifyProgress(number, List1->count())
+                                              : says::joinProgress(number, List1->count())));
     });
+    // The target once accepted, for a failure's message; the joined file's name shows from then on.
+    std::string target;
+    events.targetAccepted = [this, &target](const std::string& accepted) {
+        target = accepted;
+        setCaption(Label14, fromUtf8(fragments::Nurdatei(accepted)));
+    };
     events.progress.beforeVerifying = [&pacer, &current, &verifying](std::size_t index) {
         current = index;
         verifying = true;
@@ -178,23 +161,13 @@ void frmTessaron::runJoin(const std::vector<std::string>& names, fragments::Join
             return;
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
-        lastJoined_ = JoinedFile{target, result.identity};
+        lastJoined_ = JoinedFile{result.targetPath, result.identity};
         List1->setCurrentRow(List1->count() - 1);
-        setCaption(Label5, Label5->text() + texts::joinDone());
+        setCaption(Label5, Label5->text() + fromUtf8(says::joinDone()));
         setCaption(Label15, sizeText(result.bytesWritten));
-    } catch (const fragments::DamagedFragment& damaged) {
+    } catch (...) {
         pacer.catchUp();
-        showMessage(
-            QMessageBox::Critical, texts::infoTitle(),
-            texts::damagedFragment(fromUtf8(damaged.name()), fromUtf8(checksum::crcText(damaged.found())),
-                                   fromUtf8(checksum::crcText(damaged.expected()))));
-    } catch (const fileio::FileError& error) {
-        pacer.catchUp();
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::joinAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
-    } catch (const std::exception& error) {
-        pacer.catchUp();
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::joinAborted(fromUtf8(target), fromUtf8(error.what())));
+        showMessage(QMessageBox::Critical, texts::infoTitle,
+                    fromUtf8(texts::joinFailure(std::current_exception(), target)));
     }
 }

@@ -1,4 +1,4 @@
-// The size box, the split and the join script written after it.
+// The size box, and the split with the join script written after it.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,23 +9,23 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
-#include <new>
+#include <exception>
+#include <iterator>
 #include <optional>
 #include <variant>
 
 #include "BusyGuard.hpp"
-#include "FileListBox.hpp"
 #include "MainWindowTexts.hpp"
 #include "ProgressPacer.hpp"
 #include "Utf8.hpp"
-#include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fragments/fragment_size.hpp"
-#include "fragments/join_script.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/split_job.hpp"
 #include "frmTessaron.hpp"
+#include "texts/failure.hpp"
 
+namespace says = texts::utf8;
 using ui::fromUtf8;
 using ui::toUtf8;
 
@@ -40,7 +40,7 @@ void frmTessaron::Combo1_Change() {
         return;
     }
     Command1->setEnabled(false);
-    showMessage(QMessageBox::Warning, texts::sizeBoxTitle(), texts::notNumeric());
+    showMessage(QMessageBox::Warning, texts::sizeBoxTitle, fromUtf8(says::notNumeric()));
 }
 
 void frmTessaron::Combo1_Click() {
@@ -52,15 +52,12 @@ void frmTessaron::Picture1_Click() {
 }
 
 void frmTessaron::Command1_Click() {
-    if (busy_) {
-        return;
-    }
     BusyGuard guard(*this);
     ui::WaitCursor wait(seam_);
 
     clearSplitResult();
     // The progress line counts from here.
-    setCaption(Label11, texts::fragmentCount());
+    setCaption(Label11, texts::fragmentCount);
     clearJoinResult();
     setCaption(Label9, QString());
     setCaption(Label10, QString());
@@ -68,39 +65,38 @@ void frmTessaron::Command1_Click() {
     // A typed path may use "/" on Windows too; the path rules count only the native separator.
     const QString source = QDir::toNativeSeparators(Text1->text());
     if (source.isEmpty() || !fileio::fileExists(toUtf8(source))) {
-        showMessage(QMessageBox::Warning, texts::noSourceTitle(), texts::noSourceChosen());
+        showMessage(QMessageBox::Warning, texts::noSourceTitle, texts::noSourceChosen);
         Command3->setFocus();
         return;
     }
     try {
         splitSource(source);
-    } catch (const std::bad_alloc&) {
-        showOutOfMemory();
-    } catch (const fileio::FileError& error) {
-        if (error.kind() == fileio::FileError::Kind::CannotOpen) {
+    } catch (...) {
+        const auto failure = texts::splitFailure(std::current_exception(), toUtf8(source));
+        using Kind = texts::SplitFailure::Kind;
+        if (failure.kind == Kind::OutOfMemory) {
+            showOutOfMemory();
+        } else if (failure.kind == Kind::CannotOpen) {
+            // Whichever file it was, the source too: the fragments cannot be written.
             List2->clear();
-            showMessage(QMessageBox::Information, texts::infoTitle(), texts::cannotWriteFragments());
+            showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::cannotWriteFragments()));
         } else {
-            showMessage(QMessageBox::Critical, texts::infoTitle(),
-                        texts::splitAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+            showMessage(QMessageBox::Critical, texts::infoTitle, fromUtf8(failure.text));
         }
-    } catch (const std::exception& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::splitAborted(QString::fromLocal8Bit(error.what())));
     }
 }
 
 void frmTessaron::splitSource(const QString& source) {
     std::optional<fragments::SplitPlan> plan;
     int named = 0;
-    ui::ProgressPacer pacer(
-        [this, &plan, &named] { setCaption(Label11, texts::splitProgress(named, plan->fragmentCount)); });
+    ui::ProgressPacer pacer([this, &plan, &named] {
+        setCaption(Label11, fromUtf8(says::splitProgress(named, plan->fragmentCount)));
+    });
     fragments::SplitJobEvents events;
-    events.inFolder = [this](const std::string& folder) { setFragmentDirectory(fromUtf8(folder)); };
-    events.clearingOld = [this] { clear_old(); };
+    events.clearingOld = [this](const std::string& folder) { clear_old(fromUtf8(folder)); };
     events.writing = [this, &plan](const fragments::SplitPlan& planned) {
         plan = planned;
-        setCaption(Label9, texts::sourceSize(sizeText(planned.length)));
+        setCaption(Label9, fromUtf8(says::sourceSize(toUtf8(sizeText(planned.length)))));
     };
     events.progress.fragmentNamed = [this, &pacer, &named](int number, const std::string& fileName,
                                                            bool full) {
@@ -109,6 +105,15 @@ void frmTessaron::splitSource(const QString& source) {
             named = number;
             pacer.progress();
         }
+    };
+    // Check1 is read once the set is listed: it may be ticked while the fragments are written.
+    events.joinScript = [this]() -> std::optional<fragments::JoinScriptStyle> {
+        if (!Check1->isChecked()) {
+            return std::nullopt;
+        }
+        return fragments::JoinScriptStyle{
+            toUtf8(thousandsSeparator()),
+            toUtf8(regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat))};
     };
     std::variant<fragments::SplitRefusal, fragments::SplitResult> outcome;
     try {
@@ -123,17 +128,21 @@ void frmTessaron::splitSource(const QString& source) {
         return;
     }
     const auto& result = std::get<fragments::SplitResult>(outcome);
-    setCaption(Label10, texts::fragmentsSize(sizeText(result.bytesWritten)));
-    setCaption(Label11, texts::splitProgress(result.fragmentsWritten, plan->fragmentCount));
-
-    // A typed path may lie outside the listed folder; the list must show what was just written.
-    const std::string sourcePath = toUtf8(source);
-    setFragmentDirectory(fromUtf8(fragments::folderOf(sourcePath)));
-    füllen2(source);
+    setCaption(Label10, fromUtf8(says::fragmentsSize(toUtf8(sizeText(result.bytesWritten)))));
+    setCaption(Label11, fromUtf8(says::splitProgress(std::ssize(result.fileNames), plan->fragmentCount)));
+    füllen2(result.fragmentSet);
     // The join half names the new set's first fragment, or nothing when the split wrote none.
     Text2->setText(List1->count() > 0 ? fragmentDirectory_ + List1->item(0)->text() : QString());
-    if (Check1->isChecked()) {
-        writeScriptAfterSplit(sourcePath, result.fileNames);
+    if (result.joinScriptFailure) {
+        std::rethrow_exception(result.joinScriptFailure);
+    }
+    if (result.joinScript) {
+        const std::string sourcePath = toUtf8(source);
+        const std::string scriptName = fragments::joinScriptLocation(sourcePath).name;
+        const auto* refusal = std::get_if<fragments::NoJoinScript>(&*result.joinScript);
+        showMessage(QMessageBox::Information, texts::infoTitle,
+                    fromUtf8(refusal ? says::noScript(*refusal, fragments::Nurdatei(sourcePath), scriptName)
+                                     : says::scriptWritten(scriptName)));
     }
 }
 
@@ -141,39 +150,23 @@ void frmTessaron::showSplitRefusal(const fragments::SplitRefusal& refusal, const
     using Kind = fragments::SplitRefusal::Kind;
     switch (refusal.kind) {
         case Kind::SetBusy:
-            showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(source));
+            showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(toUtf8(source))));
             break;
         case Kind::InvalidSize:
-            showMessage(QMessageBox::NoIcon, windowTitle(), texts::invalidFragmentSize());
+            showMessage(QMessageBox::NoIcon, windowTitle(), fromUtf8(says::invalidFragmentSize()));
             Combo1->setFocus();
             break;
         case Kind::OutOfMemory:
             showOutOfMemory();
             break;
         case Kind::TooManyFragments:
-            showMessage(QMessageBox::Critical, texts::infoTitle(),
-                        texts::tooManyFragments(refusal.fragmentCount));
+            showMessage(QMessageBox::Critical, texts::infoTitle,
+                        fromUtf8(says::tooManyFragments(refusal.fragmentCount)));
             break;
     }
 }
 
 void frmTessaron::showOutOfMemory() {
     List2->clear();
-    showMessage(QMessageBox::Critical, texts::memoryTitle(), texts::outOfMemory());
-}
-
-void frmTessaron::writeScriptAfterSplit(const std::string& sourcePath,
-                                        const std::vector<std::string>& fileNames) {
-    const auto written = fragments::writeJoinScriptAfterSplit(
-        sourcePath, fileNames, toUtf8(thousandsSeparator()),
-        toUtf8(regionalLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
-    const QString targetName = fromUtf8(fragments::Nurdatei(sourcePath));
-    const fragments::JoinScriptLocation script = fragments::joinScriptLocation(sourcePath);
-    if (const auto* refusal = std::get_if<fragments::NoJoinScript>(&written)) {
-        showMessage(QMessageBox::Information, texts::infoTitle(),
-                    texts::noScript(*refusal, targetName, fromUtf8(script.name)));
-        return;
-    }
-    File1->refresh();
-    showMessage(QMessageBox::Information, texts::infoTitle(), texts::scriptWritten(fromUtf8(script.name)));
+    showMessage(QMessageBox::Critical, texts::memoryTitle, fromUtf8(says::outOfMemory()));
 }

@@ -137,7 +137,7 @@ TEST_F(ChecksumFileSet, AUsersFileOfThatNameStays) {
     const std::string own = "; Prüfsummen von Hand\r\nBei spiel.dat 12345678\r\n";
     writeFile(sums, own);
     EXPECT_FALSE(std::get<SplitResult>(split()).checksumFileWritten);
-    EXPECT_EQ(std::get<SplitResult>(split()).fragmentsWritten, 3);
+    EXPECT_EQ(std::get<SplitResult>(split()).fileNames.size(), 3u);
     EXPECT_EQ(readFile(sums), own);
     deleteFragmentSet(names, dir.utf8());
     EXPECT_EQ(filesIn(dir.path()), (Names{"Bei spiel.dat", "Bei spiel.dat.sfv"}));

@@ -1,0 +1,62 @@
+#pragma once
+// What the window and the command line say when a split or a join stops on an exception: one description
+// of each kind of failure, UTF-8 (an exception's own text is taken as UTF-8 too). No Qt here.
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "checksum/file_checksum.hpp"
+#include "fileio/error.hpp"
+#include "fragments/join.hpp"
+#include "texts/texts.hpp"
+
+namespace texts {
+
+// A split that stopped.
+struct SplitFailure {
+    enum class Kind {
+        OutOfMemory,  // memory ran out: `text` is utf8::outOfMemory()
+        // A file could not be opened or created: `text` names the source when it was that file, and says the
+        // fragments cannot be written otherwise (the window says so for the source too).
+        CannotOpen,
+        Aborted,  // anything else: `text` says where and why
+    };
+    Kind kind = Kind::Aborted;
+    std::string text;
+};
+
+// The split of `source` that threw `error`. An exception that is no std::exception is thrown on.
+inline SplitFailure splitFailure(const std::exception_ptr& error, const std::string& source) {
+    using Kind = SplitFailure::Kind;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        return {Kind::OutOfMemory, utf8::outOfMemory()};
+    } catch (const fileio::FileError& failed) {
+        if (failed.kind() != fileio::FileError::Kind::CannotOpen) {
+            return {Kind::Aborted, utf8::splitAborted(failed.path(), failed.reason())};
+        }
+        return {Kind::CannotOpen, failed.path() == source ? utf8::fileUnreadable(source, failed.reason())
+                                                          : utf8::cannotWriteFragments()};
+    } catch (const std::exception& failed) {
+        return {Kind::Aborted, utf8::splitAborted(failed.what())};
+    }
+}
+
+// The message for the join to `target` (empty before one was accepted) that threw `error`. An exception
+// that is no std::exception is thrown on.
+inline std::string joinFailure(const std::exception_ptr& error, const std::string& target) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const fragments::DamagedFragment& damaged) {
+        return utf8::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
+                                     checksum::crcText(damaged.expected()));
+    } catch (const fileio::FileError& failed) {
+        return utf8::joinAborted(failed.path(), failed.reason());
+    } catch (const std::exception& failed) {
+        return utf8::joinAborted(target, failed.what());
+    }
+}
+
+}  // namespace texts
