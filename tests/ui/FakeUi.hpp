@@ -7,15 +7,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
 #include <functional>
 
 #include "support/Reasons.hpp"
@@ -119,6 +116,13 @@ class WindowTest : public ::testing::Test {
     }
     bool enabled(const char* name) { return control(name)->isEnabled(); }
     void click(const char* name) { QTest::mouseClick(control(name), Qt::LeftButton); }
+    void clickAll(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            click(name);
+        }
+    }
+    // The messages shown since the last check are exactly `expected`.
+    void shows(const std::vector<Msg>& expected) { EXPECT_EQ(fake.take(), expected); }
     // Clicks `button` with `path` as the answer of its file dialog.
     void pick(const char* button, const std::string& path) {
         fake.paths = {QString::fromStdString(path)};
@@ -135,19 +139,15 @@ class WindowTest : public ::testing::Test {
         fake.shown.clear();
         return file(name);
     }
-    // Runs `inside` at the event loop's next turn, which comes inside the operation the test starts next.
+    // Runs `inside` at the event loop's next turn, inside the operation the test starts next; `yielded`
+    // then says it ran.
     void whileBusy(std::function<void()> inside) {
         yielded = false;
-        QTimer::singleShot(0, win, [this, inside] {
-            yielded = true;
-            inside();
-        });
+        QTimer::singleShot(0, win, [this, inside] { yielded = (inside(), true); });
     }
     void removeEntry(const QString& name) {
         auto* list = control<QListWidget>("List1");
-        const auto found = list->findItems(name, Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1) << name.toStdString();
-        const QPoint at = list->visualItemRect(found[0]).center();
+        const QPoint at = list->visualItemRect(list->findItems(name, Qt::MatchExactly).value(0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
