@@ -7,9 +7,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <QUrl>
 #include <QWindow>
 #include <climits>
@@ -52,25 +50,11 @@ TEST(FileDialogs, CutThePathAndRefuseOverlongOnes) {
                   {Warn, kInfo, QString("Der Pfad ist zu lang (mehr als %1 Zeichen).").arg(PATH_MAX - 1)}}));
 }
 
-// The Qt dialog as configured: the descriptions as given, the first selected, filtering by the pattern;
-// save-as asks before replacing in mode 1 only; listings and choices open no file (a FIFO, /proc/kmsg
-// would wait for ever: the alarm ends the run then).
-TEST(FileDialogs, TheQtDialog) {
+// Listing a folder and choosing a FIFO open no file (Qt's own icon provider reads a file without an
+// extension and waits for ever on /proc/kmsg as root): a hang ends the run by the alarm.
+TEST(FileDialogs, ListingsAndChoicesReadNoFile) {
     TempDir temp;
     ASSERT_EQ(::mkfifo(temp.file("rohr").c_str(), 0644), 0);
-    StdDialoge::Request request{
-        nullptr, "T", QString::fromStdString(temp.utf8()), "", "Eins|*._001*|Alle|*.*", ""};
-    for (const std::int16_t mode : {std::int16_t{0}, std::int16_t{1}, std::int16_t{2}}) {
-        request.mode = mode;
-        QFileDialog dialog;
-        StdDialoge::configureDialog(dialog, request);
-        EXPECT_EQ(
-            std::tuple(dialog.acceptMode() == QFileDialog::AcceptSave, dialog.fileMode(),
-                       dialog.testOption(QFileDialog::DontConfirmOverwrite), dialog.selectedNameFilter()),
-            std::tuple(mode > 0, mode ? QFileDialog::AnyFile : QFileDialog::ExistingFile, mode == 2,
-                       QString("Eins")));
-        EXPECT_EQ(dialog.findChild<QFileSystemModel*>()->nameFilters(), QStringList{"*._001*"});
-    }
     ::alarm(60);
     QFileDialog dialog;
     StdDialoge::configureDialog(dialog, {});
@@ -78,7 +62,7 @@ TEST(FileDialogs, TheQtDialog) {
         dialog.iconProvider()->type(QFileInfo(path));
         dialog.iconProvider()->icon(QFileInfo(path));
     }
-    QString directory = request.directory;
+    QString directory = QString::fromStdString(temp.utf8());
     QTimer::singleShot(0, [] {
         if (auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             open->selectFile("rohr");
@@ -87,37 +71,6 @@ TEST(FileDialogs, TheQtDialog) {
     });
     EXPECT_EQ(StdDialoge::DateiOeffnen(nullptr, "Offen", directory, "", "Alle Dateien|*.*", ""), "rohr");
     ::alarm(0);
-}
-
-// The real save-as dialog refuses a folder that does not exist and stays open.
-TEST(FileDialogs, SaveAsRefusesAMissingFolder) {
-    TempDir dir;
-    QString directory = QString::fromStdString(dir.utf8()), refusal;
-    const QString missing = directory + "/fehlt";
-    bool stayedOpen = false;
-    QTimer::singleShot(0, [&] {
-        QPointer<QFileDialog> dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            return;
-        }
-        dialog->selectFile(missing + "/x.bin");
-        QTimer::singleShot(0, [&, dialog] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                refusal = box->text();
-                box->accept();
-            }
-            QTimer::singleShot(0, [&, dialog] {
-                stayedOpen = dialog && dialog->isVisible();
-                if (dialog) {
-                    dialog->reject();
-                }
-            });
-        });
-        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-    });
-    EXPECT_EQ(StdDialoge::DateiSpeichern(nullptr, "S", directory, "", "Alle Dateien|*.*", ""), "");
-    EXPECT_EQ(refusal, "Der Ordner " + missing + " existiert nicht.");
-    EXPECT_TRUE(stayedOpen);
 }
 
 class Choices : public WindowTest {
