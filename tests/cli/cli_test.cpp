@@ -1,5 +1,5 @@
-// The command line on real files, in the test's own process: split, join and crc with their results,
-// refusals and exit statuses, and what a terminal sees.
+// The command line: split, join and crc with their output, each refusal once in its words and exit
+// status, what a terminal sees, usage errors; and the executables as a user starts them.
 
 #include "cli/cli.hpp"
 
@@ -8,33 +8,45 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <ctime>
-#include <filesystem>
 #include <sstream>
-#include <system_error>
 
-#include "checksum/crc32.hpp"
-#include "checksum/file_checksum.hpp"
 #include "dodiveverazed/project.hpp"
 #include "fileio/files.hpp"
 #include "support/Reasons.hpp"
 #include "support/SetScene.hpp"
-#include "support/TempDir.hpp"
 
 namespace testsupport {
 namespace {
 
-namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-std::string reason(int error) {
-    return testsupport::germanReason(error);
+struct Result {
+    int status;
+    std::string out, err;
+    bool operator==(const Result&) const = default;
+};
+void PrintTo(const Result& result, std::ostream* out) {
+    *out << "status " << result.status << ", out \"" << result.out << "\", err \"" << result.err << '"';
+}
+Result refused(const std::string& message, int status = 1) {
+    return {status, "", message + '\n'};
 }
 
-std::string cannotRead(const std::string& path, int error) {
-    return "Die Datei " + path + " kann nicht gelesen werden: " + reason(error);
-}
+class CommandLine : public ::testing::Test {
+  protected:
+    Result run(const Names& args) {
+        std::ostringstream out, err;
+        const int status = cli::run(args, out, err, console);
+        return {status, out.str(), err.str()};
+    }
+    std::string make(const std::string& name, std::size_t size) {
+        writeFile(dir.file(name), patternBytes(size, static_cast<std::uint32_t>(name.size())));
+        return dir.file(name);
+    }
+    TempDir dir;
+    cli::Console console;  // German, no terminal
+};
 
 std::string today() {
     const std::time_t now = std::time(nullptr);
@@ -42,333 +54,201 @@ std::string today() {
     return std::string(text, std::strftime(text, sizeof text, "%d.%m.%y", std::localtime(&now)));
 }
 
-std::string crcOf(const std::string& path) {
-    clsCRC32 calculator;
-    return checksum::crcText(checksum::fileCrc32(path, calculator));
-}
+const std::string kSplit3 =
+    "Quelldatei  (Byte): 2.148 = 3 KB\nDateifragmente: 3 von 3\nFragmente (Byte): 2.148 = 3 KB\n";
 
-// Results compare whole: status, standard output and standard error.
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-    bool operator==(const Result&) const = default;
-};
-void PrintTo(const Result& result, std::ostream* out) {
-    *out << "status " << result.status << ", out \"" << result.out << "\", err \"" << result.err << '"';
-}
-
-Result refused(int status, const std::string& message) {
-    return {status, "", message + '\n'};
-}
-Result usage(const std::string& message) {
-    return refused(2, message + "\nHilfe: dodiveverazed --help");
-}
-
-class CommandLine : public ::testing::Test {
-  protected:
-    Result run(const Names& args) {
-        std::ostringstream out;
-        std::ostringstream err;
-        const int status = cli::run(args, out, err, console);
-        return {status, out.str(), err.str()};
-    }
-    std::string file(const std::string& name) const { return dir.file(name); }
-    std::string make(const std::string& name, std::size_t size) {
-        writeFile(file(name), patternBytes(size, static_cast<std::uint32_t>(name.size())));
-        return file(name);
-    }
-    // What a split of 2148 bytes into 1 kB fragments prints.
-    const std::string splitResult =
-        "Quelldatei  (Byte): 2.148 = 3 KB\nDateifragmente: 3 von 3\nFragmente (Byte): 2.148 = 3 KB\n";
-
-    TempDir dir;
-    // German settings, no terminal.
-    cli::Console console;
-};
-
-// Split with the script, join beside and under another name, and the CRCs of source and copy agree.
-TEST_F(CommandLine, SplitJoinCrcRoundTrip) {
-    const std::string source = make("Beispiel.DAT", 2148);
-    for (const char* old : {"._004", "._005"}) {
-        writeFile(source + old, std::string("alt"));
-    }
-    const std::string day = today();
+// Split with the script dated today; the default target is the source, replaced only when asked to;
+// crc names what it cannot read and goes on.
+TEST_F(CommandLine, SplitJoinCrc) {
+    const std::string source = make("Beispiel.DAT", 2148), whole = readFile(source), day = today();
     EXPECT_EQ(run({"split", "--size", "1", "--script", source}),
-              (Result{0, splitResult + "Batchdatei Beispiel.bat wurde erzeugt !\n", ""}));
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.DAT", "Beispiel.DAT._001", "Beispiel.DAT._002",
-                                          "Beispiel.DAT._003", "Beispiel.DAT.sfv", "Beispiel.bat"}));
-    // The script's date line, in the German short form.
-    const std::string script = readFile(file("Beispiel.bat"));
+              (Result{0, kSplit3 + "Batchdatei Beispiel.bat wurde erzeugt !\n", ""}));
+    const std::string script = readFile(dir.file("Beispiel.bat"));
     const auto dated = [&](const std::string& date) {
-        return script.find("]\r\necho wurde am: " + date + " gesplittet.\r\n") != std::string::npos;
+        return script.find("echo wurde am: " + date + " gesplittet.\r\n") != std::string::npos;
     };
     EXPECT_TRUE(dated(day) || dated(today())) << script;
-
-    // The default target is the source itself: replaced only when asked to.
-    const std::string whole = readFile(source);
     EXPECT_EQ(run({"join", source + "._002"}),
-              refused(1, "Die Zieldatei " + source + " existiert bereits. Mit --force wird sie ersetzt."));
-    const std::string copy = file("Kopie.dat");
+              refused("Die Zieldatei " + source + " existiert bereits. Mit --force wird sie ersetzt."));
+    const std::string copy = dir.file("Kopie.dat");
     EXPECT_EQ(run({"join", "-o", copy, source + "._001"}),
               (Result{0, "Zusammengefügte Datei: " + copy + "\nDateigrösse (Byte): 2.148 = 3 KB\n", ""}));
-    EXPECT_EQ(readFile(copy), whole);
-    fs::remove(source);
-    EXPECT_EQ(run({"join", source + "._001"}).status, 0);
-    EXPECT_EQ(run({"join", "-f", source + "._001"}).status, 0);
-    EXPECT_EQ(readFile(source), whole);
-
-    // A file that cannot be read is reported, the others still get their line.
-    writeFile(file("ziffern.txt"), std::string("123456789"));
-    EXPECT_EQ(run({"crc", source, file("fehlt"), copy, file("ziffern.txt")}),
-              (Result{1,
-                      crcOf(source) + "  " + source + '\n' + crcOf(source) + "  " + copy + "\nCBF43926  " +
-                          file("ziffern.txt") + '\n',
-                      cannotRead(file("fehlt"), ENOENT) + '\n'}));
+    std::filesystem::remove(source);
+    EXPECT_EQ(run({"join", source + "._001"}).status + run({"join", "-f", source + "._001"}).status, 0);
+    EXPECT_EQ(std::pair(readFile(source), readFile(copy)), std::pair(whole, whole));
+    const std::string digits = dir.file("ziffern"), gone = dir.file("fehlt");
+    writeFile(digits, std::string("123456789"));
+    EXPECT_EQ(run({"crc", digits, gone, digits}),
+              (Result{1, "CBF43926  " + digits + "\nCBF43926  " + digits + '\n',
+                      "Die Datei " + gone + " kann nicht gelesen werden: " + germanReason(ENOENT) + '\n'}));
+    EXPECT_EQ(run({"split", "--no-sfv", "-s", "1", source}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(source + ".sfv"));
 }
 
-// The window's refusals, in its order: the old script and old fragments go even when the size is then
-// refused. The sizes themselves are read as the size box reads them.
-TEST_F(CommandLine, SplitRefusals) {
-    EXPECT_EQ(run({"split", file("fehlt.dat")}), refused(1, cannotRead(file("fehlt.dat"), ENOENT)));
-    const std::string source = make("Beispiel.dat", 4097);
-    writeOwnScript(source);
-    writeFile(source + "._001", std::string("alt"));
-    EXPECT_EQ(run({"split", "-s", "0", source}), refused(1, "Ungültige Dateifragmentgröße !"));
-    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat"});
-    for (const char* size : {"-5", "2097152"}) {
-        EXPECT_EQ(run({"split", "-s", size, source}),
-                  refused(1, "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!"));
-    }
-    for (const char* size : {"12a", "", "99999999999"}) {
-        EXPECT_EQ(run({"split", "--size=" + std::string(size), source}),
-                  usage("Fragmentgröße kein numerischer Wert !"))
-            << size;
-    }
-    // While another process works on the set, nothing changes.
-    writeFile(source + "._001", std::string("alt"));
-    {
-        const LockHolder other(source);
-        ASSERT_TRUE(other.held());
-        const std::string busy = " wird gerade von einem anderen Vorgang bearbeitet.";
-        EXPECT_EQ(run({"split", source}), refused(1, "Die Datei " + source + busy));
-        EXPECT_EQ(run({"join", source + "._001"}), refused(1, "Die Datei " + source + "._001" + busy));
-    }
-    EXPECT_EQ(readFile(source + "._001"), "alt");
-
-    const std::string large = make("gross.dat", 1022977);
-    EXPECT_EQ(
-        run({"split", "-s", "1", large}),
-        refused(1,
-                "Die Anzahl der entstehenden Dateifragmente ist zu gross (1000). Die Anzahl der "
-                "entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte die Dateifragmentgrösse "
-                "erhöhen."));
-    EXPECT_FALSE(fs::exists(large + "._001"));
-
-    // No script for a name Windows cannot hold (the window's tests have every reason's words); the
-    // fragments are written all the same.
-    const std::string odd = make("a?b.dat", 100);
-    EXPECT_EQ(
-        run({"split", "--script", odd}),
-        (Result{1, "Quelldatei  (Byte): 100 = 1 KB\nDateifragmente: 1 von 1\nFragmente (Byte): 100 = 1 KB\n",
-                "Für a?b.dat kann keine Batchdatei erzeugt werden: der Name enthält Zeichen, die unter "
-                "Windows nicht erlaubt sind.\n"}));
-    EXPECT_TRUE(fs::exists(odd + "._001"));
-}
-
-// A full disk stops the split with the failing fragment named; a folder that cannot be written gets its
-// own words (checked as nobody, where permission bits hold).
-TEST_F(CommandLine, SplitFailures) {
-    const std::string source = make("x.dat", 2148);
+// The command line's own words for the join's refusals; of the texts it shares with the window (checked
+// there), one of each way out: a refused split, a failed one, a set in use, a damaged fragment.
+TEST_F(CommandLine, Refusals) {
+    const std::string x = make("x.dat", 100), c = make("c.dat", 2148);
+    EXPECT_EQ(run({"split", "-s", "0", x}), refused("Ungültige Dateifragmentgröße !"));
     fileio::testing::setWriteFault(
         [](const std::string& path, std::size_t) { return path.ends_with("._002") ? ENOSPC : 0; });
-    const Result full = run({"split", "-s", "1", source});
+    EXPECT_EQ(run({"split", "-s", "1", c}), refused("Die Splittung wurde abgebrochen. Fehler bei Datei " + c +
+                                                    "._002: " + germanReason(ENOSPC)));
     fileio::testing::setWriteFault({});
-    EXPECT_EQ(full, refused(1, "Die Splittung wurde abgebrochen. Fehler bei Datei " + source +
-                                   "._002: " + reason(ENOSPC)));
-    for (const std::string& name : filesIn(dir.path())) {
-        if (name != "x.dat") {
-            fs::remove(file(name));
-        }
+    {
+        const LockHolder other(x);
+        EXPECT_EQ(run({"split", x}),
+                  refused("Die Datei " + x + " wird gerade von einem anderen Vorgang bearbeitet."));
     }
-    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(setgid(65534) == 0 && setuid(65534) == 0 &&
-                      run({"split", "-s", "1", source}) ==
-                          refused(1,
-                                  "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. "
-                                  "Bitte die zu splittende Datei vor der Splittung auf einen beschreibbaren "
-                                  "Datenträger kopieren!")
-                  ? 0
-                  : 1);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0);
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    EXPECT_EQ(filesIn(dir.path()), Names{"x.dat"});
-}
-
-// The checksum file beside the fragments unless --no-sfv (which also takes our old one away); a damaged
-// fragment and one it names that is missing are refused before anything is written.
-TEST_F(CommandLine, ChecksumFileRefusesDamagedAndMissingFragments) {
-    const std::string source = make("c.dat", 2148);
-    EXPECT_EQ(run({"split", "-s", "1", source}).status, 0);
-    const std::string third = source + "._003";
-    const std::string expected = crcOf(third), good = readFile(third);
-    std::string damaged = good;
-    damaged[99] = static_cast<char>(damaged[99] ^ 0x10);
-    writeFile(third, damaged);
-    EXPECT_EQ(run({"join", "-o", file("kopie"), source + "._001"}),
-              refused(1, "Das Fragment c.dat._003 ist beschädigt (CRC32 " + crcOf(third) + " statt " +
-                             expected + "). Bitte das Fragment erneut kopieren."));
-    writeFile(third, good);
-    fs::remove(source + "._002");
-    EXPECT_EQ(run({"join", "-o", file("kopie"), source + "._001"}),
-              refused(1, "Fragmentdatei " + source +
-                             "._002 wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateiverzeichnis "
-                             "überprüfen !"));
-    EXPECT_EQ(filesIn(dir.path()), (Names{"c.dat", "c.dat._001", "c.dat._003", "c.dat.sfv"}));
-    EXPECT_EQ(run({"split", "--no-sfv", "-s", "1", source}).status, 0);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"c.dat", "c.dat._001", "c.dat._002", "c.dat._003"}));
-}
-
-// The set beside the first fragment, refused as the window refuses it, with the command line's words.
-TEST_F(CommandLine, JoinRefusals) {
-    EXPECT_EQ(run({"join", file("fehlt._001")}), refused(1, cannotRead(file("fehlt._001"), ENOENT)));
-    make("Notiz.txt", 10);
-    EXPECT_EQ(run({"join", file("Notiz.txt")}),
-              refused(1, "Keine Dateifragmente zu " + file("Notiz.txt") +
-                             " gefunden ! Bitte das erste Dateifragment (*._001) angeben."));
-
-    std::string expected;
-    for (const char* number : {"001", "002", "004"}) {
-        expected += readFile(make("Beispiel.dat._" + std::string(number), 700));
-    }
-    const std::string first = file("Beispiel.dat._001");
-    make("Beispiel.txt._001", 5);
+    EXPECT_EQ(run({"join", x}), refused("Keine Dateifragmente zu " + x +
+                                        " gefunden ! Bitte das erste Dateifragment (*._001) angeben."));
+    const std::string first = make("b.dat._001", 700), fourth = make("b.dat._004", 700);
+    make("b.txt._001", 5);
     EXPECT_EQ(
         run({"join", "--allow-gap", first}),
-        refused(1,
-                "Neben dem ersten Fragment liegen Dateifragmente von verschiedenen Dateien "
-                "(Beispiel.dat._001, Beispiel.txt._001). Wahrscheinlich befinden sich noch Fragmente von "
-                "früheren Splittungen im Verzeichnis. Überflüssige Fragmente müssen im Verzeichnis "
-                "gelöscht oder in einen anderen Ordner verschoben werden."));
-    fs::remove(file("Beispiel.txt._001"));
-
+        refused("Neben dem ersten Fragment liegen Dateifragmente von verschiedenen Dateien (b.dat._001, "
+                "b.txt._001). Wahrscheinlich befinden sich noch Fragmente von früheren Splittungen im "
+                "Verzeichnis. Überflüssige Fragmente müssen im Verzeichnis gelöscht oder in einen anderen "
+                "Ordner verschoben werden."));
+    std::filesystem::remove(dir.file("b.txt._001"));
+    EXPECT_EQ(run({"join", first}),
+              refused("In der Nummerierung fehlt Fragment 002 (b.dat._002). Mit --allow-gap "
+                      "werden die übrigen Fragmente trotzdem zusammengefügt."));
     EXPECT_EQ(
-        run({"join", first}),
-        refused(1,
-                "In der Nummerierung fehlt Fragment 003 (Beispiel.dat._003). Mit --allow-gap werden die "
-                "übrigen Fragmente trotzdem zusammengefügt."));
-    for (const char* target : {"Beispiel.dat._002", "./Beispiel.dat._004"}) {
-        EXPECT_EQ(
-            run({"join", "--allow-gap", "--force", "--output", file(target), first}),
-            refused(1, "Die Zieldatei " + file(target) +
-                           " ist selbst eines der Fragmente. Bitte mit --output einen anderen Dateinamen "
-                           "angeben."));
-    }
-    fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-    const Result full = run({"join", "--allow-gap", first});
-    fileio::testing::setWriteFault({});
-    EXPECT_EQ(full, refused(1, "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " +
-                                   file("Beispiel.dat") + ": " + reason(ENOSPC)));
-    EXPECT_EQ(filesIn(dir.path()),
-              (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._004", "Notiz.txt"}));
-
-    EXPECT_EQ(run({"join", "--allow-gap", first}).status, 0);
-    EXPECT_EQ(readFile(file("Beispiel.dat")), expected);
+        run({"join", "--allow-gap", "-f", "--output", fourth, first}),
+        refused("Die Zieldatei " + fourth +
+                " ist selbst eines der Fragmente. Bitte mit --output einen anderen Dateinamen angeben."));
+    ASSERT_EQ(run({"split", "-s", "1", c}).status, 0);
+    writeFile(c + "._003", std::string(100, 'x'));
+    const Result bad = run({"join", "-f", c + "._001"});
+    EXPECT_TRUE(bad.status == 1 && bad.err.starts_with("Das Fragment c.dat._003 ist beschädigt (CRC32 "))
+        << bad.err;
+    std::filesystem::remove(c + "._002");
+    EXPECT_EQ(run({"join", c + "._001"}),
+              refused("Fragmentdatei " + c +
+                      "._002 wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. "
+                      "Dateiverzeichnis überprüfen !"));
 }
 
-// On a terminal: the progress as one line that each step overwrites and that is blanked at the end,
-// and the question before an existing target is replaced.
+// On a terminal: the progress as one line each step overwrites, blanked at the end; the question before
+// an existing target is replaced, asked only where it can be answered; no answer is no yes.
 TEST_F(CommandLine, TerminalProgressAndQuestion) {
     console.errorIsTerminal = true;
     const std::string source = make("t.dat", 2148);
     EXPECT_EQ(run({"split", "-s1", source}),
-              (Result{0, splitResult,
+              (Result{0, kSplit3,
                       "\rDateifragmente: 1 von 3\rDateifragmente: 2 von 3\r" + std::string(23, ' ') + '\r'}));
-
     std::istringstream typed("nein\nJa \n");
     console.input = &typed;
-    const std::string question = "Die Zieldatei " + source + " existiert bereits. Ersetzen? (j/n) ";
-    EXPECT_EQ(run({"join", source + "._001"}),
-              refused(1, "Die Zieldatei " + source + " existiert bereits. Mit --force wird sie ersetzt."));
+    EXPECT_EQ(run({"join", source + "._001"}).err,
+              "Die Zieldatei " + source + " existiert bereits. Mit --force wird sie ersetzt.\n");
     console.inputIsTerminal = true;
     writeFile(source, std::string("alt"));
+    const std::string question = "Die Zieldatei " + source + " existiert bereits. Ersetzen? (j/n) ";
     EXPECT_EQ(run({"join", source + "._001"}), (Result{1, "", question}));
     EXPECT_EQ(readFile(source), "alt");
-    const Result yes = run({"join", source + "._001"});
-    EXPECT_EQ(yes.status, 0);
-    // The checksum file's fragments are checked first; the line is as wide as its widest text.
-    std::string progress;
+    std::string progress;  // the checksum file's fragments are checked first; as wide as the widest text
     for (const char* step : {"prüfe Fragment: ", "add Fragment: "}) {
         for (const char* number : {"1", "2", "3"}) {
             const std::string text = step + std::string(number) + " von 3";
             progress += '\r' + text + std::string(progress.empty() ? 0 : 24 - text.size(), ' ');
         }
     }
-    EXPECT_EQ(yes.err, question + progress + '\r' + std::string(24, ' ') + '\r');
+    const Result yes = run({"join", source + "._001"});
+    EXPECT_EQ(std::pair(yes.status, yes.err),
+              std::pair(0, question + progress + '\r' + std::string(24, ' ') + '\r'));
     EXPECT_EQ(readFile(source).size(), 2148u);
-    // No answer at all is no yes.
     EXPECT_EQ(run({"join", source + "._001"}).status, 1);
 }
 
-TEST_F(CommandLine, UsageErrorsHelpAndVersion) {
-    const std::string source = make("u.dat", 10);
+TEST_F(CommandLine, UsageHelpAndLaunch) {
+    const std::string f = make("u.dat", 10);
     const std::pair<Names, std::string> errors[] = {
         {{}, "Es fehlt der Befehl: split, join oder crc."},
-        {{"teilen", source}, "Unbekannter Befehl: teilen"},
         {{"--", "split"}, "Unbekannter Befehl: split"},
-        {{"split", "--bogus", source}, "Unbekannte Option: --bogus"},
-        {{"split", "--script=ja", source}, "Unbekannte Option: --script=ja"},
-        {{"join", "-x", source}, "Unbekannte Option: -x"},
-        {{"crc", "-s", "1", source}, "Unbekannte Option: -s"},
-        {{"split", source, "-s"}, "Die Option -s braucht einen Wert."},
-        {{"join", "--output"}, "Die Option --output braucht einen Wert."},
-        {{"split"}, "Es fehlt der Dateiname."},
+        {{"split", "--bogus", f}, "Unbekannte Option: --bogus"},
+        {{"split", "--script=ja", f}, "Unbekannte Option: --script=ja"},
+        {{"crc", "-s", "1", f}, "Unbekannte Option: -s"},
+        {{"split", f, "-s"}, "Die Option -s braucht einen Wert."},
+        {{"split", "--size=12a", f}, "Fragmentgröße kein numerischer Wert !"},
         {{"crc", "--"}, "Es fehlt der Dateiname."},
-        {{"split", source, source}, "Es ist nur ein Dateiname erlaubt."},
-    };
+        {{"split", f, f}, "Es ist nur ein Dateiname erlaubt."}};
     for (const auto& [args, message] : errors) {
-        EXPECT_EQ(run(args), usage(message));
+        EXPECT_EQ(run(args), refused(message + "\nHilfe: dodiveverazed --help", 2));
     }
-    EXPECT_TRUE(filesIn(dir.path()) == Names{"u.dat"});
-
-    // --no-sfv is taken; options may follow the file.
-    EXPECT_EQ(run({"split", source, "--no-sfv", "-s", "1"}).status, 0);
-    for (const Names& args :
-         {Names{"--help"}, Names{"-h"}, Names{"join", "--help"}, Names{"crc", "--help", "a"}}) {
+    EXPECT_EQ(run({"split", f, "--no-sfv", "-s", "1"}).status, 0);  // options may follow the file
+    for (const Names& args : {Names{"-h"}, Names{"join", "--help"}, Names{"crc", "--help", "a"}}) {
         const Result help = run(args);
-        EXPECT_EQ(std::pair(help.status, help.err), std::pair(0, std::string()));
-        EXPECT_TRUE(help.out.starts_with("Aufruf:\n  dodiveverazed [DATEI]    öffnet das Fenster"))
+        EXPECT_TRUE(help.status == 0 && help.err.empty() &&
+                    help.out.starts_with("Aufruf:\n  dodiveverazed [DATEI]    öffnet das Fenster"))
             << help.out;
     }
     console.program = "dodiveverazed-cli";
     console.opensWindow = false;
     EXPECT_TRUE(run({"-h"}).out.starts_with(
         "Aufruf:\n  dodiveverazed-cli split [-s KB] [--script] [--no-sfv] DATEI\n"));
-    EXPECT_EQ(run({"--version"}),
-              (Result{0, "dodiveverazed " + std::string(dodiveverazed::version) + '\n', ""}));
-    EXPECT_EQ(run({"x"}), refused(2, "Unbekannter Befehl: x\nHilfe: dodiveverazed-cli --help"));
+    EXPECT_EQ(run({"x"}), refused("Unbekannter Befehl: x\nHilfe: dodiveverazed-cli --help", 2));
+
+    // The window, with the file it is given ("" for none), or "cli".
+    const std::pair<Names, std::string> launches[] = {{{}, ""},
+                                                      {{"a.dat"}, "a.dat"},
+                                                      {{"-"}, "-"},
+                                                      {{"--", "-x"}, "-x"},
+                                                      {{"--"}, ""},
+                                                      {{"crc"}, "cli"},
+                                                      {{"-h"}, "cli"},
+                                                      {{"--version"}, "cli"},
+                                                      {{"a", "b"}, "cli"},
+                                                      {{"--", "a", "b"}, "cli"}};
+    for (const auto& [args, expected] : launches) {
+        const cli::Launch launch = cli::launchFor(args);
+        EXPECT_EQ(launch.window ? launch.file.value_or("") : "cli", expected) << args.size();
+    }
 }
 
-TEST(Launch, WindowOrCommandLine) {
-    using Launch = std::pair<bool, std::optional<std::string>>;
-    const auto launch = [](const Names& args) {
-        const cli::Launch found = cli::launchFor(args);
-        return Launch{found.window, found.file};
-    };
-    EXPECT_EQ(launch({}), Launch(true, std::nullopt));
-    EXPECT_EQ(launch({"Beispiel.dat"}), Launch(true, "Beispiel.dat"));
-    EXPECT_EQ(launch({"-"}), Launch(true, "-"));
-    EXPECT_EQ(launch({"--", "split"}), Launch(true, "split"));
-    EXPECT_EQ(launch({"--", "-x"}), Launch(true, "-x"));
-    EXPECT_EQ(launch({"--"}), Launch(true, std::nullopt));
-    for (const Names& args : {Names{"split"}, Names{"crc", "a"}, Names{"join"}, Names{"-h"}, Names{"--help"},
-                              Names{"--version"}, Names{"-x"}, Names{"--", "a", "b"}, Names{"a", "b"}}) {
-        EXPECT_EQ(launch(args), Launch(false, std::nullopt)) << args.front();
+// Runs `program` in `folder` without a display (`platform` as Qt's platform when given).
+Result runProgram(const std::string& program, const Names& args, const TempDir& folder,
+                  const std::string& platform = {}) {
+    const TempDir outputs;
+    std::string command = "cd '" + folder.utf8() + "' && ulimit -c 0 && env -u DISPLAY -u WAYLAND_DISPLAY " +
+                          "-u QT_QPA_PLATFORM " + (platform.empty() ? "" : "QT_QPA_PLATFORM=" + platform) +
+                          " '" + program + "'";
+    for (const std::string& arg : args) {
+        command += " '" + arg + "'";
+    }
+    const int status =
+        std::system((command + " </dev/null >" + outputs.file("1") + " 2>" + outputs.file("2")).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(outputs.file("1")),
+            readFile(outputs.file("2"))};
+}
+
+// Help and version need no display; names are relative to the working directory, one after "--" may look
+// like an option. What opens the window fails at once on a Qt platform that does not exist and names it.
+TEST(Programs, AsAUserStartsThem) {
+    const TempDir dir;
+    writeFile(dir.file("split"), patternBytes(2148));
+    writeFile(dir.file("-x"), std::string("123456789"));
+    Names programs{CLI_PROGRAM};
+#ifdef WINDOW_PROGRAM
+    programs.emplace_back(WINDOW_PROGRAM);
+    for (const Names& args : {Names{}, Names{"--", "split"}}) {
+        const Result window = runProgram(WINDOW_PROGRAM, args, dir, "keine");
+        EXPECT_TRUE(window.status != 0 && window.err.find("\"keine\"") != std::string::npos) << window.err;
+    }
+    EXPECT_EQ(runProgram(WINDOW_PROGRAM, {"-x", "split"}, dir, "keine"),
+              refused("Unbekannte Option: -x\nHilfe: dodiveverazed --help", 2));
+#endif
+    for (const std::string& program : programs) {
+        const Result help = runProgram(program, {"--help"}, dir);
+        EXPECT_TRUE(help.status == 0 && help.err.empty() && help.out.starts_with("Aufruf:\n") &&
+                    help.out.ends_with("Exit-Status: 0 Erfolg, 1 Fehler, 2 falscher Aufruf.\n"))
+            << help.out;
+        EXPECT_EQ(runProgram(program, {"--version"}, dir),
+                  (Result{0, "dodiveverazed " + std::string(dodiveverazed::version) + '\n', ""}));
+        EXPECT_EQ(runProgram(program, {"split", "-s", "1", "split"}, dir).status, 0);
+        EXPECT_EQ(runProgram(program, {"join", "-f", "split._001"}, dir).status, 0);
+        EXPECT_EQ(readFile(dir.file("split")).size(), 2148u);
+        EXPECT_EQ(runProgram(program, {"crc", "--", "-x"}, dir), (Result{0, "CBF43926  -x\n", ""}));
     }
 }
 

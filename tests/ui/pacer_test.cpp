@@ -1,0 +1,44 @@
+// The pacer of long operations: displays and event loop at the first step, not again within the budget,
+// again once it has passed; the end catches up with a step that was not shown.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "ui/ProgressPacer.hpp"
+
+namespace {
+
+TEST(ProgressPacer, FirstStepThenOncePerBudget) {
+    using ui::ProgressPacer;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        int refreshes = 0, served = 0;
+        ProgressPacer pacer([&refreshes] { ++refreshes; });
+        const auto step = [&] {
+            QMetaObject::invokeMethod(
+                qApp, [&served] { ++served; }, Qt::QueuedConnection);
+            pacer.progress();
+            return std::pair(refreshes, served);
+        };
+        // The pacer's clock starts inside the first step, so it has run no longer than this one.
+        QElapsedTimer clock;
+        clock.start();
+        const auto first = step(), second = step();
+        if (clock.elapsed() >= ProgressPacer::budgetMs) {
+            continue;  // the machine stalled: within the budget cannot be told apart
+        }
+        EXPECT_EQ(first, std::pair(1, 1));
+        EXPECT_EQ(second, std::pair(1, 1));
+        pacer.catchUp();
+        pacer.catchUp();
+        EXPECT_EQ(refreshes, 2);
+        QTest::qSleep(ProgressPacer::budgetMs + 1);
+        EXPECT_EQ(step(), std::pair(3, 3));
+        return;
+    }
+    GTEST_SKIP() << "no two steps within " << ui::ProgressPacer::budgetMs << " ms";
+}
+
+}  // namespace
