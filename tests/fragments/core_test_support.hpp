@@ -81,6 +81,12 @@ inline std::string outcomeOf(const std::function<std::string()>& action, const s
     }
 }
 
+#ifdef __linux__
+// Makes the next `count` reads and the next `count` writes of the process fail with EINTR, as when a
+// signal interrupts them before they do anything.
+void interruptNextCalls(int count);
+#endif
+
 // Ends every test seam of the file layer.
 inline void resetSeams() {
     fileio::testing::setWriteFault({});
@@ -88,13 +94,10 @@ inline void resetSeams() {
     fileio::testing::forceReadWriteCopy(false);
     fileio::testing::forceNamedPendingFiles(false);
     fileio::testing::setStepHook({});
-}
-
 #ifdef __linux__
-// Makes the next `count` reads and the next `count` writes of the process fail with EINTR, as when a
-// signal interrupts them before they do anything.
-void interruptNextCalls(int count);
+    interruptNextCalls(0);
 #endif
+}
 
 // A folder "set" with the source a.dat (2500 bytes) and the fragments x.dat._001 and ._002 (1024 and 500
 // bytes), and "aussen" for the user's files elsewhere. Names are relative to the scene, with "/".
