@@ -71,8 +71,8 @@ inline std::string outcomeOf(const std::function<std::string()>& action, const s
         std::string path = e.path();
         if (!root.empty() && path.starts_with(root + fragments::nativeSeparator)) {
             path.erase(0, root.size() + 1);
+            std::replace(path.begin(), path.end(), fragments::nativeSeparator, '/');
         }
-        std::replace(path.begin(), path.end(), fragments::nativeSeparator, '/');
         return failed(path, e.code(), e.kind() == fileio::FileError::Kind::CannotOpen);
     } catch (const fragments::DamagedFragment& e) {
         return "damaged " + e.name();

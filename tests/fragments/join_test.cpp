@@ -166,7 +166,7 @@ TEST(Join, Scenes) {
          "accepted, " + failed("set/x.dat", notRegular)},
         {"a folder appearing at the target's name before the rename",
          [](Scene& s) {
-             s.readOnly("set/x.dat");
+             s.put("set/x.dat", 3);
              onStep("renaming", [&s] { s.folder("set/x.dat"); });
          },
          "accepted, " + failed("set/x.dat"), target},
