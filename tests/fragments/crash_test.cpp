@@ -7,14 +7,12 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 
-#include <cerrno>
+#include <array>
 #include <variant>
 
-#include "checksum/crc32_core.hpp"
 #include "core_test_support.hpp"
 #include "fragments/checksum_file.hpp"
 #include "fragments/join_job.hpp"
-#include "fragments/set_files.hpp"
 #include "fragments/split_job.hpp"
 
 namespace fragments {
@@ -23,8 +21,8 @@ namespace {
 using namespace testsupport;
 constexpr std::int64_t MiB = std::int64_t{1} << 20;
 
-// Where a run is stopped: at a step of the core (see fileio::testing::stepReached), before the write that
-// would take it past `bytes` written, or `afterMs` after it started.
+// Where a run is stopped with SIGKILL: at a step of the core (see fileio::testing::stepReached), before the
+// write that would take it past `bytes` written, or `afterMs` after it started.
 struct StopAt {
     std::string step;
     std::int64_t number = 0;
@@ -32,17 +30,45 @@ struct StopAt {
     int afterMs = -1;
 };
 
-std::ostream& operator<<(std::ostream& out, const StopAt& at) {
-    return out << "step " << at.step << " " << at.number << ", bytes " << at.bytes << ", after " << at.afterMs
-               << " ms";
+// The stops at `steps`, before the writes past `bytes` and after `afterMs`.
+std::vector<StopAt> stops(const std::vector<std::pair<std::string, std::int64_t>>& steps,
+                          const std::vector<std::int64_t>& bytes, const std::vector<int>& afterMs) {
+    std::vector<StopAt> points;
+    for (const auto& [step, number] : steps) {
+        points.push_back({step, number});
+    }
+    for (const std::int64_t b : bytes) {
+        points.push_back({"", 0, b});
+    }
+    for (const int ms : afterMs) {
+        points.push_back({"", 0, -1, ms});
+    }
+    return points;
 }
 
-// Runs `work` in a child process after `prepare`, killed with SIGKILL `killAfterMs` after its start (never
-// when negative). Its status: exit 0 when done, 1 when a write failed with EFBIG, 2 on any other failure.
-int inChild(const std::function<void()>& prepare, const std::function<void()>& work, int killAfterMs = -1) {
+// Runs `work` in a child process stopped at `at`, or that may write no file beyond `limit` bytes, as on a
+// full disk (SIGXFSZ ignored, so that the write fails with EFBIG). "killed", "done", "full" or "failed".
+std::string inChild(const std::function<void()>& work, const StopAt& at, std::int64_t limit = -1) {
     const pid_t child = ::fork();
     if (child == 0) {
-        prepare();
+        fileio::testing::setStepHook([&at](std::string_view step, std::int64_t number) {
+            if (step == at.step && number == at.number) {
+                ::raise(SIGKILL);
+            }
+        });
+        fileio::testing::setWriteFault(
+            [&at, written = std::int64_t{0}](const std::string&, std::size_t size) mutable {
+                written += static_cast<std::int64_t>(size);
+                if (at.bytes >= 0 && written > at.bytes) {
+                    ::raise(SIGKILL);
+                }
+                return 0;
+            });
+        const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        ::signal(SIGXFSZ, SIG_IGN);
+        if (limit >= 0 && ::setrlimit(RLIMIT_FSIZE, &size) != 0) {
+            ::_exit(3);
+        }
         try {
             work();
         } catch (const fileio::FileError& error) {
@@ -52,57 +78,20 @@ int inChild(const std::function<void()>& prepare, const std::function<void()>& w
         }
         ::_exit(0);
     }
-    if (killAfterMs >= 0) {
-        ::usleep(static_cast<useconds_t>(killAfterMs) * 1000);
+    if (at.afterMs >= 0) {
+        ::usleep(static_cast<useconds_t>(at.afterMs) * 1000);
         ::kill(child, SIGKILL);
     }
     int status = 0;
     EXPECT_EQ(::waitpid(child, &status, 0), child);
-    return status;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+        return "killed";
+    }
+    return WIFEXITED(status) ? std::array{"done", "full", "failed", "no limit"}[WEXITSTATUS(status) & 3]
+                             : "?";
 }
 
-// Runs `work` in a child process that is killed with SIGKILL at `at`; false when it finished first.
-bool killedAt(const StopAt& at, const std::function<void()>& work) {
-    const auto hooks = [&at] {
-        if (!at.step.empty()) {
-            fileio::testing::setStepHook([&at](std::string_view step, std::int64_t number) {
-                if (step == at.step && number == at.number) {
-                    ::raise(SIGKILL);
-                }
-            });
-        }
-        if (at.bytes >= 0) {
-            fileio::testing::setWriteFault(
-                [&at, written = std::int64_t{0}](const std::string&, std::size_t size) mutable {
-                    written += static_cast<std::int64_t>(size);
-                    if (written > at.bytes) {
-                        ::raise(SIGKILL);
-                    }
-                    return 0;
-                });
-        }
-    };
-    const int status = inChild(hooks, work, at.afterMs);
-    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << at;
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-}
-
-// Runs `work` in a child process that may write no file beyond `limit` bytes, as on a full disk (SIGXFSZ
-// ignored, so that the write fails with EFBIG); true when it failed with EFBIG.
-bool failedBeyond(std::int64_t limit, const std::function<void()>& work) {
-    const auto limited = [limit] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
-        if (::setrlimit(RLIMIT_FSIZE, &size) != 0) {
-            ::_exit(3);
-        }
-    };
-    const int status = inChild(limited, work);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << limit;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 1;
-}
-
-// A source of `bytes` pattern bytes in `folder`, split into fragments of `kilobytes`, and joined into
+// A source of `bytes` pattern bytes in `folder`, split into fragments of `kilobytes` and joined into
 // `target`, with the checks that hold after any stop.
 class FragmentSetScene {
   public:
@@ -115,41 +104,42 @@ class FragmentSetScene {
         std::filesystem::create_directories(pathOf(folder));
         const auto data = patternBytes(static_cast<std::size_t>(bytes), 11);
         writeFile(source_, data);
+        std::vector<ChecksumEntry> entries;
         for (int n = 1; n <= plan_.fragmentCount; ++n) {
             const auto offset = static_cast<std::size_t>((n - 1) * plan_.fragmentBytes);
             names_.push_back(Nurdatei(fragmentName(source_, n)));
             crcs_.push_back(
                 checksum::crc32Update(0, data.data() + offset, static_cast<std::size_t>(sizeOf(n))));
+            entries.push_back({names_.back(), crcs_.back()});
         }
         sourceCrc_ = checksum::crc32Update(0, data.data(), data.size());
+        checksumText_ = checksumFileText(name, bytes, sourceCrc_, entries);
     }
 
     const std::string& source() const { return source_; }
-    const Names& names() const { return names_; }
     std::string target() const { return folder_ + "/ziel"; }
 
     void split() const { std::get<SplitResult>(runSplitJob({source_, kilobytes_, true}, {})); }
     void join() const {
         JoinJobEvents events;
-        events.joinDespiteGap = [](int) { return true; };
         events.chooseTarget = [this](const std::string&) { return std::optional(target()); };
         std::get<JoinResult>(runJoinJob(names_, folder_, events));
     }
 
-    // Every file of a fragment's name is whole, a checksum file is complete, at most `temporaries`
-    // temporary files (of the fragments, the checksum file or the target) are there; with none allowed
-    // (after a run that was not killed), nothing hidden at all: no lock file either.
+    // Every file of a fragment's name is whole, a checksum file is complete, at most `temporaries` temporary
+    // files are there; with none allowed (after a run that was not killed), nothing hidden at all: no lock
+    // file either.
     void expectConsistent(const std::string& what, int temporaries) const {
         int found = 0;
         for (const auto& name : filesIn(pathOf(folder_))) {
             const auto number = fragmentNumber(name);
-            if (hasFragmentEnding(name) && number &&
-                name == names_.at(static_cast<std::size_t>(*number - 1))) {
-                const std::string path = folder_ + "/" + name;
+            const std::string path = folder_ + "/" + name;
+            if (number && name == names_.at(static_cast<std::size_t>(*number - 1))) {
                 EXPECT_EQ(fileio::fileSize(path), sizeOf(*number)) << what << ": " << name;
-                EXPECT_EQ(crcOf(path), crcs_[static_cast<std::size_t>(*number - 1)]) << what << ": " << name;
+                EXPECT_EQ(fileCrc(path), crcs_[static_cast<std::size_t>(*number - 1)])
+                    << what << ": " << name;
             } else if (name == Nurdatei(source_) + ".sfv") {
-                EXPECT_EQ(readFile(folder_ + "/" + name), checksumText()) << what;
+                EXPECT_EQ(readFile(path), checksumText_) << what;
             } else if (finalNameOfTemporary(name, ".tmp") || finalNameOfTemporary(name, ".part")) {
                 ++found;
             }
@@ -164,7 +154,7 @@ class FragmentSetScene {
         } else if (fileio::fileSize(target()) != plan_.length) {
             EXPECT_EQ(readFile(target()), old) << what;
         } else {
-            EXPECT_EQ(crcOf(target()), sourceCrc_) << what;
+            EXPECT_EQ(fileCrc(target()), sourceCrc_) << what;
         }
     }
 
@@ -172,16 +162,8 @@ class FragmentSetScene {
     std::int64_t sizeOf(int number) const {
         return number <= plan_.fullFragments ? plan_.fragmentBytes : plan_.remainder;
     }
-    std::string checksumText() const {
-        std::vector<ChecksumEntry> entries;
-        for (std::size_t i = 0; i < names_.size(); ++i) {
-            entries.push_back({names_[i], crcs_[i]});
-        }
-        return checksumFileText(Nurdatei(source_), plan_.length, sourceCrc_, entries);
-    }
 
-    std::string folder_;
-    std::string source_;
+    std::string folder_, source_, checksumText_;
     std::int64_t kilobytes_;
     SplitPlan plan_;
     Names names_;
@@ -196,35 +178,25 @@ class Crash : public ::testing::Test {
     FragmentSetScene scene{dir.utf8(), "gross.bin", 256 * MiB, 10 * 1024};
 };
 
-std::vector<StopAt> spread(const std::vector<std::pair<std::string, std::int64_t>>& steps,
-                           const std::vector<std::int64_t>& bytes, const std::vector<int>& afterMs) {
-    std::vector<StopAt> points;
-    for (const auto& [step, number] : steps) {
-        points.push_back({step, number});
-    }
-    for (const std::int64_t b : bytes) {
-        points.push_back({"", 0, b});
-    }
-    for (const int ms : afterMs) {
-        points.push_back({"", 0, -1, ms});
-    }
-    return points;
-}
-
 TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
-    const std::vector<std::pair<std::string, std::int64_t>> steps{
-        {"fragment-written", 1},     {"fragment-in-place", 1},  {"fragment-written", 2},
-        {"fragment-written", 13},    {"fragment-in-place", 13}, {"fragment-written", 25},
-        {"fragment-in-place", 25},   {"fragment-written", 26},  {"fragment-in-place", 26},
-        {"checksum-file-written", 0}};
-    const auto points = spread(steps,
-                               {0, 1, 4 * MiB, 10 * MiB - 1, 10 * MiB, 10 * MiB + 262144, 64 * MiB, 100 * MiB,
-                                128 * MiB + 7, 200 * MiB, 250 * MiB, 256 * MiB - 1},
-                               {20, 60, 150});
-    ASSERT_EQ(points.size(), 25u);
+    const auto points = stops({{"fragment-written", 1},
+                               {"fragment-in-place", 1},
+                               {"fragment-written", 2},
+                               {"fragment-written", 13},
+                               {"fragment-in-place", 13},
+                               {"fragment-written", 25},
+                               {"fragment-in-place", 25},
+                               {"fragment-written", 26},
+                               {"fragment-in-place", 26},
+                               {"checksum-file-written", 0}},
+                              {0, 1, 4 * MiB, 10 * MiB - 1, 10 * MiB, 10 * MiB + 262144, 64 * MiB, 100 * MiB,
+                               128 * MiB + 7, 200 * MiB, 250 * MiB, 256 * MiB - 1},
+                              {20, 60, 150});
     int killed = 0;
     for (const StopAt& at : points) {
-        killed += killedAt(at, [this] { scene.split(); }) ? 1 : 0;
+        const std::string stopped = inChild([this] { scene.split(); }, at);
+        EXPECT_TRUE(stopped == "killed" || stopped == "done") << stopped;
+        killed += stopped == "killed" ? 1 : 0;
         // Each run removes what the one before it left: one temporary file at most.
         scene.expectConsistent("split", 1);
     }
@@ -243,39 +215,38 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     };
     const Variant variants[] = {
         {"a new target", "", false,
-         spread({{"fragment-verified", 0},
-                 {"fragment-appended", 0},
-                 {"fragment-appended", 12},
-                 {"fragment-appended", 25}},
-                {0, 100 * MiB, 250 * MiB}, {50})},
+         stops({{"fragment-verified", 0},
+                {"fragment-appended", 0},
+                {"fragment-appended", 12},
+                {"fragment-appended", 25}},
+               {0, 100 * MiB, 250 * MiB}, {50})},
         {"over an old target", "alt", false,
-         spread({{"fragment-verified", 25},
-                 {"fragment-appended", 0},
-                 {"fragment-appended", 25},
-                 {"renaming", 0}},
-                {10 * MiB, 200 * MiB}, {100, 200})},
+         stops({{"fragment-verified", 25},
+                {"fragment-appended", 0},
+                {"fragment-appended", 25},
+                {"renaming", 0}},
+               {10 * MiB, 200 * MiB}, {100, 200})},
         {"named, over an old target", "alt", true,
-         spread(
+         stops(
              {{"fragment-verified", 0}, {"fragment-appended", 5}, {"fragment-appended", 25}, {"renaming", 0}},
              {0, 128 * MiB, 255 * MiB}, {30, 150})},
     };
-    int points = 0;
     for (const Variant& variant : variants) {
         for (const StopAt& at : variant.points) {
             std::filesystem::remove(pathOf(scene.target()));
             if (!variant.old.empty()) {
                 writeFile(scene.target(), variant.old);
             }
-            killedAt(at, [&] {
-                fileio::testing::forceNamedPendingFiles(variant.named);
-                scene.join();
-            });
-            ++points;
+            inChild(
+                [&] {
+                    fileio::testing::forceNamedPendingFiles(variant.named);
+                    scene.join();
+                },
+                at);
             scene.expectTargetOldOrNew(variant.what, variant.old);
             scene.expectConsistent(variant.what, 1);
         }
     }
-    EXPECT_EQ(points, 25);
     fileio::testing::forceNamedPendingFiles(true);
     scene.join();
     fileio::testing::forceNamedPendingFiles(false);
@@ -287,12 +258,12 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
 // the checksum file (a set of 1 kB fragments whose checksum file is larger than one), and within the join.
 TEST_F(Crash, FullDiskByTheFileSizeLimit) {
     for (const std::int64_t limit : {std::int64_t{0}, 5 * MiB, 10 * MiB - 1}) {
-        EXPECT_TRUE(failedBeyond(limit, [this] { scene.split(); })) << limit;
+        EXPECT_EQ(inChild([this] { scene.split(); }, {}, limit), "full") << limit;
         scene.expectConsistent("split", 0);
     }
     const FragmentSetScene small(dir.utf8() + "/klein", "ein recht langer Name für die Prüfsummendatei.bin",
                                  20 * 1024, 1);
-    EXPECT_TRUE(failedBeyond(1024, [&small] { small.split(); }));
+    EXPECT_EQ(inChild([&small] { small.split(); }, {}, 1024), "full");
     small.expectConsistent("checksum file", 0);
     EXPECT_FALSE(fileio::fileExists(small.source() + ".sfv"));
     EXPECT_TRUE(fileio::fileExists(small.source() + "._020"));
@@ -300,13 +271,10 @@ TEST_F(Crash, FullDiskByTheFileSizeLimit) {
     scene.split();
     writeFile(scene.target(), "alt");
     for (const std::int64_t limit : {MiB, 100 * MiB, 256 * MiB - 1}) {
-        EXPECT_TRUE(failedBeyond(limit, [this] { scene.join(); })) << limit;
+        EXPECT_EQ(inChild([this] { scene.join(); }, {}, limit), "full") << limit;
         scene.expectTargetOldOrNew("join", "alt");
         scene.expectConsistent("join", 0);
     }
-    scene.join();
-    scene.expectTargetOldOrNew("join", "");
-    scene.expectConsistent("join", 0);
 }
 
 // A small file system that runs full (a tmpfs, as root): in the first fragment, in a later one, at the
@@ -322,44 +290,35 @@ TEST(FullDisk, SmallFileSystem) {
         std::string path;
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
     } unmount{mountPoint};
-    const auto resize = [&mountPoint](std::int64_t bytes) {
-        const std::string size = "size=" + std::to_string(bytes);
-        ASSERT_EQ(::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT, size.c_str()), 0) << size;
-    };
     // 8 fragments of 4 MiB.
     const FragmentSetScene scene(mountPoint, "quelle.bin", 32 * MiB, 4 * 1024);
-    const auto expectFull = [&scene](const std::string& path, const std::function<void()>& work) {
-        try {
-            work();
-            ADD_FAILURE() << "no full disk at " << path;
-        } catch (const fileio::FileError& error) {
-            EXPECT_EQ(error.path(), path);
-            EXPECT_EQ(error.code(), std::errc::no_space_on_device) << path;
-        }
+    // Run in a file system of `size` bytes, `work` fails on `path` ("" for none).
+    const auto expectFull = [&](std::int64_t size, const std::string& path,
+                                const std::function<void()>& work) {
+        const std::string options = "size=" + std::to_string(size);
+        ASSERT_EQ(::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT, options.c_str()), 0) << size;
+        EXPECT_EQ(outcomeOf([&] {
+                      work();
+                      return "";
+                  }),
+                  path.empty() ? "" : failed(path));
         scene.expectConsistent(path, 0);
     };
     for (const auto& [room, stop] :
          {std::pair{std::int64_t{0}, 1}, std::pair{7 * MiB, 2}, std::pair{13 * MiB, 4}}) {
-        resize(32 * MiB + room);
-        expectFull(fragmentName(scene.source(), stop), [&scene] { scene.split(); });
+        expectFull(32 * MiB + room, fragmentName(scene.source(), stop), [&scene] { scene.split(); });
     }
-    resize(64 * MiB);
-    expectFull(scene.source() + ".sfv", [&scene] { scene.split(); });
-
-    resize(96 * MiB);
-    scene.split();
+    expectFull(64 * MiB, scene.source() + ".sfv", [&scene] { scene.split(); });
+    expectFull(96 * MiB, "", [&scene] { scene.split(); });
     writeFile(scene.target(), "alt");
     for (const bool named : {false, true}) {
         fileio::testing::forceNamedPendingFiles(named);
-        resize(80 * MiB);
-        expectFull(scene.target(), [&scene] { scene.join(); });
+        expectFull(80 * MiB, scene.target(), [&scene] { scene.join(); });
         scene.expectTargetOldOrNew("join", "alt");
     }
     fileio::testing::forceNamedPendingFiles(false);
-    resize(128 * MiB);
-    scene.join();
+    expectFull(128 * MiB, "", [&scene] { scene.join(); });
     scene.expectTargetOldOrNew("join", "");
-    scene.expectConsistent("join", 0);
 }
 
 }  // namespace

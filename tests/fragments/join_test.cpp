@@ -1,284 +1,319 @@
-#include "fragments/join.hpp"
+// The join as both front ends run it and the deletion of a set, case by case on a fresh scene
+// (core_test_support.hpp). A whole join also shows that the target holds the listed fragments in order,
+// and that until the last fragment the old target stayed as it was and the set's lock was held.
 
 #include <cerrno>
-#include <iterator>
-#include <tuple>
 
 #include "core_test_support.hpp"
+#include "fragments/checksum_file.hpp"
+#include "fragments/join_job.hpp"
 #include "fragments/listing.hpp"
-#include "fragments/split.hpp"
 
 namespace fragments {
 namespace {
 
 using namespace testsupport;
+using Kind = JoinProblem::Kind;
 
-// Beispiel.dat._001 to ._003 hold 2500 bytes, ._004 is empty.
-class FragmentFolder : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const auto bytes = patternBytes(2500);
-        source.assign(bytes.begin(), bytes.end());
-        for (std::size_t n = 0; n < 4; ++n) {
-            fragments.push_back(dir.file("Beispiel.dat._00" + std::to_string(n + 1)));
-            writeFile(fragments.back(), source.substr(std::min<std::size_t>(n * 1024, 2500), 1024));
-        }
+std::string join(Scene& s) {
+    const std::string folder = s.p("set"), target = s.p(s.target), old = contentOf(target);
+    std::string expected;
+    for (const auto& name : s.names) {
+        expected += readFile(s.p("set/" + name));
     }
-    void TearDown() override {
-        fileio::testing::setWriteFault({});
-        fileio::testing::forceNamedPendingFiles(false);
-    }
-
-    TempDir dir;
-    const std::string folder = dir.utf8();
-    std::string source;
-    Names fragments;
-    const Names names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003", "Beispiel.dat._004"};
-};
-
-TEST_F(FragmentFolder, CandidatesFragmentSetAndTotals) {
-    for (const char* name :
-         {"beispiel.dat._005", "Beispiel.dat", ".Beispiel.dat._006", "x._", "kein_punkt_001", "a.b_001"}) {
-        writeFile(dir.file(name), "x");
-    }
-    writeFile(dir.file("Beispiel.txt._001"), std::string(7, 'd'));
-    // Read-only files are listed too.
-    std::filesystem::permissions(pathOf(dir.file("Beispiel.txt._001")), std::filesystem::perms::owner_read);
-    std::filesystem::create_directory(dir.path() / "ordner._001");
-    const Names listing = listFragmentCandidates(folder);
-    Names expected = names;
-    expected.insert(expected.end(), {"beispiel.dat._005", "Beispiel.txt._001", "x._"});
-#ifdef _WIN32
-    // Only the hidden attribute hides a file on Windows, not a leading ".".
-    expected.insert(expected.begin(), ".Beispiel.dat._006");
-#endif
-    EXPECT_EQ(listing, expected);
-    EXPECT_EQ(listFragmentCandidates(dir.file("fehlt")), Names{});
-
-    const FragmentSet set = collectFragmentSet(listing, folder, fragments[0], nativeSeparator);
-    EXPECT_EQ(set.names, (Names{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003",
-                                "Beispiel.dat._004", "Beispiel.txt._001"}));
-    EXPECT_EQ(set.totalBytes, 2507);
-    // The folder may come with its separator already.
-    EXPECT_EQ(
-        collectFragmentSet(listing, withTrailingSeparator(folder), dir.file("Beispiel.dat"), nativeSeparator)
-            .totalBytes,
-        2507);
-
-    // The recount after a double-click: fragment endings only, files that have gone count nothing.
-    std::filesystem::remove(pathOf(fragments[1]));
-    EXPECT_EQ(totalOfExisting({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.txt._001", "Beispiel.dat"},
-                              folder),
-              1031);
-}
-
-TEST_F(FragmentFolder, DeletesOnlyTheSourcesOwnOldFragments) {
-    for (const char* name : {"Beispiel.dat._abc", "Beispiel.txt._001", "beispiel.dat._006",
-                             "Beispiel.dat._0001", "Beispiel.dat.._001", "Beispiel.dat"}) {
-        writeFile(dir.file(name), "x");
-    }
-    const Names listing = listFragmentCandidates(folder);
-    writeFile(dir.file("Beispiel.dat._007"), "not in the listing");
-    std::filesystem::remove(pathOf(fragments[1]));  // listed, but gone meanwhile
-    deleteOldFragments(listing, folder, dir.file("Beispiel.dat"), nativeSeparator);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat", "Beispiel.dat.._001", "Beispiel.dat._0001",
-                                          "Beispiel.dat._007", "Beispiel.txt._001", "beispiel.dat._006"}));
-
+    JoinJobEvents events;
+    events.joinDespiteGap = [&](int number) {
+        s.log += "gap " + std::to_string(number) + ", ";
+        return s.joinDespiteGap;
+    };
+    events.chooseTarget = [&](const std::string&) {
+        return s.target.empty() ? std::nullopt : std::optional(target);
+    };
+    events.targetAccepted = [&](const std::string&) { s.log += "accepted, "; };
+    events.beforeRun = [&](const JoinPlan&) { return s.confirm; };
+    events.progress.beforeVerifying = [&](std::size_t index) {
+        s.log += "verify " + std::to_string(index) + ", ";
+    };
+    events.progress.beforeFragment = [&](std::size_t index) {
+        EXPECT_EQ(contentOf(target), old) << "the old target stays until the end";
+        EXPECT_TRUE(s.nobody || !SetLock::forList(s.names, folder)) << "the set's lock is held";
 #ifndef _WIN32
-    // Root owns the folder and nobody may not write there: deleting must fail and say which file.
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
-                                                 std::filesystem::perms::others_exec |
-                                                 std::filesystem::perms::others_read);
-    const auto deletion = [&] {
-        deleteOldFragments({"Beispiel.dat._007"}, folder, dir.file("Beispiel.dat"), nativeSeparator);
-    };
-    EXPECT_EQ(failureAsNobody(deletion, fileio::FileError::Kind::Io, dir.file("Beispiel.dat._007")), 0);
-    EXPECT_TRUE(fileio::fileExists(dir.file("Beispiel.dat._007")));
+        if (index + 1 == s.names.size() && !s.nobody) {
+            EXPECT_FALSE(LockHolder(folder + "/" + withoutLastCharacters(s.names[0], 5)).held())
+                << "up to the last fragment, in any process";
+        }
 #endif
-}
-
-// Before the target is chosen: an empty list, entries cut from different files, the suggested name
-// (characters, not bytes, are cut) and the first gap, which letter endings leave undecided.
-TEST(JoinList, RefusalsSuggestedNameAndFirstGap) {
-    const auto problem = [](const Names& names) {
-        const auto checked = checkJoinList(names);
-        const auto* found = std::get_if<JoinProblem>(&checked);
-        return found ? std::optional(found->kind) : std::nullopt;
+        if (s.beforeFragment) {
+            s.beforeFragment(index);
+        }
     };
-    EXPECT_EQ(problem({}), JoinProblem::Kind::EmptyList);
-    EXPECT_EQ(problem({"B.dat._001", "B.dat._002", "B.txt._001"}), JoinProblem::Kind::MixedSources);
-    EXPECT_EQ(problem({"B.dat._001", "b.dat._002"}), JoinProblem::Kind::MixedSources);
-
-    struct Case {
-        Names names;
-        std::string suggested;
-        std::optional<int> gap;
-    };
-    for (const Case& c :
-         {Case{{"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._004"}, "Beispiel.dat", 3},
-          Case{{"Größe.dat._002", "Größe.dat._003"}, "Größe.dat", 1},
-          Case{{"Beispiel.dat._001", "Beispiel.dat._002"}, "Beispiel.dat", std::nullopt},
-          Case{{"Beispiel.dat._001", "Beispiel.dat._abc"}, "Beispiel.dat", std::nullopt},
-          Case{{"a.ü_001"}, "a.", std::nullopt}, Case{{"._001"}, "", std::nullopt}}) {
-        const auto checked = checkJoinList(c.names);
-        ASSERT_TRUE(std::holds_alternative<JoinListCheck>(checked)) << c.names.front();
-        EXPECT_EQ(std::get<JoinListCheck>(checked).suggestedName, c.suggested);
-        EXPECT_EQ(std::get<JoinListCheck>(checked).firstGap, c.gap) << c.names.front();
+    const auto result = runJoinJob(s.names, folder, events);
+    if (const auto* problem = std::get_if<JoinProblem>(&result)) {
+        const std::string path = problem->path.starts_with(s.dir.utf8())
+                                     ? problem->path.substr(s.dir.utf8().size() + 1)
+                                     : problem->path;
+        return "problem " + std::to_string(static_cast<int>(problem->kind)) + " " + path;
     }
+    EXPECT_EQ(readFile(target), expected);
+    EXPECT_EQ(std::get<JoinResult>(result).bytesWritten, static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(std::get<JoinResult>(result).identity, fileio::identityOf(target));
+    return "joined";
 }
 
-// For a chosen target: a target that is one of the fragments (under any spelling or link) comes first,
-// then the first fragment that is missing or no regular file (a folder). Nothing changes.
-TEST_F(FragmentFolder, PlanRefusesATargetAmongTheFragmentsAndNamesTheFirstMissing) {
-    std::filesystem::create_hard_link(pathOf(fragments[2]), pathOf(dir.file("link")));
-    std::filesystem::create_directory(pathOf(dir.file("Beispiel.dat._005")));
-    const auto before = filesIn(dir.path());
-    const auto problemOf = [&](const Names& listed, const std::string& target) {
-        const auto planned = planJoin(listed, folder, target);
-        const auto* problem = std::get_if<JoinProblem>(&planned);
-        return problem ? std::pair(problem->kind, problem->path)
-                       : std::pair(JoinProblem::Kind{}, std::string("-"));
-    };
-    for (const std::string& target : {folder + "/./Beispiel.dat._002", dir.file("link")}) {
-        EXPECT_EQ(problemOf(names, target), std::pair(JoinProblem::Kind::TargetIsFragment, target));
+std::string problem(Kind kind, std::string path = "") {
+    std::replace(path.begin(), path.end(), '/', nativeSeparator);
+    return "problem " + std::to_string(static_cast<int>(kind)) + " " + path;
+}
+
+// The set's checksum file as this program writes it, `text` (another tool's) instead when given.
+void checksums(Scene& s, const std::string& text = "") {
+    std::vector<ChecksumEntry> entries;
+    for (const char* name : {"x.dat._001", "x.dat._002"}) {
+        entries.push_back({name, fileCrc(s.p(std::string("set/") + name))});
     }
-    Names gone = names;
-    gone.insert(gone.begin() + 1, "Beispiel.dat._009");
-    gone.push_back("Beispiel.dat._005");
-    EXPECT_EQ(problemOf(gone, dir.file("neu.dat")),
-              std::pair(JoinProblem::Kind::MissingFragment, dir.file("Beispiel.dat._009")));
-    EXPECT_EQ(problemOf(gone, dir.file("link")).first, JoinProblem::Kind::TargetIsFragment);
-    EXPECT_EQ(problemOf({"Beispiel.dat._005"}, dir.file("neu.dat")),
-              std::pair(JoinProblem::Kind::NotRegularFile, dir.file("Beispiel.dat._005")));
-
-    const auto planned = planJoin(names, withTrailingSeparator(folder), dir.file("neu.dat"));
-    ASSERT_TRUE(std::holds_alternative<JoinPlan>(planned));
-    const JoinPlan& plan = std::get<JoinPlan>(planned);
-    EXPECT_EQ(plan.fragmentPaths, fragments);
-    EXPECT_EQ(std::tuple(plan.targetPath, plan.totalBytes), std::tuple(dir.file("neu.dat"), 2500));
-    EXPECT_EQ(plan.fragmentBytes, (std::vector<std::int64_t>{1024, 1024, 452, 0}));
-    EXPECT_EQ(filesIn(dir.path()), before);
+    writeFile(s.p("set/x.dat.sfv"), text.empty() ? checksumFileText("x.dat", 1524, 0, entries) : text);
+}
+void flipByte(Scene& s, const std::string& name) {
+    std::string bytes = readFile(s.p(name));
+    bytes[300] = static_cast<char>(bytes[300] ^ 0x20);
+    writeFile(s.p(name), bytes);
+}
+void onStep(const std::string& wanted, const std::function<void()>& action) {
+    fileio::testing::setStepHook([wanted, action](std::string_view step, std::int64_t) {
+        if (step == wanted) {
+            action();
+        }
+    });
 }
 
-// The plan for `names` in `directory` ("" for full paths), which must pass.
-JoinPlan planned(const Names& names, const std::string& target, const std::string& directory = "") {
-    const auto plan = planJoin(names, directory, target);
-    EXPECT_TRUE(std::holds_alternative<JoinPlan>(plan)) << target;
-    return std::get<JoinPlan>(plan);
-}
+const auto none = [](Scene&) {};
+const NameSet target{"set/x.dat"};
 
-// The old target stays whole while the fragments are appended to a file without a name, or, where the
-// file system has none, to a hidden one beside it; one event before each.
-TEST_F(FragmentFolder, ReadOnlyTargetIsReplacedOnlyAfterTheLastFragment) {
-    for (const bool named : {false, true}) {
-        fileio::testing::forceNamedPendingFiles(named);
+TEST(Join, Scenes) {
+    const std::vector<Case> cases{
+        {"a new target", none, "accepted, joined", target},
+        {"a read-only target is replaced only after the last fragment",
+         [](Scene& s) { s.readOnly("set/x.dat"); }, "accepted, joined", target},
+        {"the same where the file system has no file without a name",
+         [](Scene& s) {
+             s.readOnly("set/x.dat");
+             fileio::testing::forceNamedPendingFiles(true);
+         },
+         "accepted, joined", target},
+        {"an empty list", [](Scene& s) { s.names = {}; }, problem(Kind::EmptyList)},
+        {"fragments of two files",
+         [](Scene& s) {
+             s.names = {"x.dat._001", "X.dat._002"};
+         },
+         problem(Kind::MixedSources, "X.dat._002")},
+        {"a gap not to be joined",
+         [](Scene& s) {
+             s.names = {"x.dat._002"};
+             s.joinDespiteGap = false;
+         },
+         "gap 1, " + problem(Kind::Cancelled)},
+        {"a gap joined all the same", [](Scene& s) { s.names = {"x.dat._002"}; }, "gap 1, accepted, joined",
+         target},
+        {"the target is a fragment, by another spelling", [](Scene& s) { s.target = "set/./x.dat._002"; },
+         problem(Kind::TargetIsFragment, "set/./x.dat._002")},
+        {"a missing fragment, the first named",
+         [](Scene& s) {
+             s.names = {"x.dat._001", "x.dat._004", "x.dat._003"};
+         },
+         "gap 2, accepted, " + problem(Kind::MissingFragment, "set/x.dat._004")},
+        {"a folder among the fragments",
+         [](Scene& s) {
+             s.folder("set/x.dat._003");
+             s.names.push_back("x.dat._003");
+         },
+         "accepted, " + problem(Kind::NotRegularFile, "set/x.dat._003")},
+        {"another operation holds the set", [](Scene& s) { s.lock = SetLock::forList(s.names, s.p("set")); },
+         problem(Kind::SetBusy, "set/x.dat._001")},
+        {"no target chosen", [](Scene& s) { s.target = ""; }, problem(Kind::Cancelled)},
+        {"the replacement not confirmed", [](Scene& s) { s.confirm = false; },
+         "accepted, " + problem(Kind::Cancelled)},
+        {"a fragment gone meanwhile",
+         [](Scene& s) {
+             s.beforeFragment = [&s](std::size_t index) {
+                 if (index == 1) {
+                     s.remove("set/x.dat._002");
+                 }
+             };
+         },
+         "accepted, " + failed("set/x.dat._002", {}, true),
+         {"set/x.dat._002"}},
+        {"a fragment that grows while it is copied",
+         [](Scene& s) {
+             s.beforeFragment = [&s](std::size_t index) {
+                 fileio::testing::setWriteFault([&s, index](const std::string&, std::size_t) {
+                     if (index == 1) {
+                         s.put("set/x.dat._002", 600);
+                     }
+                     return 0;
+                 });
+             };
+         },
+         "accepted, " + failed("set/x.dat._002", sizeChanged),
+         {"set/x.dat._002"}},
+        {"a full disk",
+         [](Scene&) {
+             fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
+         },
+         "accepted, " + failed("set/x.dat")},
+        {"a target in a folder that is not there", [](Scene& s) { s.target = "set/fehlt/x.dat"; },
+         "accepted, " + failed("set/fehlt/x.dat", {}, true)},
+        {"a folder as the target", [](Scene& s) { s.folder("set/x.dat"); },
+         "accepted, " + failed("set/x.dat", notRegular)},
+        {"a folder appearing at the target's name before the rename",
+         [](Scene& s) {
+             s.put("set/x.dat", 3);
+             onStep("renaming", [&s] { s.folder("set/x.dat"); });
+         },
+         "accepted, " + failed("set/x.dat"), target},
+        {"leftovers of killed joins to the target go, only those",
+         [](Scene& s) {
+             for (const char* name : {".x.dat.Ab9zQ0.part", ".x.dat.Ab9zQ0.part2", ".x.dat.Ab9zQ0.tmp"}) {
+                 s.put("set/" + std::string(name), 10);
+             }
+         },
+         "accepted, joined",
+         {"set/x.dat", "set/.x.dat.Ab9zQ0.part"}},
+        {"a damaged fragment is named before anything is written",
+         [](Scene& s) {
+             checksums(s);
+             flipByte(s, "set/x.dat._002");
+         },
+         "accepted, verify 0, verify 1, damaged x.dat._002"},
+        {"a fragment the checksum file names and the list lacks is missing, before the gap is asked about",
+         [](Scene& s) {
+             checksums(s);
+             s.names = {"x.dat._002"};
+         },
+         problem(Kind::MissingFragment, "set/x.dat._001")},
+        {"one it does not name is joined unchecked",
+         [](Scene& s) {
+             checksums(s);
+             s.put("set/x.dat._003", 10);
+             s.names.push_back("x.dat._003");
+         },
+         "accepted, verify 0, verify 1, joined", target},
+        {"another tool's checksum file speaks for the fragments it names",
+         [](Scene& s) {
+             char text[80];
+             std::snprintf(text, sizeof text, "; elsewhere\nx.dat 12345678\nx.dat._002 %08x\n",
+                           fileCrc(s.p("set/x.dat._002")));
+             checksums(s, text);
+             flipByte(s, "set/x.dat._002");
+             s.names = {"x.dat._002"};
+         },
+         "gap 1, accepted, verify 0, damaged x.dat._002"},
 #ifdef __linux__
-        const std::size_t files = named ? 6 : 5;
-#else
-        const std::size_t files = 6;  // no file without a name here
+        {"interrupted reads and writes are made again",
+         [](Scene&) {
+             fileio::testing::forceReadWriteCopy(true);
+             interruptNextCalls(3);
+         },
+         "accepted, joined", target},
 #endif
-        const std::string target = dir.file("Größe neu.dat");
-        std::filesystem::remove(pathOf(target));
-        writeFile(target, "alt");
-        std::filesystem::permissions(pathOf(target), std::filesystem::perms::owner_read);
-        std::string log;
-        JoinEvents events;
-        events.beforeFragment = [&](std::size_t index) {
-            log += std::to_string(index) + (readFile(target) == "alt" ? " " : "! ");
-            EXPECT_EQ(filesIn(dir.path()).size(), files) << "a temporary file beside the target";
-        };
-        const JoinResult result = joinFragments(planned(fragments, target), events);
-        EXPECT_EQ(result.bytesWritten, 2500);
-        EXPECT_EQ(result.identity, fileio::identityOf(target));
-        EXPECT_EQ(log, "0 1 2 3 ");
-        EXPECT_EQ(readFile(target), source);
-        Names expected = names;
-        expected.push_back("Größe neu.dat");
-        EXPECT_EQ(filesIn(dir.path()), expected);
-    }
-}
-
-// A fragment gone after planning, a full disk, a folder that cannot take the target, and a final rename
-// onto a folder of the target's name: each names its file and leaves no target and no temporary file.
-TEST_F(FragmentFolder, FailuresLeaveNeitherTargetNorTemporaryFile) {
-    const std::string target = dir.file("neu.dat");
-    const JoinPlan plan = planned(fragments, target);
-    JoinEvents events;
-    events.beforeFragment = [&](std::size_t index) {
-        if (index == 2) {
-            std::filesystem::rename(fragments[2], dir.file("weg"));
-        }
+#ifndef _WIN32
+        {"a target that links to a read-only file elsewhere is replaced itself",
+         [](Scene& s) {
+             s.readOnly("aussen/nur-lesen");
+             s.link("set/x.dat", "../aussen/nur-lesen");
+         },
+         "accepted, joined", target},
+        {"a target's read-only hard-linked twin keeps its content and mode",
+         [](Scene& s) { s.readOnlyTwin("set/x.dat"); }, "accepted, joined", target},
+        {"the target a hard link of a fragment", [](Scene& s) { s.hardLink("set/x.dat", "set/x.dat._002"); },
+         problem(Kind::TargetIsFragment, "set/x.dat")},
+        {"a FIFO as the target", [](Scene& s) { s.fifo("set/x.dat"); },
+         "accepted, " + failed("set/x.dat", notRegular)},
+        {"a fragment that links to a file elsewhere is read through the link, which stays",
+         [](Scene& s) {
+             s.put("aussen/teil2", 500);
+             s.link("set/x.dat._002", "../aussen/teil2");
+         },
+         "accepted, joined", target},
+        {"a folder that takes no lock file cannot change through the program: it is read all the same",
+         [](Scene& s) {
+             std::filesystem::permissions(s.p("aussen"), std::filesystem::perms::all);
+             s.target = "aussen/x.dat";
+             s.nobody = true;
+         },
+         "accepted, joined",
+         {"aussen/x.dat"}},
+#endif
     };
-    expectFileError([&] { joinFragments(plan, events); }, fileio::FileError::Kind::CannotOpen, fragments[2]);
-    std::filesystem::rename(dir.file("weg"), fragments[2]);
-    fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-    expectFileError([&] { joinFragments(plan, {}); }, fileio::FileError::Kind::Io, target);
-    fileio::testing::setWriteFault({});
-    EXPECT_EQ(filesIn(dir.path()), names);
-
-    const std::string elsewhere = dir.file(std::string("fehlt") + nativeSeparator + "neu.dat");
-    expectFileError([&] { joinFragments(planned(fragments, elsewhere), {}); },
-                    fileio::FileError::Kind::CannotOpen, elsewhere);
-
-    const std::string folderTarget = dir.file("ordner");
-    std::filesystem::create_directory(pathOf(folderTarget));
-    expectFileError([&] { joinFragments(planned(fragments, folderTarget), {}); }, fileio::FileError::Kind::Io,
-                    folderTarget);
-    EXPECT_TRUE(std::filesystem::is_empty(pathOf(folderTarget)));
-    EXPECT_EQ(filesIn(dir.path()), names);
+    runCases(cases, join);
 }
 
-// The deletion after a join: in list order, read-only files too, vanished ones skipped; the first file
-// that cannot go stops it and is named, the rest stay.
-TEST_F(FragmentFolder, DeletesTheListedSet) {
-    std::filesystem::permissions(pathOf(fragments[2]), std::filesystem::perms::owner_read);
-    std::filesystem::remove(pathOf(fragments[1]));
-    // The window serves its event loop after every listed name, the vanished one included.
-    std::vector<Names> seen;
-    deleteFragmentSet({"Beispiel.dat._001", "Beispiel.dat._002", "Beispiel.dat._003"},
-                      withTrailingSeparator(folder), [&] { seen.push_back(filesIn(dir.path())); });
-    EXPECT_EQ(seen, (std::vector<Names>{{"Beispiel.dat._003", "Beispiel.dat._004"},
-                                        {"Beispiel.dat._003", "Beispiel.dat._004"},
-                                        {"Beispiel.dat._004"}}));
-    EXPECT_EQ(filesIn(dir.path()), Names{"Beispiel.dat._004"});
+// In list order, read-only ones too, vanished ones skipped, the window served after each; the set's own
+// checksum file goes with it.
+std::string deletion(Scene& s) {
+    deleteFragmentSet(s.names, s.p("set"),
+                      [&] { s.log += std::to_string(filesIn(pathOf(s.p("set"))).size()) + " "; });
+    return "deleted";
+}
 
+TEST(Deletion, Scenes) {
+    const NameSet set{"set/x.dat._001", "set/x.dat._002"};
+    const std::vector<Case> cases{
+        {"the listed set, and the checksum file this program wrote",
+         [](Scene& s) {
+             checksums(s);
+             std::filesystem::permissions(s.p("set/x.dat._002"), std::filesystem::perms::owner_read);
+             s.names = {"x.dat._002", "x.dat._005", "x.dat._001"};
+         },
+         "3 3 2 deleted", set + NameSet{"set/x.dat.sfv"}},
+        {"a user's checksum file stays", [](Scene& s) { checksums(s, "x.dat._001 12345678\n"); },
+         "3 2 deleted", set},
 #ifndef _WIN32
-    for (const char* name : {"a._001", "a._002"}) {
-        writeFile(dir.file(name), "x");
+        {"a fragment that links to a read-only file elsewhere goes itself",
+         [](Scene& s) {
+             s.readOnly("aussen/nur-lesen");
+             s.link("set/x.dat._002", "../aussen/nur-lesen");
+         },
+         "2 1 deleted", set},
+        {"a fragment's read-only hard-linked twin keeps its mode",
+         [](Scene& s) { s.readOnlyTwin("set/x.dat._001"); }, "2 1 deleted", set},
+        {"a folder of a listed name stops it before anything goes",
+         [](Scene& s) { s.folder("set/x.dat._002"); }, failed("set/x.dat._002", notRegular)},
+        {"a FIFO likewise", [](Scene& s) { s.fifo("set/x.dat._002"); }, failed("set/x.dat._002", notRegular)},
+        {"the file the fragments were cut from, a link to the first",
+         [](Scene& s) { s.link("set/x.dat", "x.dat._001"); }, failed("set/x.dat._001", isOriginal)},
+        {"root's read-only fragments go for nobody in a folder everybody may write to",
+         [](Scene& s) {
+             s.readOnlyTwin("set/x.dat._001");
+             std::filesystem::permissions(s.p("set/x.dat._002"), std::filesystem::perms(0444));
+             std::filesystem::permissions(s.p("set"), std::filesystem::perms::all);
+             s.nobody = true;
+         },
+         "2 1 deleted", set},
+        {"in root's folder nobody is stopped at the first, and nothing after it is touched",
+         [](Scene& s) {
+             s.names = {"x.dat._009", "x.dat._001", "x.dat._002"};
+             s.nobody = true;
+         },
+         "3 " + failed("set/x.dat._001")},
+#endif
+    };
+    runCases(cases, deletion);
+}
+
+// Before the target is chosen: the name the fragments carry (characters, not bytes, are cut) and the first
+// gap, which letter endings leave undecided.
+TEST(JoinList, SuggestedNameAndFirstGap) {
+    for (const auto& [names, suggested, gap] :
+         {std::tuple{Names{"B.dat._001", "B.dat._002", "B.dat._004"}, "B.dat", std::optional(3)},
+          {Names{"Größe.dat._002", "Größe.dat._003"}, "Größe.dat", 1},
+          {Names{"B.dat._001", "B.dat._abc"}, "B.dat", std::nullopt},
+          {Names{"a.ü_001"}, "a.", std::nullopt},
+          {Names{"._001"}, "", std::nullopt}}) {
+        const auto checked = std::get<JoinListCheck>(checkJoinList(names));
+        EXPECT_EQ(checked.suggestedName, suggested);
+        EXPECT_EQ(checked.firstGap, gap) << names.front();
     }
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all |
-                                                 std::filesystem::perms::others_exec |
-                                                 std::filesystem::perms::others_read);
-    const auto deletion = [&] { deleteFragmentSet({"fehlt._001", "a._001", "a._002"}, folder); };
-    EXPECT_EQ(failureAsNobody(deletion, fileio::FileError::Kind::Io, dir.file("a._001")), 0);
-    EXPECT_EQ(filesIn(dir.path()), (Names{"Beispiel.dat._004", "a._001", "a._002"}));
-#endif
 }
-
-#ifndef _WIN32
-std::size_t openDescriptors() {
-    const auto entries = std::filesystem::directory_iterator("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
-}
-
-// Every file the split, the join and the deletion open is closed again, 999 fragments long.
-TEST(FileDescriptors, NoneStayOpenAfterSplitJoinAndDeletion) {
-    TempDir dir;
-    const std::string source = dir.file("viele.dat");
-    writeFile(source, patternBytes(999 * 3));
-    const std::size_t before = openDescriptors();
-    splitFile(source, planSplit(999 * 3, 3), {}, nativeSeparator);
-    EXPECT_EQ(openDescriptors(), before) << "split";
-
-    Names listing = listFragmentCandidates(dir.path().string());
-    ASSERT_EQ(listing.size(), 999u);
-    joinFragments(planned(listing, dir.file("wieder.dat"), dir.path().string()), {});
-    EXPECT_EQ(openDescriptors(), before) << "join";
-    deleteFragmentSet(listing, dir.path().string());
-    EXPECT_EQ(openDescriptors(), before) << "deletion";
-    EXPECT_EQ(readFile(dir.file("wieder.dat")), readFile(source));
-}
-#endif
 
 }  // namespace
 }  // namespace fragments

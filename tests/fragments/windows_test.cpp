@@ -24,6 +24,14 @@ using Kind = fileio::FileError::Kind;
 
 const std::string ue = "\xC3\xBC";  // ü
 
+void expectFileError(const std::function<void()>& action, Kind kind, const std::string& path) {
+    EXPECT_EQ(outcomeOf([&] {
+                  action();
+                  return std::string();
+              }),
+              failed(path, {}, kind == Kind::CannotOpen));
+}
+
 std::wstring wide(const std::string& utf8) {
     return pathOf(utf8).wstring();
 }
@@ -77,7 +85,7 @@ TEST(WindowsNames, UmlautsAndCharactersBeyondTheAnsiCodePage) {
         Names expected{name, name + "._001", name + "._002", name + "._003", "neu " + name};
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(filesIn(dir.path()), expected);
-        EXPECT_EQ(crcOf(target), crcOf(source));
+        EXPECT_EQ(fileCrc(target), fileCrc(source));
     }
 }
 
@@ -281,7 +289,7 @@ TEST(WindowsPaths, LongerThanMaxPath) {
         content.resize(joined.readAt(content.data(), content.size(), 0));
         EXPECT_EQ(content, std::string(bytes.begin(), bytes.end()));
     }
-    EXPECT_EQ(crcOf(target), crcOf(detour));
+    EXPECT_EQ(fileCrc(target), fileCrc(detour));
 
     setAttributes(target, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(fileio::isHidden(fileio::pathFromUtf8(target)));

@@ -1,13 +1,15 @@
 #pragma once
 // Scenes for the rule that nothing outside a fragment set changes: a snapshot of every entry under a
-// folder (type, mode, content, a link's target), the script a split writes, and a second process
-// that holds the lock of a set. POSIX only.
+// folder (type, permissions, content, a link's target), the script a split writes, and (POSIX) a second
+// process that holds the lock of a set.
 
+#ifndef _WIN32
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -18,22 +20,24 @@
 
 namespace testsupport {
 
-// Mode (type and permission bits) and content of each entry under a folder, links not followed, by its
-// path relative to the folder.
+// Type, permissions and content of each entry under a folder, links not followed, by its path relative
+// to the folder.
 using Snapshot = std::map<std::string, std::string>;
 
 inline Snapshot snapshot(const std::filesystem::path& root) {
     Snapshot entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        struct stat info {};
-        ::lstat(entry.path().c_str(), &info);
-        std::string state = std::to_string(info.st_mode);
-        if (S_ISREG(info.st_mode)) {
-            state.append(" ").append(readFile(entry.path().string()));
-        } else if (S_ISLNK(info.st_mode)) {
-            state.append(" -> ").append(std::filesystem::read_symlink(entry.path()).string());
+        const auto status = entry.symlink_status();
+        std::string state = std::to_string(static_cast<int>(status.type())) + " " +
+                            std::to_string(static_cast<int>(status.permissions()));
+        if (status.type() == std::filesystem::file_type::regular) {
+            state.append(" ").append(readFile(utf8Of(entry.path())));
+        } else if (status.type() == std::filesystem::file_type::symlink) {
+            state.append(" -> ").append(utf8Of(std::filesystem::read_symlink(entry.path())));
         }
-        entries[entry.path().lexically_relative(root).string()] = state;
+        std::string name = utf8Of(entry.path().lexically_relative(root));
+        std::replace(name.begin(), name.end(), '\\', '/');
+        entries[name] = state;
     }
     return entries;
 }
@@ -61,6 +65,7 @@ inline void writeOwnScript(const std::string& source) {
                                {name, {name + "._001"}, name + "._001", 1, ".", "01.01.26"});
 }
 
+#ifndef _WIN32
 // A second process holding the lock of the set of `source` until the object goes.
 class LockHolder {
   public:
@@ -98,5 +103,6 @@ class LockHolder {
     int input_ = -1;
     bool held_ = false;
 };
+#endif
 
 }  // namespace testsupport
