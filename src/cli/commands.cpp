@@ -68,7 +68,7 @@ std::optional<std::string> whyUnreadable(const std::string& path) {
         fileio::fileSize(path);
         return std::nullopt;
     } catch (const fileio::FileError& error) {
-        return error.reason();
+        return says::reason(error.code());
     }
 }
 
@@ -139,7 +139,7 @@ int splitSource(const SplitRequest& request, const Output& output) {
 // A file that cannot be opened: the window's words for the fragments, but a source that cannot be
 // read is named as such.
 std::string cannotOpenText(const fileio::FileError& error, const std::string& source) {
-    return error.path() == source ? says::fileUnreadable(source, error.reason())
+    return error.path() == source ? says::fileUnreadable(source, says::reason(error.code()))
                                   : says::cannotWriteFragments();
 }
 
@@ -156,7 +156,7 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
         return says::targetIsOneOfTheFragments(problem.path);
     }
     if (problem.kind == Kind::NotRegularFile) {
-        return says::fileUnreadable(problem.path, make_error_code(fileio::Errc::NotRegularFile).message());
+        return says::fileUnreadable(problem.path, says::reason(fileio::Errc::NotRegularFile));
     }
     if (problem.kind == Kind::SetBusy) {
         return says::setBusy(problem.path);
@@ -200,7 +200,7 @@ int split(const SplitRequest& request, const Output& output) {
     } catch (const fileio::FileError& error) {
         return output.fail(error.kind() == fileio::FileError::Kind::CannotOpen
                                ? cannotOpenText(error, request.source)
-                               : says::splitAborted(error.path(), error.reason()));
+                               : says::splitAborted(error.path(), says::reason(error.code())));
     } catch (const std::exception& error) {
         return output.fail(says::splitAborted(error.what()));
     }
@@ -262,7 +262,7 @@ int join(const JoinRequest& request, const Output& output) {
                                                  checksum::crcText(damaged.expected())));
     } catch (const fileio::FileError& error) {
         progress.clear();
-        return output.fail(says::joinAborted(error.path(), error.reason()));
+        return output.fail(says::joinAborted(error.path(), says::reason(error.code())));
     } catch (const std::exception& error) {
         progress.clear();
         return output.fail(says::joinAborted(target, error.what()));
@@ -277,7 +277,7 @@ int crc(const std::vector<std::string>& files, const Output& output) {
             output.out << checksum::crcText(checksum::fileCrc32(file, calculator)) << "  " << file << '\n'
                        << std::flush;
         } catch (const fileio::FileError& error) {
-            status = output.fail(says::fileUnreadable(file, error.reason()));
+            status = output.fail(says::fileUnreadable(file, says::reason(error.code())));
         }
     }
     return status;

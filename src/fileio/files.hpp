@@ -235,8 +235,14 @@ class Flush {
 
 namespace testing {
 // Fault injection for tests: called before every write to `path` of `size` bytes; a non-zero
-// return is taken as that errno. Reset with an empty function.
+// return fails the write with that errno, EINTR as an interrupted call (tried again). Reset with an
+// empty function.
 void setWriteFault(std::function<int(const std::string& path, std::size_t size)> fault);
+// Called before each "rename" (every rename or link into a final name: renameReplacing, PendingFile::
+// commit), each "flush" (each Flush::step) and each "lock" (LockFile::tryLock, its file locked) of
+// `path`; a non-zero return fails that call with that errno, thrown as FileError naming `path`. Reset
+// with an empty function.
+void setOperationFault(std::function<int(std::string_view operation, const std::string& path)> fault);
 // Called before every kernel copy of `size` bytes (where the platform has one); may lower `size` (0 makes
 // the kernel copy look unavailable, as some file systems do) and returns an errno to fail the call with.
 // Reset with an empty function.

@@ -13,6 +13,12 @@ std::string utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+std::string workingFolder() {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return error ? std::string() : utf8FromPath(current);
+}
+
 std::size_t longestPath() {
     return platform::longestPath;
 }

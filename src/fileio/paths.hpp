@@ -12,6 +12,9 @@ namespace fileio {
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string utf8FromPath(const std::filesystem::path& path);
 
+// The process's working folder, UTF-8; "" when the system cannot tell.
+std::string workingFolder();
+
 // The longest path the system takes, counted as it counts (bytes of UTF-8 on POSIX, UTF-16 units on
 // Windows); messages call them characters.
 std::size_t longestPath();

@@ -120,15 +120,10 @@ void removeOwnChecksumFile(const std::string& path) {
 }
 
 bool writeChecksumFile(const std::string& path, const std::string& text) {
-    fileio::PendingFile file(
-        path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
-    file.file().write(text.data(), text.size());
-    fileio::testing::stepReached("checksum-file-written");
-    if (!mayWriteChecksumFile(path)) {
-        return false;
-    }
-    file.commit();
-    return true;
+    return writeSmallFile(path, text, [&path] {
+        fileio::testing::stepReached("checksum-file-written");
+        return mayWriteChecksumFile(path);
+    });
 }
 
 std::map<std::string, std::uint32_t> fragmentChecksums(const std::string& directory,

@@ -1,14 +1,11 @@
 #include "fragments/join.hpp"
 
-#include <filesystem>
 #include <functional>
 #include <set>
-#include <system_error>
 
 #include "checksum/crc32_core.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
-#include "fileio/paths.hpp"
 #include "fragments/events.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
@@ -30,7 +27,7 @@ void verifyFragments(const JoinPlan& plan, const JoinEvents& events) {
         const std::string& path = plan.fragmentPaths[index];
         fileio::InputFile fragment(path);
         if (fragment.size() != plan.fragmentBytes[index]) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, path, fileio::Errc::SizeChanged);
+            throw fileio::FileError(fileio::FileError::Kind::Io, path, Errc::SizeChanged);
         }
         checksum::RunningCrc32 crc;
         fileio::readBytes(fragment, 0, plan.fragmentBytes[index], std::ref(crc));
@@ -95,9 +92,7 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
         }
     }
     for (const auto& path : plan.fragmentPaths) {
-        std::error_code error;
-        const auto status = std::filesystem::status(fileio::pathFromUtf8(path), error);
-        if (error || status.type() == std::filesystem::file_type::not_found) {
+        if (!fileio::identityOf(path)) {
             return JoinProblem{JoinProblem::Kind::MissingFragment, path};
         }
         const auto size = regularFileSize(path);
@@ -141,9 +136,8 @@ std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    const bool same = std::filesystem::equivalent(fileio::pathFromUtf8(a), fileio::pathFromUtf8(b), error);
-    return same && !error;
+    const auto identity = fileio::identityOf(a);
+    return identity && identity == fileio::identityOf(b);
 }
 
 JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath) {
@@ -164,7 +158,7 @@ void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBy
     fileio::InputFile fragment(fragmentPath);
     const auto checkSize = [&] {
         if (fragment.size() != expectedBytes) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, fragmentPath, fileio::Errc::SizeChanged);
+            throw fileio::FileError(fileio::FileError::Kind::Io, fragmentPath, Errc::SizeChanged);
         }
     };
     checkSize();

@@ -31,7 +31,7 @@ std::int64_t sizeIfPresent(const std::string& path) {
 // Deletes `names` from `directory` in order, each checked before the first goes; `source` as
 // checkReplaceable takes it, `evenReadOnly` as removeFile. `afterEach` (when given) runs after each name.
 void deleteChecked(const std::vector<std::string>& names, const std::string& directory,
-                   const std::optional<fileio::FileIdentity>& source, fileio::Errc whenSource,
+                   const std::optional<fileio::FileIdentity>& source, Errc whenSource,
                    bool evenReadOnly, const std::function<void()>& afterEach = {}) {
     for (const auto& name : names) {
         checkReplaceable(inDirectory(directory, name), source, whenSource);
@@ -113,7 +113,7 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
                         const std::string& source, char separator) {
     // Attributes stay as they are: an old fragment the user protected stops the split on Windows.
     deleteChecked(oldFragmentsOf(listing, source, separator), directory, fileio::identityOf(source),
-                  fileio::Errc::IsSplitSource, false);
+                  Errc::IsSplitSource, false);
 }
 
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
@@ -123,7 +123,7 @@ void deleteFragmentSet(const std::vector<std::string>& names, const std::string&
     }
     const std::string sourceName = withoutLastCharacters(names.front(), 5);
     deleteChecked(names, directory, fileio::identityOf(inDirectory(directory, sourceName)),
-                  fileio::Errc::IsOriginal, true, afterEach);
+                  Errc::IsOriginal, true, afterEach);
     removeOwnChecksumFile(checksumFilePath(inDirectory(directory, sourceName)));
 }
 

@@ -44,7 +44,7 @@ struct SplitResult {
 // Checks every name a split of `sourcePath` will delete or write, before it changes anything: the
 // source's old fragments in `listing` (bare names in `directory`) and fragments 1 to `fragmentCount`.
 // Throws FileError (Io) naming the first that is a folder, FIFO, socket or device
-// (Errc::NotRegularFile) or the source itself (Errc::IsSplitSource).
+// (fileio::Errc::NotRegularFile) or the source itself (Errc::IsSplitSource).
 void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
                      const std::string& sourcePath, std::int64_t fragmentCount, char separator);
 

@@ -34,7 +34,7 @@ void frmTessaron::Command7_Click() {
         crc = DateiCRC32(path);
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Warning, texts::crcTitle(),
-                    texts::fileUnreadable(name, ui::fromUtf8(error.reason())));
+                    texts::fileUnreadable(name, ui::fromUtf8(texts::utf8::reason(error.code()))));
         return;
     }
     showMessage(QMessageBox::Information, texts::crcTitle(), texts::crcResult(name, crc));

@@ -133,7 +133,7 @@ void frmTessaron::Command2_Click() {
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
         return;
     }
     clearFragmentList();
@@ -197,7 +197,7 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
                     texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
     }
     return std::nullopt;
 }
@@ -217,7 +217,7 @@ std::optional<std::int64_t> frmTessaron::readableSize(const QString& path) {
         return fileio::fileSize(toUtf8(path));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Warning, texts::infoTitle(),
-                    texts::fileUnreadable(path, fromUtf8(error.reason())));
+                    texts::fileUnreadable(path, fromUtf8(texts::utf8::reason(error.code()))));
         return std::nullopt;
     }
 }

@@ -136,7 +136,7 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
             showMessage(
                 QMessageBox::Warning, texts::infoTitle(),
                 texts::fileUnreadable(fromUtf8(problem.path),
-                                      fromUtf8(make_error_code(fileio::Errc::NotRegularFile).message())));
+                                      fromUtf8(texts::utf8::reason(fileio::Errc::NotRegularFile))));
             break;
         case Kind::SetBusy:
             showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(fromUtf8(problem.path)));
@@ -191,7 +191,7 @@ void frmTessaron::runJoin(const std::vector<std::string>& names, fragments::Join
     } catch (const fileio::FileError& error) {
         pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::joinAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::joinAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
     } catch (const std::exception& error) {
         pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle(),

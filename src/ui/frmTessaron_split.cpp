@@ -82,7 +82,7 @@ void frmTessaron::Command1_Click() {
             showMessage(QMessageBox::Information, texts::infoTitle(), texts::cannotWriteFragments());
         } else {
             showMessage(QMessageBox::Critical, texts::infoTitle(),
-                        texts::splitAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                        texts::splitAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
         }
     } catch (const std::exception& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),

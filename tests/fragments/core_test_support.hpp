@@ -37,7 +37,7 @@ inline int failureOf(const std::function<void()>& action, fileio::FileError::Kin
         action();
         return 1;
     } catch (const fileio::FileError& e) {
-        return e.kind() == kind && e.path() == path && !e.reason().empty() ? 0 : 2;
+        return e.kind() == kind && e.path() == path && e.code() ? 0 : 2;
     } catch (...) {
         return 2;
     }

@@ -18,7 +18,7 @@ namespace {
 using namespace testsupport;
 namespace fs = std::filesystem;
 using Names = std::set<std::string>;
-using fileio::Errc;
+using fragments::Errc;
 
 // The set's folder holds the source a.dat (2500 bytes) and the fragments x.dat._001 and ._002 (1024 and
 // 500 bytes); "aussen" is empty. Paths are relative to the scene.
@@ -77,7 +77,7 @@ Outcome changes(Name... inside) {
     return {{std::string(inside)...}};
 }
 template <class... Name>
-Outcome fails(const std::string& path, Errc why, Name... inside) {
+Outcome fails(const std::string& path, std::error_code why, Name... inside) {
     return {{std::string(inside)...}, path, why};
 }
 
@@ -135,14 +135,14 @@ TEST(OutsideTheSet, Split) {
              },
              fails("set/data._001", Errc::IsSplitSource)},
             {"a FIFO under a fragment's name", [](Scene& s) { s.fifo("set/a.dat._002"); },
-             fails("set/a.dat._002", Errc::NotRegularFile)},
+             fails("set/a.dat._002", fileio::Errc::NotRegularFile)},
             {"a link to a read-only file gives way, the file stays",
              [](Scene& s) { s.linkToReadOnly("set/a.dat._003"); }, fragmentsOf("a.dat", 3)},
             {"a hard link of the source under a fragment's name",
              [](Scene& s) { s.hardLink("set/a.dat._002", "set/a.dat"); },
              fails("set/a.dat._002", Errc::IsSplitSource)},
             {"a folder under a fragment's name stops it before anything goes",
-             [](Scene& s) { s.folder("set/a.dat._002"); }, fails("set/a.dat._002", Errc::NotRegularFile)},
+             [](Scene& s) { s.folder("set/a.dat._002"); }, fails("set/a.dat._002", fileio::Errc::NotRegularFile)},
             {"a source linked from another folder is cut beside the link, the file it leads to stays",
              [](Scene& s) {
                  writeFile(s.path("aussen/quelle.dat"), patternBytes(2500, 7));
@@ -180,7 +180,7 @@ TEST(OutsideTheSet, Join) {
             {"a target's read-only hard-linked twin keeps its content and mode",
              [](Scene& s) { s.readOnlyTwin("set/x.dat"); }, changes("set/x.dat")},
             {"a FIFO as the target", [](Scene& s) { s.fifo("set/x.dat"); },
-             fails("set/x.dat", Errc::NotRegularFile)},
+             fails("set/x.dat", fileio::Errc::NotRegularFile)},
             {"a fragment that links to a file elsewhere is read through the link, which stays",
              [](Scene& s) {
                  writeFile(s.path("aussen/teil2"), patternBytes(500, 3));
@@ -208,9 +208,9 @@ TEST(OutsideTheSet, Deletion) {
             {"a fragment's read-only hard-linked twin keeps its mode",
              [](Scene& s) { s.readOnlyTwin("set/x.dat._001"); }, set},
             {"a folder of a listed name stops it before anything goes",
-             [](Scene& s) { s.folder("set/x.dat._002"); }, fails("set/x.dat._002", Errc::NotRegularFile)},
+             [](Scene& s) { s.folder("set/x.dat._002"); }, fails("set/x.dat._002", fileio::Errc::NotRegularFile)},
             {"a FIFO of a listed name likewise", [](Scene& s) { s.fifo("set/x.dat._002"); },
-             fails("set/x.dat._002", Errc::NotRegularFile)},
+             fails("set/x.dat._002", fileio::Errc::NotRegularFile)},
             {"the file the fragments were cut from, a link to the first",
              [](Scene& s) { s.link("set/x.dat", "x.dat._001"); }, fails("set/x.dat._001", Errc::IsOriginal)},
         },
