@@ -1,7 +1,5 @@
 #include "fileio/error.hpp"
 
-#include <utility>
-
 namespace fileio {
 
 std::error_code make_error_code(Errc error) noexcept {
@@ -13,8 +11,5 @@ std::error_code make_error_code(Errc error) noexcept {
     static const Category category;
     return {static_cast<int>(error), category};
 }
-
-FileError::FileError(Kind kind, std::string path, std::error_code code)
-    : std::system_error(code, path), kind_(kind), path_(std::move(path)) {}
 
 }  // namespace fileio

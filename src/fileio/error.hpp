@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace fileio {
 
@@ -31,7 +32,8 @@ class FileError : public std::system_error {
         Io,
     };
 
-    FileError(Kind kind, std::string path, std::error_code code);
+    FileError(Kind kind, std::string path, std::error_code code)
+        : std::system_error(code, path), kind_(kind), path_(std::move(path)) {}
 
     Kind kind() const noexcept { return kind_; }
     // Full path of the file the failure concerns, UTF-8.

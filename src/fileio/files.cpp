@@ -101,26 +101,6 @@ int copyFault(std::size_t& size) {
 }
 }  // namespace platform
 
-bool fileExists(const std::string& path) {
-    return platform::isRegularFile(path);
-}
-
-std::int64_t fileSize(const std::string& path) {
-    return platform::sizeOf(path);
-}
-
-std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
-    return platform::filesIn(directory);
-}
-
-Entry entryAt(const std::string& path) {
-    return platform::entryAt(path);
-}
-
-std::optional<FileIdentity> identityOf(const std::string& path) {
-    return platform::identityAt(path);
-}
-
 void removeFile(const std::string& path, bool evenReadOnly) {
     const EntryType type = entryAt(path).type;
     if (type == EntryType::Directory || type == EntryType::Other) {
@@ -141,9 +121,6 @@ void renameReplacing(const std::string& from, const std::string& to) {
 LockFile::~LockFile() {
     release();
 }
-
-LockFile::LockFile(LockFile&& other) noexcept
-    : path_(std::move(other.path_)), file_(std::move(other.file_)) {}
 
 LockFile& LockFile::operator=(LockFile&& other) noexcept {
     if (this != &other) {

@@ -79,7 +79,7 @@ class LockFile {
   public:
     LockFile() noexcept = default;
     ~LockFile();
-    LockFile(LockFile&& other) noexcept;
+    LockFile(LockFile&& other) noexcept = default;
     LockFile& operator=(LockFile&& other) noexcept;
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;

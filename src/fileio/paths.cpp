@@ -19,16 +19,8 @@ std::string workingFolder() {
     return error ? std::string() : utf8FromPath(current);
 }
 
-std::size_t longestPath() {
-    return platform::longestPath;
-}
-
 bool isTooLong(const std::string& utf8) {
-    return platform::pathLength(utf8) > platform::longestPath;
-}
-
-bool isHidden(const std::filesystem::path& path) {
-    return platform::isHidden(path);
+    return platform::pathLength(utf8) > longestPath();
 }
 
 }  // namespace fileio

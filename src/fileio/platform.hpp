@@ -32,14 +32,6 @@ using Handle = Descriptor::Handle;
 int writeFault(const std::string& path, std::size_t size);
 int copyFault(std::size_t& size);
 
-// True when a regular file (not a folder) is at `path`.
-bool isRegularFile(const std::string& path);
-// Length of the regular file at `path`; a folder is an error (is_a_directory), anything else that is
-// no regular file Errc::NotRegularFile. CannotOpen.
-std::int64_t sizeOf(const std::string& path);
-// The regular files directly in `directory`, in the order the system gives them. CannotOpen.
-std::vector<FolderEntry> filesIn(const std::string& directory);
-
 // Opens an existing regular file for one pass of reads from start to end without ever waiting; a
 // folder is refused (is_a_directory), so is a FIFO, socket or device (Errc::NotRegularFile). CannotOpen.
 Descriptor openForReading(const std::string& path);
@@ -49,7 +41,8 @@ std::error_code closeHandle(Handle handle);
 std::int64_t lengthOf(Handle handle, const std::string& path);
 
 // Reads up to `size` bytes at `offset`; 0 means end of file.
-std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size, std::int64_t offset);
+std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
+                   std::int64_t offset);
 // Writes up to `size` bytes at `offset`; may be short.
 std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, std::size_t size,
                     std::int64_t offset);
@@ -70,21 +63,12 @@ void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes);
 // Error code for a file that ended before the expected length.
 std::error_code unexpectedEndOfFile();
 
-// The longest path the system takes, without the terminating NUL, in the units it counts: bytes of
-// UTF-8 on POSIX (PATH_MAX), UTF-16 units on Windows (32767 for a path in the "\\?\" form that the
-// file layer gives long paths; counted with that prefix).
-extern const std::size_t longestPath;
-// The length of a path in those units.
+// The length of a path in the units longestPath counts.
 std::size_t pathLength(const std::string& utf8);
 
-bool isHidden(const std::filesystem::path& path);
 // Moves `from` onto `to`, replacing an existing `to` (a read-only one too; a link itself); names `to`.
 void renameReplacing(const std::string& from, const std::string& to);
 
-// What is at `path` itself, links not followed; a missing name is EntryType::None, no error.
-Entry entryAt(const std::string& path);
-// The identity of the file `path` leads to, links followed; nullopt when it leads nowhere.
-std::optional<FileIdentity> identityAt(const std::string& path);
 FileIdentity identityOf(Handle handle, const std::string& path);
 // Removes the regular file or link `path` itself. `clearAttributes` (for a regular file): Windows
 // clears read-only, hidden and system first; POSIX needs and changes nothing.

@@ -90,49 +90,16 @@ std::optional<Descriptor> openLockFile(const std::string& path) {
 
 }  // namespace
 
-const std::size_t longestPath = PATH_MAX - 1;
-
 std::size_t pathLength(const std::string& utf8) {
     return utf8.size();
-}
-
-bool isRegularFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::int64_t sizeOf(const std::string& path) {
-    struct stat info {};
-    checked(::stat(path.c_str(), &info), path, FileError::Kind::CannotOpen);
-    if (!S_ISREG(info.st_mode)) {
-        fail(path, S_ISDIR(info.st_mode) ? std::error_code(EISDIR, std::system_category()) : Errc::NotRegularFile,
-             FileError::Kind::CannotOpen);
-    }
-    return static_cast<std::int64_t>(info.st_size);
-}
-
-std::vector<FolderEntry> filesIn(const std::string& directory) {
-    std::vector<FolderEntry> entries;
-    std::error_code error;
-    std::filesystem::directory_iterator it(pathFromUtf8(directory), error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::error_code ignored;
-        if (it->is_regular_file(ignored)) {
-            entries.push_back({utf8FromPath(it->path().filename()), isHidden(it->path())});
-        }
-    }
-    if (error) {
-        fail(directory, error, FileError::Kind::CannotOpen);
-    }
-    return entries;
 }
 
 Descriptor openForReading(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer. It stays set: regular files ignore it,
     // and a /proc file that would never answer (kmsg) fails its read instead of hanging the program.
-    Descriptor opened(checked(
-        retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }), path,
-        FileError::Kind::CannotOpen));
+    Descriptor opened(
+        checked(retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }),
+                path, FileError::Kind::CannotOpen));
     const auto mode = statOf(opened.get(), path).st_mode;
     if (!S_ISREG(mode)) {
         fail(path, S_ISDIR(mode) ? std::error_code(EISDIR, std::system_category()) : Errc::NotRegularFile,
@@ -162,19 +129,21 @@ std::int64_t lengthOf(Handle handle, const std::string& path) {
     return static_cast<std::int64_t>(statOf(handle, path).st_size);
 }
 
-std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size, std::int64_t offset) {
+std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
+                   std::int64_t offset) {
     return static_cast<std::size_t>(checked(
-        retryInterrupted([&] { return ::pread(fd(handle), buffer, size, static_cast<off_t>(offset)); }), path));
+        retryInterrupted([&] { return ::pread(fd(handle), buffer, size, static_cast<off_t>(offset)); }),
+        path));
 }
 
 std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, std::size_t size,
                     std::int64_t offset) {
-    return static_cast<std::size_t>(checked(retryInterrupted([&] {
-                                                return faulted(path, size) ? ssize_t{-1}
-                                                                           : ::pwrite(fd(handle), buffer, size,
-                                                                                      static_cast<off_t>(offset));
-                                            }),
-                                            path));
+    return static_cast<std::size_t>(checked(
+        retryInterrupted([&] {
+            return faulted(path, size) ? ssize_t{-1}
+                                       : ::pwrite(fd(handle), buffer, size, static_cast<off_t>(offset));
+        }),
+        path));
 }
 
 std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
@@ -242,9 +211,8 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
 }
 
 void setLength(Handle handle, const std::string& path, std::int64_t length) {
-    checked(retryInterrupted([&] {
-                return faulted(path, 0) ? -1 : ::ftruncate(fd(handle), static_cast<off_t>(length));
-            }),
+    checked(retryInterrupted(
+                [&] { return faulted(path, 0) ? -1 : ::ftruncate(fd(handle), static_cast<off_t>(length)); }),
             path);
 }
 
@@ -266,43 +234,8 @@ std::error_code unexpectedEndOfFile() {
     return std::error_code(EIO, std::system_category());
 }
 
-bool isHidden(const std::filesystem::path& path) {
-    const std::string name = utf8FromPath(path.filename());
-    return !name.empty() && name.front() == '.';
-}
-
 void renameReplacing(const std::string& from, const std::string& to) {
     checked(::rename(from.c_str(), to.c_str()), to);
-}
-
-Entry entryAt(const std::string& path) {
-    Entry entry;
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return entry;
-        }
-        fail(path, lastError());
-    }
-    entry.identity = identityFrom(info);
-    if (S_ISREG(info.st_mode)) {
-        entry.type = EntryType::Regular;
-    } else if (S_ISLNK(info.st_mode)) {
-        entry.type = EntryType::Link;
-    } else if (S_ISDIR(info.st_mode)) {
-        entry.type = EntryType::Directory;
-    } else {
-        entry.type = EntryType::Other;
-    }
-    return entry;
-}
-
-std::optional<FileIdentity> identityAt(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    return identityFrom(info);
 }
 
 FileIdentity identityOf(Handle handle, const std::string& path) {
@@ -409,8 +342,8 @@ void unlock(const std::string& path, Descriptor& file) {
     // Only the file this lock sits on goes, never one somebody put in its place.
     struct stat locked {};
     struct stat named {};
-    if (::fstat(fd(file.get()), &locked) == 0 && ::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
-        identityFrom(named) == identityFrom(locked)) {
+    if (::fstat(fd(file.get()), &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        S_ISREG(named.st_mode) && identityFrom(named) == identityFrom(locked)) {
         ::unlink(path.c_str());
     }
     (void)file.close();
@@ -419,6 +352,78 @@ void unlock(const std::string& path, Descriptor& file) {
 }  // namespace fileio::platform
 
 namespace fileio {
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::int64_t fileSize(const std::string& path) {
+    struct stat info {};
+    platform::checked(::stat(path.c_str(), &info), path, FileError::Kind::CannotOpen);
+    if (!S_ISREG(info.st_mode)) {
+        platform::fail(
+            path,
+            S_ISDIR(info.st_mode) ? std::error_code(EISDIR, std::system_category()) : Errc::NotRegularFile,
+            FileError::Kind::CannotOpen);
+    }
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
+    std::vector<FolderEntry> entries;
+    std::error_code error;
+    std::filesystem::directory_iterator it(pathFromUtf8(directory), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) {
+            entries.push_back({utf8FromPath(it->path().filename()), isHidden(it->path())});
+        }
+    }
+    if (error) {
+        platform::fail(directory, error, FileError::Kind::CannotOpen);
+    }
+    return entries;
+}
+
+bool isHidden(const std::filesystem::path& path) {
+    const std::string name = utf8FromPath(path.filename());
+    return !name.empty() && name.front() == '.';
+}
+
+Entry entryAt(const std::string& path) {
+    Entry entry;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return entry;
+        }
+        platform::fail(path, platform::lastError());
+    }
+    entry.identity = platform::identityFrom(info);
+    if (S_ISREG(info.st_mode)) {
+        entry.type = EntryType::Regular;
+    } else if (S_ISLNK(info.st_mode)) {
+        entry.type = EntryType::Link;
+    } else if (S_ISDIR(info.st_mode)) {
+        entry.type = EntryType::Directory;
+    } else {
+        entry.type = EntryType::Other;
+    }
+    return entry;
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return platform::identityFrom(info);
+}
+
+std::size_t longestPath() {
+    return PATH_MAX - 1;
+}
 
 std::optional<std::errc> conditionOf(std::error_code code) {
     if (code.category() == std::system_category() || code.category() == std::generic_category()) {

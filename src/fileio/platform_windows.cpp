@@ -88,13 +88,6 @@ void check(bool succeeded, const std::string& path, FileError::Kind kind = FileE
     }
 }
 
-// A test's fault for a write to `path` as the failure of the call it stands for.
-void checkWriteFault(const std::string& path, std::size_t size) {
-    if (const int error = writeFault(path, size); error != 0) {
-        fail(path, std::error_code(error, std::generic_category()));
-    }
-}
-
 FileIdentity identityFrom(const BY_HANDLE_FILE_INFORMATION& information) {
     return {information.dwVolumeSerialNumber,
             (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
@@ -143,63 +136,9 @@ struct FindCloser {
 
 }  // namespace
 
-const std::size_t longestPath = 32767 - 1;
-
 std::size_t pathLength(const std::string& utf8) {
     return wide(utf8).size();
 }
-
-bool isRegularFile(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    return attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::int64_t sizeOf(const std::string& path) {
-    constexpr auto cannotOpen = FileError::Kind::CannotOpen;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    check(attributesOf(path, data), path, cannotOpen);
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        fail(path, std::make_error_code(std::errc::is_a_directory), cannotOpen);
-    }
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        fail(path, Errc::NotRegularFile, cannotOpen);
-    }
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        // A symbolic link: the attributes are the link's own, the size is that of the file it leads to.
-        Descriptor file;
-        if (const auto error = opened(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                    nullptr, OPEN_EXISTING, 0, nullptr),
-                                      file)) {
-            fail(path, error, cannotOpen);
-        }
-        return lengthOf(file.get(), path);
-    }
-    return static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
-}
-
-std::vector<FolderEntry> filesIn(const std::string& directory) {
-    std::vector<FolderEntry> entries;
-    WIN32_FIND_DATAW found{};
-    const std::string pattern = directory.empty() || directory.back() == '\\' || directory.back() == '/'
-                                    ? directory + "*"
-                                    : directory + "\\*";
-    const std::unique_ptr<void, FindCloser> find(::FindFirstFileExW(
-        wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        // Nothing at all is found only in the empty root of a drive: other folders hold "." and "..".
-        check(::GetLastError() == ERROR_FILE_NOT_FOUND, directory, FileError::Kind::CannotOpen);
-        return entries;
-    }
-    do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            entries.push_back({utf8(found.cFileName), hiddenByAttributes(found.dwFileAttributes)});
-        }
-    } while (::FindNextFileW(find.get(), &found));
-    check(::GetLastError() == ERROR_NO_MORE_FILES, directory, FileError::Kind::CannotOpen);
-    return entries;
-}
-
 
 Descriptor openForReading(const std::string& path) {
     constexpr auto cannotOpen = FileError::Kind::CannotOpen;
@@ -239,7 +178,8 @@ std::int64_t lengthOf(Handle handle, const std::string& path) {
     return size.QuadPart;
 }
 
-std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size, std::int64_t offset) {
+std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
+                   std::int64_t offset) {
     OVERLAPPED position = at(offset);
     DWORD got = 0;
     // Reading at or beyond the end fails with ERROR_HANDLE_EOF on a synchronous handle: the end of file.
@@ -275,7 +215,9 @@ void findData(Handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t
 }
 
 void setLength(Handle handle, const std::string& path, std::int64_t length) {
-    checkWriteFault(path, 0);
+    if (const int fault = writeFault(path, 0); fault != 0) {
+        fail(path, std::error_code(fault, std::generic_category()));
+    }
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile.QuadPart = length;
     check(::SetFileInformationByHandle(native(handle), FileEndOfFileInfo, &end, sizeof end), path);
@@ -287,45 +229,14 @@ std::error_code unexpectedEndOfFile() {
     return std::error_code(ERROR_HANDLE_EOF, std::system_category());
 }
 
-bool isHidden(const std::filesystem::path& path) {
-    const DWORD attributes = ::GetFileAttributesW(wide(utf8FromPath(path)).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && hiddenByAttributes(attributes);
-}
-
 void renameReplacing(const std::string& from, const std::string& to) {
     // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.
     if (const auto error = clearAttributes(to)) {
         fail(to, error);
     }
-    check(::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
+    check(::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
           to);
-}
-
-Entry entryAt(const std::string& path) {
-    Entry entry;
-    const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        check(isMissing(::GetLastError()), path);
-        return entry;
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        entry.type = EntryType::Directory;
-    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        entry.type = EntryType::Link;
-    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        entry.type = EntryType::Other;
-    } else {
-        entry.type = EntryType::Regular;
-    }
-    if (const auto error = identityAtPath(path, FILE_FLAG_OPEN_REPARSE_POINT, entry.identity)) {
-        fail(path, error);
-    }
-    return entry;
-}
-
-std::optional<FileIdentity> identityAt(const std::string& path) {
-    FileIdentity identity;
-    return identityAtPath(path, 0, identity) ? std::nullopt : std::optional(identity);
 }
 
 FileIdentity identityOf(Handle handle, const std::string& path) {
@@ -357,8 +268,8 @@ Descriptor openForFlush(const std::string& path) {
     // FlushFileBuffers needs write access; nothing is written through it.
     Descriptor file;
     if (const auto error = opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
                                   file)) {
         fail(path, error);
     }
@@ -417,6 +328,95 @@ void unlock(const std::string&, Descriptor& file) {
 }  // namespace fileio::platform
 
 namespace fileio {
+
+bool fileExists(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return platform::attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::int64_t fileSize(const std::string& path) {
+    constexpr auto cannotOpen = FileError::Kind::CannotOpen;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    platform::check(platform::attributesOf(path, data), path, cannotOpen);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        platform::fail(path, std::make_error_code(std::errc::is_a_directory), cannotOpen);
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        platform::fail(path, Errc::NotRegularFile, cannotOpen);
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // A symbolic link: the attributes are the link's own, the size is that of the file it leads to.
+        Descriptor file;
+        if (const auto error =
+                platform::opened(::CreateFileW(platform::wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr),
+                                 file)) {
+            platform::fail(path, error, cannotOpen);
+        }
+        return platform::lengthOf(file.get(), path);
+    }
+    return static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+}
+
+std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found{};
+    const std::string pattern = directory.empty() || directory.back() == '\\' || directory.back() == '/'
+                                    ? directory + "*"
+                                    : directory + "\\*";
+    const std::unique_ptr<void, platform::FindCloser> find(::FindFirstFileExW(
+        platform::wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        // Nothing at all is found only in the empty root of a drive: other folders hold "." and "..".
+        platform::check(::GetLastError() == ERROR_FILE_NOT_FOUND, directory, FileError::Kind::CannotOpen);
+        return entries;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            entries.push_back(
+                {platform::utf8(found.cFileName), platform::hiddenByAttributes(found.dwFileAttributes)});
+        }
+    } while (::FindNextFileW(find.get(), &found));
+    platform::check(::GetLastError() == ERROR_NO_MORE_FILES, directory, FileError::Kind::CannotOpen);
+    return entries;
+}
+
+bool isHidden(const std::filesystem::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(platform::wide(utf8FromPath(path)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && platform::hiddenByAttributes(attributes);
+}
+
+Entry entryAt(const std::string& path) {
+    Entry entry;
+    const DWORD attributes = ::GetFileAttributesW(platform::wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        platform::check(platform::isMissing(::GetLastError()), path);
+        return entry;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        entry.type = EntryType::Directory;
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        entry.type = EntryType::Link;
+    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        entry.type = EntryType::Other;
+    } else {
+        entry.type = EntryType::Regular;
+    }
+    if (const auto error = platform::identityAtPath(path, FILE_FLAG_OPEN_REPARSE_POINT, entry.identity)) {
+        platform::fail(path, error);
+    }
+    return entry;
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    FileIdentity identity;
+    return platform::identityAtPath(path, 0, identity) ? std::nullopt : std::optional(identity);
+}
+
+std::size_t longestPath() {
+    return 32767 - 1;
+}
 
 namespace {
 

@@ -15,6 +15,13 @@ namespace fragments {
 
 namespace {
 
+// Throws when `fragment` is no longer the planned `bytes` long.
+void checkSize(const fileio::InputFile& fragment, std::int64_t bytes) {
+    if (fragment.size() != bytes) {
+        throw fileio::FileError(fileio::FileError::Kind::Io, fragment.path(), Errc::SizeChanged);
+    }
+}
+
 // Reads the fragments of `plan` that have an expected CRC-32 and compares; throws DamagedFragment for the
 // first that differs.
 void verifyFragments(const JoinPlan& plan, const JoinEvents& events) {
@@ -26,9 +33,7 @@ void verifyFragments(const JoinPlan& plan, const JoinEvents& events) {
         notify(events.beforeVerifying, index);
         const std::string& path = plan.fragmentPaths[index];
         fileio::InputFile fragment(path);
-        if (fragment.size() != plan.fragmentBytes[index]) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, path, Errc::SizeChanged);
-        }
+        checkSize(fragment, plan.fragmentBytes[index]);
         checksum::RunningCrc32 crc;
         fileio::readBytes(fragment, 0, plan.fragmentBytes[index], std::ref(crc));
         fileio::testing::stepReached("fragment-verified", static_cast<std::int64_t>(index));
@@ -156,22 +161,17 @@ void JoinOutput::reserve(std::int64_t bytes) {
 
 void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes) {
     fileio::InputFile fragment(fragmentPath);
-    const auto checkSize = [&] {
-        if (fragment.size() != expectedBytes) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, fragmentPath, Errc::SizeChanged);
-        }
-    };
-    checkSize();
+    checkSize(fragment, expectedBytes);
     try {
         fileio::copyBytes(fragment, 0, file_->file(), expectedBytes);
     } catch (const fileio::FileError& e) {
         // A fragment cut short while it was read tells why.
         if (e.path() == fragmentPath) {
-            checkSize();
+            checkSize(fragment, expectedBytes);
         }
         throw;
     }
-    checkSize();
+    checkSize(fragment, expectedBytes);
 }
 
 fileio::FileIdentity JoinOutput::commit() {

@@ -50,7 +50,8 @@ std::optional<std::string> finalNameOfTemporary(std::string_view name, std::stri
     return std::string(name.substr(1, name.size() - fixed));
 }
 
-bool writeSmallFile(const std::string& path, std::string_view bytes, const std::function<bool()>& mayReplace) {
+bool writeSmallFile(const std::string& path, std::string_view bytes,
+                    const std::function<bool()>& mayReplace) {
     fileio::PendingFile file(
         path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
     file.file().write(bytes.data(), bytes.size());
@@ -97,8 +98,7 @@ bool checkReplaceable(const std::string& path, const std::optional<fileio::FileI
     throw fileio::FileError(fileio::FileError::Kind::Io, path, fileio::Errc::NotRegularFile);
 }
 
-void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source,
-                Errc whenSource) {
+void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source, Errc whenSource) {
     if (checkReplaceable(path, source, whenSource)) {
         fileio::removeFile(path);
     }

@@ -16,7 +16,8 @@
 
 namespace fragments {
 
-// Failures of a split or join that the program finds itself, thrown as fileio::FileError (Io) naming the file.
+// Failures of a split or join that the program finds itself, thrown as fileio::FileError (Io) naming the
+// file.
 enum class Errc {
     // A name the split would delete or write that is the source it reads.
     IsSplitSource = 1,

@@ -142,7 +142,8 @@ TEST(OutsideTheSet, Split) {
              [](Scene& s) { s.hardLink("set/a.dat._002", "set/a.dat"); },
              fails("set/a.dat._002", Errc::IsSplitSource)},
             {"a folder under a fragment's name stops it before anything goes",
-             [](Scene& s) { s.folder("set/a.dat._002"); }, fails("set/a.dat._002", fileio::Errc::NotRegularFile)},
+             [](Scene& s) { s.folder("set/a.dat._002"); },
+             fails("set/a.dat._002", fileio::Errc::NotRegularFile)},
             {"a source linked from another folder is cut beside the link, the file it leads to stays",
              [](Scene& s) {
                  writeFile(s.path("aussen/quelle.dat"), patternBytes(2500, 7));
@@ -208,7 +209,8 @@ TEST(OutsideTheSet, Deletion) {
             {"a fragment's read-only hard-linked twin keeps its mode",
              [](Scene& s) { s.readOnlyTwin("set/x.dat._001"); }, set},
             {"a folder of a listed name stops it before anything goes",
-             [](Scene& s) { s.folder("set/x.dat._002"); }, fails("set/x.dat._002", fileio::Errc::NotRegularFile)},
+             [](Scene& s) { s.folder("set/x.dat._002"); },
+             fails("set/x.dat._002", fileio::Errc::NotRegularFile)},
             {"a FIFO of a listed name likewise", [](Scene& s) { s.fifo("set/x.dat._002"); },
              fails("set/x.dat._002", fileio::Errc::NotRegularFile)},
             {"the file the fragments were cut from, a link to the first",
