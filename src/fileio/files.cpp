@@ -47,12 +47,6 @@ std::error_code faultOf(std::string_view operation, const std::string& path) {
     return error != 0 ? errnoError(error) : std::error_code();
 }
 
-void checkFault(std::string_view operation, const std::string& path) {
-    if (const auto error = faultOf(operation, path)) {
-        fail(path, error);
-    }
-}
-
 std::size_t chunkOf(std::int64_t remaining, std::int64_t limit) {
     return static_cast<std::size_t>(std::min(remaining, limit));
 }
@@ -99,6 +93,9 @@ int writeFault(const std::string& path, std::size_t size) {
 int copyFault(std::size_t& size) {
     return fileio::copyFault ? fileio::copyFault(size) : 0;
 }
+int operationFault(std::string_view operation, const std::string& path) {
+    return fileio::operationFault ? fileio::operationFault(operation, path) : 0;
+}
 }  // namespace platform
 
 void removeFile(const std::string& path, bool evenReadOnly) {
@@ -111,11 +108,6 @@ void removeFile(const std::string& path, bool evenReadOnly) {
             fail(path, error);
         }
     }
-}
-
-void renameReplacing(const std::string& from, const std::string& to) {
-    checkFault("rename", to);
-    platform::renameReplacing(from, to);
 }
 
 LockFile::~LockFile() {
@@ -139,8 +131,8 @@ std::optional<LockFile> LockFile::tryLock(const std::string& path) {
     LockFile lock;
     lock.path_ = path;
     lock.file_ = std::move(*file);
-    if (lock.held()) {
-        checkFault("lock", path);
+    if (const auto error = lock.held() ? faultOf("lock", path) : std::error_code()) {
+        fail(path, error);
     }
     return lock;
 }
@@ -270,7 +262,7 @@ void PendingFile::commit() {
     file_->close();
     if (temporaryPath_ != finalPath_) {
         testing::stepReached("renaming");
-        renameReplacing(temporaryPath_, finalPath_);
+        platform::renameReplacing(temporaryPath_, finalPath_);
     }
     temporaryPath_.clear();
     committed_ = true;
@@ -292,7 +284,6 @@ bool Flush::step() {
     if (stage_ == 2) {
         return false;
     }
-    checkFault("flush", path_);
     if (flushed_ < length_) {
         const std::int64_t size = std::min(flushStep, length_ - flushed_);
         platform::flushRange(file_.get(), path_, flushed_, size);

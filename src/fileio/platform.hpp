@@ -31,6 +31,8 @@ using Handle = Descriptor::Handle;
 // as an interrupted call), 0 for none; the errno a kernel copy fails with, which may lower its `size`.
 int writeFault(const std::string& path, std::size_t size);
 int copyFault(std::size_t& size);
+// The errno the test's fault fails `operation` ("rename", "flush", ...) on `path` with, 0 for none.
+int operationFault(std::string_view operation, const std::string& path);
 
 // Opens an existing regular file for one pass of reads from start to end without ever waiting; a
 // folder is refused (is_a_directory), so is a FIFO, socket or device (Errc::NotRegularFile). CannotOpen.

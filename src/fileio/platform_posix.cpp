@@ -45,9 +45,8 @@ Result checked(Result result, const std::string& path, FileError::Kind kind = Fi
     return result;
 }
 
-// A test's fault for a write to `path` as the failed system call it stands for.
-bool faulted(const std::string& path, std::size_t size) {
-    const int error = writeFault(path, size);
+// A test's fault (an errno, 0 for none) as the failed system call it stands for.
+bool faulted(int error) {
     errno = error != 0 ? error : errno;
     return error != 0;
 }
@@ -138,12 +137,13 @@ std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::si
 
 std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, std::size_t size,
                     std::int64_t offset) {
-    return static_cast<std::size_t>(checked(
-        retryInterrupted([&] {
-            return faulted(path, size) ? ssize_t{-1}
-                                       : ::pwrite(fd(handle), buffer, size, static_cast<off_t>(offset));
-        }),
-        path));
+    return static_cast<std::size_t>(checked(retryInterrupted([&] {
+                                                return faulted(writeFault(path, size))
+                                                           ? ssize_t{-1}
+                                                           : ::pwrite(fd(handle), buffer, size,
+                                                                      static_cast<off_t>(offset));
+                                            }),
+                                            path));
 }
 
 std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
@@ -211,8 +211,10 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
 }
 
 void setLength(Handle handle, const std::string& path, std::int64_t length) {
-    checked(retryInterrupted(
-                [&] { return faulted(path, 0) ? -1 : ::ftruncate(fd(handle), static_cast<off_t>(length)); }),
+    checked(retryInterrupted([&] {
+                return faulted(writeFault(path, 0)) ? -1
+                                                    : ::ftruncate(fd(handle), static_cast<off_t>(length));
+            }),
             path);
 }
 
@@ -235,7 +237,7 @@ std::error_code unexpectedEndOfFile() {
 }
 
 void renameReplacing(const std::string& from, const std::string& to) {
-    checked(::rename(from.c_str(), to.c_str()), to);
+    checked(faulted(operationFault("rename", to)) ? -1 : ::rename(from.c_str(), to.c_str()), to);
 }
 
 FileIdentity identityOf(Handle handle, const std::string& path) {
@@ -288,17 +290,22 @@ void flushRange(Handle handle, const std::string& path, std::int64_t offset, std
     constexpr unsigned int flags =
         SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
     checked(retryInterrupted([&] {
-                return ::sync_file_range(fd(handle), static_cast<off_t>(offset), static_cast<off_t>(length),
-                                         flags);
+                return faulted(operationFault("flush", path))
+                           ? -1
+                           : ::sync_file_range(fd(handle), static_cast<off_t>(offset),
+                                               static_cast<off_t>(length), flags);
             }),
             path);
 #else
-    (void)handle, (void)path, (void)offset, (void)length;
+    (void)handle, (void)offset, (void)length;
+    checked(faulted(operationFault("flush", path)) ? -1 : 0, path);
 #endif
 }
 
 void flushData(Handle handle, const std::string& path) {
-    checked(retryInterrupted([&] { return ::fdatasync(fd(handle)); }), path);
+    checked(retryInterrupted(
+                [&] { return faulted(operationFault("flush", path)) ? -1 : ::fdatasync(fd(handle)); }),
+            path);
 }
 
 void flushFolder(const std::string& path) {
@@ -307,7 +314,9 @@ void flushFolder(const std::string& path) {
     Descriptor opened(checked(
         retryInterrupted([&] { return ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }), path));
     // Some file systems cannot flush a folder on its own and say so; their entries go with the data.
-    if (retryInterrupted([&] { return ::fsync(fd(opened.get())); }) != 0 && errno != EINVAL) {
+    if (retryInterrupted(
+            [&] { return faulted(operationFault("flush", path)) ? -1 : ::fsync(fd(opened.get())); }) != 0 &&
+        errno != EINVAL) {
         fail(path, lastError());
     }
     if (const auto error = opened.close()) {

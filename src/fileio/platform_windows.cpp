@@ -73,6 +73,13 @@ OVERLAPPED at(std::int64_t offset) {
     return position;
 }
 
+// A test's fault for `operation` on `path` as the failure of the call it stands for.
+void checkFault(std::string_view operation, const std::string& path) {
+    if (const int error = operationFault(operation, path); error != 0) {
+        fail(path, std::error_code(error, std::generic_category()));
+    }
+}
+
 std::error_code opened(HANDLE handle, Descriptor& file) {
     if (handle == INVALID_HANDLE_VALUE) {
         return lastError();
@@ -230,6 +237,7 @@ std::error_code unexpectedEndOfFile() {
 }
 
 void renameReplacing(const std::string& from, const std::string& to) {
+    checkFault("rename", to);
     // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.
     if (const auto error = clearAttributes(to)) {
         fail(to, error);
@@ -276,15 +284,20 @@ Descriptor openForFlush(const std::string& path) {
     return file;
 }
 
-void flushRange(Handle, const std::string&, std::int64_t, std::int64_t) {}
+void flushRange(Handle, const std::string& path, std::int64_t, std::int64_t) {
+    checkFault("flush", path);
+}
 
 void flushData(Handle handle, const std::string& path) {
+    checkFault("flush", path);
     check(::FlushFileBuffers(native(handle)), path);
 }
 
 // The renames that name files are written through (MOVEFILE_WRITE_THROUGH); NTFS keeps no folder
 // state of its own to flush.
-void flushFolder(const std::string&) {}
+void flushFolder(const std::string& path) {
+    checkFault("flush", path);
+}
 
 std::optional<Descriptor> lock(const std::string& path) {
     // Deleted by the system when its last handle closes, so no later holder ever finds a stale one.

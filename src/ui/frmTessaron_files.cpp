@@ -132,8 +132,9 @@ void frmTessaron::Command2_Click() {
         flushLastJoined(pacer);
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
+        showMessage(
+            QMessageBox::Critical, texts::infoTitle(),
+            texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
         return;
     }
     clearFragmentList();
@@ -196,8 +197,9 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
         showMessage(QMessageBox::Information, texts::infoTitle(),
                     texts::setBusy(fragmentDirectory_ + fromUtf8(names.front())));
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle(),
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
+        showMessage(
+            QMessageBox::Critical, texts::infoTitle(),
+            texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
     }
     return std::nullopt;
 }

@@ -133,10 +133,9 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
                         texts::fragmentNotFound(fromUtf8(problem.path)));
             break;
         case Kind::NotRegularFile:
-            showMessage(
-                QMessageBox::Warning, texts::infoTitle(),
-                texts::fileUnreadable(fromUtf8(problem.path),
-                                      fromUtf8(texts::utf8::reason(fileio::Errc::NotRegularFile))));
+            showMessage(QMessageBox::Warning, texts::infoTitle(),
+                        texts::fileUnreadable(fromUtf8(problem.path),
+                                              fromUtf8(texts::utf8::reason(fileio::Errc::NotRegularFile))));
             break;
         case Kind::SetBusy:
             showMessage(QMessageBox::Information, texts::infoTitle(), texts::setBusy(fromUtf8(problem.path)));

@@ -81,8 +81,9 @@ void frmTessaron::Command1_Click() {
             List2->clear();
             showMessage(QMessageBox::Information, texts::infoTitle(), texts::cannotWriteFragments());
         } else {
-            showMessage(QMessageBox::Critical, texts::infoTitle(),
-                        texts::splitAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
+            showMessage(
+                QMessageBox::Critical, texts::infoTitle(),
+                texts::splitAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
         }
     } catch (const std::exception& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle(),
