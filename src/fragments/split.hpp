@@ -60,8 +60,8 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
                       char separator, bool checksumFile = false);
 
 // Removes from `directory` what killed splits of `sourcePath` left there: temporary files of exactly the
-// shape of its fragments' and its checksum file's (see temporaryNameFor). Throws FileError (Io) when one
-// cannot be removed.
+// shape of its fragments', its checksum file's and its join script's (see temporaryNameFor). Throws FileError
+// (Io) when one cannot be removed.
 void removeSplitLeftovers(const std::string& directory, const std::string& sourcePath, char separator);
 
 }  // namespace fragments
