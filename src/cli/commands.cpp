@@ -66,7 +66,7 @@ std::optional<std::string> whyUnreadable(const std::string& path) {
         fileio::fileSize(path);
         return std::nullopt;
     } catch (const fileio::FileError& error) {
-        return error.reason();
+        return texts::utf8::reason(error.code());
     }
 }
 
@@ -152,7 +152,7 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
         return says::targetIsOneOfTheFragments(problem.path);
     }
     if (problem.kind == Kind::NotRegularFile) {
-        return says::fileUnreadable(problem.path, make_error_code(fileio::Errc::NotRegularFile).message());
+        return says::fileUnreadable(problem.path, texts::utf8::reason(fileio::Errc::NotRegularFile));
     }
     if (problem.kind == Kind::SetBusy) {
         return says::setBusy(problem.path);
@@ -258,7 +258,7 @@ int crc(const std::vector<std::string>& files, const Output& output) {
             output.out << checksum::crcText(checksum::fileCrc32(file, calculator)) << "  " << file << '\n'
                        << std::flush;
         } catch (const fileio::FileError& error) {
-            status = output.fail(says::fileUnreadable(file, error.reason()));
+            status = output.fail(says::fileUnreadable(file, texts::utf8::reason(error.code())));
         }
     }
     return status;

@@ -1,26 +1,26 @@
 #pragma once
 // The one error type of the file layer: what failed, on which file, and why.
 
+#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace fileio {
 
-// Failures the program finds itself rather than the system. Their messages are the reasons the
-// window shows after "Fehler bei Datei <path>: ", so they are German.
+// Failures the file layer finds itself rather than the system.
 enum class Errc {
     // A folder, FIFO, socket or device where a regular file (or a link) belongs.
     NotRegularFile = 1,
-    // A fragment whose size changed between the check of the list and its copy.
-    SizeChanged,
-    // A name the split would delete or write that is the source it reads.
-    IsSplitSource,
-    // A listed fragment that is the file the fragments were cut from.
-    IsOriginal,
 };
 
-const std::error_category& programCategory() noexcept;
 std::error_code make_error_code(Errc error) noexcept;
+
+// The portable condition of `code` where it has one: every errno, and on Windows the system's errors a
+// user meets (a full disk, a missing file, no permission, ...); nullopt for the rest.
+std::optional<std::errc> conditionOf(std::error_code code);
+// The system's own text for `code`, UTF-8 (std::system_error::what() is in the ANSI code page on Windows).
+std::string systemText(std::error_code code);
 
 // A std::system_error, so that a caller that only wants the system's code can catch it as one.
 class FileError : public std::system_error {
@@ -32,14 +32,12 @@ class FileError : public std::system_error {
         Io,
     };
 
-    FileError(Kind kind, std::string path, std::error_code code);
+    FileError(Kind kind, std::string path, std::error_code code)
+        : std::system_error(code, path), kind_(kind), path_(std::move(path)) {}
 
     Kind kind() const noexcept { return kind_; }
     // Full path of the file the failure concerns, UTF-8.
     const std::string& path() const noexcept { return path_; }
-    // The reason as the system reports it, UTF-8 (std::system_error::what() is in the ANSI code page
-    // on Windows).
-    std::string reason() const;
 
   private:
     Kind kind_;

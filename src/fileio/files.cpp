@@ -15,6 +15,8 @@ namespace fileio {
 namespace {
 
 using Handle = Descriptor::Handle;
+using Kind = FileError::Kind;
+using platform::fail;
 
 // Large enough to keep the system calls rare, small enough that the copy in and out of it stays in
 // the CPU's cache (1 MiB buffers copied at half the speed), and memory never depends on the fragment size.
@@ -24,6 +26,7 @@ constexpr std::int64_t fastCopyChunk = std::int64_t{1} << 30;
 
 std::function<int(const std::string&, std::size_t)> writeFault;
 std::function<int(std::size_t&)> copyFault;
+std::function<int(std::string_view, const std::string&)> operationFault;
 bool readWriteOnly = false;
 bool namedPendingFiles = false;
 std::function<void(std::string_view, std::int64_t)> stepHook;
@@ -33,34 +36,15 @@ constexpr int temporaryNameAttempts = 100;
 // The data a Flush writes out per step.
 constexpr std::int64_t flushStep = std::int64_t{64} << 20;
 
-[[noreturn]] void fail(FileError::Kind kind, const std::string& path, std::error_code code) {
-    throw FileError(kind, path, code);
-}
-
-// An errno value (the fault seam's, or a write that stored nothing) as an error code on every platform.
+// An errno value (a test's fault, a write that stored nothing) as an error code on every platform.
 std::error_code errnoError(int value) {
     return std::error_code(value, std::generic_category());
 }
 
-// Throws FileError of `kind` naming `path` when `code` is an error.
-void check(std::error_code code, FileError::Kind kind, const std::string& path) {
-    if (code) {
-        fail(kind, path, code);
-    }
-}
-
-// The fault seam: every write asks it first.
-void checkWriteFault(const std::string& path, std::size_t size) {
-    if (writeFault) {
-        if (const int error = writeFault(path, size); error != 0) {
-            fail(FileError::Kind::Io, path, errnoError(error));
-        }
-    }
-}
-
-// The folder `path` lies in; "" for a bare name (the working directory).
-std::string folderOf(const std::string& path) {
-    return utf8FromPath(pathFromUtf8(path).parent_path());
+// The test's fault for `operation` on `path` as the error it stands for; none without one.
+std::error_code faultOf(std::string_view operation, const std::string& path) {
+    const int error = operationFault ? operationFault(operation, path) : 0;
+    return error != 0 ? errnoError(error) : std::error_code();
 }
 
 std::size_t chunkOf(std::int64_t remaining, std::int64_t limit) {
@@ -72,17 +56,11 @@ std::int64_t copyWithKernel(Handle from, std::int64_t offset, Handle to, const s
                             std::int64_t toOffset, std::int64_t count) {
     std::int64_t done = 0;
     while (done < count) {
-        std::size_t size = chunkOf(count - done, fastCopyChunk);
-        const int injected = copyFault ? copyFault(size) : 0;
-        checkWriteFault(toPath, size);
-        std::size_t copied = 0;
-        std::error_code error;
-        const auto outcome =
-            platform::fastCopy(from, offset + done, to, toOffset + done, size, injected, copied, error);
-        if (outcome == platform::FastCopy::Unavailable) {
+        const std::size_t copied = platform::fastCopy(from, offset + done, to, toPath, toOffset + done,
+                                                      chunkOf(count - done, fastCopyChunk));
+        if (copied == 0) {
             break;
         }
-        check(error, FileError::Kind::Io, toPath);
         done += static_cast<std::int64_t>(copied);
     }
     return done;
@@ -99,86 +77,42 @@ void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const 
         const std::size_t got = from.readAt(
             buffer.data(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
         if (got == 0) {
-            fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
+            fail(from.path(), platform::unexpectedEndOfFile());
         }
         piece(buffer.data(), got);
         done += static_cast<std::int64_t>(got);
     }
 }
 
-// Copies through memory, appending to what was written to `to`; `seen` (when set) sees each piece first.
-void copyWithBuffer(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
-                    const SeenBytes& seen) {
-    readPieces(from, offset, count, [&](const char* data, std::size_t size) {
-        if (seen) {
-            seen(data, size);
-        }
-        to.write(data, size);
-    });
-}
-
 }  // namespace
 
-bool fileExists(const std::string& path) {
-    return platform::isRegularFile(path);
+namespace platform {
+int writeFault(const std::string& path, std::size_t size) {
+    return fileio::writeFault ? fileio::writeFault(path, size) : 0;
 }
-
-std::int64_t fileSize(const std::string& path) {
-    std::int64_t length = 0;
-    check(platform::sizeOf(path, length), FileError::Kind::CannotOpen, path);
-    return length;
+int copyFault(std::size_t& size) {
+    return fileio::copyFault ? fileio::copyFault(size) : 0;
 }
-
-std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
-    std::vector<FolderEntry> entries;
-    check(platform::forEachFileIn(directory,
-                                  [&entries](const std::string& name, bool hidden) {
-                                      entries.push_back({name, hidden});
-                                  }),
-          FileError::Kind::CannotOpen, directory);
-    return entries;
+int operationFault(std::string_view operation, const std::string& path) {
+    return fileio::operationFault ? fileio::operationFault(operation, path) : 0;
 }
-
-Entry entryAt(const std::string& path) {
-    Entry entry;
-    check(platform::entryAt(path, entry), FileError::Kind::Io, path);
-    return entry;
-}
-
-std::optional<FileIdentity> identityOf(const std::string& path) {
-    FileIdentity identity;
-    if (platform::identityAt(path, identity)) {
-        return std::nullopt;
-    }
-    return identity;
-}
+}  // namespace platform
 
 void removeFile(const std::string& path, bool evenReadOnly) {
     const EntryType type = entryAt(path).type;
-    switch (type) {
-        case EntryType::None:
-            return;
-        case EntryType::Regular:
-        case EntryType::Link:
-            check(platform::removeEntry(path, evenReadOnly && type == EntryType::Regular),
-                  FileError::Kind::Io, path);
-            return;
-        case EntryType::Directory:
-        case EntryType::Other:
-            fail(FileError::Kind::Io, path, Errc::NotRegularFile);
+    if (type == EntryType::Directory || type == EntryType::Other) {
+        fail(path, Errc::NotRegularFile);
     }
-}
-
-void renameReplacing(const std::string& from, const std::string& to) {
-    check(platform::renameReplacing(from, to), FileError::Kind::Io, to);
+    if (type != EntryType::None) {
+        if (const auto error = platform::removeEntry(path, evenReadOnly && type == EntryType::Regular)) {
+            fail(path, error);
+        }
+    }
 }
 
 LockFile::~LockFile() {
     release();
 }
-
-LockFile::LockFile(LockFile&& other) noexcept
-    : path_(std::move(other.path_)), file_(std::move(other.file_)) {}
 
 LockFile& LockFile::operator=(LockFile&& other) noexcept {
     if (this != &other) {
@@ -190,13 +124,16 @@ LockFile& LockFile::operator=(LockFile&& other) noexcept {
 }
 
 std::optional<LockFile> LockFile::tryLock(const std::string& path) {
-    LockFile lock;
-    bool busy = false;
-    check(platform::lock(path, lock.file_, busy), FileError::Kind::Io, path);
-    if (busy) {
+    auto file = platform::lock(path);
+    if (!file) {
         return std::nullopt;
     }
+    LockFile lock;
     lock.path_ = path;
+    lock.file_ = std::move(*file);
+    if (const auto error = lock.held() ? faultOf("lock", path) : std::error_code()) {
+        fail(path, error);
+    }
     return lock;
 }
 
@@ -206,26 +143,18 @@ void LockFile::release() noexcept {
     }
 }
 
-InputFile::InputFile(const std::string& path) : path_(path) {
-    check(platform::openForReading(path, file_), FileError::Kind::CannotOpen, path);
-}
+InputFile::InputFile(const std::string& path) : path_(path), file_(platform::openForReading(path)) {}
 
 FileIdentity InputFile::identity() const {
-    FileIdentity identity;
-    check(platform::identityOf(file_.get(), identity), FileError::Kind::Io, path_);
-    return identity;
+    return platform::identityOf(file_.get(), path_);
 }
 
 std::int64_t InputFile::size() const {
-    std::int64_t length = 0;
-    check(platform::lengthOf(file_.get(), length), FileError::Kind::Io, path_);
-    return length;
+    return platform::lengthOf(file_.get(), path_);
 }
 
 std::size_t InputFile::readAt(void* buffer, std::size_t size, std::int64_t offset) {
-    std::size_t got = 0;
-    check(platform::readAt(file_.get(), buffer, size, offset, got), FileError::Kind::Io, path_);
-    return got;
+    return platform::readAt(file_.get(), path_, buffer, size, offset);
 }
 
 std::size_t InputFile::read(void* buffer, std::size_t size) {
@@ -235,19 +164,17 @@ std::size_t InputFile::read(void* buffer, std::size_t size) {
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
-    check(platform::createNew(path, file_), FileError::Kind::CannotOpen, path);
+    if (const auto error = platform::createNew(path, file_)) {
+        fail(path, error, Kind::CannotOpen);
+    }
 }
 
 void OutputFile::write(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        checkWriteFault(path_, size - done);
-        std::size_t put = 0;
-        check(platform::writeAt(file_.get(), bytes + done, size - done, written_, put), FileError::Kind::Io,
-              path_);
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t put = platform::writeAt(file_.get(), path_, bytes + done, size - done, written_);
         if (put == 0) {
-            fail(FileError::Kind::Io, path_, errnoError(EIO));
+            fail(path_, errnoError(EIO));
         }
         done += put;
         written_ += static_cast<std::int64_t>(put);
@@ -255,34 +182,32 @@ void OutputFile::write(const void* data, std::size_t size) {
 }
 
 void OutputFile::reserve(std::int64_t bytes) {
-    check(platform::reserveSpace(file_.get(), bytes), FileError::Kind::Io, path_);
+    platform::reserveSpace(file_.get(), path_, bytes);
 }
 
 void OutputFile::close() {
-    check(file_.close(), FileError::Kind::Io, path_);
+    if (const auto error = file_.close()) {
+        fail(path_, error);
+    }
 }
 
 FileIdentity OutputFile::identity() const {
-    FileIdentity identity;
-    check(platform::identityOf(file_.get(), identity), FileError::Kind::Io, path_);
-    return identity;
+    return platform::identityOf(file_.get(), path_);
 }
 
 PendingFile::PendingFile(std::string finalPath, std::function<std::string()> temporaryName, bool unnamed)
     : finalPath_(std::move(finalPath)), temporaryName_(std::move(temporaryName)) {
     Descriptor created;
     if (unnamed && !namedPendingFiles) {
-        bool supported = false;
-        check(platform::createUnnamed(folderOf(finalPath_), created, supported), FileError::Kind::CannotOpen,
-              finalPath_);
-        unnamed_ = supported;
+        created = platform::createUnnamed(utf8FromPath(pathFromUtf8(finalPath_).parent_path()));
+        unnamed_ = created.isOpen();
     }
     for (int attempt = 0; !created.isOpen(); ++attempt) {
         temporaryPath_ = temporaryName_();
         const std::error_code error = platform::createNew(temporaryPath_, created);
         if (error && (error != std::errc::file_exists || attempt == temporaryNameAttempts)) {
             temporaryPath_.clear();
-            fail(FileError::Kind::CannotOpen, finalPath_, error);
+            fail(finalPath_, error, Kind::CannotOpen);
         }
     }
     file_.emplace(OutputFile(finalPath_, std::move(created)));
@@ -311,7 +236,7 @@ std::string PendingFile::linkToTemporaryName() {
             return path;
         }
         if (error != std::errc::file_exists || attempt == temporaryNameAttempts) {
-            fail(FileError::Kind::Io, finalPath_, error);
+            fail(finalPath_, error);
         }
     }
 }
@@ -320,21 +245,24 @@ void PendingFile::commit() {
     if (unnamed_) {
         // Straight under its final name when that is free; else beside it first, then moved onto it in one
         // step.
-        const std::error_code error = platform::linkUnnamed(file_->file_.get(), finalPath_);
+        std::error_code error = faultOf("rename", finalPath_);
+        if (!error) {
+            error = platform::linkUnnamed(file_->file_.get(), finalPath_);
+        }
         if (!error) {
             // Should the close fail, the name goes again.
             temporaryPath_ = finalPath_;
         } else if (error == std::errc::file_exists) {
             temporaryPath_ = linkToTemporaryName();
         } else {
-            fail(FileError::Kind::Io, finalPath_, error);
+            fail(finalPath_, error);
         }
         unnamed_ = false;
     }
     file_->close();
     if (temporaryPath_ != finalPath_) {
         testing::stepReached("renaming");
-        check(platform::renameReplacing(temporaryPath_, finalPath_), FileError::Kind::Io, finalPath_);
+        platform::renameReplacing(temporaryPath_, finalPath_);
     }
     temporaryPath_.clear();
     committed_ = true;
@@ -344,42 +272,39 @@ std::optional<Flush> Flush::of(const std::string& path, const FileIdentity& iden
     if (identityOf(path) != identity) {
         return std::nullopt;
     }
-    Descriptor file;
-    check(platform::openForFlush(path, file), FileError::Kind::Io, path);
-    FileIdentity opened;
-    std::int64_t length = 0;
-    check(platform::identityOf(file.get(), opened), FileError::Kind::Io, path);
-    check(platform::lengthOf(file.get(), length), FileError::Kind::Io, path);
-    if (!(opened == identity)) {
+    Descriptor file = platform::openForFlush(path);
+    if (!(platform::identityOf(file.get(), path) == identity)) {
         return std::nullopt;
     }
+    const std::int64_t length = platform::lengthOf(file.get(), path);
     return Flush(path, std::move(file), length);
 }
 
 bool Flush::step() {
+    if (stage_ == 2) {
+        return false;
+    }
     if (flushed_ < length_) {
         const std::int64_t size = std::min(flushStep, length_ - flushed_);
-        check(platform::flushRange(file_.get(), flushed_, size), FileError::Kind::Io, path_);
+        platform::flushRange(file_.get(), path_, flushed_, size);
         flushed_ += size;
         return true;
     }
-    switch (stage_++) {
-        case 0:
-            check(platform::flushData(file_.get()), FileError::Kind::Io, path_);
-            return true;
-        case 1:
-            check(platform::flushFolder(folderOf(path_)), FileError::Kind::Io, path_);
-            check(file_.close(), FileError::Kind::Io, path_);
-            return false;
-        default:
-            return false;
+    if (stage_++ == 0) {
+        platform::flushData(file_.get(), path_);
+        return true;
     }
+    platform::flushFolder(path_);
+    if (const auto error = file_.close()) {
+        fail(path_, error);
+    }
+    return false;
 }
 
 void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
                const SeenBytes& seen) {
     if (from.size() < offset + count) {
-        fail(FileError::Kind::Io, from.path(), platform::unexpectedEndOfFile());
+        fail(from.path(), platform::unexpectedEndOfFile());
     }
     const std::int64_t start = to.written_;
     bool kernelCopy = !readWriteOnly && !seen;
@@ -405,14 +330,18 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
         if (copied < run) {
             kernelCopy = false;
             to.written_ = start + done + copied;
-            copyWithBuffer(from, offset + done + copied, to, run - copied, seen);
+            readPieces(from, offset + done + copied, run - copied, [&](const char* data, std::size_t size) {
+                if (seen) {
+                    seen(data, size);
+                }
+                to.write(data, size);
+            });
         }
         done += run;
         endsInHole = false;
     }
     if (endsInHole) {
-        checkWriteFault(to.path(), 0);
-        check(platform::setLength(to.file_.get(), start + count), FileError::Kind::Io, to.path());
+        platform::setLength(to.file_.get(), to.path(), start + count);
     }
     to.written_ = start + count;
 }
@@ -437,6 +366,9 @@ void setWriteFault(std::function<int(const std::string& path, std::size_t size)>
 }
 void setCopyFault(std::function<int(std::size_t& size)> fault) {
     copyFault = std::move(fault);
+}
+void setOperationFault(std::function<int(std::string_view operation, const std::string& path)> fault) {
+    operationFault = std::move(fault);
 }
 void forceReadWriteCopy(bool on) {
     readWriteOnly = on;

@@ -69,17 +69,13 @@ std::optional<FileIdentity> identityOf(const std::string& path);
 // itself, never through a link).
 void removeFile(const std::string& path, bool evenReadOnly = false);
 
-// Moves `from` onto `to`, replacing an existing `to` (a read-only one too) in one step; a link at `to`
-// is replaced itself, its target stays. Throws FileError (Io) naming `to`.
-void renameReplacing(const std::string& from, const std::string& to);
-
 // An advisory lock held by one holder at a time, in any process, on a lock file that exists only while
 // it is held. Released (and its file removed) when the object goes.
 class LockFile {
   public:
     LockFile() noexcept = default;
     ~LockFile();
-    LockFile(LockFile&& other) noexcept;
+    LockFile(LockFile&& other) noexcept = default;
     LockFile& operator=(LockFile&& other) noexcept;
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
@@ -235,8 +231,14 @@ class Flush {
 
 namespace testing {
 // Fault injection for tests: called before every write to `path` of `size` bytes; a non-zero
-// return is taken as that errno. Reset with an empty function.
+// return fails the write with that errno, EINTR as an interrupted call (tried again). Reset with an
+// empty function.
 void setWriteFault(std::function<int(const std::string& path, std::size_t size)> fault);
+// Called before each "rename" (every rename or link into a final name, as PendingFile::commit makes
+// them), each "flush" (each step of Flush::step) and each "lock" (LockFile::tryLock, its file locked) of
+// `path`; a non-zero return fails that call with that errno, thrown as FileError naming `path`. Reset
+// with an empty function.
+void setOperationFault(std::function<int(std::string_view operation, const std::string& path)> fault);
 // Called before every kernel copy of `size` bytes (where the platform has one); may lower `size` (0 makes
 // the kernel copy look unavailable, as some file systems do) and returns an errno to fail the call with.
 // Reset with an empty function.

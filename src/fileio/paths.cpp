@@ -13,16 +13,14 @@ std::string utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-std::size_t longestPath() {
-    return platform::longestPath;
+std::string workingFolder() {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return error ? std::string() : utf8FromPath(current);
 }
 
 bool isTooLong(const std::string& utf8) {
-    return platform::pathLength(utf8) > platform::longestPath;
-}
-
-bool isHidden(const std::filesystem::path& path) {
-    return platform::isHidden(path);
+    return platform::pathLength(utf8) > longestPath();
 }
 
 }  // namespace fileio

@@ -12,8 +12,12 @@ namespace fileio {
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string utf8FromPath(const std::filesystem::path& path);
 
-// The longest path the system takes, counted as it counts (bytes of UTF-8 on POSIX, UTF-16 units on
-// Windows); messages call them characters.
+// The process's working folder, UTF-8; "" when the system cannot tell.
+std::string workingFolder();
+
+// The longest path the system takes, without the terminating NUL, counted as it counts (bytes of UTF-8
+// on POSIX, PATH_MAX; UTF-16 units on Windows, 32767 for a path in the "\\?\" form that the file layer
+// gives long paths, counted with that prefix); messages call them characters.
 std::size_t longestPath();
 // True when `utf8` is longer than the system takes.
 bool isTooLong(const std::string& utf8);

@@ -25,219 +25,165 @@ int fd(Handle handle) {
     return static_cast<int>(handle);
 }
 
-// True when the call that just failed was interrupted by a signal before it did anything.
-bool interrupted() {
-    return errno == EINTR;
-}
-
 // Makes `call` (a system call failing with a negative result and errno) again for as long as a
 // signal interrupts it, and returns its last result. Every call that can be interrupted goes here.
 template <class Call>
 auto retryInterrupted(Call call) {
     auto result = call();
-    while (result < 0 && interrupted()) {
+    while (result < 0 && errno == EINTR) {
         result = call();
     }
     return result;
+}
+
+// `result` of a call failing with a negative result and errno; the error thrown naming `path`.
+template <class Result>
+Result checked(Result result, const std::string& path, FileError::Kind kind = FileError::Kind::Io) {
+    if (result < 0) {
+        fail(path, lastError(), kind);
+    }
+    return result;
+}
+
+// A test's fault (an errno, 0 for none) as the failed system call it stands for.
+bool faulted(int error) {
+    errno = error != 0 ? error : errno;
+    return error != 0;
 }
 
 FileIdentity identityFrom(const struct stat& info) {
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+struct stat statOf(Handle handle, const std::string& path) {
+    struct stat info {};
+    checked(::fstat(fd(handle), &info), path);
+    return info;
+}
+
 // How often a lock file that vanished under our lock is opened again before the set counts as busy.
 constexpr int lockAttempts = 10;
 
 // Opens the lock file `path` for its lock, creating it when it is missing; never through a link and
-// never anything but a regular file. Where the folder takes no new file, nothing is opened: `busy` when
+// never anything but a regular file. Where the folder takes no new file, nothing is opened: nullopt when
 // the file is there all the same (another user's, who holds or left it), else no lock is possible.
-std::error_code openLockFile(const std::string& path, Descriptor& file, bool& busy) {
+std::optional<Descriptor> openLockFile(const std::string& path) {
     constexpr int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     Descriptor opened(retryInterrupted([&] { return ::open(path.c_str(), flags, 0600); }));
     if (!opened.isOpen()) {
         const int error = errno;
         if (error == ELOOP || error == EISDIR || error == ENXIO) {
-            return Errc::NotRegularFile;
+            fail(path, Errc::NotRegularFile);
         }
         if (error == EACCES || error == EPERM || error == EROFS) {
             struct stat info {};
-            busy = ::lstat(path.c_str(), &info) == 0;
-            return {};
+            return ::lstat(path.c_str(), &info) == 0 ? std::nullopt : std::optional(Descriptor());
         }
-        return std::error_code(error, std::system_category());
+        fail(path, std::error_code(error, std::system_category()));
     }
-    struct stat info {};
-    if (::fstat(fd(opened.get()), &info) != 0) {
-        return lastError();
+    if (!S_ISREG(statOf(opened.get(), path).st_mode)) {
+        fail(path, Errc::NotRegularFile);
     }
-    if (!S_ISREG(info.st_mode)) {
-        return Errc::NotRegularFile;
-    }
-    file = std::move(opened);
-    return {};
+    return opened;
 }
 
 }  // namespace
-
-const std::size_t longestPath = PATH_MAX - 1;
 
 std::size_t pathLength(const std::string& utf8) {
     return utf8.size();
 }
 
-bool isRegularFile(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(pathFromUtf8(path), ignored);
-}
-
-std::error_code sizeOf(const std::string& path, std::int64_t& length) {
-    length = 0;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return lastError();
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return std::error_code(EISDIR, std::system_category());
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return Errc::NotRegularFile;
-    }
-    length = static_cast<std::int64_t>(info.st_size);
-    return {};
-}
-
-std::error_code forEachFileIn(const std::string& directory,
-                              const std::function<void(const std::string& name, bool hidden)>& entry) {
-    std::error_code error;
-    std::filesystem::directory_iterator it(pathFromUtf8(directory), error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::error_code ignored;
-        if (it->is_regular_file(ignored)) {
-            entry(utf8FromPath(it->path().filename()), isHidden(it->path()));
-        }
-    }
-    return error;
-}
-
-std::string describe(std::error_code code) {
-    if (code.category() == std::system_category() || code.category() == std::generic_category()) {
-        if (const char* text = germanReason(static_cast<std::errc>(code.value()))) {
-            return text;
-        }
-    }
-    return code.message();
-}
-
-std::error_code openForReading(const std::string& path, Descriptor& file) {
+Descriptor openForReading(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer. It stays set: regular files ignore it,
     // and a /proc file that would never answer (kmsg) fails its read instead of hanging the program.
     Descriptor opened(
-        retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }));
-    if (!opened.isOpen()) {
-        return lastError();
-    }
-    struct stat info {};
-    if (::fstat(fd(opened.get()), &info) != 0) {
-        return lastError();
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return std::error_code(EISDIR, std::system_category());
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return Errc::NotRegularFile;
+        checked(retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }),
+                path, FileError::Kind::CannotOpen));
+    const auto mode = statOf(opened.get(), path).st_mode;
+    if (!S_ISREG(mode)) {
+        fail(path, S_ISDIR(mode) ? std::error_code(EISDIR, std::system_category()) : Errc::NotRegularFile,
+             FileError::Kind::CannotOpen);
     }
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(fd(opened.get()), 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    file = std::move(opened);
-    return {};
+    return opened;
 }
 
 std::error_code createNew(const std::string& path, Descriptor& file) {
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    Descriptor created(retryInterrupted([&] { return ::open(path.c_str(), flags, 0666); }));
-    if (!created.isOpen()) {
-        return lastError();
-    }
-    file = std::move(created);
-    return {};
+    file = Descriptor(retryInterrupted([&] { return ::open(path.c_str(), flags, 0666); }));
+    return file.isOpen() ? std::error_code() : lastError();
 }
 
 std::error_code closeHandle(Handle handle) {
     // Linux closes the descriptor even when close reports an interruption, so close is never retried.
-    if (::close(fd(handle)) != 0 && !interrupted()) {
+    if (::close(fd(handle)) != 0 && errno != EINTR) {
         return lastError();
     }
     return {};
 }
 
-std::error_code lengthOf(Handle handle, std::int64_t& length) {
-    struct stat info {};
-    if (::fstat(fd(handle), &info) != 0) {
-        return lastError();
-    }
-    length = static_cast<std::int64_t>(info.st_size);
-    return {};
+std::int64_t lengthOf(Handle handle, const std::string& path) {
+    return static_cast<std::int64_t>(statOf(handle, path).st_size);
 }
 
-std::error_code readAt(Handle handle, void* buffer, std::size_t size, std::int64_t offset,
-                       std::size_t& done) {
-    const ssize_t result =
-        retryInterrupted([&] { return ::pread(fd(handle), buffer, size, static_cast<off_t>(offset)); });
-    done = result < 0 ? 0 : static_cast<std::size_t>(result);
-    return result < 0 ? lastError() : std::error_code();
+std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
+                   std::int64_t offset) {
+    return static_cast<std::size_t>(checked(
+        retryInterrupted([&] { return ::pread(fd(handle), buffer, size, static_cast<off_t>(offset)); }),
+        path));
 }
 
-std::error_code writeAt(Handle handle, const void* buffer, std::size_t size, std::int64_t offset,
-                        std::size_t& done) {
-    const ssize_t result =
-        retryInterrupted([&] { return ::pwrite(fd(handle), buffer, size, static_cast<off_t>(offset)); });
-    done = result < 0 ? 0 : static_cast<std::size_t>(result);
-    return result < 0 ? lastError() : std::error_code();
+std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, std::size_t size,
+                    std::int64_t offset) {
+    return static_cast<std::size_t>(checked(retryInterrupted([&] {
+                                                return faulted(writeFault(path, size))
+                                                           ? ssize_t{-1}
+                                                           : ::pwrite(fd(handle), buffer, size,
+                                                                      static_cast<off_t>(offset));
+                                            }),
+                                            path));
 }
 
-FastCopy fastCopy(Handle from, std::int64_t fromOffset, Handle to, std::int64_t toOffset, std::size_t size,
-                  int injectedError, std::size_t& done, std::error_code& error) {
-    done = 0;
+std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
+                     std::int64_t toOffset, std::size_t size) {
 #ifdef __linux__
     auto in = static_cast<off_t>(fromOffset);
     auto out = static_cast<off_t>(toOffset);
+    int injected = copyFault(size);
     const ssize_t result = retryInterrupted([&] {
-        if (injectedError != 0) {
-            errno = std::exchange(injectedError, 0);
+        if (injected != 0) {
+            errno = std::exchange(injected, 0);
+            return ssize_t{-1};
+        }
+        // A test's fault for the write fails the copy as a failed write would.
+        if (const int error = writeFault(toPath, size); error != 0) {
+            if (error != EINTR) {
+                fail(toPath, std::error_code(error, std::generic_category()));
+            }
+            errno = EINTR;
             return ssize_t{-1};
         }
         return ::copy_file_range(fd(from), &in, fd(to), &out, size, 0);
     });
-    if (result > 0) {
-        done = static_cast<std::size_t>(result);
-        return FastCopy::Copied;
+    // 0: nothing copied before the expected end, which some file systems report instead of an error.
+    if (result >= 0) {
+        return static_cast<std::size_t>(result);
     }
-    if (result == 0) {
-        // Nothing copied before the expected end: some file systems report this instead of an error.
-        return FastCopy::Unavailable;
-    }
-    switch (const int failure = errno) {
-        case ENOSYS:
-        case EXDEV:
-        case EOPNOTSUPP:
-        case EINVAL:
-        case EBADF:
-        case EPERM:
-        case ETXTBSY:
-            return FastCopy::Unavailable;
+    switch (errno) {
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            error = std::error_code(failure, std::system_category());
-            return FastCopy::Failed;
+            fail(toPath, lastError());
         default:
-            // Not clear which file failed: the plain reads and writes will tell.
-            return FastCopy::Unavailable;
+            // The kernel cannot copy between these files (ENOSYS, EXDEV, EOPNOTSUPP, ...), or it is not
+            // clear which file failed: the plain reads and writes will tell.
+            return 0;
     }
 #else
-    (void)from, (void)fromOffset, (void)to, (void)toOffset, (void)size, (void)injectedError, (void)error;
-    return FastCopy::Unavailable;
+    (void)from, (void)fromOffset, (void)to, (void)toPath, (void)toOffset, (void)size;
+    return 0;
 #endif
 }
 
@@ -264,75 +210,38 @@ void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::
 #endif
 }
 
-std::error_code setLength(Handle handle, std::int64_t length) {
-    const int result = retryInterrupted([&] { return ::ftruncate(fd(handle), static_cast<off_t>(length)); });
-    return result != 0 ? lastError() : std::error_code();
+void setLength(Handle handle, const std::string& path, std::int64_t length) {
+    checked(retryInterrupted([&] {
+                return faulted(writeFault(path, 0)) ? -1
+                                                    : ::ftruncate(fd(handle), static_cast<off_t>(length));
+            }),
+            path);
 }
 
-std::error_code reserveSpace(Handle handle, std::int64_t bytes) {
+void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes) {
 #ifdef __linux__
     if (bytes > 0 && retryInterrupted([&] {
                          return ::fallocate(fd(handle), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
                      }) != 0) {
         if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-            return lastError();
+            fail(path, lastError());
         }
     }
 #else
-    (void)handle;
-    (void)bytes;
+    (void)handle, (void)path, (void)bytes;
 #endif
-    return {};
 }
 
 std::error_code unexpectedEndOfFile() {
     return std::error_code(EIO, std::system_category());
 }
 
-bool isHidden(const std::filesystem::path& path) {
-    const std::string name = utf8FromPath(path.filename());
-    return !name.empty() && name.front() == '.';
+void renameReplacing(const std::string& from, const std::string& to) {
+    checked(faulted(operationFault("rename", to)) ? -1 : ::rename(from.c_str(), to.c_str()), to);
 }
 
-std::error_code renameReplacing(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) != 0 ? lastError() : std::error_code();
-}
-
-std::error_code entryAt(const std::string& path, Entry& entry) {
-    entry = Entry{};
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-        return errno == ENOENT || errno == ENOTDIR ? std::error_code() : lastError();
-    }
-    entry.identity = identityFrom(info);
-    if (S_ISREG(info.st_mode)) {
-        entry.type = EntryType::Regular;
-    } else if (S_ISLNK(info.st_mode)) {
-        entry.type = EntryType::Link;
-    } else if (S_ISDIR(info.st_mode)) {
-        entry.type = EntryType::Directory;
-    } else {
-        entry.type = EntryType::Other;
-    }
-    return {};
-}
-
-std::error_code identityAt(const std::string& path, FileIdentity& identity) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return lastError();
-    }
-    identity = identityFrom(info);
-    return {};
-}
-
-std::error_code identityOf(Handle handle, FileIdentity& identity) {
-    struct stat info {};
-    if (::fstat(fd(handle), &info) != 0) {
-        return lastError();
-    }
-    identity = identityFrom(info);
-    return {};
+FileIdentity identityOf(Handle handle, const std::string& path) {
+    return identityFrom(statOf(handle, path));
 }
 
 std::error_code removeEntry(const std::string& path, bool /*clearAttributes*/) {
@@ -345,8 +254,7 @@ std::string procPath(Handle handle) {
     return "/proc/self/fd/" + std::to_string(fd(handle));
 }
 
-std::error_code createUnnamed(const std::string& folder, Descriptor& file, bool& supported) {
-    supported = false;
+Descriptor createUnnamed(const std::string& folder) {
 #ifdef O_TMPFILE
     const std::string where = folder.empty() ? std::string(".") : folder;
     Descriptor created(
@@ -354,11 +262,10 @@ std::error_code createUnnamed(const std::string& folder, Descriptor& file, bool&
     // Any failure (old kernels, vfat and exFAT, a missing folder) leaves it to the named file, which
     // then reports a real one; so does a system without /proc, through which the file gets its name.
     if (created.isOpen() && ::access(procPath(created.get()).c_str(), F_OK) == 0) {
-        file = std::move(created);
-        supported = true;
+        return created;
     }
 #else
-    (void)folder, (void)file;
+    (void)folder;
 #endif
     return {};
 }
@@ -370,83 +277,172 @@ std::error_code linkUnnamed(Handle handle, const std::string& path) {
     return result != 0 ? lastError() : std::error_code();
 }
 
-std::error_code openForFlush(const std::string& path, Descriptor& file) {
-    return openForReading(path, file);
+Descriptor openForFlush(const std::string& path) {
+    try {
+        return openForReading(path);
+    } catch (const FileError& error) {
+        fail(path, error.code());
+    }
 }
 
-std::error_code flushRange(Handle handle, std::int64_t offset, std::int64_t length) {
+void flushRange(Handle handle, const std::string& path, std::int64_t offset, std::int64_t length) {
 #ifdef __linux__
     constexpr unsigned int flags =
         SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-    if (retryInterrupted([&] {
-            return ::sync_file_range(fd(handle), static_cast<off_t>(offset), static_cast<off_t>(length),
-                                     flags);
-        }) != 0) {
-        return lastError();
-    }
+    checked(retryInterrupted([&] {
+                return faulted(operationFault("flush", path))
+                           ? -1
+                           : ::sync_file_range(fd(handle), static_cast<off_t>(offset),
+                                               static_cast<off_t>(length), flags);
+            }),
+            path);
 #else
     (void)handle, (void)offset, (void)length;
+    checked(faulted(operationFault("flush", path)) ? -1 : 0, path);
 #endif
-    return {};
 }
 
-std::error_code flushData(Handle handle) {
-    return retryInterrupted([&] { return ::fdatasync(fd(handle)); }) != 0 ? lastError() : std::error_code();
+void flushData(Handle handle, const std::string& path) {
+    checked(retryInterrupted(
+                [&] { return faulted(operationFault("flush", path)) ? -1 : ::fdatasync(fd(handle)); }),
+            path);
 }
 
-std::error_code flushFolder(const std::string& folder) {
+void flushFolder(const std::string& path) {
+    const std::string folder = utf8FromPath(pathFromUtf8(path).parent_path());
     const std::string where = folder.empty() ? std::string(".") : folder;
-    Descriptor opened(
-        retryInterrupted([&] { return ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (!opened.isOpen()) {
-        return lastError();
-    }
+    Descriptor opened(checked(
+        retryInterrupted([&] { return ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }), path));
     // Some file systems cannot flush a folder on its own and say so; their entries go with the data.
-    if (retryInterrupted([&] { return ::fsync(fd(opened.get())); }) != 0 && errno != EINVAL) {
-        return lastError();
+    if (retryInterrupted(
+            [&] { return faulted(operationFault("flush", path)) ? -1 : ::fsync(fd(opened.get())); }) != 0 &&
+        errno != EINVAL) {
+        fail(path, lastError());
     }
-    return opened.close();
+    if (const auto error = opened.close()) {
+        fail(path, error);
+    }
 }
 
-std::error_code lock(const std::string& path, Descriptor& file, bool& busy) {
-    busy = false;
+std::optional<Descriptor> lock(const std::string& path) {
     // Another holder may remove the file between our open and our lock: the lock then sits on a
     // file nobody else will find, so it is only ours once the name still leads to the file we locked.
     for (int attempt = 0; attempt < lockAttempts; ++attempt) {
-        Descriptor opened;
-        if (const auto error = openLockFile(path, opened, busy); error || !opened.isOpen()) {
-            return error;
+        auto opened = openLockFile(path);
+        if (!opened || !opened->isOpen()) {
+            return opened;
         }
-        if (retryInterrupted([&] { return ::flock(fd(opened.get()), LOCK_EX | LOCK_NB); }) != 0) {
-            busy = errno == EWOULDBLOCK;
-            return busy ? std::error_code() : lastError();
+        testing::stepReached("lock-opened", attempt);
+        if (retryInterrupted([&] { return ::flock(fd(opened->get()), LOCK_EX | LOCK_NB); }) != 0) {
+            if (errno == EWOULDBLOCK) {
+                return std::nullopt;
+            }
+            fail(path, lastError());
         }
-        FileIdentity locked;
-        Entry named;
-        if (const auto error = identityOf(opened.get(), locked)) {
-            return error;
-        }
-        if (const auto error = entryAt(path, named)) {
-            return error;
-        }
-        if (named.type == EntryType::Regular && named.identity == locked) {
-            file = std::move(opened);
-            return {};
+        const Entry named = entryAt(path);
+        if (named.type == EntryType::Regular && named.identity == identityOf(opened->get(), path)) {
+            return opened;
         }
     }
-    busy = true;
-    return {};
+    return std::nullopt;
 }
 
 void unlock(const std::string& path, Descriptor& file) {
-    FileIdentity locked;
-    Entry named;
     // Only the file this lock sits on goes, never one somebody put in its place.
-    if (!identityOf(file.get(), locked) && !entryAt(path, named) && named.type == EntryType::Regular &&
-        named.identity == locked) {
+    struct stat locked {};
+    struct stat named {};
+    if (::fstat(fd(file.get()), &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        S_ISREG(named.st_mode) && identityFrom(named) == identityFrom(locked)) {
         ::unlink(path.c_str());
     }
     (void)file.close();
 }
 
 }  // namespace fileio::platform
+
+namespace fileio {
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::int64_t fileSize(const std::string& path) {
+    struct stat info {};
+    platform::checked(::stat(path.c_str(), &info), path, FileError::Kind::CannotOpen);
+    if (!S_ISREG(info.st_mode)) {
+        platform::fail(
+            path,
+            S_ISDIR(info.st_mode) ? std::error_code(EISDIR, std::system_category()) : Errc::NotRegularFile,
+            FileError::Kind::CannotOpen);
+    }
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
+    std::vector<FolderEntry> entries;
+    std::error_code error;
+    std::filesystem::directory_iterator it(pathFromUtf8(directory), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) {
+            entries.push_back({utf8FromPath(it->path().filename()), isHidden(it->path())});
+        }
+    }
+    if (error) {
+        platform::fail(directory, error, FileError::Kind::CannotOpen);
+    }
+    return entries;
+}
+
+bool isHidden(const std::filesystem::path& path) {
+    const std::string name = utf8FromPath(path.filename());
+    return !name.empty() && name.front() == '.';
+}
+
+Entry entryAt(const std::string& path) {
+    Entry entry;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return entry;
+        }
+        platform::fail(path, platform::lastError());
+    }
+    entry.identity = platform::identityFrom(info);
+    if (S_ISREG(info.st_mode)) {
+        entry.type = EntryType::Regular;
+    } else if (S_ISLNK(info.st_mode)) {
+        entry.type = EntryType::Link;
+    } else if (S_ISDIR(info.st_mode)) {
+        entry.type = EntryType::Directory;
+    } else {
+        entry.type = EntryType::Other;
+    }
+    return entry;
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return platform::identityFrom(info);
+}
+
+std::size_t longestPath() {
+    return PATH_MAX - 1;
+}
+
+std::optional<std::errc> conditionOf(std::error_code code) {
+    if (code.category() == std::system_category() || code.category() == std::generic_category()) {
+        return static_cast<std::errc>(code.value());
+    }
+    return std::nullopt;
+}
+
+std::string systemText(std::error_code code) {
+    return code.message();
+}
+
+}  // namespace fileio

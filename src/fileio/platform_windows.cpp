@@ -2,6 +2,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cerrno>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -72,12 +73,31 @@ OVERLAPPED at(std::int64_t offset) {
     return position;
 }
 
+// A test's fault for `operation` on `path` as the failure of the call it stands for.
+void checkFault(std::string_view operation, const std::string& path) {
+    if (const int error = operationFault(operation, path); error != 0) {
+        fail(path, std::error_code(error, std::generic_category()));
+    }
+}
+
 std::error_code opened(HANDLE handle, Descriptor& file) {
     if (handle == INVALID_HANDLE_VALUE) {
         return lastError();
     }
     file = Descriptor(reinterpret_cast<Handle>(handle));
     return {};
+}
+
+// Throws the last error naming `path` unless `succeeded`.
+void check(bool succeeded, const std::string& path, FileError::Kind kind = FileError::Kind::Io) {
+    if (!succeeded) {
+        fail(path, lastError(), kind);
+    }
+}
+
+FileIdentity identityFrom(const BY_HANDLE_FILE_INFORMATION& information) {
+    return {information.dwVolumeSerialNumber,
+            (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
 }
 
 bool isMissing(DWORD code) {
@@ -94,7 +114,12 @@ std::error_code identityAtPath(const std::string& path, DWORD flags, FileIdentit
                    file)) {
         return error;
     }
-    return identityOf(file.get(), identity);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(native(file.get()), &information)) {
+        return lastError();
+    }
+    identity = identityFrom(information);
+    return {};
 }
 
 // Clears the read-only, hidden and system attributes of the regular file `path` itself, which stop
@@ -118,68 +143,298 @@ struct FindCloser {
 
 }  // namespace
 
-const std::size_t longestPath = 32767 - 1;
-
 std::size_t pathLength(const std::string& utf8) {
     return wide(utf8).size();
 }
 
-bool isRegularFile(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    return attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+Descriptor openForReading(const std::string& path) {
+    constexpr auto cannotOpen = FileError::Kind::CannotOpen;
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it is refused here already.
+    Descriptor reading;
+    if (const auto error = opened(
+            ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+            reading)) {
+        // The system says "access denied" for a folder.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            fail(path, std::make_error_code(std::errc::is_a_directory), cannotOpen);
+        }
+        fail(path, error, cannotOpen);
+    }
+    // Pipes and character devices (CON, COM1, ...) are no files to read from start to end.
+    if (::GetFileType(native(reading.get())) != FILE_TYPE_DISK) {
+        fail(path, Errc::NotRegularFile, cannotOpen);
+    }
+    return reading;
 }
 
-std::error_code sizeOf(const std::string& path, std::int64_t& length) {
-    length = 0;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!attributesOf(path, data)) {
-        return lastError();
+std::error_code createNew(const std::string& path, Descriptor& file) {
+    return opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+                  file);
+}
+
+std::error_code closeHandle(Handle handle) {
+    return ::CloseHandle(native(handle)) ? std::error_code() : lastError();
+}
+
+std::int64_t lengthOf(Handle handle, const std::string& path) {
+    LARGE_INTEGER size{};
+    check(::GetFileSizeEx(native(handle), &size), path);
+    return size.QuadPart;
+}
+
+std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
+                   std::int64_t offset) {
+    OVERLAPPED position = at(offset);
+    DWORD got = 0;
+    // Reading at or beyond the end fails with ERROR_HANDLE_EOF on a synchronous handle: the end of file.
+    check(::ReadFile(native(handle), buffer, chunk(size), &got, &position) ||
+              ::GetLastError() == ERROR_HANDLE_EOF,
+          path);
+    return got;
+}
+
+std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, std::size_t size,
+                    std::int64_t offset) {
+    // Windows has no interrupted calls: a test's EINTR stands for one that was tried again.
+    int fault = EINTR;
+    while (fault == EINTR) {
+        fault = writeFault(path, size);
     }
+    if (fault != 0) {
+        fail(path, std::error_code(fault, std::generic_category()));
+    }
+    OVERLAPPED position = at(offset);
+    DWORD put = 0;
+    check(::WriteFile(native(handle), buffer, chunk(size), &put, &position), path);
+    return put;
+}
+
+std::size_t fastCopy(Handle, std::int64_t, Handle, const std::string&, std::int64_t, std::size_t) {
+    return 0;
+}
+
+void findData(Handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd) {
+    dataStart = offset;
+    dataEnd = std::numeric_limits<std::int64_t>::max();
+}
+
+void setLength(Handle handle, const std::string& path, std::int64_t length) {
+    if (const int fault = writeFault(path, 0); fault != 0) {
+        fail(path, std::error_code(fault, std::generic_category()));
+    }
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = length;
+    check(::SetFileInformationByHandle(native(handle), FileEndOfFileInfo, &end, sizeof end), path);
+}
+
+void reserveSpace(Handle, const std::string&, std::int64_t) {}
+
+std::error_code unexpectedEndOfFile() {
+    return std::error_code(ERROR_HANDLE_EOF, std::system_category());
+}
+
+void renameReplacing(const std::string& from, const std::string& to) {
+    checkFault("rename", to);
+    // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.
+    if (const auto error = clearAttributes(to)) {
+        fail(to, error);
+    }
+    check(::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
+          to);
+}
+
+FileIdentity identityOf(Handle handle, const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    check(::GetFileInformationByHandle(native(handle), &information), path);
+    return identityFrom(information);
+}
+
+std::error_code removeEntry(const std::string& path, bool clearFirst) {
+    // DeleteFile removes a link itself.
+    if (clearFirst) {
+        if (const auto error = clearAttributes(path)) {
+            return error;
+        }
+    }
+    return ::DeleteFileW(wide(path).c_str()) ? std::error_code() : lastError();
+}
+
+Descriptor createUnnamed(const std::string&) {
+    // Windows has no file without a name: the caller creates a named one.
+    return {};
+}
+
+std::error_code linkUnnamed(Handle, const std::string&) {
+    return std::make_error_code(std::errc::operation_not_supported);
+}
+
+Descriptor openForFlush(const std::string& path) {
+    // FlushFileBuffers needs write access; nothing is written through it.
+    Descriptor file;
+    if (const auto error = opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                                  file)) {
+        fail(path, error);
+    }
+    return file;
+}
+
+void flushRange(Handle, const std::string& path, std::int64_t, std::int64_t) {
+    checkFault("flush", path);
+}
+
+void flushData(Handle handle, const std::string& path) {
+    checkFault("flush", path);
+    check(::FlushFileBuffers(native(handle)), path);
+}
+
+// The renames that name files are written through (MOVEFILE_WRITE_THROUGH); NTFS keeps no folder
+// state of its own to flush.
+void flushFolder(const std::string& path) {
+    checkFault("flush", path);
+}
+
+std::optional<Descriptor> lock(const std::string& path) {
+    // Deleted by the system when its last handle closes, so no later holder ever finds a stale one.
+    const HANDLE handle = ::CreateFileW(
+        wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
+            // A file about to be deleted cannot be opened again: its holder is just finishing. A
+            // folder that takes no file at all cannot be changed through this program either.
+            if (::GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+                return std::nullopt;
+            }
+            return Descriptor();
+        }
+        fail(path, lastError());
+    }
+    Descriptor locking(reinterpret_cast<Handle>(handle));
+    BY_HANDLE_FILE_INFORMATION information{};
+    check(::GetFileInformationByHandle(handle, &information), path);
+    if ((information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        ::GetFileType(handle) != FILE_TYPE_DISK) {
+        fail(path, Errc::NotRegularFile);
+    }
+    OVERLAPPED whole = at(0);
+    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        check(::GetLastError() == ERROR_LOCK_VIOLATION, path);
+        return std::nullopt;
+    }
+    return locking;
+}
+
+void unlock(const std::string&, Descriptor& file) {
+    OVERLAPPED whole = at(0);
+    ::UnlockFileEx(native(file.get()), 0, 1, 0, &whole);
+    (void)file.close();
+}
+
+}  // namespace fileio::platform
+
+namespace fileio {
+
+bool fileExists(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return platform::attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::int64_t fileSize(const std::string& path) {
+    constexpr auto cannotOpen = FileError::Kind::CannotOpen;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    platform::check(platform::attributesOf(path, data), path, cannotOpen);
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return std::make_error_code(std::errc::is_a_directory);
+        platform::fail(path, std::make_error_code(std::errc::is_a_directory), cannotOpen);
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        return Errc::NotRegularFile;
+        platform::fail(path, Errc::NotRegularFile, cannotOpen);
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         // A symbolic link: the attributes are the link's own, the size is that of the file it leads to.
         Descriptor file;
-        if (const auto error = opened(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                    nullptr, OPEN_EXISTING, 0, nullptr),
-                                      file)) {
-            return error;
+        if (const auto error =
+                platform::opened(::CreateFileW(platform::wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr),
+                                 file)) {
+            platform::fail(path, error, cannotOpen);
         }
-        return lengthOf(file.get(), length);
+        return platform::lengthOf(file.get(), path);
     }
-    length = static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
-    return {};
+    return static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
 }
 
-std::error_code forEachFileIn(const std::string& directory,
-                              const std::function<void(const std::string& name, bool hidden)>& entry) {
+std::vector<FolderEntry> regularFilesIn(const std::string& directory) {
+    std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found{};
     const std::string pattern = directory.empty() || directory.back() == '\\' || directory.back() == '/'
                                     ? directory + "*"
                                     : directory + "\\*";
-    const std::unique_ptr<void, FindCloser> find(::FindFirstFileExW(
-        wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    const std::unique_ptr<void, platform::FindCloser> find(::FindFirstFileExW(
+        platform::wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
     if (find.get() == INVALID_HANDLE_VALUE) {
         // Nothing at all is found only in the empty root of a drive: other folders hold "." and "..".
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? std::error_code() : lastError();
+        platform::check(::GetLastError() == ERROR_FILE_NOT_FOUND, directory, FileError::Kind::CannotOpen);
+        return entries;
     }
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            entry(utf8(found.cFileName), hiddenByAttributes(found.dwFileAttributes));
+            entries.push_back(
+                {platform::utf8(found.cFileName), platform::hiddenByAttributes(found.dwFileAttributes)});
         }
     } while (::FindNextFileW(find.get(), &found));
-    return ::GetLastError() == ERROR_NO_MORE_FILES ? std::error_code() : lastError();
+    platform::check(::GetLastError() == ERROR_NO_MORE_FILES, directory, FileError::Kind::CannotOpen);
+    return entries;
+}
+
+bool isHidden(const std::filesystem::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(platform::wide(utf8FromPath(path)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && platform::hiddenByAttributes(attributes);
+}
+
+Entry entryAt(const std::string& path) {
+    Entry entry;
+    const DWORD attributes = ::GetFileAttributesW(platform::wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        platform::check(platform::isMissing(::GetLastError()), path);
+        return entry;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        entry.type = EntryType::Directory;
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        entry.type = EntryType::Link;
+    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        entry.type = EntryType::Other;
+    } else {
+        entry.type = EntryType::Regular;
+    }
+    if (const auto error = platform::identityAtPath(path, FILE_FLAG_OPEN_REPARSE_POINT, entry.identity)) {
+        platform::fail(path, error);
+    }
+    return entry;
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    FileIdentity identity;
+    return platform::identityAtPath(path, 0, identity) ? std::nullopt : std::optional(identity);
+}
+
+std::size_t longestPath() {
+    return 32767 - 1;
 }
 
 namespace {
 
 // The condition of the Windows errors a user meets, for the program's own text of it.
-std::optional<std::errc> conditionOf(DWORD error) {
+std::optional<std::errc> windowsCondition(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
@@ -217,17 +472,17 @@ std::optional<std::errc> conditionOf(DWORD error) {
 
 }  // namespace
 
-std::string describe(std::error_code code) {
+std::optional<std::errc> conditionOf(std::error_code code) {
     if (code.category() == std::generic_category()) {
-        if (const char* text = germanReason(static_cast<std::errc>(code.value()))) {
-            return text;
-        }
+        return static_cast<std::errc>(code.value());
     }
+    return code.category() == std::system_category() ? windowsCondition(static_cast<DWORD>(code.value()))
+                                                     : std::nullopt;
+}
+
+std::string systemText(std::error_code code) {
     if (code.category() != std::system_category()) {
         return code.message();
-    }
-    if (const auto condition = conditionOf(static_cast<DWORD>(code.value()))) {
-        return germanReason(*condition);
     }
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
@@ -243,231 +498,7 @@ std::string describe(std::error_code code) {
                                 message.back() == L' ' || message.back() == L'.')) {
         message.pop_back();
     }
-    return utf8(message.c_str());
+    return utf8FromPath(std::filesystem::path(message));
 }
 
-std::error_code openForReading(const std::string& path, Descriptor& file) {
-    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it is refused here already.
-    Descriptor reading;
-    if (const auto error = opened(
-            ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
-            reading)) {
-        // The system says "access denied" for a folder.
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            return std::make_error_code(std::errc::is_a_directory);
-        }
-        return error;
-    }
-    // Pipes and character devices (CON, COM1, ...) are no files to read from start to end.
-    if (::GetFileType(native(reading.get())) != FILE_TYPE_DISK) {
-        return Errc::NotRegularFile;
-    }
-    file = std::move(reading);
-    return {};
-}
-
-std::error_code createNew(const std::string& path, Descriptor& file) {
-    return opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
-                  file);
-}
-
-std::error_code closeHandle(Handle handle) {
-    return ::CloseHandle(native(handle)) ? std::error_code() : lastError();
-}
-
-std::error_code lengthOf(Handle handle, std::int64_t& length) {
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(native(handle), &size)) {
-        return lastError();
-    }
-    length = size.QuadPart;
-    return {};
-}
-
-std::error_code readAt(Handle handle, void* buffer, std::size_t size, std::int64_t offset,
-                       std::size_t& done) {
-    done = 0;
-    OVERLAPPED position = at(offset);
-    DWORD got = 0;
-    if (!::ReadFile(native(handle), buffer, chunk(size), &got, &position)) {
-        // Reading at or beyond the end fails with this code on a synchronous handle: the end of file.
-        return ::GetLastError() == ERROR_HANDLE_EOF ? std::error_code() : lastError();
-    }
-    done = got;
-    return {};
-}
-
-std::error_code writeAt(Handle handle, const void* buffer, std::size_t size, std::int64_t offset,
-                        std::size_t& done) {
-    done = 0;
-    OVERLAPPED position = at(offset);
-    DWORD put = 0;
-    if (!::WriteFile(native(handle), buffer, chunk(size), &put, &position)) {
-        return lastError();
-    }
-    done = put;
-    return {};
-}
-
-FastCopy fastCopy(Handle, std::int64_t, Handle, std::int64_t, std::size_t, int, std::size_t& done,
-                  std::error_code&) {
-    done = 0;
-    return FastCopy::Unavailable;
-}
-
-void findData(Handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd) {
-    dataStart = offset;
-    dataEnd = std::numeric_limits<std::int64_t>::max();
-}
-
-std::error_code setLength(Handle handle, std::int64_t length) {
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = length;
-    return ::SetFileInformationByHandle(native(handle), FileEndOfFileInfo, &end, sizeof end)
-               ? std::error_code()
-               : lastError();
-}
-
-std::error_code reserveSpace(Handle, std::int64_t) {
-    return {};
-}
-
-std::error_code unexpectedEndOfFile() {
-    return std::error_code(ERROR_HANDLE_EOF, std::system_category());
-}
-
-bool isHidden(const std::filesystem::path& path) {
-    const DWORD attributes = ::GetFileAttributesW(wide(utf8FromPath(path)).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && hiddenByAttributes(attributes);
-}
-
-std::error_code renameReplacing(const std::string& from, const std::string& to) {
-    // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.
-    if (const auto error = clearAttributes(to)) {
-        return error;
-    }
-    return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? std::error_code()
-               : lastError();
-}
-
-std::error_code entryAt(const std::string& path, Entry& entry) {
-    entry = Entry{};
-    const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return isMissing(::GetLastError()) ? std::error_code() : lastError();
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        entry.type = EntryType::Directory;
-    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        entry.type = EntryType::Link;
-    } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        entry.type = EntryType::Other;
-    } else {
-        entry.type = EntryType::Regular;
-    }
-    return identityAtPath(path, FILE_FLAG_OPEN_REPARSE_POINT, entry.identity);
-}
-
-std::error_code identityAt(const std::string& path, FileIdentity& identity) {
-    return identityAtPath(path, 0, identity);
-}
-
-std::error_code identityOf(Handle handle, FileIdentity& identity) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(native(handle), &information)) {
-        return lastError();
-    }
-    identity.device = information.dwVolumeSerialNumber;
-    identity.index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-    return {};
-}
-
-std::error_code removeEntry(const std::string& path, bool clearFirst) {
-    // DeleteFile removes a link itself.
-    if (clearFirst) {
-        if (const auto error = clearAttributes(path)) {
-            return error;
-        }
-    }
-    return ::DeleteFileW(wide(path).c_str()) ? std::error_code() : lastError();
-}
-
-std::error_code createUnnamed(const std::string&, Descriptor&, bool& supported) {
-    // Windows has no file without a name: the caller creates a named one.
-    supported = false;
-    return {};
-}
-
-std::error_code linkUnnamed(Handle, const std::string&) {
-    return std::make_error_code(std::errc::operation_not_supported);
-}
-
-std::error_code openForFlush(const std::string& path, Descriptor& file) {
-    // FlushFileBuffers needs write access; nothing is written through it.
-    return opened(::CreateFileW(wide(path).c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
-                  file);
-}
-
-std::error_code flushRange(Handle, std::int64_t, std::int64_t) {
-    return {};
-}
-
-std::error_code flushData(Handle handle) {
-    return ::FlushFileBuffers(native(handle)) ? std::error_code() : lastError();
-}
-
-std::error_code flushFolder(const std::string&) {
-    // The renames that name files are written through (MOVEFILE_WRITE_THROUGH); NTFS keeps no folder
-    // state of its own to flush.
-    return {};
-}
-
-std::error_code lock(const std::string& path, Descriptor& file, bool& busy) {
-    busy = false;
-    // Deleted by the system when its last handle closes, so no later holder ever finds a stale one.
-    const HANDLE handle = ::CreateFileW(
-        wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = ::GetLastError();
-        if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
-            // A file about to be deleted cannot be opened again: its holder is just finishing. A
-            // folder that takes no file at all cannot be changed through this program either.
-            busy = ::GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-            return {};
-        }
-        return lastError();
-    }
-    Descriptor locking(reinterpret_cast<Handle>(handle));
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(handle, &information)) {
-        return lastError();
-    }
-    if ((information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-        ::GetFileType(handle) != FILE_TYPE_DISK) {
-        return Errc::NotRegularFile;
-    }
-    OVERLAPPED whole = at(0);
-    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
-        busy = ::GetLastError() == ERROR_LOCK_VIOLATION;
-        return busy ? std::error_code() : lastError();
-    }
-    file = std::move(locking);
-    return {};
-}
-
-void unlock(const std::string&, Descriptor& file) {
-    OVERLAPPED whole = at(0);
-    ::UnlockFileEx(native(file.get()), 0, 1, 0, &whole);
-    (void)file.close();
-}
-
-}  // namespace fileio::platform
+}  // namespace fileio

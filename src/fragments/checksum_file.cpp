@@ -1,6 +1,7 @@
 #include "fragments/checksum_file.hpp"
 
 #include <algorithm>
+#include <charconv>
 
 #include "checksum/file_checksum.hpp"
 #include "dodiveverazed/project.hpp"
@@ -16,22 +17,11 @@ constexpr std::string_view ownFirstLine = "; Dodiveverazed ";
 constexpr std::size_t largestChecksumFile = std::size_t{1} << 20;
 
 std::optional<std::uint32_t> hexadecimalCrc(std::string_view text) {
-    if (text.size() != 8) {
-        return std::nullopt;
-    }
     std::uint32_t value = 0;
-    for (const char c : text) {
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<std::uint32_t>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value << 4 | digit;
+    const char* end = text.data() + text.size();
+    const auto read = std::from_chars(text.data(), end, value, 16);
+    if (text.size() != 8 || read.ec != std::errc() || read.ptr != end) {
+        return std::nullopt;
     }
     return value;
 }
@@ -120,15 +110,10 @@ void removeOwnChecksumFile(const std::string& path) {
 }
 
 bool writeChecksumFile(const std::string& path, const std::string& text) {
-    fileio::PendingFile file(
-        path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
-    file.file().write(text.data(), text.size());
-    fileio::testing::stepReached("checksum-file-written");
-    if (!mayWriteChecksumFile(path)) {
-        return false;
-    }
-    file.commit();
-    return true;
+    return writeSmallFile(path, text, [&path] {
+        fileio::testing::stepReached("checksum-file-written");
+        return mayWriteChecksumFile(path);
+    });
 }
 
 std::map<std::string, std::uint32_t> fragmentChecksums(const std::string& directory,

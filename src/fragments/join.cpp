@@ -1,14 +1,11 @@
 #include "fragments/join.hpp"
 
-#include <filesystem>
 #include <functional>
 #include <set>
-#include <system_error>
 
 #include "checksum/crc32_core.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
-#include "fileio/paths.hpp"
 #include "fragments/events.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
@@ -17,6 +14,13 @@
 namespace fragments {
 
 namespace {
+
+// Throws when `fragment` is no longer the planned `bytes` long.
+void checkSize(const fileio::InputFile& fragment, std::int64_t bytes) {
+    if (fragment.size() != bytes) {
+        throw fileio::FileError(fileio::FileError::Kind::Io, fragment.path(), Errc::SizeChanged);
+    }
+}
 
 // Reads the fragments of `plan` that have an expected CRC-32 and compares; throws DamagedFragment for the
 // first that differs.
@@ -29,9 +33,7 @@ void verifyFragments(const JoinPlan& plan, const JoinEvents& events) {
         notify(events.beforeVerifying, index);
         const std::string& path = plan.fragmentPaths[index];
         fileio::InputFile fragment(path);
-        if (fragment.size() != plan.fragmentBytes[index]) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, path, fileio::Errc::SizeChanged);
-        }
+        checkSize(fragment, plan.fragmentBytes[index]);
         checksum::RunningCrc32 crc;
         fileio::readBytes(fragment, 0, plan.fragmentBytes[index], std::ref(crc));
         fileio::testing::stepReached("fragment-verified", static_cast<std::int64_t>(index));
@@ -95,9 +97,7 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
         }
     }
     for (const auto& path : plan.fragmentPaths) {
-        std::error_code error;
-        const auto status = std::filesystem::status(fileio::pathFromUtf8(path), error);
-        if (error || status.type() == std::filesystem::file_type::not_found) {
+        if (!fileio::identityOf(path)) {
             return JoinProblem{JoinProblem::Kind::MissingFragment, path};
         }
         const auto size = regularFileSize(path);
@@ -141,9 +141,8 @@ std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    const bool same = std::filesystem::equivalent(fileio::pathFromUtf8(a), fileio::pathFromUtf8(b), error);
-    return same && !error;
+    const auto identity = fileio::identityOf(a);
+    return identity && identity == fileio::identityOf(b);
 }
 
 JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath) {
@@ -162,22 +161,17 @@ void JoinOutput::reserve(std::int64_t bytes) {
 
 void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes) {
     fileio::InputFile fragment(fragmentPath);
-    const auto checkSize = [&] {
-        if (fragment.size() != expectedBytes) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, fragmentPath, fileio::Errc::SizeChanged);
-        }
-    };
-    checkSize();
+    checkSize(fragment, expectedBytes);
     try {
         fileio::copyBytes(fragment, 0, file_->file(), expectedBytes);
     } catch (const fileio::FileError& e) {
         // A fragment cut short while it was read tells why.
         if (e.path() == fragmentPath) {
-            checkSize();
+            checkSize(fragment, expectedBytes);
         }
         throw;
     }
-    checkSize();
+    checkSize(fragment, expectedBytes);
 }
 
 fileio::FileIdentity JoinOutput::commit() {

@@ -116,7 +116,8 @@ bool sameFile(const std::string& a, const std::string& b);
 class JoinOutput {
   public:
     // Removes what killed joins to the same target left beside it first. Throws FileError naming the
-    // target: CannotOpen, or Io (Errc::NotRegularFile) for a target that is a folder, FIFO, socket or device.
+    // target: CannotOpen, or Io (fileio::Errc::NotRegularFile) for a target that is a folder, FIFO, socket or
+    // device.
     explicit JoinOutput(const std::string& targetPath);
     ~JoinOutput() = default;
     JoinOutput(const JoinOutput&) = delete;

@@ -8,6 +8,7 @@
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fragments/join.hpp"
+#include "fragments/set_files.hpp"
 #include "fragments/size_text.hpp"
 
 namespace fragments {
@@ -279,23 +280,12 @@ std::string toCodePage850(std::string_view utf8) {
 // The command interpreter reads batch files in the console's code page, not the ANSI one; 850 is
 // the German console's (on Windows the OEM code page of the system would be the one to use).
 void writeJoinScript(const std::string& scriptPath, const JoinScriptInput& input) {
-    const std::string bytes = toCodePage850(joinScriptText(input));
-    bool created = false;
-    try {
-        fileio::OutputFile file(scriptPath);
-        created = true;
-        file.write(bytes.data(), bytes.size());
-        file.close();
-    } catch (...) {
-        if (created) {
-            try {
-                fileio::removeFile(scriptPath);
-            } catch (const fileio::FileError&) {
-                // The write failure is the one to report; a leftover the removal could not reach is
-                // the best that can be done.
-            }
-        }
-        throw;
+    // Anything at its name stays: the split has removed an old script of its own before.
+    if (!writeSmallFile(scriptPath, toCodePage850(joinScriptText(input)), [&scriptPath] {
+            return fileio::entryAt(scriptPath).type == fileio::EntryType::None;
+        })) {
+        throw fileio::FileError(fileio::FileError::Kind::CannotOpen, scriptPath,
+                                std::make_error_code(std::errc::file_exists));
     }
 }
 

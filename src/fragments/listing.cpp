@@ -31,8 +31,8 @@ std::int64_t sizeIfPresent(const std::string& path) {
 // Deletes `names` from `directory` in order, each checked before the first goes; `source` as
 // checkReplaceable takes it, `evenReadOnly` as removeFile. `afterEach` (when given) runs after each name.
 void deleteChecked(const std::vector<std::string>& names, const std::string& directory,
-                   const std::optional<fileio::FileIdentity>& source, fileio::Errc whenSource,
-                   bool evenReadOnly, const std::function<void()>& afterEach = {}) {
+                   const std::optional<fileio::FileIdentity>& source, Errc whenSource, bool evenReadOnly,
+                   const std::function<void()>& afterEach = {}) {
     for (const auto& name : names) {
         checkReplaceable(inDirectory(directory, name), source, whenSource);
     }
@@ -47,9 +47,6 @@ void deleteChecked(const std::vector<std::string>& names, const std::string& dir
 }  // namespace
 
 std::optional<std::int64_t> regularFileSize(const std::string& path) {
-    if (!fileio::fileExists(path)) {
-        return std::nullopt;
-    }
     try {
         return fileio::fileSize(path);
     } catch (const fileio::FileError&) {
@@ -113,7 +110,7 @@ void deleteOldFragments(const std::vector<std::string>& listing, const std::stri
                         const std::string& source, char separator) {
     // Attributes stay as they are: an old fragment the user protected stops the split on Windows.
     deleteChecked(oldFragmentsOf(listing, source, separator), directory, fileio::identityOf(source),
-                  fileio::Errc::IsSplitSource, false);
+                  Errc::IsSplitSource, false);
 }
 
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
@@ -122,8 +119,8 @@ void deleteFragmentSet(const std::vector<std::string>& names, const std::string&
         return;
     }
     const std::string sourceName = withoutLastCharacters(names.front(), 5);
-    deleteChecked(names, directory, fileio::identityOf(inDirectory(directory, sourceName)),
-                  fileio::Errc::IsOriginal, true, afterEach);
+    deleteChecked(names, directory, fileio::identityOf(inDirectory(directory, sourceName)), Errc::IsOriginal,
+                  true, afterEach);
     removeOwnChecksumFile(checksumFilePath(inDirectory(directory, sourceName)));
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <stdexcept>
-#include <system_error>
 
 #include "fileio/paths.hpp"
 
@@ -31,31 +30,8 @@ std::size_t startOfLastCharacters(std::string_view text, std::size_t count, std:
 // Decodes one code point at `position` and advances it; a malformed byte stands for itself.
 char32_t nextCodePoint(std::string_view text, std::size_t& position) {
     const auto lead = static_cast<unsigned char>(text[position]);
-    std::size_t length = 1;
-    char32_t value = lead;
-    if (lead >= 0xF0 && lead < 0xF8) {
-        length = 4;
-        value = lead & 0x07u;
-    } else if (lead >= 0xE0) {
-        length = 3;
-        value = lead & 0x0Fu;
-    } else if (lead >= 0xC0) {
-        length = 2;
-        value = lead & 0x1Fu;
-    }
-    if (length == 1 || position + length > text.size()) {
-        ++position;
-        return lead;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if (!isContinuationByte(text[position + i])) {
-            ++position;
-            return lead;
-        }
-        value = (value << 6) | (static_cast<unsigned char>(text[position + i]) & 0x3Fu);
-    }
-    position += length;
-    return value;
+    char32_t codePoint = 0;
+    return decodeUtf8(text, position, codePoint) ? codePoint : lead;
 }
 
 // ASCII letters and the Latin-1 capitals (umlauts among them) folded to lower case.
@@ -110,9 +86,7 @@ std::string folderOf(std::string_view path, char separator) {
     if (last != std::string_view::npos) {
         return std::string(path.substr(0, last + 1));
     }
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    return error ? std::string() : withTrailingSeparator(fileio::utf8FromPath(current), separator);
+    return withTrailingSeparator(fileio::workingFolder(), separator);
 }
 
 std::string fragmentName(std::string_view source, int number) {

@@ -49,7 +49,7 @@ std::optional<int> fragmentNumber(std::string_view name);
 // its last three characters as they are when they are not digits.
 std::string progressNumber(std::string_view name);
 
-// The last three characters of `name` (as many as there are when it is shorter).
+// The last `count` characters of `name`, counted in UTF-8 (as many as there are when it has fewer).
 std::string lastCharacters(std::string_view name, std::size_t count);
 
 // `text` without its last `count` characters ("" when it has no more than that). Counts UTF-8 characters.

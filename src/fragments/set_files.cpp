@@ -14,6 +14,16 @@ constexpr std::size_t temporaryTagLength = 6;
 
 }  // namespace
 
+std::error_code make_error_code(Errc error) noexcept {
+    class Category : public std::error_category {
+      public:
+        const char* name() const noexcept override { return "fragments"; }
+        std::string message(int value) const override { return "fragments error " + std::to_string(value); }
+    };
+    static const Category category;
+    return {static_cast<int>(error), category};
+}
+
 std::string temporaryNameFor(const std::string& path, std::string_view ending) {
     static std::mt19937_64 random{std::random_device{}()};
     std::string tag;
@@ -40,6 +50,18 @@ std::optional<std::string> finalNameOfTemporary(std::string_view name, std::stri
     return std::string(name.substr(1, name.size() - fixed));
 }
 
+bool writeSmallFile(const std::string& path, std::string_view bytes,
+                    const std::function<bool()>& mayReplace) {
+    fileio::PendingFile file(
+        path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
+    file.file().write(bytes.data(), bytes.size());
+    if (!mayReplace()) {
+        return false;
+    }
+    file.commit();
+    return true;
+}
+
 void removeLeftovers(const std::string& directory,
                      const std::function<bool(const std::string& name)>& leftover) {
     std::vector<fileio::FolderEntry> entries;
@@ -57,7 +79,7 @@ void removeLeftovers(const std::string& directory,
 }
 
 bool checkReplaceable(const std::string& path, const std::optional<fileio::FileIdentity>& source,
-                      fileio::Errc whenSource) {
+                      Errc whenSource) {
     const fileio::Entry entry = fileio::entryAt(path);
     switch (entry.type) {
         case fileio::EntryType::None:
@@ -76,8 +98,7 @@ bool checkReplaceable(const std::string& path, const std::optional<fileio::FileI
     throw fileio::FileError(fileio::FileError::Kind::Io, path, fileio::Errc::NotRegularFile);
 }
 
-void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source,
-                fileio::Errc whenSource) {
+void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source, Errc whenSource) {
     if (checkReplaceable(path, source, whenSource)) {
         fileio::removeFile(path);
     }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -15,18 +16,30 @@
 
 namespace fragments {
 
+// Failures of a split or join that the program finds itself, thrown as fileio::FileError (Io) naming the
+// file.
+enum class Errc {
+    // A name the split would delete or write that is the source it reads.
+    IsSplitSource = 1,
+    // A listed fragment that is the file the fragments were cut from.
+    IsOriginal,
+    // A fragment whose size changed between the check of the list and its copy.
+    SizeChanged,
+};
+std::error_code make_error_code(Errc error) noexcept;
+
 // Checks the name `path` before the program removes or replaces it, links not followed. Nothing there:
 // false. A regular file or a link: true, it may go (a link goes itself, its target stays). Throws
-// FileError (Io) naming `path`: Errc::NotRegularFile for a folder, FIFO, socket or device, which are
+// FileError (Io) naming `path`: fileio::Errc::NotRegularFile for a folder, FIFO, socket or device, which are
 // never touched, and `whenSource` for a regular file that is `source` itself (same file, any name).
 bool checkReplaceable(const std::string& path,
                       const std::optional<fileio::FileIdentity>& source = std::nullopt,
-                      fileio::Errc whenSource = fileio::Errc::IsSplitSource);
+                      Errc whenSource = Errc::IsSplitSource);
 
 // Makes way for a new file at `path`: what checkReplaceable lets go is removed. Throws like it, and
 // FileError (Io) when the removal fails.
 void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source = std::nullopt,
-                fileio::Errc whenSource = fileio::Errc::IsSplitSource);
+                Errc whenSource = Errc::IsSplitSource);
 
 // A hidden name beside `path` for a file on its way there: ".", its name, ".", six random letters or
 // digits and `ending` (".tmp" for fragments and the checksum file, ".part" for a joined file). It never
@@ -36,6 +49,11 @@ std::string temporaryNameFor(const std::string& path, std::string_view ending);
 // The name a temporary name of exactly that shape (see temporaryNameFor) stands for; nullopt for any
 // other name.
 std::optional<std::string> finalNameOfTemporary(std::string_view name, std::string_view ending);
+
+// Writes `bytes` as a new file that appears at `path` only complete, through a hidden temporary beside it
+// (see temporaryNameFor, ".tmp"), and only when `mayReplace` still allows it once they are written: what
+// is at `path` then is replaced. False, with nothing left behind, when it does not. Throws FileError.
+bool writeSmallFile(const std::string& path, std::string_view bytes, const std::function<bool()>& mayReplace);
 
 // Removes from `directory` the regular files whose bare names pass `leftover`, links not followed: what a
 // run that was killed left there. A folder that cannot be read is left as it is. Throws FileError (Io) when
@@ -64,3 +82,6 @@ class SetLock {
 };
 
 }  // namespace fragments
+
+template <>
+struct std::is_error_code_enum<fragments::Errc> : std::true_type {};

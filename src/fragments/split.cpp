@@ -134,9 +134,10 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
 
 void removeSplitLeftovers(const std::string& directory, const std::string& sourcePath, char separator) {
     const std::string sourceName = Nurdatei(sourcePath, separator);
-    removeLeftovers(directory, [&sourceName](const std::string& name) {
+    const std::string script = NurName(sourcePath, separator) + ".bat";
+    removeLeftovers(directory, [&](const std::string& name) {
         const auto final = finalNameOfTemporary(name, ".tmp");
-        return final && (*final == sourceName + ".sfv" ||
+        return final && (*final == sourceName + ".sfv" || *final == script ||
                          (final->size() == sourceName.size() + 5 && final->starts_with(sourceName + "._") &&
                           fragmentNumber(*final)));
     });

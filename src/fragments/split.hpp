@@ -53,7 +53,7 @@ struct SplitResult {
 // Checks every name a split of `sourcePath` will delete or write, before it changes anything: the
 // source's old fragments in `listing` (bare names in `directory`) and fragments 1 to `fragmentCount`.
 // Throws FileError (Io) naming the first that is a folder, FIFO, socket or device
-// (Errc::NotRegularFile) or the source itself (Errc::IsSplitSource).
+// (fileio::Errc::NotRegularFile) or the source itself (Errc::IsSplitSource).
 void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
                      const std::string& sourcePath, std::int64_t fragmentCount, char separator);
 
@@ -69,8 +69,8 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
                       char separator, bool checksumFile = false);
 
 // Removes from `directory` what killed splits of `sourcePath` left there: temporary files of exactly the
-// shape of its fragments' and its checksum file's (see temporaryNameFor). Throws FileError (Io) when one
-// cannot be removed.
+// shape of its fragments', its checksum file's and its join script's (see temporaryNameFor). Throws FileError
+// (Io) when one cannot be removed.
 void removeSplitLeftovers(const std::string& directory, const std::string& sourcePath, char separator);
 
 }  // namespace fragments

@@ -35,9 +35,9 @@ inline SplitFailure splitFailure(const std::exception_ptr& error, const std::str
         return {Kind::OutOfMemory, utf8::outOfMemory()};
     } catch (const fileio::FileError& failed) {
         if (failed.kind() != fileio::FileError::Kind::CannotOpen) {
-            return {Kind::Aborted, utf8::splitAborted(failed.path(), failed.reason())};
+            return {Kind::Aborted, utf8::splitAborted(failed.path(), utf8::reason(failed.code()))};
         }
-        return {Kind::CannotOpen, failed.path() == source ? utf8::fileUnreadable(source, failed.reason())
+        return {Kind::CannotOpen, failed.path() == source ? utf8::fileUnreadable(source, utf8::reason(failed.code()))
                                                           : utf8::cannotWriteFragments()};
     } catch (const std::exception& failed) {
         return {Kind::Aborted, utf8::splitAborted(failed.what())};
@@ -53,7 +53,7 @@ inline std::string joinFailure(const std::exception_ptr& error, const std::strin
         return utf8::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
                                      checksum::crcText(damaged.expected()));
     } catch (const fileio::FileError& failed) {
-        return utf8::joinAborted(failed.path(), failed.reason());
+        return utf8::joinAborted(failed.path(), utf8::reason(failed.code()));
     } catch (const std::exception& failed) {
         return utf8::joinAborted(target, failed.what());
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fragments/join_script.hpp"
+#include "texts/reasons.hpp"
 
 namespace texts::utf8 {
 

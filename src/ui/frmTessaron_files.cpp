@@ -113,7 +113,7 @@ void frmTessaron::Command2_Click() {
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle,
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
         return;
     }
     clearFragmentList();
@@ -170,7 +170,7 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
                     fromUtf8(texts::utf8::setBusy(toUtf8(fragmentDirectory_) + names.front())));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Critical, texts::infoTitle,
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(error.reason())));
+                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
     }
     return std::nullopt;
 }
@@ -190,7 +190,7 @@ std::optional<std::int64_t> frmTessaron::readableSize(const QString& path) {
         return fileio::fileSize(toUtf8(path));
     } catch (const fileio::FileError& error) {
         showMessage(QMessageBox::Warning, texts::infoTitle,
-                    fromUtf8(texts::utf8::fileUnreadable(toUtf8(path), error.reason())));
+                    fromUtf8(texts::utf8::fileUnreadable(toUtf8(path), texts::utf8::reason(error.code()))));
         return std::nullopt;
     }
 }

@@ -112,7 +112,7 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
         case Kind::NotRegularFile:
             showMessage(QMessageBox::Warning, texts::infoTitle,
                         fromUtf8(says::fileUnreadable(
-                            problem.path, make_error_code(fileio::Errc::NotRegularFile).message())));
+                            problem.path, texts::utf8::reason(fileio::Errc::NotRegularFile))));
             break;
         case Kind::SetBusy:
             showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(problem.path)));

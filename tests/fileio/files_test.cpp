@@ -1,5 +1,6 @@
-// The file layer's own promises: owned files are closed exactly once on every way out, and its
-// failures carry the path and the system's code and can be caught as std::system_error.
+// The file layer's own promises: failures carry the path and the system's code, a new file appears only
+// complete and a failed commit leaves nothing, interrupted writes are tried again, a lock is held on the
+// file its name leads to, flushes report their failures, and every way of copying gives the same bytes.
 
 #include "fileio/files.hpp"
 
@@ -7,36 +8,29 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <stdexcept>
-#include <system_error>
+#include <set>
 #include <tuple>
 
 #include "fileio/error.hpp"
 #include "fileio/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "support/TempDir.hpp"
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <climits>
-#endif
+#include "texts/reasons.hpp"
 
 namespace fileio {
 namespace {
 
 using namespace testsupport;
-using Handle = Descriptor::Handle;
+using Names = std::vector<std::string>;
+
+using Failure = std::tuple<FileError::Kind, std::string, std::error_condition>;
 
 // The kind, path and portable code of the FileError `action` throws (a default when it throws none).
-std::tuple<FileError::Kind, std::string, std::error_condition> failureOf(
-    const std::function<void()>& action) {
+Failure failureOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const FileError& error) {
@@ -45,166 +39,82 @@ std::tuple<FileError::Kind, std::string, std::error_condition> failureOf(
     return {};
 }
 
-// A raw handle to `path`; whether this process holds `path` open.
-#ifdef _WIN32
-Handle openRaw(const std::string& path) {
-    return reinterpret_cast<Handle>(::CreateFileW(pathOf(path).c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-// An open handle to the file refuses an open that shares nothing.
-bool heldOpen(const std::string& path) {
-    const HANDLE probe = ::CreateFileW(pathOf(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (probe == INVALID_HANDLE_VALUE) {
-        return ::GetLastError() == ERROR_SHARING_VIOLATION;
-    }
-    ::CloseHandle(probe);
-    return false;
-}
-#else
-Handle openRaw(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY);
-}
-bool heldOpen(const std::string& path) {
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ignored;
-        if (std::filesystem::read_symlink(fd.path(), ignored) == path) {
-            return true;
-        }
-    }
-    return false;
-}
-#endif
-
-TEST(Descriptor, ClosesOnEveryWayOutAndNeverTwice) {
-    TempDir dir;
-    const std::string a = dir.file("a.bin"), b = dir.file("b.bin"), c = dir.file("c.bin"),
-                      d = dir.file("d.bin");
-    writeFile(a, "abc");
-    writeFile(d, "def");
-    EXPECT_THROW(InputFile{dir.utf8()}, FileError) << "a folder is opened, then refused";
-    EXPECT_FALSE(heldOpen(dir.utf8()));
-    EXPECT_THROW(
-        {
-            InputFile in(a);
-            OutputFile out(b);
-            throw std::runtime_error("unwinding");
-        },
-        std::runtime_error);
-    EXPECT_FALSE(heldOpen(a));
-    EXPECT_FALSE(heldOpen(b));
-    {
-        Descriptor first(openRaw(a));
-        Descriptor second(std::move(first));
-        EXPECT_FALSE(first.isOpen());  // NOLINT(bugprone-use-after-move): moved-from is empty
-        second = Descriptor(openRaw(d));
-        EXPECT_FALSE(heldOpen(a)) << "the assigned-over file is closed";
-        EXPECT_TRUE(heldOpen(d));
-        EXPECT_FALSE(second.close());
-        // The number just freed goes to the next file opened: a second close would close that one.
-        const Descriptor other(openRaw(a));
-        EXPECT_FALSE(second.close());
-        OutputFile out(c);
-        out.close();
-        out.close();
-        EXPECT_TRUE(heldOpen(a));
-    }
-    for (const auto& path : {a, b, c, d}) {
-        EXPECT_FALSE(heldOpen(path)) << path;
-    }
+Failure io(const std::string& path, std::errc error) {
+    return {FileError::Kind::Io, path, std::make_error_condition(error)};
 }
 
-TEST(FileError, CarriesKindPathAndCodeAndIsASystemError) {
+TEST(FileError, CarriesKindPathAndCodeWithAGermanReason) {
     TempDir dir;
-    const std::string missing = dir.file("fehlt.dat"), folder = dir.file("ordner");
-    try {
-        InputFile in(missing);
-        FAIL() << "no failure";
-    } catch (const std::system_error& error) {
-        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
-        EXPECT_EQ(std::string(error.what()), missing + ": " + error.code().message());
-        const auto* file = dynamic_cast<const FileError*>(&error);
-        ASSERT_NE(file, nullptr);
-        EXPECT_EQ(std::tuple(file->kind(), file->path(), file->reason()),
-                  std::tuple(FileError::Kind::CannotOpen, missing,
-                             std::string("Datei oder Ordner nicht gefunden")));
-    }
-    // The reasons a user meets are German in any locale; the rest keep the system's text.
-    const auto reason = [](std::error_code code) {
-        return FileError(FileError::Kind::Io, "x", code).reason();
-    };
-    EXPECT_EQ(reason(std::make_error_code(std::errc::no_space_on_device)),
-              "kein Platz mehr auf dem Datenträger");
-    EXPECT_EQ(reason(std::make_error_code(std::errc::bad_address)),
-              std::make_error_code(std::errc::bad_address).message());
-    // A file moved onto a folder: the failure names the target.
-    std::filesystem::create_directory(pathOf(folder));
-    writeFile(dir.file("a.bin"), "abc");
-#ifdef _WIN32
-    const auto onFolder = std::make_error_condition(std::errc::permission_denied);
-#else
-    const auto onFolder = std::make_error_condition(std::errc::is_a_directory);
-#endif
-    EXPECT_EQ(failureOf([&] { renameReplacing(dir.file("a.bin"), folder); }),
-              std::tuple(FileError::Kind::Io, folder, onFolder));
-    // An unreadable folder is a failure naming it.
+    const std::string missing = dir.file("fehlt.dat");
+    const auto notFound = std::make_error_condition(std::errc::no_such_file_or_directory);
+    EXPECT_EQ(failureOf([&] { InputFile in(missing); }),
+              std::tuple(FileError::Kind::CannotOpen, missing, notFound));
     EXPECT_EQ(failureOf([&] { regularFilesIn(missing); }),
-              std::tuple(FileError::Kind::CannotOpen, missing,
-                         std::make_error_condition(std::errc::no_such_file_or_directory)));
+              std::tuple(FileError::Kind::CannotOpen, missing, notFound));
+    // The reasons a user meets are German in any locale; the rest keep the system's text.
+    const std::error_code other = std::make_error_code(std::errc::bad_address);
+    for (const auto& [code, text] : std::vector<std::pair<std::error_code, std::string>>{
+             {std::make_error_code(std::errc::no_such_file_or_directory), "Datei oder Ordner nicht gefunden"},
+             {std::make_error_code(std::errc::no_space_on_device), "kein Platz mehr auf dem Datenträger"},
+             {Errc::NotRegularFile, "keine gewöhnliche Datei"},
+             {fragments::Errc::SizeChanged, "die Datei hat sich während des Zusammenfügens geändert"},
+             {other, other.message()}}) {
+        EXPECT_EQ(texts::utf8::reason(code), text);
+    }
 }
 
 // The folder listing under the fragment listing: regular files only, names in UTF-8, each with the
 // platform's hidden flag (a leading "." on POSIX only).
 TEST(RegularFilesIn, RegularFilesWithTheirHiddenFlag) {
     TempDir dir;
-    const std::string umlaut =
-        "Pr\xC3\xBC"
-        "fung.dat._001";
+    const std::string umlaut = "Pr\u00FCfung.dat._001";
     writeFile(dir.file(umlaut), "x");
     writeFile(dir.file(".Beispiel.dat._001"), "x");
     std::filesystem::create_directory(pathOf(dir.file("ordner._001")));
-    std::vector<std::pair<std::string, bool>> listed;
+    std::set<std::pair<std::string, bool>> listed;
     for (const FolderEntry& entry : regularFilesIn(dir.utf8())) {
-        listed.emplace_back(entry.name, entry.hidden);
+        listed.emplace(entry.name, entry.hidden);
     }
-    std::sort(listed.begin(), listed.end());
 #ifdef _WIN32
     const bool dotHides = false;
 #else
     const bool dotHides = true;
 #endif
     EXPECT_EQ(listed,
-              (std::vector<std::pair<std::string, bool>>{{".Beispiel.dat._001", dotHides}, {umlaut, false}}));
+              (std::set<std::pair<std::string, bool>>{{".Beispiel.dat._001", dotHides}, {umlaut, false}}));
 }
 
 // A new file appears under its name only complete, unnamed (nothing at all in the folder) where the system
-// can, else under the temporary names it is given, skipping those taken; without commit nothing stays.
+// can, else under the temporary names it is given, skipping those taken. Without commit, and after a commit
+// that failed (a rename refused, a folder put at the name), nothing of it stays and the name is as it was.
 TEST(PendingFile, NothingUnderTheNameUntilCommitAndNothingLeftWithout) {
-    using Names = std::vector<std::string>;
     for (const bool named : {false, true}) {
         testing::forceNamedPendingFiles(named);
         TempDir dir;
         const std::string target = dir.file("ziel");
         writeFile(dir.file(".ziel.0.part"), "belegt");
-        int next = 0;
-        const auto temporaryName = [&] { return dir.file(".ziel." + std::to_string(next++) + ".part"); };
         const auto write = [&](bool commit) {
-            next = 0;
-            PendingFile file(target, temporaryName, true);
+            int next = 0;
+            PendingFile file(
+                target, [&] { return dir.file(".ziel." + std::to_string(next++) + ".part"); }, true);
 #ifdef __linux__
             EXPECT_EQ(file.unnamed(), !named);
 #endif
             file.file().write("neu", 3);
             Names whileWritten = filesIn(dir.path());
             std::erase(whileWritten, "ziel");
-            const Names expected =
-                file.unnamed() ? Names{".ziel.0.part"} : Names{".ziel.0.part", ".ziel.1.part"};
-            EXPECT_EQ(whileWritten, expected);
+            EXPECT_EQ(whileWritten,
+                      file.unnamed() ? Names{".ziel.0.part"} : (Names{".ziel.0.part", ".ziel.1.part"}));
             if (commit) {
                 file.commit();
             }
         };
+        testing::setOperationFault([&](std::string_view operation, const std::string& path) {
+            return operation == "rename" && path == target ? EACCES : 0;
+        });
+        EXPECT_EQ(failureOf([&] { write(true); }), io(target, std::errc::permission_denied)) << named;
+        EXPECT_EQ(filesIn(dir.path()), Names{".ziel.0.part"}) << named;
+        testing::setOperationFault({});
         write(true);
         EXPECT_EQ(readFile(target), "neu") << "a new file";
         writeFile(target, "alt");
@@ -213,27 +123,94 @@ TEST(PendingFile, NothingUnderTheNameUntilCommitAndNothingLeftWithout) {
         write(true);
         EXPECT_EQ(readFile(target), "neu") << "over an existing file";
         EXPECT_EQ(filesIn(dir.path()), (Names{".ziel.0.part", "ziel"}));
-        EXPECT_EQ(readFile(dir.file(".ziel.0.part")), "belegt");
+        std::filesystem::remove(pathOf(target));
+        std::filesystem::create_directories(pathOf(dir.file("ziel/drin")));
+        EXPECT_EQ(std::get<1>(failureOf([&] { write(true); })), target) << "a folder is not replaced";
+        EXPECT_EQ(filesIn(dir.path()), Names{".ziel.0.part"}) << named;
+        EXPECT_TRUE(std::filesystem::is_directory(pathOf(dir.file("ziel/drin"))));
     }
     testing::forceNamedPendingFiles(false);
 }
 
-// A flush in steps ends, and is only made while the name still leads to the file it was asked for.
+// A write or kernel copy interrupted by a signal is made again, not dropped nor reported.
+TEST(OutputFile, InterruptedWritesAreTriedAgain) {
+    TempDir dir;
+    const std::string source = dir.file("quelle"), target = dir.file("ziel");
+    writeFile(source, patternBytes(100000));
+    int calls = 0;
+    testing::setWriteFault([&](const std::string&, std::size_t) { return ++calls % 2 == 1 ? EINTR : 0; });
+    {
+        OutputFile out(target);
+        out.write("abc", 3);
+        InputFile in(source);
+        copyBytes(in, 0, out, in.size());
+        out.close();
+    }
+    testing::setWriteFault({});
+    EXPECT_EQ(readFile(target), "abc" + readFile(source));
+    EXPECT_GE(calls, 4);
+}
+
+#ifndef _WIN32
+// The lock is only held on the file its name leads to: when the file opened is removed or replaced before
+// its lock is taken, the lock is taken again on the current one. Released, it removes only the file it sits
+// on, never one another holder put in its place.
+TEST(LockFile, HeldOnTheCurrentFileAndRemovingOnlyItsOwn) {
+    TempDir dir;
+    const std::string path = dir.file(".x.lock"), other = dir.file("fremd");
+    for (const bool replace : {false, true}) {
+        bool first = true;
+        testing::setStepHook([&](std::string_view step, std::int64_t) {
+            if (step == "lock-opened" && std::exchange(first, false)) {
+                writeFile(other, "fremd");
+                std::filesystem::rename(pathOf(other), pathOf(replace ? path : dir.file("weg")));
+                std::filesystem::remove(pathOf(replace ? other : path));
+            }
+        });
+        auto lock = LockFile::tryLock(path);
+        testing::setStepHook({});
+        ASSERT_TRUE(lock && lock->held());
+        EXPECT_FALSE(first);
+        EXPECT_FALSE(LockFile::tryLock(path)) << "a second taker finds the current file locked: " << replace;
+        lock.reset();
+        EXPECT_EQ(entryAt(path).type, EntryType::None) << replace;
+    }
+    auto lock = LockFile::tryLock(path);
+    writeFile(other, "fremd");
+    std::filesystem::rename(pathOf(other), pathOf(path));
+    lock.reset();
+    EXPECT_EQ(readFile(path), "fremd");
+    std::filesystem::remove(pathOf(path));
+    testing::setOperationFault(
+        [](std::string_view operation, const std::string&) { return operation == "lock" ? EIO : 0; });
+    EXPECT_EQ(failureOf([&] { LockFile::tryLock(path); }), io(path, std::errc::io_error));
+    testing::setOperationFault({});
+    EXPECT_EQ(entryAt(path).type, EntryType::None);
+}
+#endif
+
+// A flush in steps ends, reports a step that fails, and is only made while the name still leads to the
+// file it was asked for.
 TEST(Flush, StepsToTheEndOnlyForTheSameFile) {
     TempDir dir;
     const std::string path = dir.file("fertig.dat");
     writeFile(path, patternBytes((std::size_t{64} << 20) + 1));
     const auto identity = identityOf(path);
-    ASSERT_TRUE(identity);
-    auto flush = Flush::of(path, *identity);
-    ASSERT_TRUE(flush);
-    int steps = 1;
-    while (flush->step()) {
-        ++steps;
+    // Two parts of the data, the rest of the file, the folder: each step that fails is reported.
+    for (const int failing : {1, 3, 4, 5}) {
+        int steps = 0;
+        testing::setOperationFault([&](std::string_view operation, const std::string&) {
+            return operation == "flush" && ++steps == failing ? EIO : 0;
+        });
+        auto flush = Flush::of(path, identity.value());
+        const auto failure = failureOf([&] {
+            while (flush.value().step()) {
+            }
+        });
+        EXPECT_EQ(failure, failing < 5 ? io(path, std::errc::io_error) : decltype(failure){}) << failing;
+        EXPECT_EQ(steps, std::min(failing, 4));
     }
-    EXPECT_EQ(steps, 4) << "two parts of the data, the rest of the file, the folder";
-    EXPECT_FALSE(flush->step());
-
+    testing::setOperationFault({});
     writeFile(dir.file("neu.dat"), "neu");
     std::filesystem::rename(pathOf(dir.file("neu.dat")), pathOf(path));
     EXPECT_FALSE(Flush::of(path, *identity));
@@ -297,15 +274,14 @@ TEST(CopyBytes, ExactBytesOnEveryPath) {
 TEST(PathLimit, CountsAsTheSystemDoes) {
 #ifdef _WIN32
     const std::string root = "C:\\";
-    EXPECT_EQ(longestPath(), 32766u);
-    const std::size_t room = longestPath() - root.size() - 4;
+    const std::size_t longest = 32766, prefix = 4;
 #else
     const std::string root = "/";
-    EXPECT_EQ(longestPath(), static_cast<std::size_t>(PATH_MAX - 1));
-    const std::size_t room = longestPath() - root.size();
+    const std::size_t longest = PATH_MAX - 1, prefix = 0;
 #endif
-    EXPECT_FALSE(isTooLong(root + std::string(room, 'a')));
-    EXPECT_TRUE(isTooLong(root + std::string(room + 1, 'a')));
+    EXPECT_EQ(longestPath(), longest);
+    EXPECT_FALSE(isTooLong(root + std::string(longest - root.size() - prefix, 'a')));
+    EXPECT_TRUE(isTooLong(root + std::string(longest - root.size() - prefix + 1, 'a')));
 }
 
 }  // namespace

@@ -51,9 +51,9 @@ inline std::uint32_t fileCrc(const std::string& path) {
 
 // The program's own reasons for refusing a file.
 inline const std::error_code notRegular = fileio::Errc::NotRegularFile;
-inline const std::error_code isSplitSource = fileio::Errc::IsSplitSource;
-inline const std::error_code isOriginal = fileio::Errc::IsOriginal;
-inline const std::error_code sizeChanged = fileio::Errc::SizeChanged;
+inline const std::error_code isSplitSource = fragments::Errc::IsSplitSource;
+inline const std::error_code isOriginal = fragments::Errc::IsOriginal;
+inline const std::error_code sizeChanged = fragments::Errc::SizeChanged;
 
 // A FileError as outcomeOf describes it: "open" (CannotOpen) or "io", the path, and the program's own
 // reason (a system's wording differs between systems and is left out).

@@ -15,6 +15,7 @@
 #include "fragments/listing.hpp"
 #include "fragments/set_files.hpp"
 #include "fragments/split.hpp"
+#include "texts/reasons.hpp"
 
 namespace fragments {
 namespace {
@@ -93,7 +94,7 @@ TEST(WindowsNames, UmlautsAndCharactersBeyondTheAnsiCodePage) {
 TEST(WindowsNames, ReasonsAreUtf8) {
     for (const DWORD code : {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
         const std::error_code error(static_cast<int>(code), std::system_category());
-        const std::string reason = fileio::FileError(Kind::Io, "x", error).reason();
+        const std::string reason = texts::utf8::reason(error);
         const int size = static_cast<int>(reason.size());
         EXPECT_NE(::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reason.data(), size, nullptr, 0), 0)
             << code << ": " << reason;
