@@ -1,7 +1,7 @@
 #pragma once
-// What the core tests share: checksums, what an action ends in as one line, and a scene of a fragment set on
-// which a table of cases runs a split, join or deletion: each case ends as it says, nothing outside the
-// names it may change changes (links, twins and FIFOs included), and no file stays open.
+// A scene of a fragment set on which a table of cases runs a split, join or deletion: each case is set up by
+// a line of commands (Scene::run), ends as it says, changes nothing outside the names it may change (links,
+// twins and FIFOs included), and leaves no file open.
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -12,8 +12,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,7 +25,9 @@
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/join.hpp"
+#include "fragments/join_script.hpp"
 #include "fragments/set_files.hpp"
 #include "support/SetScene.hpp"
 
@@ -30,16 +35,11 @@ namespace testsupport {
 
 using Names = std::vector<std::string>;
 using NameSet = std::set<std::string>;
-
 inline NameSet operator+(NameSet a, const NameSet& b) {
     a.insert(b.begin(), b.end());
     return a;
 }
-
-// The content of the regular file `path` leads to; "" for anything else (a FIFO is not waited on).
-inline std::string contentOf(const std::string& path) {
-    return std::filesystem::is_regular_file(pathOf(path)) ? readFile(path) : "";
-}
+inline int interruptedReads = 0;  // reads to fail with EINTR first, where a test interposes pread
 
 inline std::uint32_t textCrc(std::string_view bytes) {
     return checksum::crc32Update(0, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
@@ -49,12 +49,6 @@ inline std::uint32_t fileCrc(const std::string& path) {
     return checksum::fileCrc32(path, calculator);
 }
 
-// The program's own reasons for refusing a file.
-inline const std::error_code notRegular = fileio::Errc::NotRegularFile;
-inline const std::error_code isSplitSource = fragments::Errc::IsSplitSource;
-inline const std::error_code isOriginal = fragments::Errc::IsOriginal;
-inline const std::error_code sizeChanged = fragments::Errc::SizeChanged;
-
 // A FileError as outcomeOf describes it: "open" (CannotOpen) or "io", the path, and the program's own
 // reason (a system's wording differs between systems and is left out).
 inline std::string failed(const std::string& path, std::error_code why = {}, bool opening = false) {
@@ -62,6 +56,7 @@ inline std::string failed(const std::string& path, std::error_code why = {}, boo
         why && why.category() != std::generic_category() && why.category() != std::system_category();
     return (opening ? "open " : "io ") + path + (own ? ": " + why.message() : "");
 }
+inline const std::error_code notRegular = fileio::Errc::NotRegularFile;
 
 // What `action` ends in: what it returns, or its failure, with paths relative to `root` and "/" between.
 inline std::string outcomeOf(const std::function<std::string()>& action, const std::string& root = "") {
@@ -81,86 +76,142 @@ inline std::string outcomeOf(const std::function<std::string()>& action, const s
     }
 }
 
-#ifdef __linux__
-// Makes the next `count` reads and the next `count` writes of the process fail with EINTR, as when a
-// signal interrupts them before they do anything.
-void interruptNextCalls(int count);
-#endif
-
-// Ends every test seam of the file layer.
-inline void resetSeams() {
-    fileio::testing::setWriteFault({});
-    fileio::testing::setCopyFault({});
-    fileio::testing::forceReadWriteCopy(false);
-    fileio::testing::forceNamedPendingFiles(false);
-    fileio::testing::setStepHook({});
-#ifdef __linux__
-    interruptNextCalls(0);
-#endif
-}
-
 // A folder "set" with the source a.dat (2500 bytes) and the fragments x.dat._001 and ._002 (1024 and 500
 // bytes), and "aussen" for the user's files elsewhere. Names are relative to the scene, with "/".
 struct Scene {
     Scene() {
         std::filesystem::create_directories(dir.path() / "set");
         std::filesystem::create_directories(dir.path() / "aussen");
-        put("set/a.dat", 2500, 1);
-        put("set/x.dat._001", 1024, 2);
-        put("set/x.dat._002", 500, 3);
+        run("put 2500 set/a.dat; put 1024 set/x.dat._001; put 500 set/x.dat._002");
+        fileio::testing::setStepHook(
+            [this](std::string_view step, std::int64_t) { reached(std::string(step)); });
+        fileio::testing::setWriteFault([this](const std::string& path, std::size_t) {
+            reached("write");
+            return interruptedWrites > 0             ? (--interruptedWrites, EINTR)
+                   : path == fullAt || fullAt == "*" ? ENOSPC
+                                                     : 0;
+        });
     }
-    std::string p(const std::string& name) const {
-        return utf8Of((dir.path() / pathOf(name)).make_preferred());
+    std::string p(const std::string& name) const { return utf8Of(f(name)); }
+    std::filesystem::path f(const std::string& name) const {
+        return (dir.path() / pathOf(name)).make_preferred();
     }
-    void put(const std::string& name, std::size_t size, std::uint32_t seed = 9) {
-        writeFile(p(name), patternBytes(size, seed));
+
+    // Commands separated by ";", each a verb and its words: "put SIZE NAME", "link TARGET NAME", "at STEP#N
+    // COMMAND..." (the Nth time from now the core reaches STEP, or the join's "fragment", or a "write"), ...
+    void run(const std::string& commands) {
+        using W = const Names&;
+        const std::map<std::string, std::function<void(const Names& w)>> verbs{
+            {"put", [&](W w) { writeFile(p(w[2]), patternBytes(std::stoul(w[1]), std::stoi(w[1]))); }},
+            {"rm", [&](W w) { std::filesystem::remove(f(w[1])); }},
+            {"folder", [&](W w) { run("rm " + w[1]), std::filesystem::create_directory(f(w[1])); }},
+            {"ro", [&](W w) { writeFile(p(w[1]), "alt"), run("chmod 444 " + w[1]); }},
+            {"chmod", [&](W w) { permissions(f(w[2]), std::filesystem::perms(std::stoi(w[1], 0, 8))); }},
+            {"resize", [&](W w) { resize_file(f(w[2]), std::stoul(w[1])); }},
+            {"user", [&](W w) { writeFile(p(w[1]), "; von Hand\r\nx.dat._001 12345678\r\n"); }},
+            {"ours", [&](W w) { writeFile(p(w[1] + ".sfv"), fragments::checksumFileText(w[1], 1, 0, {})); }},
+            {"flip", [&](W w) { flip(p(w[1])); }},
+            {"sfv",
+             [&](W) {
+                 writeFile(p("set/x.dat.sfv"), fragments::checksumFileText("x.dat", 1524, 0, sums()));
+             }},
+            {"foreign", [&](W) { writeFile(p("set/x.dat.sfv"), foreign(sums()[1].crc)); }},
+            {"script", [&](W w) { script(p(w[1])); }},
+            {"at",
+             [&](W w) { at(w[1].substr(0, w[1].find('#')), std::stoi(w[1].substr(w[1].find('#') + 1)), w); }},
+            {"link", [&](W w) { run("rm " + w[2]), create_symlink(pathOf(w[1]), f(w[2])); }},
+            {"hard", [&](W w) { run("rm " + w[2]), create_hard_link(f(w[1]), f(w[2])); }},
+            {"twin", [&](W w) { run("ro " + w[1] + "; hard " + w[1] + " " + w[2]); }},
+            {"fifo", [&](W w) { run("rm " + w[1]), fifo(p(w[1])); }},
+            {"holder", [&](W) { holder = std::make_shared<LockHolder>(p(source)); }},
+            {"lock", [&](W) { lock = fragments::SetLock::forSource(p(source)); }},
+            {"source", [&](W w) { source = w[1]; }},
+            {"target", [&](W w) { target = w.size() > 1 ? w[1] : ""; }},
+            {"names", [&](W w) { names.assign(w.begin() + 1, w.end()); }},
+            {"kb", [&](W w) { kilobytes = std::stoll(w[1]); }},
+            {"full", [&](W w) { fullAt = w[1] == "*" ? "*" : p(w[1]); }},
+            {"fail", [&](W w) { failing(w[1]); }},
+            {"eintr", [&](W w) { interruptedWrites = interruptedReads = std::stoi(w[1]); }},
+            {"nosfv", [&](W) { checksumFile = false; }},
+            {"nogap", [&](W) { joinDespiteGap = false; }},
+            {"noconfirm", [&](W) { confirm = false; }},
+            {"nobody", [&](W) { nobody = true; }},
+            {"rw", [](W) { fileio::testing::forceReadWriteCopy(true); }},
+            {"named", [](W) { fileio::testing::forceNamedPendingFiles(true); }}};
+        std::istringstream all(commands);
+        for (std::string command; std::getline(all, command, ';');) {
+            std::istringstream words(command);
+            const Names w{std::istream_iterator<std::string>(words), {}};
+            ASSERT_TRUE(w.empty() || verbs.count(w[0])) << command;
+            if (!w.empty()) {
+                verbs.at(w[0])(w);
+            }
+        }
     }
-    void remove(const std::string& name) { std::filesystem::remove(pathOf(p(name))); }
-    void folder(const std::string& name) {
-        remove(name);
-        std::filesystem::create_directory(pathOf(p(name)));
+    std::vector<fragments::ChecksumEntry> sums() const {
+        return {{"x.dat._001", fileCrc(p("set/x.dat._001"))}, {"x.dat._002", fileCrc(p("set/x.dat._002"))}};
     }
-    void readOnly(const std::string& name, const std::string& content = "alt") {
-        writeFile(p(name), content);
-        std::filesystem::permissions(pathOf(p(name)), std::filesystem::perms(0444));
+    // Another tool's checksum file of x.dat that names ._002 with `crc`.
+    static std::string foreign(std::uint32_t crc) {
+        char text[80];
+        std::snprintf(text, sizeof text, "; elsewhere\nx.dat 12345678\nx.dat._002 %08x\n", crc);
+        return text;
     }
+    static void flip(const std::string& path) {
+        std::string bytes = readFile(path);
+        bytes[300] = static_cast<char>(bytes[300] ^ 0x20);
+        writeFile(path, bytes);
+    }
+    // The script a split of `source` into one fragment writes.
+    static void script(const std::string& source) {
+        const std::string name = fragments::Nurdatei(source);
+        fragments::writeJoinScript(fragments::joinScriptLocation(source).path,
+                                   {name, {name + "._001"}, name + "._001", 1, ".", "01.01.26"});
+    }
+    void at(const std::string& step, std::int64_t n, const Names& w) {
+        std::string commands;
+        for (auto word = w.begin() + 2; word != w.end(); ++word) {
+            commands += *word + " ";
+        }
+        hooks.push_back({step, seen[step] + n, commands});
+    }
+    static void failing(const std::string& wanted) {  // the file layer's operation `wanted` fails
+        fileio::testing::setOperationFault([wanted](std::string_view operation, const std::string&) {
+            return operation == wanted ? EIO : 0;
+        });
+    }
+    static void fifo(const std::string& path) {
 #ifndef _WIN32
-    void link(const std::string& name, const std::string& target) {
-        remove(name);
-        std::filesystem::create_symlink(target, p(name));
-    }
-    void hardLink(const std::string& name, const std::string& existing) {
-        remove(name);
-        std::filesystem::create_hard_link(p(existing), p(name));
-    }
-    void fifo(const std::string& name) {
-        remove(name);
-        ASSERT_EQ(::mkfifo(p(name).c_str(), 0644), 0);
-    }
-    // `name` hard-linked to a read-only file of the user's elsewhere.
-    void readOnlyTwin(const std::string& name, const std::string& twin = "aussen/zwilling") {
-        readOnly(twin);
-        hardLink(name, twin);
-    }
-    std::unique_ptr<LockHolder> holder;  // another process holding a set
+        ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
 #endif
-    bool nobody = false;  // the operation runs as nobody (POSIX), so that modes count for root too
+    }
+    void reached(const std::string& step) {
+        const std::int64_t count = ++seen[step];
+        for (const auto& [wanted, at, commands] : std::vector(hooks)) {
+            if (wanted == step && at == count) {
+                run(commands);
+            }
+        }
+    }
+
     TempDir dir;
-    // What the case's operation works on.
-    std::string source = "set/a.dat", target = "set/x.dat";
+    std::string source = "set/a.dat", target = "set/x.dat", fullAt;
     Names names{"x.dat._001", "x.dat._002"};
     std::int64_t kilobytes = 1;
     bool checksumFile = true, joinDespiteGap = true, confirm = true;
-    std::optional<fragments::SetLock> lock;  // a set held in this process
-    std::function<void(std::size_t index)> beforeFragment;
+    bool nobody = false;  // the operation runs as nobody (POSIX), so that modes count for root too
+    int interruptedWrites = 0;
+    std::optional<fragments::SetLock> lock;
+    std::shared_ptr<LockHolder> holder;
+    std::map<std::string, std::int64_t> seen;
+    std::vector<std::tuple<std::string, std::int64_t, std::string>> hooks;
     std::string log;  // what the operation's events said, in order
 };
 
-// What is there before, what the operation ends in (its events' log and its outcome), and what it may
+// A scene set up by `setup`, what the operation ends in (its events' log and its outcome), what it may
 // change.
 struct Case {
-    const char* what;
-    std::function<void(Scene&)> setup;
+    std::string setup;
     std::string outcome;
     NameSet inside = {};
 };
@@ -177,38 +228,53 @@ inline std::size_t openDescriptors() {
 // Runs `operation` on a fresh scene for every case.
 inline void runCases(const std::vector<Case>& cases, const std::function<std::string(Scene&)>& operation) {
     for (const Case& c : cases) {
-        Scene s;
-        c.setup(s);
-        const Snapshot before = snapshot(s.dir.path());
+        std::string outcome;
+        NameSet changed;
         const std::size_t descriptors = openDescriptors();
-        const auto run = [&] {
-            const std::string said = outcomeOf([&] { return operation(s); }, s.dir.utf8());
-            return s.log + said;
-        };
+        {
+            Scene s;
+            s.run(c.setup);
+            const Snapshot before = snapshot(s.dir.path());
+            const auto run = [&] { return s.log + outcomeOf([&] { return operation(s); }, s.dir.utf8()); };
 #ifndef _WIN32
-        const auto asNobody = [&] {
-            std::filesystem::permissions(s.dir.path(), std::filesystem::perms(0755));
-            int pipe[2];
-            EXPECT_EQ(::pipe(pipe), 0);
-            const pid_t child = ::fork();
-            if (child == 0) {
-                const std::string said = ::setgid(65534) == 0 && ::setuid(65534) == 0 ? run() : "no nobody";
-                ::_exit(::write(pipe[1], said.data(), said.size()) < 0 ? 1 : 0);
+            if (s.nobody) {
+                std::filesystem::permissions(s.dir.path(), std::filesystem::perms(0755));
+                int pipe[2];
+                EXPECT_EQ(::pipe(pipe), 0);
+                const pid_t child = ::fork();
+                if (child == 0) {
+                    const std::string said =
+                        ::setgid(65534) == 0 && ::setuid(65534) == 0 ? run() : "no nobody";
+                    ::_exit(::write(pipe[1], said.data(), said.size()) < 0 ? 1 : 0);
+                }
+                ::close(pipe[1]);
+                outcome = readFile("/proc/self/fd/" + std::to_string(pipe[0]));
+                ::close(pipe[0]);
+                ::waitpid(child, nullptr, 0);
             }
-            ::close(pipe[1]);
-            const std::string said = readFile("/proc/self/fd/" + std::to_string(pipe[0]));
-            ::close(pipe[0]);
-            ::waitpid(child, nullptr, 0);
-            return said;
-        };
-        const std::string outcome = s.nobody ? asNobody() : run();
-#else
-        const std::string outcome = run();
 #endif
-        resetSeams();
-        EXPECT_EQ(outcome, c.outcome) << c.what;
-        EXPECT_EQ(openDescriptors(), descriptors) << c.what;
-        EXPECT_EQ(changedOutside(before, snapshot(s.dir.path()), c.inside), NameSet{}) << c.what;
+            outcome = s.nobody ? outcome : run();
+            fileio::testing::setStepHook({});
+            fileio::testing::setWriteFault({});
+            fileio::testing::setOperationFault({});
+            fileio::testing::forceReadWriteCopy(false);
+            fileio::testing::forceNamedPendingFiles(false);
+            interruptedReads = 0;
+            const Snapshot after = snapshot(s.dir.path());
+            for (const auto& [name, state] : before) {
+                changed.insert(after.count(name) && after.at(name) == state ? "" : name);
+            }
+            for (const auto& [name, state] : after) {
+                changed.insert(before.count(name) ? "" : name);
+            }
+            changed.erase("");
+            for (const auto& name : c.inside) {
+                changed.erase(name);
+            }
+        }
+        EXPECT_EQ(outcome, c.outcome) << c.setup;
+        EXPECT_EQ(openDescriptors(), descriptors) << c.setup;
+        EXPECT_EQ(changed, NameSet{}) << c.setup;
     }
 }
 

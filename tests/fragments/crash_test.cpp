@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 
 #include <array>
+#include <sstream>
 #include <variant>
 
 #include "core_test_support.hpp"
@@ -21,48 +22,27 @@ namespace {
 using namespace testsupport;
 constexpr std::int64_t MiB = std::int64_t{1} << 20;
 
-// Where a run is stopped with SIGKILL: at a step of the core (see fileio::testing::stepReached), before the
-// write that would take it past `bytes` written, or `afterMs` after it started.
-struct StopAt {
+// Runs `work` in a child process stopped with SIGKILL at `stop` (a step of the core and its number, see
+// fileio::testing::stepReached; "+B" before the write that would take it past B bytes written; "@MS" that
+// many milliseconds after it started), or that may write no file beyond `limit` bytes, as on a full disk
+// (SIGXFSZ ignored, so that the write fails with EFBIG). "killed", "done", "full" or "failed".
+std::string inChild(const std::function<void()>& work, const std::string& stop, std::int64_t limit = -1) {
+    std::istringstream words(stop);
     std::string step;
-    std::int64_t number = 0;
-    std::int64_t bytes = -1;
-    int afterMs = -1;
-};
-
-// The stops at `steps`, before the writes past `bytes` and after `afterMs`.
-std::vector<StopAt> stops(const std::vector<std::pair<std::string, std::int64_t>>& steps,
-                          const std::vector<std::int64_t>& bytes, const std::vector<int>& afterMs) {
-    std::vector<StopAt> points;
-    for (const auto& [step, number] : steps) {
-        points.push_back({step, number});
-    }
-    for (const std::int64_t b : bytes) {
-        points.push_back({"", 0, b});
-    }
-    for (const int ms : afterMs) {
-        points.push_back({"", 0, -1, ms});
-    }
-    return points;
-}
-
-// Runs `work` in a child process stopped at `at`, or that may write no file beyond `limit` bytes, as on a
-// full disk (SIGXFSZ ignored, so that the write fails with EFBIG). "killed", "done", "full" or "failed".
-std::string inChild(const std::function<void()>& work, const StopAt& at, std::int64_t limit = -1) {
+    std::int64_t number = -1;
+    words >> step >> number;
+    const std::int64_t bytes = step[0] == '+' ? std::stoll(step.substr(1)) : -1;
     const pid_t child = ::fork();
     if (child == 0) {
-        fileio::testing::setStepHook([&at](std::string_view step, std::int64_t number) {
-            if (step == at.step && number == at.number) {
+        fileio::testing::setStepHook([&](std::string_view reached, std::int64_t n) {
+            if (reached == step && n == number) {
                 ::raise(SIGKILL);
             }
         });
         fileio::testing::setWriteFault(
-            [&at, written = std::int64_t{0}](const std::string&, std::size_t size) mutable {
+            [&, written = std::int64_t{0}](const std::string&, std::size_t size) mutable {
                 written += static_cast<std::int64_t>(size);
-                if (at.bytes >= 0 && written > at.bytes) {
-                    ::raise(SIGKILL);
-                }
-                return 0;
+                return bytes >= 0 && written > bytes ? ::raise(SIGKILL) : 0;
             });
         const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
         ::signal(SIGXFSZ, SIG_IGN);
@@ -78,8 +58,8 @@ std::string inChild(const std::function<void()>& work, const StopAt& at, std::in
         }
         ::_exit(0);
     }
-    if (at.afterMs >= 0) {
-        ::usleep(static_cast<useconds_t>(at.afterMs) * 1000);
+    if (step[0] == '@') {
+        ::usleep(static_cast<useconds_t>(std::stoi(step.substr(1))) * 1000);
         ::kill(child, SIGKILL);
     }
     int status = 0;
@@ -179,22 +159,33 @@ class Crash : public ::testing::Test {
 };
 
 TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
-    const auto points = stops({{"fragment-written", 1},
-                               {"fragment-in-place", 1},
-                               {"fragment-written", 2},
-                               {"fragment-written", 13},
-                               {"fragment-in-place", 13},
-                               {"fragment-written", 25},
-                               {"fragment-in-place", 25},
-                               {"fragment-written", 26},
-                               {"fragment-in-place", 26},
-                               {"checksum-file-written", 0}},
-                              {0, 1, 4 * MiB, 10 * MiB - 1, 10 * MiB, 10 * MiB + 262144, 64 * MiB, 100 * MiB,
-                               128 * MiB + 7, 200 * MiB, 250 * MiB, 256 * MiB - 1},
-                              {20, 60, 150});
     int killed = 0;
-    for (const StopAt& at : points) {
-        const std::string stopped = inChild([this] { scene.split(); }, at);
+    for (const char* stop : {"fragment-written 1",
+                             "fragment-in-place 1",
+                             "fragment-written 2",
+                             "fragment-written 13",
+                             "fragment-in-place 13",
+                             "fragment-written 25",
+                             "fragment-in-place 25",
+                             "fragment-written 26",
+                             "fragment-in-place 26",
+                             "checksum-file-written 0",
+                             "+0",
+                             "+1",
+                             "+4194304",
+                             "+10485759",
+                             "+10485760",
+                             "+10747904",
+                             "+67108864",
+                             "+104857600",
+                             "+134217735",
+                             "+209715200",
+                             "+262144000",
+                             "+268435455",
+                             "@20",
+                             "@60",
+                             "@150"}) {
+        const std::string stopped = inChild([this] { scene.split(); }, stop);
         EXPECT_TRUE(stopped == "killed" || stopped == "done") << stopped;
         killed += stopped == "killed" ? 1 : 0;
         // Each run removes what the one before it left: one temporary file at most.
@@ -205,46 +196,32 @@ TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
     scene.expectConsistent("split after the kills", 0);
 }
 
+// With no target before, over an old one, and over an old one with a named temporary file.
 TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     scene.split();
-    struct Variant {
-        const char* what;
-        std::string old;  // "" for no target before the join
-        bool named;
-        std::vector<StopAt> points;
-    };
-    const Variant variants[] = {
-        {"a new target", "", false,
-         stops({{"fragment-verified", 0},
-                {"fragment-appended", 0},
-                {"fragment-appended", 12},
-                {"fragment-appended", 25}},
-               {0, 100 * MiB, 250 * MiB}, {50})},
-        {"over an old target", "alt", false,
-         stops({{"fragment-verified", 25},
-                {"fragment-appended", 0},
-                {"fragment-appended", 25},
-                {"renaming", 0}},
-               {10 * MiB, 200 * MiB}, {100, 200})},
-        {"named, over an old target", "alt", true,
-         stops(
-             {{"fragment-verified", 0}, {"fragment-appended", 5}, {"fragment-appended", 25}, {"renaming", 0}},
-             {0, 128 * MiB, 255 * MiB}, {30, 150})},
-    };
-    for (const Variant& variant : variants) {
-        for (const StopAt& at : variant.points) {
+    for (const auto& [old, named, stops] :
+         {std::tuple{"", false,
+                     Names{"fragment-verified 0", "fragment-appended 0", "fragment-appended 12",
+                           "fragment-appended 25", "+0", "+104857600", "+262144000", "@50"}},
+          {"alt", false,
+           Names{"fragment-verified 25", "fragment-appended 0", "fragment-appended 25", "renaming 0",
+                 "+10485760", "+209715200", "@100", "@200"}},
+          {"alt", true,
+           Names{"fragment-verified 0", "fragment-appended 5", "fragment-appended 25", "renaming 0", "+0",
+                 "+134217728", "+267386880", "@30", "@150"}}}) {
+        for (const std::string& stop : stops) {
             std::filesystem::remove(pathOf(scene.target()));
-            if (!variant.old.empty()) {
-                writeFile(scene.target(), variant.old);
+            if (*old != 0) {
+                writeFile(scene.target(), old);
             }
             inChild(
-                [&] {
-                    fileio::testing::forceNamedPendingFiles(variant.named);
+                [&, named = named] {
+                    fileio::testing::forceNamedPendingFiles(named);
                     scene.join();
                 },
-                at);
-            scene.expectTargetOldOrNew(variant.what, variant.old);
-            scene.expectConsistent(variant.what, 1);
+                stop);
+            scene.expectTargetOldOrNew(stop, old);
+            scene.expectConsistent(stop, 1);
         }
     }
     fileio::testing::forceNamedPendingFiles(true);

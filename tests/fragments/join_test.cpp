@@ -5,7 +5,6 @@
 #include <cerrno>
 
 #include "core_test_support.hpp"
-#include "fragments/checksum_file.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/listing.hpp"
 
@@ -14,6 +13,11 @@ namespace {
 
 using namespace testsupport;
 using Kind = JoinProblem::Kind;
+
+// The content of the regular file at `path`; "" for anything else (a FIFO is not waited on).
+std::string contentOf(const std::string& path) {
+    return std::filesystem::is_regular_file(pathOf(path)) ? readFile(path) : "";
+}
 
 std::string join(Scene& s) {
     const std::string folder = s.p("set"), target = s.p(s.target), old = contentOf(target);
@@ -43,9 +47,7 @@ std::string join(Scene& s) {
                 << "up to the last fragment, in any process";
         }
 #endif
-        if (s.beforeFragment) {
-            s.beforeFragment(index);
-        }
+        s.reached("fragment");
     };
     const auto result = runJoinJob(s.names, folder, events);
     if (const auto* problem = std::get_if<JoinProblem>(&result)) {
@@ -65,239 +67,91 @@ std::string problem(Kind kind, std::string path = "") {
     return "problem " + std::to_string(static_cast<int>(kind)) + " " + path;
 }
 
-// The set's checksum file as this program writes it, `text` (another tool's) instead when given.
-void checksums(Scene& s, const std::string& text = "") {
-    std::vector<ChecksumEntry> entries;
-    for (const char* name : {"x.dat._001", "x.dat._002"}) {
-        entries.push_back({name, fileCrc(s.p(std::string("set/") + name))});
-    }
-    writeFile(s.p("set/x.dat.sfv"), text.empty() ? checksumFileText("x.dat", 1524, 0, entries) : text);
-}
-void flipByte(Scene& s, const std::string& name) {
-    std::string bytes = readFile(s.p(name));
-    bytes[300] = static_cast<char>(bytes[300] ^ 0x20);
-    writeFile(s.p(name), bytes);
-}
-void onStep(const std::string& wanted, const std::function<void()>& action) {
-    fileio::testing::setStepHook([wanted, action](std::string_view step, std::int64_t) {
-        if (step == wanted) {
-            action();
-        }
-    });
-}
-
-const auto none = [](Scene&) {};
-const NameSet target{"set/x.dat"};
-
 TEST(Join, Scenes) {
+    const NameSet target{"set/x.dat"};
+    const std::string three = "names x.dat._001 x.dat._002 x.dat._003";
     const std::vector<Case> cases{
-        {"a new target", none, "accepted, joined", target},
-        {"a read-only target is replaced only after the last fragment",
-         [](Scene& s) { s.readOnly("set/x.dat"); }, "accepted, joined", target},
-        {"the same where the file system has no file without a name",
-         [](Scene& s) {
-             s.readOnly("set/x.dat");
-             fileio::testing::forceNamedPendingFiles(true);
-         },
-         "accepted, joined", target},
-        {"an empty list", [](Scene& s) { s.names = {}; }, problem(Kind::EmptyList)},
-        {"fragments of two files",
-         [](Scene& s) {
-             s.names = {"x.dat._001", "X.dat._002"};
-         },
-         problem(Kind::MixedSources, "X.dat._002")},
-        {"a gap not to be joined",
-         [](Scene& s) {
-             s.names = {"x.dat._002"};
-             s.joinDespiteGap = false;
-         },
-         "gap 1, " + problem(Kind::Cancelled)},
-        {"a gap joined all the same", [](Scene& s) { s.names = {"x.dat._002"}; }, "gap 1, accepted, joined",
-         target},
-        {"the target is a fragment, by another spelling", [](Scene& s) { s.target = "set/./x.dat._002"; },
-         problem(Kind::TargetIsFragment, "set/./x.dat._002")},
-        {"a missing fragment, the first named",
-         [](Scene& s) {
-             s.names = {"x.dat._001", "x.dat._004", "x.dat._003"};
-         },
+        {"", "accepted, joined", target},
+        // A read-only target is replaced only after the last fragment, also with a named temporary file.
+        {"ro set/x.dat", "accepted, joined", target},
+        {"ro set/x.dat; named", "accepted, joined", target},
+        {"names", problem(Kind::EmptyList)},
+        {"names x.dat._001 X.dat._002", problem(Kind::MixedSources, "X.dat._002")},
+        {"names x.dat._002; nogap", "gap 1, " + problem(Kind::Cancelled)},
+        {"names x.dat._002", "gap 1, accepted, joined", target},
+        {"target set/./x.dat._002", problem(Kind::TargetIsFragment, "set/./x.dat._002")},
+        {"names x.dat._001 x.dat._004 x.dat._003",
          "gap 2, accepted, " + problem(Kind::MissingFragment, "set/x.dat._004")},
-        {"a folder among the fragments",
-         [](Scene& s) {
-             s.folder("set/x.dat._003");
-             s.names.push_back("x.dat._003");
-         },
-         "accepted, " + problem(Kind::NotRegularFile, "set/x.dat._003")},
-        {"another operation holds the set", [](Scene& s) { s.lock = SetLock::forList(s.names, s.p("set")); },
-         problem(Kind::SetBusy, "set/x.dat._001")},
-        {"no target chosen", [](Scene& s) { s.target = ""; }, problem(Kind::Cancelled)},
-        {"the replacement not confirmed", [](Scene& s) { s.confirm = false; },
-         "accepted, " + problem(Kind::Cancelled)},
-        {"a fragment gone meanwhile",
-         [](Scene& s) {
-             s.beforeFragment = [&s](std::size_t index) {
-                 if (index == 1) {
-                     s.remove("set/x.dat._002");
-                 }
-             };
-         },
+        {"folder set/x.dat._003; " + three, "accepted, " + problem(Kind::NotRegularFile, "set/x.dat._003")},
+        {"source set/x.dat; lock", problem(Kind::SetBusy, "set/x.dat._001")},
+        {"target", problem(Kind::Cancelled)},
+        {"noconfirm", "accepted, " + problem(Kind::Cancelled)},
+        {"at fragment#2 rm set/x.dat._002",
          "accepted, " + failed("set/x.dat._002", {}, true),
          {"set/x.dat._002"}},
-        {"a fragment that grows while it is copied",
-         [](Scene& s) {
-             s.beforeFragment = [&s](std::size_t index) {
-                 fileio::testing::setWriteFault([&s, index](const std::string&, std::size_t) {
-                     if (index == 1) {
-                         s.put("set/x.dat._002", 600);
-                     }
-                     return 0;
-                 });
-             };
-         },
-         "accepted, " + failed("set/x.dat._002", sizeChanged),
+        // A fragment that grows while it is copied.
+        {"at fragment#2 at write#1 put 600 set/x.dat._002",
+         "accepted, " + failed("set/x.dat._002", Errc::SizeChanged),
          {"set/x.dat._002"}},
-        {"a full disk",
-         [](Scene&) {
-             fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-         },
-         "accepted, " + failed("set/x.dat")},
-        {"a target in a folder that is not there", [](Scene& s) { s.target = "set/fehlt/x.dat"; },
-         "accepted, " + failed("set/fehlt/x.dat", {}, true)},
-        {"a folder as the target", [](Scene& s) { s.folder("set/x.dat"); },
-         "accepted, " + failed("set/x.dat", notRegular)},
-        {"a folder appearing at the target's name before the rename",
-         [](Scene& s) {
-             s.put("set/x.dat", 3);
-             onStep("renaming", [&s] { s.folder("set/x.dat"); });
-         },
-         "accepted, " + failed("set/x.dat"), target},
-        {"leftovers of killed joins to the target go, only those",
-         [](Scene& s) {
-             for (const char* name : {".x.dat.Ab9zQ0.part", ".x.dat.Ab9zQ0.part2", ".x.dat.Ab9zQ0.tmp"}) {
-                 s.put("set/" + std::string(name), 10);
-             }
-         },
+        {"full *", "accepted, " + failed("set/x.dat")},
+        {"fail rename", "accepted, " + failed("set/x.dat")},
+        {"target set/fehlt/x.dat", "accepted, " + failed("set/fehlt/x.dat", {}, true)},
+        {"folder set/x.dat", "accepted, " + failed("set/x.dat", notRegular)},
+        {"put 3 set/x.dat; at renaming#1 folder set/x.dat", "accepted, " + failed("set/x.dat"), target},
+        // Only the leftovers of killed joins to the target go.
+        {"put 1 set/.x.dat.Ab9zQ0.part; put 1 set/.x.dat.Ab9zQ0.part2; put 1 set/.x.dat.Ab9zQ0.tmp",
          "accepted, joined",
          {"set/x.dat", "set/.x.dat.Ab9zQ0.part"}},
-        {"a damaged fragment is named before anything is written",
-         [](Scene& s) {
-             checksums(s);
-             flipByte(s, "set/x.dat._002");
-         },
-         "accepted, verify 0, verify 1, damaged x.dat._002"},
-        {"a fragment the checksum file names and the list lacks is missing, before the gap is asked about",
-         [](Scene& s) {
-             checksums(s);
-             s.names = {"x.dat._002"};
-         },
-         problem(Kind::MissingFragment, "set/x.dat._001")},
-        {"one it does not name is joined unchecked",
-         [](Scene& s) {
-             checksums(s);
-             s.put("set/x.dat._003", 10);
-             s.names.push_back("x.dat._003");
-         },
-         "accepted, verify 0, verify 1, joined", target},
-        {"another tool's checksum file speaks for the fragments it names",
-         [](Scene& s) {
-             char text[80];
-             std::snprintf(text, sizeof text, "; elsewhere\nx.dat 12345678\nx.dat._002 %08x\n",
-                           fileCrc(s.p("set/x.dat._002")));
-             checksums(s, text);
-             flipByte(s, "set/x.dat._002");
-             s.names = {"x.dat._002"};
-         },
-         "gap 1, accepted, verify 0, damaged x.dat._002"},
+        // The checksum file: a damaged fragment is named before anything is written, one it names that the
+        // list lacks is missing before the gap is asked about, one it does not name is joined unchecked, and
+        // another tool's speaks for the fragments it names.
+        {"sfv; flip set/x.dat._002", "accepted, verify 0, verify 1, damaged x.dat._002"},
+        {"sfv; names x.dat._002", problem(Kind::MissingFragment, "set/x.dat._001")},
+        {"sfv; put 10 set/x.dat._003; " + three, "accepted, verify 0, verify 1, joined", target},
+        {"foreign; flip set/x.dat._002; names x.dat._002", "gap 1, accepted, verify 0, damaged x.dat._002"},
 #ifdef __linux__
-        {"interrupted reads and writes are made again",
-         [](Scene&) {
-             fileio::testing::forceReadWriteCopy(true);
-             interruptNextCalls(3);
-         },
-         "accepted, joined", target},
+        {"rw; eintr 3", "accepted, joined", target},
 #endif
 #ifndef _WIN32
-        {"a target that links to a read-only file elsewhere is replaced itself",
-         [](Scene& s) {
-             s.readOnly("aussen/nur-lesen");
-             s.link("set/x.dat", "../aussen/nur-lesen");
-         },
-         "accepted, joined", target},
-        {"a target's read-only hard-linked twin keeps its content and mode",
-         [](Scene& s) { s.readOnlyTwin("set/x.dat"); }, "accepted, joined", target},
-        {"the target a hard link of a fragment", [](Scene& s) { s.hardLink("set/x.dat", "set/x.dat._002"); },
-         problem(Kind::TargetIsFragment, "set/x.dat")},
-        {"a FIFO as the target", [](Scene& s) { s.fifo("set/x.dat"); },
-         "accepted, " + failed("set/x.dat", notRegular)},
-        {"a fragment that links to a file elsewhere is read through the link, which stays",
-         [](Scene& s) {
-             s.put("aussen/teil2", 500);
-             s.link("set/x.dat._002", "../aussen/teil2");
-         },
-         "accepted, joined", target},
-        {"a folder that takes no lock file cannot change through the program: it is read all the same",
-         [](Scene& s) {
-             std::filesystem::permissions(s.p("aussen"), std::filesystem::perms::all);
-             s.target = "aussen/x.dat";
-             s.nobody = true;
-         },
-         "accepted, joined",
-         {"aussen/x.dat"}},
+        // A target that links elsewhere is replaced itself; a read-only twin keeps its content and mode.
+        {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/x.dat", "accepted, joined", target},
+        {"twin aussen/zwilling set/x.dat", "accepted, joined", target},
+        {"hard set/x.dat._002 set/x.dat", problem(Kind::TargetIsFragment, "set/x.dat")},
+        {"fifo set/x.dat", "accepted, " + failed("set/x.dat", notRegular)},
+        {"put 500 aussen/teil2; link ../aussen/teil2 set/x.dat._002", "accepted, joined", target},
+        // A folder that takes no lock file cannot change through the program: it is read all the same.
+        {"chmod 777 aussen; target aussen/x.dat; nobody", "accepted, joined", {"aussen/x.dat"}},
 #endif
     };
     runCases(cases, join);
 }
 
 // In list order, read-only ones too, vanished ones skipped, the window served after each; the set's own
-// checksum file goes with it.
-std::string deletion(Scene& s) {
-    deleteFragmentSet(s.names, s.p("set"),
-                      [&] { s.log += std::to_string(filesIn(pathOf(s.p("set"))).size()) + " "; });
-    return "deleted";
-}
-
+// checksum file goes with it, a user's stays.
 TEST(Deletion, Scenes) {
     const NameSet set{"set/x.dat._001", "set/x.dat._002"};
     const std::vector<Case> cases{
-        {"the listed set, and the checksum file this program wrote",
-         [](Scene& s) {
-             checksums(s);
-             std::filesystem::permissions(s.p("set/x.dat._002"), std::filesystem::perms::owner_read);
-             s.names = {"x.dat._002", "x.dat._005", "x.dat._001"};
-         },
-         "3 3 2 deleted", set + NameSet{"set/x.dat.sfv"}},
-        {"a user's checksum file stays", [](Scene& s) { checksums(s, "x.dat._001 12345678\n"); },
-         "3 2 deleted", set},
+        {"sfv; chmod 400 set/x.dat._002; names x.dat._002 x.dat._005 x.dat._001", "3 3 2 deleted",
+         set + NameSet{"set/x.dat.sfv"}},
+        {"user set/x.dat.sfv", "3 2 deleted", set},
 #ifndef _WIN32
-        {"a fragment that links to a read-only file elsewhere goes itself",
-         [](Scene& s) {
-             s.readOnly("aussen/nur-lesen");
-             s.link("set/x.dat._002", "../aussen/nur-lesen");
-         },
+        {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/x.dat._002", "2 1 deleted", set},
+        {"twin aussen/zwilling set/x.dat._001", "2 1 deleted", set},
+        {"folder set/x.dat._002", failed("set/x.dat._002", notRegular)},  // before anything goes
+        {"fifo set/x.dat._002", failed("set/x.dat._002", notRegular)},
+        {"link x.dat._001 set/x.dat", failed("set/x.dat._001", Errc::IsOriginal)},
+        // Root's read-only fragments go for nobody in a folder everybody may write to; in root's folder
+        // nobody is stopped at the first, and nothing after it is touched.
+        {"twin aussen/zwilling set/x.dat._001; chmod 444 set/x.dat._002; chmod 777 set; nobody",
          "2 1 deleted", set},
-        {"a fragment's read-only hard-linked twin keeps its mode",
-         [](Scene& s) { s.readOnlyTwin("set/x.dat._001"); }, "2 1 deleted", set},
-        {"a folder of a listed name stops it before anything goes",
-         [](Scene& s) { s.folder("set/x.dat._002"); }, failed("set/x.dat._002", notRegular)},
-        {"a FIFO likewise", [](Scene& s) { s.fifo("set/x.dat._002"); }, failed("set/x.dat._002", notRegular)},
-        {"the file the fragments were cut from, a link to the first",
-         [](Scene& s) { s.link("set/x.dat", "x.dat._001"); }, failed("set/x.dat._001", isOriginal)},
-        {"root's read-only fragments go for nobody in a folder everybody may write to",
-         [](Scene& s) {
-             s.readOnlyTwin("set/x.dat._001");
-             std::filesystem::permissions(s.p("set/x.dat._002"), std::filesystem::perms(0444));
-             std::filesystem::permissions(s.p("set"), std::filesystem::perms::all);
-             s.nobody = true;
-         },
-         "2 1 deleted", set},
-        {"in root's folder nobody is stopped at the first, and nothing after it is touched",
-         [](Scene& s) {
-             s.names = {"x.dat._009", "x.dat._001", "x.dat._002"};
-             s.nobody = true;
-         },
-         "3 " + failed("set/x.dat._001")},
+        {"names x.dat._009 x.dat._001 x.dat._002; nobody", "3 " + failed("set/x.dat._001")},
 #endif
     };
-    runCases(cases, deletion);
+    runCases(cases, [](Scene& s) {
+        deleteFragmentSet(s.names, s.p("set"),
+                          [&] { s.log += std::to_string(filesIn(pathOf(s.p("set"))).size()) + " "; });
+        return std::string("deleted");
+    });
 }
 
 // Before the target is chosen: the name the fragments carry (characters, not bytes, are cut) and the first

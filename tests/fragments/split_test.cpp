@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "core_test_support.hpp"
-#include "fragments/checksum_file.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/split_job.hpp"
 
@@ -14,30 +13,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace {
-int interruptedReads = 0;
-int interruptedWrites = 0;
-}  // namespace
-
-// Reads and writes of this program interposed: the ones testsupport asks for fail with EINTR.
-extern "C" ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
-    if (interruptedWrites > 0) {
-        --interruptedWrites;
-        errno = EINTR;
-        return -1;
-    }
-    return ::syscall(SYS_pwrite64, fd, data, size, offset);
-}
+// The program's reads interposed: the ones a scene asks for fail with EINTR.
 extern "C" ssize_t pread(int fd, void* data, size_t size, off_t offset) {
-    if (interruptedReads > 0) {
-        --interruptedReads;
-        errno = EINTR;
-        return -1;
-    }
-    return ::syscall(SYS_pread64, fd, data, size, offset);
-}
-void testsupport::interruptNextCalls(int count) {
-    interruptedReads = interruptedWrites = count;
+    return testsupport::interruptedReads > 0 ? (--testsupport::interruptedReads, errno = EINTR, -1)
+                                             : ::syscall(SYS_pread64, fd, data, size, offset);
 }
 #endif
 
@@ -84,39 +63,36 @@ std::string refused(Kind kind, std::int64_t count = 0) {
     return "refused " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(count);
 }
 
-// The names of fragments `from` to `to` of set/a.dat, and its checksum file with `sfv`.
-NameSet made(int to, bool sfv = true, int from = 1) {
-    NameSet names;
-    for (int n = from; n <= to; ++n) {
-        names.insert(fragmentName("set/a.dat", n));
-    }
-    if (sfv) {
-        names.insert("set/a.dat.sfv");
+// The names of fragments 1 to `to` of `source`, and its checksum file with `sfv`.
+NameSet made(int to, bool sfv = true, const std::string& source = "set/a.dat") {
+    NameSet names{sfv ? source + ".sfv" : source + "._001"};
+    for (int n = 1; n <= to; ++n) {
+        names.insert(fragmentName(source, n));
     }
     return names;
 }
 
-// What an earlier split of a.dat into 5 fragments left: its fragments, script and checksum file, and
-// the temporary files of a killed one; beside files of other names and shapes.
+std::string puts(const Names& names) {
+    std::string commands;
+    for (const auto& name : names) {
+        commands += "put 10 set/" + name + "; ";
+    }
+    return commands;
+}
+// What an earlier split of a.dat into 5 fragments left (its fragments, script and checksum file, and the
+// temporary files of a killed one), beside files of other names and shapes that stay.
 const Names leftovers{".a.dat._001.Ab9zQ0.tmp",
                       ".a.dat._999.zzzzzz.tmp",
                       ".a.dat.sfv.000000.tmp",
                       "a.dat._004",
                       "a.dat._005",
                       "a.dat._abc"};
-void earlierSplit(Scene& s) {
-    for (const char* other : {".a.dat._01.Ab9zQ0.tmp", ".a.dat._0a1.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ0.part",
-                              ".a.txt._001.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ.tmp", ".a.dat._001.Ab9zQ00.tmp",
-                              ".a.dat._001.Ab-zQ0.tmp", ".a.dat._001_Ab9zQ0.tmp", "a.dat._001.Ab9zQ0.tmp",
-                              "a.txt._001", "b.dat._001", "a.dat.._001", "a.dat._0001"}) {
-        s.put("set/" + std::string(other), 10);
-    }
-    for (const auto& name : leftovers) {
-        s.put("set/" + name, 10);
-    }
-    writeOwnScript(s.p("set/a.dat"));
-    writeFile(s.p("set/a.dat.sfv"), checksumFileText("a.dat", 1, 0, {}));
-}
+const std::string earlier =
+    puts({".a.dat._01.Ab9zQ0.tmp", ".a.dat._0a1.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ0.part",
+          ".a.txt._001.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ.tmp", ".a.dat._001.Ab9zQ00.tmp",
+          ".a.dat._001.Ab-zQ0.tmp", ".a.dat._001_Ab9zQ0.tmp", "a.dat._001.Ab9zQ0.tmp", "a.txt._001",
+          "b.dat._001", "a.dat.._001", "a.dat._0001"}) +
+    puts(leftovers) + "script set/a.dat; ours set/a.dat; ";
 NameSet leftBehind() {
     NameSet names{"set/a.bat", "set/a.dat.sfv"};
     for (const auto& name : leftovers) {
@@ -125,188 +101,63 @@ NameSet leftBehind() {
     return names;
 }
 
-const auto none = [](Scene&) {};
-
 TEST(Split, Scenes) {
+    const std::string grün = "set/100%Gr\xC3\xBCn.dat";
+    // The script of a.dat cut after its 8 fixed lines, which do not name the source.
+    const std::string fixedLinesOnly = "script set/a.dat; resize 335 set/a.bat";
     std::vector<Case> cases{
-        {"a short rest", none, "3 +sfv", made(3)},
-        {"an exact multiple", [](Scene& s) { s.put("set/a.dat", 3072); }, "3 +sfv", made(3)},
-        {"less than one fragment", [](Scene& s) { s.put("set/a.dat", 1000); }, "1 +sfv", made(1)},
-        {"an empty source: no fragment, no set, no checksum file", [](Scene& s) { s.put("set/a.dat", 0); },
-         "0"},
-        {"999 fragments", [](Scene& s) { s.put("set/a.dat", 999 * 1024); }, "999 +sfv", made(999)},
-        {"without a checksum file", [](Scene& s) { s.checksumFile = false; }, "3", made(3, false)},
-        {"the largest fragment", [](Scene& s) { s.kilobytes = 2097151; }, "1 +sfv", made(1)},
-        {"what an earlier split left goes, only that", earlierSplit, "3 +sfv", made(3) + leftBehind()},
-        {"a size of 0 is refused after that",
-         [](Scene& s) {
-             earlierSplit(s);
-             s.kilobytes = 0;
-         },
-         refused(Kind::InvalidSize), leftBehind()},
-        {"a negative size", [](Scene& s) { s.kilobytes = -1; }, refused(Kind::OutOfMemory)},
-        {"a fragment above 2,147,483,647 bytes", [](Scene& s) { s.kilobytes = 2097152; },
-         refused(Kind::OutOfMemory)},
-        {"1000 fragments", [](Scene& s) { s.put("set/a.dat", 999 * 1024 + 1); },
-         refused(Kind::TooManyFragments, 1000)},
-        {"another operation holds the set, nothing changes",
-         [](Scene& s) {
-             earlierSplit(s);
-             s.lock = SetLock::forSource(s.p("set/a.dat"));
-         },
-         refused(Kind::SetBusy)},
-        {"a user's checksum file stays, and none is written",
-         [](Scene& s) { writeFile(s.p("set/a.dat.sfv"), "; von Hand\r\na.dat 12345678\r\n"); }, "3",
-         made(3, false)},
-        {"a folder of the checksum file's name likewise", [](Scene& s) { s.folder("set/a.dat.sfv"); }, "3",
-         made(3, false)},
-        {"a user's checksum file appearing while it is written stays",
-         [](Scene& s) {
-             fileio::testing::setStepHook([&s](std::string_view step, std::int64_t) {
-                 if (step == "checksum-file-written") {
-                     writeFile(s.p("set/a.dat.sfv"), "; von Hand\r\n");
-                 }
-             });
-         },
-         "3", made(3)},
-        {"a folder appearing at a fragment's name before its rename",
-         [](Scene& s) {
-             fileio::testing::setStepHook([&s, renames = 0](std::string_view step, std::int64_t) mutable {
-                 if (step == "renaming" && ++renames == 2) {
-                     s.folder("set/a.dat._002");
-                 }
-             });
-         },
-         failed("set/a.dat._002"), made(2, false)},
-        {"a full disk at the second fragment",
-         [](Scene& s) {
-             fileio::testing::setWriteFault([&s](const std::string& path, std::size_t) {
-                 return path == s.p("set/a.dat._002") ? ENOSPC : 0;
-             });
-         },
-         failed("set/a.dat._002"), made(1, false)},
-        {"the same through reads and writes",
-         [](Scene& s) {
-             fileio::testing::forceReadWriteCopy(true);
-             fileio::testing::setWriteFault([&s](const std::string& path, std::size_t) {
-                 return path == s.p("set/a.dat._002") ? ENOSPC : 0;
-             });
-         },
-         failed("set/a.dat._002"), made(1, false)},
-        {"a source cut short after the first fragment",
-         [](Scene& s) {
-             fileio::testing::setStepHook([&s](std::string_view step, std::int64_t number) {
-                 if (step == "fragment-in-place" && number == 1) {
-                     std::filesystem::resize_file(pathOf(s.p("set/a.dat")), 1500);
-                 }
-             });
-         },
-         failed("set/a.dat"), made(1, false) + NameSet{"set/a.dat"}},
-        {"an old script of the source goes", [](Scene& s) { writeOwnScript(s.p("set/a.dat")); }, "3 +sfv",
-         made(3) + NameSet{"set/a.bat"}},
-        {"also for a name with % and an umlaut",
-         [](Scene& s) {
-             s.put(s.source = "set/100% Gr\xC3\xBCn.dat", 100);
-             writeOwnScript(s.p(s.source));
-         },
-         "1 +sfv",
-         {"set/100% Gr\xC3\xBCn.bat", "set/100% Gr\xC3\xBCn.dat._001", "set/100% Gr\xC3\xBCn.dat.sfv"}},
-        {"the user's setup.bat beside setup.tar.gz stays",
-         [](Scene& s) {
-             s.put(s.source = "set/setup.tar.gz", 100);
-             writeFile(s.p("set/setup.bat"), "@echo off\r\necho.\r\nsetup.exe /S\r\n");
-         },
-         "1 +sfv",
-         {"set/setup.tar.gz._001", "set/setup.tar.gz.sfv"}},
-        {"the script of a.dat stays when a.txt is split",
-         [](Scene& s) {
-             writeOwnScript(s.p("set/a.dat"));
-             s.put(s.source = "set/a.txt", 100);
-         },
-         "1 +sfv",
-         {"set/a.txt._001", "set/a.txt.sfv"}},
-        {"the fixed lines without the source's name stay",
-         [](Scene& s) {
-             writeOwnScript(s.p("set/a.dat"));
-             const std::string text = readFile(s.p("set/a.bat"));
-             std::size_t end = 0;
-             for (int line = 0; line < 8; ++line) {
-                 end = text.find("\r\n", end) + 2;
-             }
-             writeFile(s.p("set/a.bat"), text.substr(0, end));
-         },
-         "3 +sfv", made(3)},
+        {"", "3 +sfv", made(3)},
+        {"put 3072 set/a.dat", "3 +sfv", made(3)},
+        {"put 1000 set/a.dat", "1 +sfv", made(1)},
+        {"put 0 set/a.dat", "0"},  // no fragment, no set, no checksum file
+        {"put 1022976 set/a.dat", "999 +sfv", made(999)},
+        {"nosfv", "3", made(3, false)},
+        {"kb 2097151", "1 +sfv", made(1)},
+        {earlier, "3 +sfv", made(3) + leftBehind()},
+        {earlier + "kb 0", refused(Kind::InvalidSize), leftBehind()},
+        {"kb -1", refused(Kind::OutOfMemory)},
+        {"kb 2097152", refused(Kind::OutOfMemory)},
+        {"put 1022977 set/a.dat", refused(Kind::TooManyFragments, 1000)},
+        {earlier + "lock", refused(Kind::SetBusy)},
+        // A user's checksum file or a folder at its name stays, also one that appears while it is written.
+        {"user set/a.dat.sfv", "3", made(3, false)},
+        {"folder set/a.dat.sfv", "3", made(3, false)},
+        {"at checksum-file-written#1 user set/a.dat.sfv", "3", made(3)},
+        {"at renaming#2 folder set/a.dat._002", failed("set/a.dat._002"), made(2, false)},
+        {"full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
+        {"rw; full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
+        {"at fragment-in-place#1 resize 1500 set/a.dat", failed("set/a.dat"),
+         made(1, false) + NameSet{"set/a.dat"}},
+        // Only this program's own script of the source goes.
+        {"script set/a.dat", "3 +sfv", made(3) + NameSet{"set/a.bat"}},
+        {"put 100 " + grün + "; source " + grün + "; script " + grün, "1 +sfv",
+         made(1, true, grün) + NameSet{"set/100%Gr\xC3\xBCn.bat"}},
+        {"put 100 set/setup.tar.gz; source set/setup.tar.gz; user set/setup.bat", "1 +sfv",
+         made(1, true, "set/setup.tar.gz")},
+        {"script set/a.dat; put 100 set/a.txt; source set/a.txt", "1 +sfv", made(1, true, "set/a.txt")},
+        {fixedLinesOnly, "3 +sfv", made(3)},
 #ifdef __linux__
-        {"interrupted reads and writes are made again", [](Scene&) { interruptNextCalls(3); }, "3 +sfv",
-         made(3)},
+        {"eintr 3", "3 +sfv", made(3)},
 #endif
 #ifndef _WIN32
-        {"another process holds the set",
-         [](Scene& s) { s.holder = std::make_unique<LockHolder>(s.p("set/a.dat")); }, refused(Kind::SetBusy)},
-        {"a link at the lock file's name is refused, its target not made",
-         [](Scene& s) { s.link("set/.a.dat.lock", "../aussen/lock"); },
-         failed("set/.a.dat.lock", notRegular)},
-        {"a FIFO appearing at a fragment's name while it is written stays",
-         [](Scene& s) {
-             fileio::testing::setStepHook([&s](std::string_view step, std::int64_t number) {
-                 if (step == "fragment-written" && number == 2) {
-                     s.fifo("set/a.dat._002");
-                 }
-             });
-         },
-         failed("set/a.dat._002", notRegular), made(2, false)},
-        {"hard-linked twins of an old and a new fragment keep their names and modes",
-         [](Scene& s) {
-             s.readOnlyTwin("set/a.dat._001", "aussen/zwilling1");
-             s.readOnlyTwin("set/a.dat._004", "aussen/zwilling4");
-         },
-         "3 +sfv", made(4)},
-        {"a dangling link gives way, its target is not made",
-         [](Scene& s) { s.link("set/a.dat._002", "../aussen/neu"); }, "3 +sfv", made(3)},
-        {"a link to a read-only file gives way, the file stays",
-         [](Scene& s) {
-             s.readOnly("aussen/nur-lesen");
-             s.link("set/a.dat._003", "../aussen/nur-lesen");
-         },
-         "3 +sfv", made(3)},
-        {"a source that links to its first fragment, the only copy",
-         [](Scene& s) {
-             s.put("set/data._001", 2500);
-             s.link(s.source = "set/data", "data._001");
-         },
-         failed("set/data._001", isSplitSource)},
-        {"a hard link of the source under a fragment's name",
-         [](Scene& s) { s.hardLink("set/a.dat._002", "set/a.dat"); },
-         failed("set/a.dat._002", isSplitSource)},
-        {"a folder under a fragment's name stops it before anything goes",
-         [](Scene& s) {
-             earlierSplit(s);
-             s.folder("set/a.dat._002");
-         },
-         failed("set/a.dat._002", notRegular)},
-        {"a FIFO likewise", [](Scene& s) { s.fifo("set/a.dat._002"); }, failed("set/a.dat._002", notRegular)},
-        {"a source linked from another folder is cut beside the link",
-         [](Scene& s) {
-             s.put("aussen/quelle.dat", 2500);
-             s.link(s.source = "set/q.dat", "../aussen/quelle.dat");
-         },
-         "3 +sfv",
-         {"set/q.dat._001", "set/q.dat._002", "set/q.dat._003", "set/q.dat.sfv"}},
-        {"an old script that is a FIFO stays and is not waited on", [](Scene& s) { s.fifo("set/a.bat"); },
-         "3 +sfv", made(3)},
-        {"a link to this program's script elsewhere stays, and so does the script",
-         [](Scene& s) {
-             writeOwnScript(s.p("aussen/a.dat"));
-             s.link("set/a.bat", "../aussen/a.bat");
-         },
-         "3 +sfv", made(3)},
-        {"nobody in a sticky folder cannot delete root's old fragment, and must not open it",
-         [](Scene& s) {
-             s.put("set/a.dat._001", 10);
-             std::filesystem::permissions(s.p("set"), std::filesystem::perms(01777));
-             s.nobody = true;
-         },
-         failed("set/a.dat._001")},
+        {"holder", refused(Kind::SetBusy)},
+        {"link ../aussen/lock set/.a.dat.lock", failed("set/.a.dat.lock", notRegular)},
+        {"at fragment-written#2 fifo set/a.dat._002", failed("set/a.dat._002", notRegular), made(2, false)},
+        // Links and hard-linked twins give way, their targets stay.
+        {"twin aussen/zwilling1 set/a.dat._001; twin aussen/zwilling4 set/a.dat._004", "3 +sfv", made(4)},
+        {"link ../aussen/neu set/a.dat._002", "3 +sfv", made(3)},
+        {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/a.dat._003", "3 +sfv", made(3)},
+        {"put 2500 set/data._001; link data._001 set/data; source set/data",
+         failed("set/data._001", Errc::IsSplitSource)},
+        {"hard set/a.dat set/a.dat._002", failed("set/a.dat._002", Errc::IsSplitSource)},
+        {earlier + "folder set/a.dat._002", failed("set/a.dat._002", notRegular)},
+        {"fifo set/a.dat._002", failed("set/a.dat._002", notRegular)},
+        {"put 2500 aussen/q.dat; link ../aussen/q.dat set/q.dat; source set/q.dat", "3 +sfv",
+         made(3, true, "set/q.dat")},
+        {"fifo set/a.bat", "3 +sfv", made(3)},
+        {"script aussen/a.dat; link ../aussen/a.bat set/a.bat", "3 +sfv", made(3)},
+        // In a sticky folder nobody cannot delete root's old fragment, and must not open it.
+        {"put 10 set/a.dat._001; chmod 1777 set; nobody", failed("set/a.dat._001")},
 #endif
     };
     runCases(cases, split);
@@ -315,32 +166,27 @@ TEST(Split, Scenes) {
 // Beyond 4 GiB: offsets and sums must not be cut to 32 bits. The sparse source keeps the disk quiet.
 TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
     TempDir dir;
-    const std::string source = dir.file("gross.bin");
-    const std::int64_t length = (std::int64_t{43} << 30) / 10;
+    const std::string source = dir.file("gross.bin"), target = dir.file("wieder.bin");
+    const std::int64_t length = (std::int64_t{43} << 30) / 10, hole = std::int64_t{3} << 30;
     const std::int64_t marks[] = {0, (std::int64_t{1} << 31) - 1, std::int64_t{1} << 32,
                                   (std::int64_t{1} << 32) + 5 * 1024 * 1024 + 3, length - 4};
     {
         std::ofstream out(pathOf(source), std::ios::binary);
         for (std::int64_t offset : marks) {
-            out.seekp(offset);
-            out.write("ABCD", 4);
+            out.seekp(offset).write("ABCD", 4);
         }
     }
     std::filesystem::resize_file(pathOf(source), static_cast<std::uintmax_t>(length));
-    const auto split = runSplitJob({source, 5 * 1024, false}, {});
-    ASSERT_EQ(std::get<SplitResult>(split).bytesWritten, length);
+    const auto split = std::get<SplitResult>(runSplitJob({source, 5 * 1024, false}, {}));
+    ASSERT_EQ(split.bytesWritten, length);
     JoinJobEvents events;
-    const std::string target = dir.file("wieder.bin");
     events.chooseTarget = [&](const std::string&) { return std::optional(target); };
-    EXPECT_EQ(std::get<JoinResult>(runJoinJob(std::get<SplitResult>(split).fileNames, dir.utf8(), events))
-                  .bytesWritten,
-              length);
+    EXPECT_EQ(std::get<JoinResult>(runJoinJob(split.fileNames, dir.utf8(), events)).bytesWritten, length);
     std::ifstream in(pathOf(target), std::ios::binary);
-    for (std::int64_t offset : {marks[0], marks[1], marks[2], marks[3], marks[4], std::int64_t{3} << 30}) {
+    for (std::int64_t offset : {marks[0], marks[1], marks[2], marks[3], marks[4], hole}) {
         std::string data(4, '?');
-        in.seekg(offset);
-        in.read(data.data(), 4);
-        EXPECT_EQ(data, offset == std::int64_t{3} << 30 ? std::string(4, '\0') : "ABCD") << offset;
+        in.seekg(offset).read(data.data(), 4);
+        EXPECT_EQ(data, offset == hole ? std::string(4, '\0') : "ABCD") << offset;
     }
 }
 
