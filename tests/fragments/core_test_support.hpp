@@ -180,7 +180,7 @@ struct Scene {
             return operation == wanted ? EIO : 0;
         });
     }
-    static void fifo(const std::string& path) {
+    static void fifo([[maybe_unused]] const std::string& path) {
 #ifndef _WIN32
         ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
 #endif

@@ -94,7 +94,9 @@ TEST(Join, Scenes) {
          "accepted, " + failed("set/x.dat._002", Errc::SizeChanged),
          {"set/x.dat._002"}},
         {"full *", "accepted, " + failed("set/x.dat")},
-        {"fail rename", "accepted, " + failed("set/x.dat")},
+        {"fail rename", "accepted, " + failed("set/x.dat")},  // as a new name, over an old one, and named
+        {"put 3 set/x.dat; fail rename", "accepted, " + failed("set/x.dat")},
+        {"named; fail rename", "accepted, " + failed("set/x.dat")},
         {"target set/fehlt/x.dat", "accepted, " + failed("set/fehlt/x.dat", {}, true)},
         {"folder set/x.dat", "accepted, " + failed("set/x.dat", notRegular)},
         {"put 3 set/x.dat; at renaming#1 folder set/x.dat", "accepted, " + failed("set/x.dat"), target},

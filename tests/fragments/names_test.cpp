@@ -78,32 +78,33 @@ TEST(Names, SizeTexts) {
 
 // As a German, an English and a French system write numbers: whole kBytes, a half to the even neighbour.
 TEST(Names, FragmentSizeNotations) {
-    const std::vector<std::pair<const char*, std::int32_t>> german{{"1420", 1420},
-                                                                   {" 720\t", 720},
-                                                                   {"+5", 5},
-                                                                   {"-5", -5},
-                                                                   {"\u22125", -5},
-                                                                   {"007", 7},
-                                                                   {" 2,5 ", 2},
-                                                                   {"3,5", 4},
-                                                                   {"-2,5", -2},
-                                                                   {",5", 0},
-                                                                   {"5,", 5},
-                                                                   {"1,6", 2},
-                                                                   {"1.000", 1000},
-                                                                   {"1.000.000", 1000000},
-                                                                   {"1.000,5", 1000},
-                                                                   {"00.001", 1},
-                                                                   {"1e3", 1000},
-                                                                   {"1E+3", 1000},
-                                                                   {"1,5e3", 1500},
-                                                                   {"1.000e3", 1000000},
-                                                                   {"1e\u22123", 0},
-                                                                   {"0e-1000", 0},
-                                                                   {"2147483647,4", INT32_MAX},
-                                                                   {"-2147483648,5", INT32_MIN}};
-    for (const auto& [text, kilobytes] : german) {
-        EXPECT_EQ(parseFragmentSize(text, ",", "."), kilobytes) << text;
+    for (const std::string notation : {"1420=1420",
+                                       " 720\t=720",
+                                       "+5=5",
+                                       "-5=-5",
+                                       "\u22125=-5",
+                                       "007=7",
+                                       " 2,5 =2",
+                                       "3,5=4",
+                                       "-2,5=-2",
+                                       ",5=0",
+                                       "5,=5",
+                                       "1,6=2",
+                                       "1.000=1000",
+                                       "1.000.000=1000000",
+                                       "1.000,5=1000",
+                                       "00.001=1",
+                                       "1e3=1000",
+                                       "1E+3=1000",
+                                       "1,5e3=1500",
+                                       "1.000e3=1000000",
+                                       "1e\u22123=0",
+                                       "0e-1000=0",
+                                       "2147483647,4=2147483647",
+                                       "-2147483648,5=-2147483648"}) {
+        const std::size_t is = notation.rfind('=');
+        EXPECT_EQ(parseFragmentSize(notation.substr(0, is), ",", "."), std::stoi(notation.substr(is + 1)))
+            << notation;
     }
     for (const char* text :
          {"1.00",        "1.0000", "1.000.00", "0000.000", "1234.567", "2.5",   "1 000",  "1,000.5",
@@ -150,37 +151,31 @@ TEST(Names, ChecksumFileLines) {
 // Whole scripts as the split writes them for `count` fragments of `target` (the names as the folder reports
 // them: here with a lower-case first letter), or for one fragment `only`, by the CRC-32 of their bytes.
 TEST(Names, JoinScripts) {
-    struct Case {
-        std::string target;
-        int count;
-        std::int64_t bytes;
-        std::string only;
-        std::uint32_t crc;
-    };
     const std::string x507(507, 'x');
-    for (const Case& c : {Case{"Beispiel.dat", 3, 1234567, "", 0xD8A7B8BCu},
-                          {"Beispiel.dat", 1, 999, "", 0xE03E4158u},   // one fragment, tested twice
-                          {"100% sicher.dat", 2, 0, "", 0xECF38E46u},  // "%" doubled, size 0 shown empty
-                          {"Leer.dat", 0, 0, "", 0x8030ACAEu},         // an empty target, no existence checks
-                          {"Beispiel.dat", 25, 1234567, "", 0xF8715041u},  // 500 argument characters: short
-                          {"Beispiel.dat", 26, 1234567, "", 0xB0265D24u},  // 520: one copy per fragment
-                          {"Prüfung.dat", 2, 2048, "", 0xC5DBE513u},       // code page 850
-                          {"t", 0, 1234567, x507 + "x", 0x13323B12u},      // 511 characters: short
-                          {"t", 0, 1234567, x507 + "xx", 0x1A3ECCBCu},     // 512: long
-                          {"t", 0, 1234567, x507 + "ü", 0x08AB5100u},      // an umlaut counts one
-                          {"t", 0, 1234567, x507 + "%", 0x5AFE79B8u}}) {   // a "%" two
-        JoinScriptInput in{c.target, {}, c.only, c.bytes, ".", "06.12.2025"};
-        for (int i = 1; i <= c.count; ++i) {
-            in.lastFragmentName = fragmentName(c.target, i);
+    for (const auto& [target, count, bytes, only, crc] :
+         {std::tuple{"Beispiel.dat", 3, 1234567, std::string(), 0xD8A7B8BCu},
+          {"Beispiel.dat", 1, 999, "", 0xE03E4158u},       // one fragment, tested twice
+          {"100% sicher.dat", 2, 0, "", 0xECF38E46u},      // "%" doubled, size 0 shown empty
+          {"Leer.dat", 0, 0, "", 0x8030ACAEu},             // an empty target, no existence checks
+          {"Beispiel.dat", 25, 1234567, "", 0xF8715041u},  // 500 argument characters: short
+          {"Beispiel.dat", 26, 1234567, "", 0xB0265D24u},  // 520: one copy per fragment
+          {"Prüfung.dat", 2, 2048, "", 0xC5DBE513u},       // code page 850
+          {"t", 0, 1234567, x507 + "x", 0x13323B12u},      // 511 characters: short
+          {"t", 0, 1234567, x507 + "xx", 0x1A3ECCBCu},     // 512: long
+          {"t", 0, 1234567, x507 + "ü", 0x08AB5100u},      // an umlaut counts one
+          {"t", 0, 1234567, x507 + "%", 0x5AFE79B8u}}) {   // a "%" two
+        JoinScriptInput in{target, {}, only, bytes, ".", "06.12.2025"};
+        for (int i = 1; i <= count; ++i) {
+            in.lastFragmentName = fragmentName(target, i);
             in.fragmentNames.push_back(lowerCase(in.lastFragmentName.substr(0, 1)) +
                                        in.lastFragmentName.substr(1));
         }
-        if (!c.only.empty()) {
-            in.fragmentNames = {c.only};
+        if (!only.empty()) {
+            in.fragmentNames = {only};
         }
         TempDir dir;
         writeJoinScript(dir.file("j.bat"), in);
-        EXPECT_EQ(textCrc(readFile(dir.file("j.bat"))), c.crc) << joinScriptText(in);
+        EXPECT_EQ(textCrc(readFile(dir.file("j.bat"))), crc) << joinScriptText(in);
         // What is there already stays: the split has removed an old script of its own before.
         EXPECT_EQ(outcomeOf([&] {
                       writeJoinScript(dir.file("j.bat"), in);

@@ -3,6 +3,7 @@
 // it is written, the short last one after) while the set's lock is held, and its checksum file is right.
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 
 #include "core_test_support.hpp"
@@ -126,6 +127,7 @@ TEST(Split, Scenes) {
         {"at renaming#2 folder set/a.dat._002", failed("set/a.dat._002"), made(2, false)},
         {"full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
         {"rw; full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
+        {"fail rename", failed("set/a.dat._001"), made(1, false)},
         {"at fragment-in-place#1 resize 1500 set/a.dat", failed("set/a.dat"),
          made(1, false) + NameSet{"set/a.dat"}},
         // Only this program's own script of the source goes.
@@ -162,6 +164,21 @@ TEST(Split, Scenes) {
     };
     runCases(cases, split);
 }
+
+#ifndef _WIN32
+// Another tool reads the checksum file as this program writes it, and finds a damaged fragment by it.
+TEST(Split, ChecksumFileCheckedByCksfv) {
+    if (std::system("command -v cksfv >/dev/null") != 0) {
+        GTEST_SKIP() << "cksfv is not installed";
+    }
+    Scene s;
+    ASSERT_EQ(split(s), "3 +sfv");
+    const std::string check = "cd '" + s.p("set") + "' && cksfv -q -f a.dat.sfv >/dev/null";
+    EXPECT_EQ(std::system(check.c_str()), 0);
+    s.run("flip set/a.dat._002");
+    EXPECT_NE(std::system(check.c_str()), 0);
+}
+#endif
 
 // Beyond 4 GiB: offsets and sums must not be cut to 32 bits. The sparse source keeps the disk quiet.
 TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
