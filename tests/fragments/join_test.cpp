@@ -38,7 +38,7 @@ std::string join(Scene& s) {
     events.progress.beforeVerifying = [&](std::size_t index) {
         s.log += "verify " + std::to_string(index) + ", ";
     };
-    events.progress.beforeFragment = [&](std::size_t index) {
+    events.progress.beforeFragment = [&]([[maybe_unused]] std::size_t index) {
         EXPECT_EQ(contentOf(target), old) << "the old target stays until the end";
         EXPECT_TRUE(s.nobody || !SetLock::forList(s.names, folder)) << "the set's lock is held";
 #ifndef _WIN32
