@@ -1,4 +1,4 @@
-// The window as the user sees it: start state, tab order, stacking, resizing, hints, the names a screen
+// The window as the user sees it: start state, tab order, stacking, hints, the names a screen
 // reader speaks, the size box, captions and pictures with the real fonts (CTest runs DisplayScale once
 // more at QT_SCALE_FACTOR=2), ending, and the help window.
 
@@ -11,13 +11,11 @@
 
 #include "FakeUi.hpp"
 #include "ui/ClickablePicture.hpp"
-#include "ui/Layout.hpp"
 #include "ui/frmInfo.hpp"
 
 namespace testsupport {
 namespace {
 
-using ui::layout::px;
 using MainWindow = WindowTest;
 using DisplayScale = WindowTest;
 
@@ -28,16 +26,15 @@ void expectCentred(const QWidget& window) {
     EXPECT_LE(std::max(std::abs(off.x()), std::abs(off.y())), 3) << off.x() << "," << off.y();
 }
 
-TEST_F(MainWindow, StartsCentredAndEmptyAndTabsInOrder) {
-    EXPECT_EQ(std::tuple(px(7), px(8), px(-8), px(5835)), std::tuple(0, 1, -1, 389));
+// Starts centred and empty, with the focus on the source's button; the buttons that start disabled are
+// skipped in the tab order until enabled, the hidden file list never comes. The icons lie above their
+// buttons. A hint shows over its control; bare surface and a disabled button empty the line.
+TEST_F(MainWindow, StartTabOrderAndHints) {
     EXPECT_EQ(win->windowTitle(), "Dodiveverazed (für Dateien bis max. 2 GByte)");
-    EXPECT_EQ(win->size(), QSize(389, 385));
     EXPECT_EQ(texts({"Text1", "Text2", "Label5", "Label8", "Label12", "Label14", "Label15"}) +
-                  entries("List1").join("") + entries("List2").join(""),
-              " |  |  |  |  |  | ");
-    EXPECT_EQ(
-        std::pair(control<QCheckBox>("Check1")->isChecked(), control<QComboBox>("Combo1")->currentText()),
-        std::pair(false, QString("1420")));
+                  entries("List1") + entries("List2") + control<QComboBox>("Combo1")->currentText() +
+                  QString::number(control<QCheckBox>("Check1")->isChecked()),
+              " |  |  |  |  |  | 14200");
     QStringList disabled, hidden;
     for (const QWidget* child : win->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (!child->isEnabled()) {
@@ -48,14 +45,13 @@ TEST_F(MainWindow, StartsCentredAndEmptyAndTabsInOrder) {
         }
     }
     disabled.sort();
-    EXPECT_EQ(disabled, (QStringList{"Command2", "Command4", "Picture2"}));
-    EXPECT_EQ(hidden, QStringList{"File1"});
+    EXPECT_EQ(disabled.join(",") + " " + hidden.join(","), "Command2,Command4,Picture2 File1");
+    for (const char* icon : {"Picture1", "Picture2"}) {
+        EXPECT_EQ(win->childAt(control(icon)->geometry().center()), control(icon)) << icon;
+    }
     expectCentred(*win);
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win));
-    EXPECT_EQ(QApplication::focusWidget(), control("Command3"));
-
-    // The buttons that start disabled are skipped until enabled; the hidden file list never comes.
     control("Command4")->setEnabled(true);
     control("Command2")->setEnabled(true);
     QStringList seen;
@@ -63,43 +59,21 @@ TEST_F(MainWindow, StartsCentredAndEmptyAndTabsInOrder) {
         seen << QApplication::focusWidget()->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    EXPECT_EQ(seen, (QStringList{"Command3", "Combo1", "List1", "Command4", "Command5", "Command6",
-                                 "Command2", "Check1", "List2", "Command7", "Text2", "Command8", "Text1",
-                                 "Command1", "Command3"}));
-}
-
-// The icons lie above their buttons; the lists follow the window's width, List2 that of List1.
-TEST_F(MainWindow, IconsOnTopAndListWidths) {
-    for (const char* icon : {"Picture1", "Picture2"}) {
-        EXPECT_EQ(win->childAt(control(icon)->geometry().center()), control(icon)) << icon;
-    }
-    const auto widthsAt = [&](int width) {
-        win->resize(width, 385);
-        return std::pair(control("List1")->width(), control("List2")->width());
-    };
-    EXPECT_EQ(widthsAt(449), std::pair(201, 201));
-    // Narrower than the margin measured at load: List1 keeps its width.
-    EXPECT_EQ(widthsAt(200), std::pair(201, 201));
-    EXPECT_EQ(widthsAt(349), std::pair(101, 101));
-}
-
-// A hint shows over its control; bare surface and a disabled button empty the line; a control without a
-// hint keeps it. A text box shows its whole path as tooltip.
-TEST_F(MainWindow, HintsFollowTheMouse) {
-    const auto hintAt = [&](QPoint point) {
+    EXPECT_EQ(seen.join(","),
+              "Command3,Combo1,List1,Command4,Command5,Command6,Command2,Check1,List2,Command7,"
+              "Text2,Command8,Text1,Command1,Command3");
+    const auto hintAt = [&](const char* name) {
         QTest::mouseMove(win, control("Command6")->geometry().center());
-        QTest::mouseMove(win, point);
+        QTest::mouseMove(win, name ? control(name)->geometry().center() : QPoint(300, 15));
         return texts({"Label8"});
     };
-    EXPECT_EQ(hintAt(control("Command1")->geometry().center()),
-              "Zerlegt die ausgewählte Datei in Dateifragmente.");
-    EXPECT_EQ(hintAt(QPoint(300, 15)) + hintAt(control("Command4")->geometry().center()), "");
-    EXPECT_EQ(hintAt(control("Picture1")->geometry().center()), "Beendet das Programm.");
-    control<QLineEdit>("Text2")->setText(
-        "/ein/langer/Pfad/zu/einer/Datei/mit/langem/Namen/Beispiel.dat._001");
+    EXPECT_EQ(hintAt("Command1"), "Zerlegt die ausgewählte Datei in Dateifragmente.");
+    control("Command4")->setEnabled(false);
+    EXPECT_EQ(hintAt(nullptr) + hintAt("Command4"), "");
+    EXPECT_EQ(hintAt("Picture1"), "Beendet das Programm.");
+    control<QLineEdit>("Text2")->setText("/ein/langer/Pfad/zu/einer/Datei/Beispiel.dat._001");
     QTest::mouseMove(win, control("Text2")->geometry().center());
-    EXPECT_EQ(control("Text2")->toolTip(),
-              "/ein/langer/Pfad/zu/einer/Datei/mit/langem/Namen/Beispiel.dat._001");
+    EXPECT_EQ(control("Text2")->toolTip(), "/ein/langer/Pfad/zu/einer/Datei/Beispiel.dat._001");
 }
 
 // Every control a screen reader cannot name by its caption has a name of its own, each a different one;
@@ -134,7 +108,7 @@ TEST_F(MainWindow, SizeBoxKeepsExactlyWhatIsTyped) {
         EXPECT_EQ(edit->selectedText(), "");
         return edit->text();
     };
-    for (const QString typed : {"1", "5", "25", "36", "72", "14", "7"}) {
+    for (const QString typed : {"1", "25", "7"}) {
         EXPECT_EQ(type(typed), typed);
     }
     QTest::keyClick(edit, Qt::Key_Return);
@@ -203,43 +177,39 @@ TEST_F(DisplayScale, EveryCaptionFitsItsRoom) {
 
 // "End" discards the window and leaves the help window open. The help window: its 46 lines (their
 // SHA-256, joined by line ends), none selected; a second opening only raises it; the close box hides it
-// and the next opening loads it afresh, centred; "ok" has the focus and Enter discards it.
+// and the next opening loads it afresh, centred; "ok" has the focus and Enter discards it. Qt's own
+// buttons speak German.
 TEST_F(MainWindow, EndAndTheHelpWindow) {
     QMessageBox box;
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&') + box.button(QMessageBox::Cancel)->text(),
               "JaAbbrechen");
-
-    click("Command5");
-    click("Command6");
+    click("Command5", "Command6");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(win.isNull());
     QPointer<frmInfo> help = frmInfo::instance();
     ASSERT_TRUE(help && help->isVisible());
     EXPECT_EQ(help->windowTitle(), "Dodiveverazed - Info");
     auto* list = help->findChild<QListWidget*>("List1");
+    const auto state = [&] { return std::tuple(frmInfo::instance(), help->isVisible(), list->currentRow()); };
     QStringList lines;
     for (int i = 0; i < list->count(); ++i) {
         lines << list->item(i)->text();
     }
-    EXPECT_EQ(
-        std::pair(list->count(),
-                  QCryptographicHash::hash(lines.join('\n').toUtf8(), QCryptographicHash::Sha256).toHex()),
-        std::pair(46, QByteArray("08a1c627bb3ca974634aa2d6428a87c8a001dce1b9f11968ba65f437b02c1991")))
+    EXPECT_EQ(QCryptographicHash::hash(lines.join('\n').toUtf8(), QCryptographicHash::Sha256).toHex(),
+              "08a1c627bb3ca974634aa2d6428a87c8a001dce1b9f11968ba65f437b02c1991")
+        << lines.size() << " lines:\n"
         << qPrintable(lines.join('\n'));
-    EXPECT_EQ(list->currentRow(), -1);
-
+    EXPECT_EQ(state(), std::tuple(help.data(), true, -1));
     help->move(help->pos() + QPoint(30, 20));
     const QPoint moved = help->pos();
     list->setCurrentRow(4);
     frmInfo::open();
-    EXPECT_EQ(std::tuple(frmInfo::instance(), list->count(), list->currentRow(), help->pos()),
-              std::tuple(help.data(), 46, 4, moved));
+    EXPECT_EQ(std::pair(state(), help->pos()), std::pair(std::tuple(help.data(), true, 4), moved));
     help->close();
-    EXPECT_EQ(std::pair(frmInfo::instance(), help->isVisible()), std::pair(help.data(), false));
+    EXPECT_EQ(state(), std::tuple(help.data(), false, 4));
     frmInfo::open();
-    EXPECT_EQ(std::tuple(frmInfo::instance(), help->isVisible(), list->count(), list->currentRow()),
-              std::tuple(help.data(), true, 46, -1));
+    EXPECT_EQ(std::pair(state(), list->count()), std::pair(std::tuple(help.data(), true, -1), 46));
     expectCentred(*help);
     ASSERT_TRUE(QTest::qWaitForWindowActive(help));
     EXPECT_EQ(QApplication::focusWidget(), help->findChild<QPushButton*>("Command1"));

@@ -1,4 +1,5 @@
-// Window tests run on Qt's offscreen platform with one QApplication for the whole run.
+// Window tests run on Qt's offscreen platform with one QApplication for the whole run, which must not
+// end when a test closes the last window.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +11,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     ui::prepareApplication(app);
-    // Tests close windows one after another; the run must not end with the first.
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();
 }
