@@ -90,7 +90,6 @@ class WindowTest : public ::testing::Test {
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    // The texts of labels and text boxes, joined by " | ".
     QString texts(std::initializer_list<const char*> names) {
         QStringList all;
         for (const char* name : names) {
@@ -106,12 +105,12 @@ class WindowTest : public ::testing::Test {
         return names.join(",");
     }
     bool enabled(const char* name) { return control(name)->isEnabled(); }
+
     template <typename... Name>
     void click(Name... names) {
         (QTest::mouseClick(control(names), Qt::LeftButton), ...);
     }
     void shows(const std::vector<Msg>& expected) { EXPECT_EQ(fake.take(), expected); }
-    // Clicks `button` with `path` as the answer of its file dialog.
     void pick(const char* button, const std::string& path) {
         fake.paths = {QString::fromStdString(path)};
         click(button);
@@ -127,8 +126,7 @@ class WindowTest : public ::testing::Test {
         fake.shown.clear();
         return file(name);
     }
-    // Runs `inside` at the event loop's next turn, inside the operation the test starts next; `yielded`
-    // then says it ran.
+    // Runs `inside` within the operation the test starts next, at its first turn of the event loop.
     void whileBusy(std::function<void()> inside) {
         yielded = false;
         QTimer::singleShot(0, win, [this, inside] { yielded = (inside(), true); });
