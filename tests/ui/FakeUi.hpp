@@ -36,8 +36,8 @@ inline QString reason(int error) {
     return QString::fromStdString(germanReason(error));
 }
 
-// Records every message box and pointer change and answers from a queue (Ok when empty); records every
-// file dialog and answers with the next queued full path ("" cancels).
+// Records every message box (a question offers Yes and No, any other box Ok) and pointer change, answers
+// from a queue (Ok when empty); answers every file dialog with the next queued full path ("" cancels).
 class FakeSeam : public ui::UiSeam {
   public:
     FakeSeam() {
@@ -53,23 +53,16 @@ class FakeSeam : public ui::UiSeam {
     }
     FakeSeam(const FakeSeam&) = delete;
     FakeSeam& operator=(const FakeSeam&) = delete;
-
     QMessageBox::StandardButton message(QWidget*, const ui::MessageRequest& request) override {
-        shown.push_back(request);
+        EXPECT_EQ(request.buttons, request.icon == QMessageBox::Question ? QMessageBox::Yes | QMessageBox::No
+                                                                         : QMessageBox::Ok);
+        shown.emplace_back(request.icon, request.title, request.text);
         return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
     }
     void setWaitCursor(bool on) override { cursor.push_back(on); }
-    // The messages shown since the last call, and forgets them.
-    std::vector<Msg> take() {
-        std::vector<Msg> all;
-        for (const auto& request : shown) {
-            all.emplace_back(request.icon, request.title, request.text);
-        }
-        shown.clear();
-        return all;
-    }
+    std::vector<Msg> take() { return std::exchange(shown, {}); }
 
-    std::vector<ui::MessageRequest> shown;
+    std::vector<Msg> shown;
     QList<QMessageBox::StandardButton> answers;
     std::vector<bool> cursor;  // true: hourglass on
     QStringList paths;
@@ -86,20 +79,17 @@ class WindowTest : public ::testing::Test {
         delete win.data();
         QLocale::setDefault(previousLocale);
     }
-    // Closed ("End", the close box), the window deletes itself with the deferred deletes.
     void freshWindow() {
         delete win.data();
         win = new frmTessaron(&fake);
         win->show();
     }
-
     template <typename T = QWidget>
     T* control(const char* name) {
         T* found = win->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    // The texts of labels and text boxes, joined by " | ".
     QString texts(std::initializer_list<const char*> names) {
         QStringList all;
         for (const char* name : names) {
@@ -107,23 +97,20 @@ class WindowTest : public ::testing::Test {
         }
         return all.join(" | ");
     }
-    QStringList entries(const char* list) {
+    QString entries(const char* list) {
         QStringList names;
         for (int i = 0; i < control<QListWidget>(list)->count(); ++i) {
             names << control<QListWidget>(list)->item(i)->text();
         }
-        return names;
+        return names.join(",");
     }
     bool enabled(const char* name) { return control(name)->isEnabled(); }
-    void click(const char* name) { QTest::mouseClick(control(name), Qt::LeftButton); }
-    void clickAll(std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            click(name);
-        }
+
+    template <typename... Name>
+    void click(Name... names) {
+        (QTest::mouseClick(control(names), Qt::LeftButton), ...);
     }
-    // The messages shown since the last check are exactly `expected`.
     void shows(const std::vector<Msg>& expected) { EXPECT_EQ(fake.take(), expected); }
-    // Clicks `button` with `path` as the answer of its file dialog.
     void pick(const char* button, const std::string& path) {
         fake.paths = {QString::fromStdString(path)};
         click(button);
@@ -139,8 +126,7 @@ class WindowTest : public ::testing::Test {
         fake.shown.clear();
         return file(name);
     }
-    // Runs `inside` at the event loop's next turn, inside the operation the test starts next; `yielded`
-    // then says it ran.
+    // Runs `inside` within the operation the test starts next, at its first turn of the event loop.
     void whileBusy(std::function<void()> inside) {
         yielded = false;
         QTimer::singleShot(0, win, [this, inside] { yielded = (inside(), true); });
@@ -151,7 +137,6 @@ class WindowTest : public ::testing::Test {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
-    // Clicks Clear and answers its question with Yes.
     void clear() {
         fake.answers = {QMessageBox::Yes};
         click("Command2");
@@ -167,19 +152,14 @@ class WindowTest : public ::testing::Test {
 // Root ignores permission bits: as root, reruns the current test as user nobody in a child process and
 // fails unless it passes there; returns whether it did.
 inline bool reranAsNobody() {
-    if (geteuid() != 0) {
-        return false;
-    }
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
                                 std::filesystem::read_symlink("/proc/self/exe").string() +
                                 " --gtest_filter=" + test->test_suite_name() + "." + test->name();
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    return true;
+    if (geteuid() == 0) {
+        EXPECT_EQ(std::system(command.c_str()), 0);
+    }
+    return geteuid() == 0;
 }
 
 }  // namespace testsupport
-
-#define RUN_AS_NOBODY()               \
-    if (testsupport::reranAsNobody()) \
-    return

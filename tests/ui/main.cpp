@@ -1,8 +1,14 @@
-// Window tests run on Qt's offscreen platform with one QApplication for the whole run.
+// Window tests run on Qt's offscreen platform with one QApplication for the whole run, which must not
+// end when a test closes the last window. Here too the pacer of long operations: displays and event loop
+// at the first step, not again within the budget, again once it has passed; the end catches up with a
+// step that was not shown.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
 
+#include "ui/ProgressPacer.hpp"
 #include "ui/application.hpp"
 
 int main(int argc, char** argv) {
@@ -10,7 +16,34 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     ui::prepareApplication(app);
-    // Tests close windows one after another; the run must not end with the first.
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();
+}
+
+TEST(ProgressPacer, FirstStepThenOncePerBudget) {
+    using ui::ProgressPacer;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        int refreshes = 0, served = 0;
+        ProgressPacer pacer([&refreshes] { ++refreshes; });
+        const auto step = [&] {
+            QMetaObject::invokeMethod(
+                qApp, [&served] { ++served; }, Qt::QueuedConnection);
+            pacer.progress();
+            return std::pair(refreshes, served);
+        };
+        QElapsedTimer clock;  // started before the pacer's, which starts inside the first step
+        clock.start();
+        const auto first = step(), second = step();
+        if (clock.elapsed() >= ProgressPacer::budgetMs) {
+            continue;  // the machine stalled: within the budget cannot be told apart
+        }
+        EXPECT_EQ(std::pair(first, second), std::pair(std::pair(1, 1), std::pair(1, 1)));
+        pacer.catchUp();
+        pacer.catchUp();
+        EXPECT_EQ(refreshes, 2);
+        QTest::qSleep(ProgressPacer::budgetMs + 1);
+        EXPECT_EQ(step(), std::pair(3, 3));
+        return;
+    }
+    GTEST_SKIP() << "no two steps within " << ui::ProgressPacer::budgetMs << " ms";
 }
