@@ -97,10 +97,10 @@ Parsed parse(std::span<const std::string> args, std::span<const Option> known) {
 
 const std::string& onlyFile(const Parsed& parsed) {
     if (parsed.files.empty()) {
-        throw UsageError{says::missingFileName()};
+        throw UsageError{says::missingFileName};
     }
     if (parsed.files.size() > 1) {
-        throw UsageError{says::oneFileNameOnly()};
+        throw UsageError{says::oneFileNameOnly};
     }
     return parsed.files.front();
 }
@@ -113,7 +113,7 @@ int runSplit(const Parsed& parsed, const Output& output) {
         const auto kilobytes =
             fragments::parseFragmentSize(size->second, regional.decimalSeparator, regional.groupSeparator);
         if (!kilobytes) {
-            throw UsageError{says::notNumeric()};
+            throw UsageError{says::notNumeric};
         }
         request.kilobytes = *kilobytes;
     }
@@ -135,7 +135,7 @@ int runJoin(const Parsed& parsed, const Output& output) {
 
 int runCrc(const Parsed& parsed, const Output& output) {
     if (parsed.files.empty()) {
-        throw UsageError{says::missingFileName()};
+        throw UsageError{says::missingFileName};
     }
     return crc(parsed.files, output);
 }
@@ -177,7 +177,7 @@ int runCommand(const std::vector<std::string>& args, const Output& output) {
         return success;
     }
     if (!command) {
-        throw UsageError{parsed.files.empty() ? says::missingCommand()
+        throw UsageError{parsed.files.empty() ? says::missingCommand
                                               : says::unknownCommand(parsed.files.front())};
     }
     return command->run(parsed, output);

@@ -17,22 +17,18 @@ inline constexpr int usageError = 2;
 struct Regional {
     std::string decimalSeparator = ",";
     std::string groupSeparator = ".";
-    // strftime format of the short date in the join script.
-    std::string dateFormat = "%d.%m.%y";
+    std::string dateFormat = "%d.%m.%y";  // strftime format of the short date in the join script.
 };
 
 // What the command line needs of the process it runs in; tests pass their own.
 struct Console {
-    // The executable's name, for the help.
-    std::string program = "dodiveverazed";
+    std::string program = "dodiveverazed";  // The executable's name, for the help.
     // Whether the executable opens its window when no command is given (the help says so).
     bool opensWindow = true;
     // Where an answer typed by the user comes from; none means no answer.
     std::istream* input = nullptr;
-    // A question is asked only when the answer can be typed.
-    bool inputIsTerminal = false;
-    // Progress is shown only to a person watching.
-    bool errorIsTerminal = false;
+    bool inputIsTerminal = false;  // A question is asked only when the answer can be typed.
+    bool errorIsTerminal = false;  // Progress is shown only to a person watching.
     Regional regional;
 };
 

@@ -87,9 +87,9 @@ std::string splitRefusalText(const fragments::SplitRefusal& refusal, const std::
         case Kind::SetBusy:
             return says::setBusy(source);
         case Kind::InvalidSize:
-            return says::invalidFragmentSize();
+            return says::invalidFragmentSize;
         case Kind::OutOfMemory:
-            return says::outOfMemory();
+            return says::outOfMemory;
         case Kind::TooManyFragments:
             break;
     }

@@ -26,14 +26,12 @@ struct SplitRequest {
     std::string source;
     std::int32_t kilobytes = fragments::defaultFragmentKilobytes;
     bool script = false;
-    // The checksum file beside the fragments; --no-sfv turns it off.
-    bool checksumFile = true;
+    bool checksumFile = true;  // The checksum file beside the fragments; --no-sfv turns it off.
 };
 
 struct JoinRequest {
     std::string firstFragment;
-    // nullopt: the name the fragments carry, beside them.
-    std::optional<std::string> target;
+    std::optional<std::string> target;  // nullopt: the name the fragments carry, beside them.
     bool allowGap = false;
     bool force = false;
 };

@@ -51,8 +51,7 @@ enum class EntryType {
 
 struct Entry {
     EntryType type = EntryType::None;
-    // Of the name itself: for a link the link's own, never its target's.
-    FileIdentity identity;
+    FileIdentity identity;  // Of the name itself: for a link the link's own, never its target's.
 };
 
 // What is at `path` itself. Throws FileError (Io) when the system cannot tell.

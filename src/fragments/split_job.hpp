@@ -22,10 +22,8 @@ struct JoinScriptStyle {
 
 struct SplitRequest {
     std::string sourcePath;
-    // The fragment size as the size box holds it.
-    std::int64_t kilobytes = 0;
-    // The checksum file beside the fragments.
-    bool checksumFile = true;
+    std::int64_t kilobytes = 0;  // The fragment size as the size box holds it.
+    bool checksumFile = true;    // The checksum file beside the fragments.
 };
 
 // Why a split writes no fragment.

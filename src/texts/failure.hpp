@@ -16,7 +16,7 @@ namespace texts {
 // A split that stopped.
 struct SplitFailure {
     enum class Kind {
-        OutOfMemory,  // memory ran out: `text` is utf8::outOfMemory()
+        OutOfMemory,  // memory ran out: `text` is utf8::outOfMemory
         // A file could not be opened or created: `text` names the source when it was that file, and says the
         // fragments cannot be written otherwise (the window says so for the source too).
         CannotOpen,
@@ -32,13 +32,14 @@ inline SplitFailure splitFailure(const std::exception_ptr& error, const std::str
     try {
         std::rethrow_exception(error);
     } catch (const std::bad_alloc&) {
-        return {Kind::OutOfMemory, utf8::outOfMemory()};
+        return {Kind::OutOfMemory, utf8::outOfMemory};
     } catch (const fileio::FileError& failed) {
         if (failed.kind() != fileio::FileError::Kind::CannotOpen) {
             return {Kind::Aborted, utf8::splitAborted(failed.path(), utf8::reason(failed.code()))};
         }
-        return {Kind::CannotOpen, failed.path() == source ? utf8::fileUnreadable(source, utf8::reason(failed.code()))
-                                                          : utf8::cannotWriteFragments()};
+        return {Kind::CannotOpen, failed.path() == source
+                                      ? utf8::fileUnreadable(source, utf8::reason(failed.code()))
+                                      : utf8::cannotWriteFragments};
     } catch (const std::exception& failed) {
         return {Kind::Aborted, utf8::splitAborted(failed.what())};
     }

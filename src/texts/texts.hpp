@@ -27,35 +27,26 @@ inline std::string splitProgress(std::int64_t done, std::int64_t total) {
 inline std::string joinProgress(const std::string& number, std::int64_t count) {
     return "add Fragment: " + number + " von " + std::to_string(count);
 }
-inline std::string joinDone() {
-    return ", fertig!";
-}
+inline const std::string joinDone = ", fertig!";
 // Before the join writes, the fragments its checksum file names are read and checked.
 inline std::string verifyProgress(const std::string& number, std::int64_t count) {
     return "prüfe Fragment: " + number + " von " + std::to_string(count);
 }
 
 // The fragment size.
-inline std::string notNumeric() {
-    return "Fragmentgröße kein numerischer Wert !";
-}
+inline const std::string notNumeric = "Fragmentgröße kein numerischer Wert !";
 
 // Refusals and failures of the split.
-inline std::string invalidFragmentSize() {
-    return "Ungültige Dateifragmentgröße !";
-}
+inline const std::string invalidFragmentSize = "Ungültige Dateifragmentgröße !";
 inline std::string tooManyFragments(std::int64_t count) {
     return "Die Anzahl der entstehenden Dateifragmente ist zu gross (" + std::to_string(count) +
            "). Die Anzahl der entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte die "
            "Dateifragmentgrösse erhöhen.";
 }
-inline std::string outOfMemory() {
-    return "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!";
-}
-inline std::string cannotWriteFragments() {
-    return "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die zu splittende "
-           "Datei vor der Splittung auf einen beschreibbaren Datenträger kopieren!";
-}
+inline const std::string outOfMemory = "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!";
+inline const std::string cannotWriteFragments =
+    "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die zu splittende "
+    "Datei vor der Splittung auf einen beschreibbaren Datenträger kopieren!";
 inline std::string splitAborted(const std::string& path, const std::string& reason) {
     return "Die Splittung wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
 }
@@ -163,21 +154,15 @@ inline std::string fragmentGone(const std::string& path) {
 inline std::string helpHint(const std::string& program) {
     return "Hilfe: " + program + " --help";
 }
-inline std::string missingCommand() {
-    return "Es fehlt der Befehl: split, join oder crc.";
-}
+inline const std::string missingCommand = "Es fehlt der Befehl: split, join oder crc.";
 inline std::string unknownCommand(const std::string& word) {
     return "Unbekannter Befehl: " + word;
 }
-inline std::string missingFileName() {
-    return "Es fehlt der Dateiname.";
-}
+inline const std::string missingFileName = "Es fehlt der Dateiname.";
 inline std::string unknownOption(const std::string& option) {
     return "Unbekannte Option: " + option;
 }
-inline std::string oneFileNameOnly() {
-    return "Es ist nur ein Dateiname erlaubt.";
-}
+inline const std::string oneFileNameOnly = "Es ist nur ein Dateiname erlaubt.";
 inline std::string missingValue(const std::string& option) {
     return "Die Option " + option + " braucht einen Wert.";
 }

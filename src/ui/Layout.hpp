@@ -36,10 +36,8 @@ struct FontSpec {
     double points;
     bool bold = false;
     bool italic = false;
-    // Falls back to a fixed-pitch face where the family is missing.
-    bool fixedPitch = false;
-    // Width of the letters in percent of their normal width.
-    int stretch = 100;
+    bool fixedPitch = false;  // Falls back to a fixed-pitch face where the family is missing.
+    int stretch = 100;        // Width of the letters in percent of their normal width.
 };
 
 // The default font of both windows.

@@ -162,13 +162,10 @@ class frmTessaron : public QWidget {
 
     ui::UiSeam& seam_;
 
-    // Fragment size in kBytes for the next split.
-    std::int32_t lngFragmentgroesse = 0;
-    // Outer width minus the width of List1, measured at load.
-    float sngListenRand = 0;
+    std::int32_t lngFragmentgroesse = 0;  // Fragment size in kBytes for the next split.
+    float sngListenRand = 0;              // Outer width minus the width of List1, measured at load.
     std::unique_ptr<clsCRC32> objCRC32;
-    // The folder of the fragment list, with trailing separator.
-    QString fragmentDirectory_;
+    QString fragmentDirectory_;  // The folder of the fragment list, with trailing separator.
     // The file the last join produced, until it has been put on the disk.
     struct JoinedFile {
         std::string path;
@@ -176,78 +173,41 @@ class frmTessaron : public QWidget {
     };
     std::optional<JoinedFile> lastJoined_;
 
-    // Starts the split; the default button, so Enter splits.
-    QPushButton* Command1 = nullptr;
-    // "Clear": deletes the fragment files of the listed set.
-    QPushButton* Command2 = nullptr;
-    // Chooses the file to split; takes the focus whenever the window is activated.
-    QPushButton* Command3 = nullptr;
-    // Starts the join; enabled once a fragment set is listed.
-    QPushButton* Command4 = nullptr;
-    // Opens the help window.
-    QPushButton* Command5 = nullptr;
-    // "End": closes the window.
-    QPushButton* Command6 = nullptr;
-    // "crc32": shows the CRC-32 of a chosen file.
-    QPushButton* Command7 = nullptr;
-    // Chooses the first fragment of the set to join.
-    QPushButton* Command8 = nullptr;
-    // Fragment size in kBytes, picked from the list or typed.
-    QComboBox* Combo1 = nullptr;
-    // Whether a split also writes the join script.
-    QCheckBox* Check1 = nullptr;
-    // Full path of the file to split.
-    QLineEdit* Text1 = nullptr;
-    // Full path of the first fragment of the set to join.
-    QLineEdit* Text2 = nullptr;
-    // The fragment set to join, sorted; a double-click removes an entry.
-    QListWidget* List1 = nullptr;
-    // Names of the fragments the last split wrote, in the order written.
-    QListWidget* List2 = nullptr;
-    // Never shown: the fragment candidates ("*._*") of the fragment folder.
-    ui::FileListBox* File1 = nullptr;
-    // Prompt that points at Command3.
-    QLabel* Label1 = nullptr;
-    // Prompt for Combo1.
-    QLabel* Label2 = nullptr;
-    // Title of the split half.
-    QLabel* Label3 = nullptr;
-    // Title of the join half.
-    QLabel* Label4 = nullptr;
-    // Progress of the join, then its completion text.
-    QLabel* Label5 = nullptr;
-    // Heading of List1, with the number of fragments listed.
-    QLabel* Label6 = nullptr;
-    // Credit in the top right corner.
-    QLabel* Label7 = nullptr;
-    // Status-hint line along the bottom edge.
-    QLabel* Label8 = nullptr;
-    // Size of the source file.
-    QLabel* Label9 = nullptr;
-    // Size of all fragments the last split wrote.
-    QLabel* Label10 = nullptr;
-    // Progress of the split, and the heading of List2.
-    QLabel* Label11 = nullptr;
-    // Total size of the listed fragment set.
-    QLabel* Label12 = nullptr;
-    // Prompt that points at Command8.
-    QLabel* Label13 = nullptr;
-    // Name of the joined file.
-    QLabel* Label14 = nullptr;
-    // Size of the joined file.
-    QLabel* Label15 = nullptr;
-    // Caption of Label14.
-    QLabel* Label16 = nullptr;
-    // Caption of Label15.
-    QLabel* Label17 = nullptr;
-    // Icon over Command1; a click splits, even while Command1 is disabled.
-    ui::ClickablePicture* Picture1 = nullptr;
-    // Icon over Command4; enabled with it, a click joins.
-    ui::ClickablePicture* Picture2 = nullptr;
-    // Frame around the join result.
-    QFrame* Shape1 = nullptr;
-    // Frame around the split options.
-    QFrame* Shape2 = nullptr;
-    // Separator between the split and the join half.
-    QFrame* Line1 = nullptr;
+    QPushButton* Command1 = nullptr;   // Starts the split; the default button, so Enter splits.
+    QPushButton* Command2 = nullptr;   // "Clear": deletes the fragment files of the listed set.
+    QPushButton* Command3 = nullptr;   // Chooses the file to split; focused on every activation.
+    QPushButton* Command4 = nullptr;   // Starts the join; enabled once a fragment set is listed.
+    QPushButton* Command5 = nullptr;   // Opens the help window.
+    QPushButton* Command6 = nullptr;   // "End": closes the window.
+    QPushButton* Command7 = nullptr;   // "crc32": shows the CRC-32 of a chosen file.
+    QPushButton* Command8 = nullptr;   // Chooses the first fragment of the set to join.
+    QComboBox* Combo1 = nullptr;       // Fragment size in kBytes, picked from the list or typed.
+    QCheckBox* Check1 = nullptr;       // Whether a split also writes the join script.
+    QLineEdit* Text1 = nullptr;        // Full path of the file to split.
+    QLineEdit* Text2 = nullptr;        // Full path of the first fragment of the set to join.
+    QListWidget* List1 = nullptr;      // The fragment set to join, sorted; a double-click removes an entry.
+    QListWidget* List2 = nullptr;      // Names of the fragments the last split wrote, in the order written.
+    ui::FileListBox* File1 = nullptr;  // Never shown: the fragment folder's candidates ("*._*").
+    QLabel* Label1 = nullptr;          // Prompt that points at Command3.
+    QLabel* Label2 = nullptr;          // Prompt for Combo1.
+    QLabel* Label3 = nullptr;          // Title of the split half.
+    QLabel* Label4 = nullptr;          // Title of the join half.
+    QLabel* Label5 = nullptr;          // Progress of the join, then its completion text.
+    QLabel* Label6 = nullptr;          // Heading of List1, with the number of fragments listed.
+    QLabel* Label7 = nullptr;          // Credit in the top right corner.
+    QLabel* Label8 = nullptr;          // Status-hint line along the bottom edge.
+    QLabel* Label9 = nullptr;          // Size of the source file.
+    QLabel* Label10 = nullptr;         // Size of all fragments the last split wrote.
+    QLabel* Label11 = nullptr;         // Progress of the split, and the heading of List2.
+    QLabel* Label12 = nullptr;         // Total size of the listed fragment set.
+    QLabel* Label13 = nullptr;         // Prompt that points at Command8.
+    QLabel* Label14 = nullptr;         // Name of the joined file.
+    QLabel* Label15 = nullptr;         // Size of the joined file.
+    QLabel* Label16 = nullptr;         // Caption of Label14.
+    QLabel* Label17 = nullptr;         // Caption of Label15.
+    ui::ClickablePicture* Picture1 = nullptr;  // Icon over Command1; a click splits, even if it is disabled.
+    ui::ClickablePicture* Picture2 = nullptr;  // Icon over Command4; enabled with it, a click joins.
+    QFrame* Shape1 = nullptr;                  // Frame around the join result.
+    QFrame* Shape2 = nullptr;                  // Frame around the split options.
+    QFrame* Line1 = nullptr;                   // Separator between the split and the join half.
 };

@@ -30,8 +30,9 @@ void frmTessaron::Command7_Click() {
     try {
         crc = DateiCRC32(path);
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Warning, texts::crcTitle,
-                    ui::fromUtf8(texts::utf8::fileUnreadable(ui::toUtf8(name), texts::utf8::reason(error.code()))));
+        showMessage(
+            QMessageBox::Warning, texts::crcTitle,
+            ui::fromUtf8(texts::utf8::fileUnreadable(ui::toUtf8(name), texts::utf8::reason(error.code()))));
         return;
     }
     showMessage(QMessageBox::Information, texts::crcTitle, texts::crcResult(name, crc));

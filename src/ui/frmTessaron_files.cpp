@@ -112,8 +112,9 @@ void frmTessaron::Command2_Click() {
         flushLastJoined(pacer);
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle,
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
+        showMessage(
+            QMessageBox::Critical, texts::infoTitle,
+            texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
         return;
     }
     clearFragmentList();
@@ -169,8 +170,9 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
         showMessage(QMessageBox::Information, texts::infoTitle,
                     fromUtf8(texts::utf8::setBusy(toUtf8(fragmentDirectory_) + names.front())));
     } catch (const fileio::FileError& error) {
-        showMessage(QMessageBox::Critical, texts::infoTitle,
-                    texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
+        showMessage(
+            QMessageBox::Critical, texts::infoTitle,
+            texts::deleteAborted(fromUtf8(error.path()), fromUtf8(texts::utf8::reason(error.code()))));
     }
     return std::nullopt;
 }

@@ -111,8 +111,8 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
             break;
         case Kind::NotRegularFile:
             showMessage(QMessageBox::Warning, texts::infoTitle,
-                        fromUtf8(says::fileUnreadable(
-                            problem.path, texts::utf8::reason(fileio::Errc::NotRegularFile))));
+                        fromUtf8(says::fileUnreadable(problem.path,
+                                                      texts::utf8::reason(fileio::Errc::NotRegularFile))));
             break;
         case Kind::SetBusy:
             showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(problem.path)));
@@ -163,7 +163,7 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         const auto& result = std::get<fragments::JoinResult>(outcome);
         lastJoined_ = JoinedFile{result.targetPath, result.identity};
         List1->setCurrentRow(List1->count() - 1);
-        setCaption(Label5, Label5->text() + fromUtf8(says::joinDone()));
+        setCaption(Label5, Label5->text() + fromUtf8(says::joinDone));
         setCaption(Label15, sizeText(result.bytesWritten));
     } catch (...) {
         pacer.catchUp();

@@ -40,7 +40,7 @@ void frmTessaron::Combo1_Change() {
         return;
     }
     Command1->setEnabled(false);
-    showMessage(QMessageBox::Warning, texts::sizeBoxTitle, fromUtf8(says::notNumeric()));
+    showMessage(QMessageBox::Warning, texts::sizeBoxTitle, fromUtf8(says::notNumeric));
 }
 
 void frmTessaron::Combo1_Click() {
@@ -79,7 +79,7 @@ void frmTessaron::Command1_Click() {
         } else if (failure.kind == Kind::CannotOpen) {
             // Whichever file it was, the source too: the fragments cannot be written.
             List2->clear();
-            showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::cannotWriteFragments()));
+            showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::cannotWriteFragments));
         } else {
             showMessage(QMessageBox::Critical, texts::infoTitle, fromUtf8(failure.text));
         }
@@ -153,7 +153,7 @@ void frmTessaron::showSplitRefusal(const fragments::SplitRefusal& refusal, const
             showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(toUtf8(source))));
             break;
         case Kind::InvalidSize:
-            showMessage(QMessageBox::NoIcon, windowTitle(), fromUtf8(says::invalidFragmentSize()));
+            showMessage(QMessageBox::NoIcon, windowTitle(), fromUtf8(says::invalidFragmentSize));
             Combo1->setFocus();
             break;
         case Kind::OutOfMemory:
@@ -168,5 +168,5 @@ void frmTessaron::showSplitRefusal(const fragments::SplitRefusal& refusal, const
 
 void frmTessaron::showOutOfMemory() {
     List2->clear();
-    showMessage(QMessageBox::Critical, texts::memoryTitle, fromUtf8(says::outOfMemory()));
+    showMessage(QMessageBox::Critical, texts::memoryTitle, fromUtf8(says::outOfMemory));
 }
