@@ -1,7 +1,4 @@
-// Window tests run on Qt's offscreen platform with one QApplication for the whole run, which must not
-// end when a test closes the last window. Here too the pacer of long operations: displays and event loop
-// at the first step, not again within the budget, again once it has passed; the end catches up with a
-// step that was not shown.
+// One QApplication for the whole run, German, which must not end when a test closes the last window.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,9 +14,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ui::prepareApplication(app);
     QApplication::setQuitOnLastWindowClosed(false);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     return RUN_ALL_TESTS();
 }
 
+// Displays and event loop at the first step, not again within the budget, again once it has passed; the
+// end catches up with a step that was not shown.
 TEST(ProgressPacer, FirstStepThenOncePerBudget) {
     using ui::ProgressPacer;
     for (int attempt = 0; attempt < 20; ++attempt) {
