@@ -44,6 +44,8 @@ clock() { printf '%d:%02d' $(((SECONDS - began) / 60)) $(((SECONDS - began) % 60
 start() {
     local name=$1 niceness=$2 function=$3
     (
+        # The processor time the section used, for the summary.
+        trap 'times >"$logs/$name.times"' EXIT
         renice -n "$niceness" -p "$BASHPID" >/dev/null
         "$function"
     ) </dev/null >"$logs/$name.log" 2>&1 &
@@ -75,6 +77,13 @@ verdict() {
         sed 's/;$//; s/;/; /g' || true
 }
 
+# The processor seconds (user and system, its processes included) a section used.
+cpu_seconds() {
+    [[ -f $logs/$1.times ]] || { echo 0; return; }
+    awk 'function s(t) { split(t, p, /m|s/); return p[1] * 60 + p[2] }
+         END { printf "%d", s($1) + s($2) }' "$logs/$1.times"
+}
+
 # Waits for the sections; a failure shows its log and ends the run.
 wait_all() {
     local pid status name entry
@@ -86,7 +95,8 @@ wait_all() {
         done
         unset "pid_of[$name]"
         local took=$((SECONDS - started[$name]))
-        timeline+=("$(printf '%-16s %4d s  (from %d s to %d s)' "$name" "$took" $((started[$name] - began)) $((SECONDS - began)))")
+        timeline+=("$(printf '%-17s %4d s  %4d s  %4d s  %4d s' "$name" $((started[$name] - began)) $((SECONDS - began)) \
+            "$took" "$(cpu_seconds "$name")")")
         if ((status != 0)); then
             echo "[$(clock)] $name: FAILED after $took s (exit $status); its log, $logs/$name.log:" >&2
             sed 's/^/    /' "$logs/$name.log" >&2
@@ -171,6 +181,10 @@ else
 fi
 
 echo
-echo "Sections (wall time):"
+total_cpu=0
+for name in "${order[@]}"; do total_cpu=$((total_cpu + $(cpu_seconds "$name"))); done
+echo "Seconds from the start of the run, and the processor time (user + system) of each section:"
+printf '  %-17s %6s  %6s  %6s  %6s\n' section start end wall CPU
 printf '  %s\n' "${timeline[@]}"
+echo "  processor time of all sections: $total_cpu s on $jobs CPUs"
 echo "./test.sh${1:+ $1}: all passed in $(clock) (m:ss)"
