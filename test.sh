@@ -170,9 +170,9 @@ else
     start release-configure 0 release_configure
     # The Windows tests and the round trip under Wine mostly wait, so their build comes first.
     start windows-build 0 windows_build
-    start sanitize-build 10 sanitize_build
-    after release-configure release-build 5 release_build
-    after release-configure tidy 15 tidy_gate
+    start sanitize-build 4 sanitize_build
+    after release-configure release-build 2 release_build
+    after release-configure tidy 6 tidy_gate
     after windows-build windows-tests 0 windows_tests
     after release-build release-tests 0 release_tests
     after release-build package 0 package_checks
