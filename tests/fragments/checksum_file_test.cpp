@@ -62,7 +62,7 @@ class ChecksumFileSet : public ::testing::Test {
     }
     // Joins what is listed beside the first fragment into `target`, verifying along the way; `log` hears
     // "gap", then "v<index>" before each fragment is verified and "a<index>" before each is appended.
-    std::variant<JoinProblem, JoinResult> join(const Names& listed, const std::string& target,
+    std::variant<JoinProblem, JoinResult> join(const Names& names, const std::string& target,
                                                std::string* log = nullptr) {
         std::string ignored;
         log = log ? log : &ignored;
@@ -77,7 +77,7 @@ class ChecksumFileSet : public ::testing::Test {
         events.chooseTarget = [&target](const std::string&) { return std::optional(target); };
         events.progress.beforeVerifying = note("v");
         events.progress.beforeFragment = note("a");
-        return runJoinJob(listed, dir.utf8(), events);
+        return runJoinJob(names, dir.utf8(), events);
     }
     void flipByte(const std::string& path, std::size_t at) {
         std::string bytes = readFile(path);
