@@ -1,40 +1,190 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest; checks the Debian package;
-# then runs the tests once more with AddressSanitizer and UndefinedBehaviorSanitizer; finally
-# cross-builds the core for Windows and runs its tests under Wine. Exits non-zero on any failure.
+# Every check of the project, as CI runs it (.ci/run). Exits non-zero when any check fails.
+#
+#   ./test.sh          Installs what is missing, then runs, side by side where the CPUs would
+#                      otherwise wait: the Release build and all its tests (the slow kill and
+#                      full-disk runs, the large files and the join scripts under Wine's cmd
+#                      included), the Debian package checks, the format, shellcheck and clang-tidy
+#                      gates, an AddressSanitizer + UndefinedBehaviorSanitizer build with its tests,
+#                      and the MinGW-w64 cross build with its tests and a round trip under Wine.
+#   ./test.sh --quick  The edit loop: the Release build in build/quick (through ccache when it is
+#                      installed), its tests without the labels slow, large and wine, and the format
+#                      and shellcheck gate.
+#
+# Each section writes its output to build/logs/SECTION.log. The script announces a section when it
+# starts and says how long it took when it passes; when one fails, its log is shown, the sections
+# still running are stopped, and the script exits non-zero. The times of all sections close the run.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh --with-tests
+
+quick=0
+case "${1:-}" in
+    "") ;;
+    --quick) quick=1 ;;
+    *)
+        echo "usage: ./test.sh [--quick]" >&2
+        exit 2
+        ;;
+esac
 
 jobs=$(nproc)
+logs=build/logs
+began=$SECONDS
 
-# run_suite DIR "CTEST_ARGS" CMAKE_ARGS...
-run_suite() {
-    local dir=$1 ctest_args=$2
-    shift 2
-    cmake -S . -B "$dir" -DDODIVEVERAZED_WERROR=ON "$@" >/dev/null
-    cmake --build "$dir" -j "$jobs"
-    # shellcheck disable=SC2086
-    ctest --test-dir "$dir" --output-on-failure -j "$jobs" $ctest_args
+# Sections run as background jobs, each in its own process group (job control), so that a failure
+# can stop a section with all the compilers and tests it started.
+set -m
+declare -A pid_of=() started=() then_start=()
+declare -a order=() timeline=()
+
+clock() { printf '%d:%02d' $(((SECONDS - began) / 60)) $(((SECONDS - began) % 60)); }
+
+# start NAME NICENESS FUNCTION: runs FUNCTION in the background, its output into the section's log.
+# CPU-bound sections run at a lower priority than the tests, which may measure time.
+start() {
+    local name=$1 niceness=$2 function=$3
+    (
+        # The processor time the section used, for the summary.
+        trap 'times >"$logs/$name.times"' EXIT
+        renice -n "$niceness" -p "$BASHPID" >/dev/null
+        "$function"
+    ) </dev/null >"$logs/$name.log" 2>&1 &
+    pid_of[$name]=$!
+    started[$name]=$SECONDS
+    order+=("$name")
+    echo "[$(clock)] $name: started"
 }
 
-echo "== Release build and tests"
-run_suite build/release "" -DCMAKE_BUILD_TYPE=Release
+# after BEFORE NAME NICENESS FUNCTION: starts NAME once BEFORE has passed.
+after() {
+    then_start[$1]+="$2 $3 $4;"
+}
 
-echo "== Debian package: lintian, desktop entry, metainfo, unpacked contents"
-scripts/check-package.sh build/release
+stop_all() {
+    local name
+    for name in "${!pid_of[@]}"; do
+        kill -TERM -- "-${pid_of[$name]}" 2>/dev/null || true
+    done
+    for name in "${!pid_of[@]}"; do
+        wait "${pid_of[$name]}" 2>/dev/null || true
+    done
+}
+trap 'stop_all; exit 130' INT TERM
 
-echo "== Format and lint gates"
-scripts/lint.sh build/release
+# The last line of a log that says how a section went (CTest's count, a script's verdict).
+verdict() {
+    grep -E '^[0-9]+% tests passed|passed$|^(clang-format|shellcheck|clang-tidy): ' "$logs/$1.log" | tr '\n' ';' |
+        sed 's/;$//; s/;/; /g' || true
+}
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests (the slow crash tests left out)"
-run_suite build/sanitize "-LE slow" -DCMAKE_BUILD_TYPE=Debug -DDODIVEVERAZED_SANITIZE=ON
+# The processor seconds (user and system, its processes included) a section used.
+cpu_seconds() {
+    [[ -f $logs/$1.times ]] || { echo 0; return; }
+    awk 'function s(t) { split(t, p, /m|s/); return p[1] * 60 + p[2] }
+         END { printf "%d", s($1) + s($2) }' "$logs/$1.times"
+}
 
-echo "== The core libraries build without Qt"
-cmake -S . -B build/core-only -DDODIVEVERAZED_WERROR=ON -DDODIVEVERAZED_GUI=OFF -DDODIVEVERAZED_TESTS=OFF >/dev/null
-cmake --build build/core-only -j "$jobs"
+# Waits for the sections; a failure shows its log and ends the run.
+wait_all() {
+    local pid status name entry
+    while ((${#pid_of[@]})); do
+        status=0
+        wait -n -p pid "${pid_of[@]}" || status=$?
+        for name in "${!pid_of[@]}"; do
+            [[ ${pid_of[$name]} == "$pid" ]] && break
+        done
+        unset "pid_of[$name]"
+        local took=$((SECONDS - started[$name]))
+        timeline+=("$(printf '%-17s %4d s  %4d s  %4d s  %4d s' "$name" $((started[$name] - began)) $((SECONDS - began)) \
+            "$took" "$(cpu_seconds "$name")")")
+        if ((status != 0)); then
+            echo "[$(clock)] $name: FAILED after $took s (exit $status); its log, $logs/$name.log:" >&2
+            sed 's/^/    /' "$logs/$name.log" >&2
+            stop_all
+            echo "[$(clock)] ./test.sh: FAILED in $name" >&2
+            exit 1
+        fi
+        echo "[$(clock)] $name: passed in $took s  $(verdict "$name")"
+        local IFS=';'
+        for entry in ${then_start[$name]:-}; do
+            IFS=' ' read -r -a entry_words <<<"$entry"
+            start "${entry_words[@]}"
+        done
+    done
+}
 
-echo "== Windows: MinGW-w64 cross build of the core, its tests under Wine"
-windows_start=$SECONDS
-scripts/windows-tests.sh build/windows
-echo "Windows section: $((SECONDS - windows_start)) s"
+# configure DIR CMAKE_ARGS...: a Ninja tree with the warnings as errors.
+configure() {
+    local dir=$1
+    shift
+    # A tree another generator made (test.sh once used Makefiles) is made anew.
+    if [[ -f $dir/CMakeCache.txt ]] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$dir/CMakeCache.txt"; then
+        rm -rf "$dir"
+    fi
+    cmake -S . -B "$dir" -G Ninja -DDODIVEVERAZED_WERROR=ON "$@"
+}
+
+format_gate() { scripts/lint.sh --format; }
+
+# --quick ----------------------------------------------------------------------------------------
+quick_build() {
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Configured once; Ninja configures again by itself when a CMake file changes.
+    [[ -f build/quick/build.ninja ]] || configure build/quick -DCMAKE_BUILD_TYPE=Release "${launcher[@]}"
+    cmake --build build/quick
+}
+quick_tests() { ctest --test-dir build/quick --output-on-failure -j "$jobs" -LE 'slow|large|wine'; }
+
+# The whole run ----------------------------------------------------------------------------------
+# Release: everything, tests included. A configured tree is all clang-tidy needs, so it starts at once.
+unity=-DDODIVEVERAZED_UNITY_TESTS=ON
+release_configure() { configure build/release -DCMAKE_BUILD_TYPE=Release "$unity"; }
+release_build() { cmake --build build/release; }
+release_tests() { ctest --test-dir build/release --output-on-failure -j "$jobs"; }
+package_checks() { scripts/check-package.sh build/release; }
+tidy_gate() { scripts/lint.sh --tidy build/release; }
+# The sanitizers: without the slow kill and full-disk runs (they measure gigabytes, not memory
+# errors) and without the join scripts under Wine (the Release tree runs them; Wine is not sanitized).
+sanitize_build() {
+    configure build/sanitize -DCMAKE_BUILD_TYPE=Debug -DDODIVEVERAZED_SANITIZE=ON "$unity" \
+        -DDODIVEVERAZED_SLOW_TESTS=OFF -DDODIVEVERAZED_WINE_TESTS=OFF
+    cmake --build build/sanitize
+}
+sanitize_tests() { ctest --test-dir build/sanitize --output-on-failure -j "$jobs"; }
+windows_build() { DODIVEVERAZED_CMAKE_ARGS=$unity scripts/windows-tests.sh --build-only build/windows; }
+windows_tests() { scripts/windows-tests.sh --tests-only build/windows; }
+
+if ((quick)); then
+    mkdir -p "$logs" && rm -f "$logs"/*.log
+    start build 0 quick_build
+    start format 0 format_gate
+    after build tests 0 quick_tests
+    wait_all
+else
+    echo "[$(clock)] packages: scripts/install-deps.sh --with-tests"
+    scripts/install-deps.sh --with-tests
+    mkdir -p "$logs" && rm -f "$logs"/*.log
+
+    start format 0 format_gate
+    start release-configure 0 release_configure
+    # The Windows tests and the round trip under Wine mostly wait, so their build comes first.
+    start windows-build 0 windows_build
+    start sanitize-build 4 sanitize_build
+    after release-configure release-build 2 release_build
+    after release-configure tidy 6 tidy_gate
+    after windows-build windows-tests 0 windows_tests
+    after release-build release-tests 0 release_tests
+    after release-build package 0 package_checks
+    after sanitize-build sanitize-tests 0 sanitize_tests
+    wait_all
+fi
+
+echo
+total_cpu=0
+for name in "${order[@]}"; do total_cpu=$((total_cpu + $(cpu_seconds "$name"))); done
+echo "Seconds from the start of the run, and the processor time (user + system) of each section:"
+printf '  %-17s %6s  %6s  %6s  %6s\n' section start end wall CPU
+printf '  %s\n' "${timeline[@]}"
+echo "  processor time of all sections: $total_cpu s on $jobs CPUs"
+echo "./test.sh${1:+ $1}: all passed in $(clock) (m:ss)"

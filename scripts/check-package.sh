@@ -48,9 +48,9 @@ exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$share/applications/$app.desktop"
 grep -qx "Icon=$app" "$share/applications/$app.desktop" || fail "desktop entry names another icon than $app"
 grep -q "<launchable type=\"desktop-id\">$app.desktop</launchable>" "$share/metainfo/$app.metainfo.xml" ||
     fail "metainfo launches another desktop entry than $app.desktop"
-for binary in $(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$share/metainfo/$app.metainfo.xml"); do
+while IFS= read -r binary; do
     [[ -x $root/usr/bin/$binary ]] || fail "metainfo provides '$binary', which is not in usr/bin"
-done
+done < <(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$share/metainfo/$app.metainfo.xml")
 
 for program in "$root"/usr/bin/*; do
     missing=$(ldd "$program" | grep 'not found' || true)

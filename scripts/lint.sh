@@ -1,14 +1,36 @@
 #!/usr/bin/env bash
-# The format and lint gates: clang-format 14 on every C++ file of the repository, clang-tidy 14 on
-# src/ with the committed .clang-tidy. Usage: lint.sh BUILD_DIR (a build with compile_commands.json).
+# The gates on the sources themselves.
+#   lint.sh --format      clang-format 14 on every C++ file of the repository, shellcheck on every
+#                         shell script (a file whose first line runs bash or sh)
+#   lint.sh --tidy BUILD  clang-tidy 14 on src/ with the committed .clang-tidy, from BUILD's
+#                         compile_commands.json (a configured tree is enough: nothing in src/
+#                         includes a generated file other than the configured project.hpp)
+#   lint.sh BUILD         both
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:?usage: lint.sh BUILD_DIR}
+format=0 tidy=0 build=
+case "${1:-}" in
+    --format) format=1 ;;
+    --tidy) tidy=1 build=${2:-} ;;
+    *) format=1 tidy=1 build=${1:-} ;;
+esac
+[[ $tidy -eq 0 || -f $build/compile_commands.json ]] || { echo "usage: lint.sh [--format | --tidy] BUILD_DIR (a configured tree)" >&2; exit 2; }
 
-mapfile -t sources < <(git ls-files '*.cpp' '*.hpp' '*.h')
-echo "clang-format: ${#sources[@]} files"
-clang-format-14 --dry-run -Werror "${sources[@]}"
+if ((format)); then
+    mapfile -t sources < <(git ls-files '*.cpp' '*.hpp' '*.h')
+    echo "clang-format: ${#sources[@]} files"
+    clang-format-14 --dry-run -Werror "${sources[@]}"
 
-echo "clang-tidy: src/"
-run-clang-tidy-14 -quiet -clang-tidy-binary clang-tidy-14 -p "$build" -j "$(nproc)" "$PWD/src/" >"$build/clang-tidy.log" 2>&1 ||
-    { sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.log" | grep -E "(warning|error):" | sort -u; echo "clang-tidy found the above" >&2; exit 1; }
+    scripts=()
+    while IFS= read -r file; do
+        [[ -f $file ]] && head -n1 "$file" | grep -Eq '^#!.*\b(ba)?sh\b' && scripts+=("$file")
+    done < <(git ls-files)
+    echo "shellcheck: ${#scripts[@]} scripts"
+    shellcheck "${scripts[@]}"
+fi
+
+if ((tidy)); then
+    echo "clang-tidy: src/"
+    run-clang-tidy-14 -quiet -clang-tidy-binary clang-tidy-14 -p "$build" -j "$(nproc)" "$PWD/src/" >"$build/clang-tidy.log" 2>&1 ||
+        { sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.log" | grep -E "(warning|error):" | sort -u; echo "clang-tidy found the above" >&2; exit 1; }
+fi

@@ -2,14 +2,34 @@
 # The Windows side: cross-builds the core libraries and their tests with MinGW-w64 and runs the tests
 # under Wine, in a Wine prefix made fresh for this run inside the build folder and removed after it
 # (its wineserver ended and waited for first, so that a next run never meets a prefix still being
-# written). Usage: windows-tests.sh [BUILD_DIR [CTEST_ARGS...]]   (default build/windows)
+# written). Usage: windows-tests.sh [--build-only | --tests-only] [BUILD_DIR [CTEST_ARGS...]]
+# (default build/windows); --build-only configures and builds, --tests-only runs the tests and the
+# round trip in a tree built before. Further cmake options for the configure step come from
+# DODIVEVERAZED_CMAKE_ARGS (./test.sh compiles each test program as one unit).
 # A test by hand afterwards: ctest --test-dir build/windows -R NAME (sets up the prefix on first use;
 # end it with WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build_step=1 test_step=1
+case "${1:-}" in
+    --build-only) test_step=0 && shift ;;
+    --tests-only) build_step=0 && shift ;;
+esac
 build=$(realpath -m "${1:-build/windows}")
 shift $(($# > 0 ? 1 : 0))
 prefix=$build/wineprefix
+
+if ((build_step)); then
+    # A tree another generator made is made anew.
+    if [[ -f $build/CMakeCache.txt ]] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$build/CMakeCache.txt"; then
+        rm -rf "$build"
+    fi
+    # shellcheck disable=SC2086 # the extra options are words
+    cmake -S . -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+        -DDODIVEVERAZED_WERROR=ON -DDODIVEVERAZED_GUI=OFF ${DODIVEVERAZED_CMAKE_ARGS:-} >/dev/null
+    cmake --build "$build"
+fi
+((test_step)) || exit 0
 
 end_wine() {
     if [[ -d $prefix ]]; then
@@ -20,10 +40,6 @@ end_wine() {
 }
 end_wine
 trap end_wine EXIT
-
-cmake -S . -B "$build" --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DDODIVEVERAZED_WERROR=ON -DDODIVEVERAZED_GUI=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)"
 
 # One wineserver for the whole run instead of one per test program, and the prefix set up before
 # the tests start.
