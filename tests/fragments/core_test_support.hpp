@@ -120,7 +120,8 @@ struct Scene {
              }},
             {"foreign",  // another tool's checksum file, which names ._002 only
              [&](W) {
-                 writeFile(p("set/x.dat.sfv"), "; elsewhere\nx.dat._002 " + checksum::crcText(sums()[1].crc) + "\n");
+                 writeFile(p("set/x.dat.sfv"),
+                           "; elsewhere\nx.dat._002 " + checksum::crcText(sums()[1].crc) + "\n");
              }},
             {"script", [&](W w) { script(p(w[1])); }},
             {"at",
@@ -145,7 +146,6 @@ struct Scene {
              }},
             {"eintr", [&](W w) { interruptedWrites = interruptedReads = std::stoi(w[1]); }},
             {"nosfv", [&](W) { checksumFile = false; }},
-            {"nogap", [&](W) { joinDespiteGap = false; }},
             {"noconfirm", [&](W) { confirm = false; }},
             {"nobody", [&](W) { nobody = true; }},
             {"rw", [](W) { fileio::testing::forceReadWriteCopy(true); }},
@@ -192,7 +192,7 @@ struct Scene {
     std::string source = "set/a.dat", target = "set/x.dat", fullAt;
     Names names{"x.dat._001", "x.dat._002"};
     std::int64_t kilobytes = 1;
-    bool checksumFile = true, joinDespiteGap = true, confirm = true;
+    bool checksumFile = true, confirm = true;
     bool nobody = false;  // the operation runs as nobody (POSIX), so that modes count for root too
     int interruptedWrites = 0;
     std::optional<fragments::SetLock> lock;
