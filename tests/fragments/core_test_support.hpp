@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <filesystem>
@@ -49,8 +47,8 @@ inline std::uint32_t fileCrc(const std::string& path) {
     return checksum::fileCrc32(path, calculator);
 }
 
-// A FileError as outcomeOf describes it: "open" (CannotOpen) or "io", the path, and the program's own
-// reason (a system's wording differs between systems and is left out).
+// A FileError as outcomeOf describes it: "open" or "io", the path, and the program's own reason (a system's
+// wording differs between systems).
 inline std::string failed(const std::string& path, std::error_code why = {}, bool opening = false) {
     const bool own =
         why && why.category() != std::generic_category() && why.category() != std::system_category();
@@ -110,12 +108,21 @@ struct Scene {
             {"resize", [&](W w) { resize_file(f(w[2]), std::stoul(w[1])); }},
             {"user", [&](W w) { writeFile(p(w[1]), "; von Hand\r\nx.dat._001 12345678\r\n"); }},
             {"ours", [&](W w) { writeFile(p(w[1] + ".sfv"), fragments::checksumFileText(w[1], 1, 0, {})); }},
-            {"flip", [&](W w) { flip(p(w[1])); }},
+            {"flip",
+             [&](W w) {
+                 std::string bytes = readFile(p(w[1]));
+                 bytes[300] = static_cast<char>(bytes[300] ^ 0x20);
+                 writeFile(p(w[1]), bytes);
+             }},
             {"sfv",
              [&](W) {
                  writeFile(p("set/x.dat.sfv"), fragments::checksumFileText("x.dat", 1524, 0, sums()));
              }},
-            {"foreign", [&](W) { writeFile(p("set/x.dat.sfv"), foreign(sums()[1].crc)); }},
+            {"foreign",  // another tool's checksum file, which names ._002 only
+             [&](W) {
+                 writeFile(p("set/x.dat.sfv"),
+                           "; elsewhere\nx.dat._002 " + checksum::crcText(sums()[1].crc) + "\n");
+             }},
             {"script", [&](W w) { script(p(w[1])); }},
             {"at",
              [&](W w) { at(w[1].substr(0, w[1].find('#')), std::stoi(w[1].substr(w[1].find('#') + 1)), w); }},
@@ -130,10 +137,15 @@ struct Scene {
             {"names", [&](W w) { names.assign(w.begin() + 1, w.end()); }},
             {"kb", [&](W w) { kilobytes = std::stoll(w[1]); }},
             {"full", [&](W w) { fullAt = w[1] == "*" ? "*" : p(w[1]); }},
-            {"fail", [&](W w) { failing(w[1]); }},
+            {"fail",
+             [](W w) {
+                 fileio::testing::setOperationFault(
+                     [op = w[1]](std::string_view operation, const std::string&) {
+                         return operation == op ? EIO : 0;
+                     });
+             }},
             {"eintr", [&](W w) { interruptedWrites = interruptedReads = std::stoi(w[1]); }},
             {"nosfv", [&](W) { checksumFile = false; }},
-            {"nogap", [&](W) { joinDespiteGap = false; }},
             {"noconfirm", [&](W) { confirm = false; }},
             {"nobody", [&](W) { nobody = true; }},
             {"rw", [](W) { fileio::testing::forceReadWriteCopy(true); }},
@@ -151,17 +163,6 @@ struct Scene {
     std::vector<fragments::ChecksumEntry> sums() const {
         return {{"x.dat._001", fileCrc(p("set/x.dat._001"))}, {"x.dat._002", fileCrc(p("set/x.dat._002"))}};
     }
-    // Another tool's checksum file of x.dat that names ._002 with `crc`.
-    static std::string foreign(std::uint32_t crc) {
-        char text[80];
-        std::snprintf(text, sizeof text, "; elsewhere\nx.dat 12345678\nx.dat._002 %08x\n", crc);
-        return text;
-    }
-    static void flip(const std::string& path) {
-        std::string bytes = readFile(path);
-        bytes[300] = static_cast<char>(bytes[300] ^ 0x20);
-        writeFile(path, bytes);
-    }
     // The script a split of `source` into one fragment writes.
     static void script(const std::string& source) {
         const std::string name = fragments::Nurdatei(source);
@@ -170,15 +171,8 @@ struct Scene {
     }
     void at(const std::string& step, std::int64_t n, const Names& w) {
         std::string commands;
-        for (auto word = w.begin() + 2; word != w.end(); ++word) {
-            commands += *word + " ";
-        }
+        std::for_each(w.begin() + 2, w.end(), [&](const std::string& word) { commands += word + " "; });
         hooks.push_back({step, seen[step] + n, commands});
-    }
-    static void failing(const std::string& wanted) {  // the file layer's operation `wanted` fails
-        fileio::testing::setOperationFault([wanted](std::string_view operation, const std::string&) {
-            return operation == wanted ? EIO : 0;
-        });
     }
     static void fifo([[maybe_unused]] const std::string& path) {
 #ifndef _WIN32
@@ -198,7 +192,7 @@ struct Scene {
     std::string source = "set/a.dat", target = "set/x.dat", fullAt;
     Names names{"x.dat._001", "x.dat._002"};
     std::int64_t kilobytes = 1;
-    bool checksumFile = true, joinDespiteGap = true, confirm = true;
+    bool checksumFile = true, confirm = true;
     bool nobody = false;  // the operation runs as nobody (POSIX), so that modes count for root too
     int interruptedWrites = 0;
     std::optional<fragments::SetLock> lock;
@@ -208,8 +202,7 @@ struct Scene {
     std::string log;  // what the operation's events said, in order
 };
 
-// A scene set up by `setup`, what the operation ends in (its events' log and its outcome), what it may
-// change.
+// A scene set up by `setup`, what the operation ends in (its events' log and outcome), what it may change.
 struct Case {
     std::string setup;
     std::string outcome;
@@ -239,18 +232,7 @@ inline void runCases(const std::vector<Case>& cases, const std::function<std::st
 #ifndef _WIN32
             if (s.nobody) {
                 std::filesystem::permissions(s.dir.path(), std::filesystem::perms(0755));
-                int pipe[2];
-                EXPECT_EQ(::pipe(pipe), 0);
-                const pid_t child = ::fork();
-                if (child == 0) {
-                    const std::string said =
-                        ::setgid(65534) == 0 && ::setuid(65534) == 0 ? run() : "no nobody";
-                    ::_exit(::write(pipe[1], said.data(), said.size()) < 0 ? 1 : 0);
-                }
-                ::close(pipe[1]);
-                outcome = readFile("/proc/self/fd/" + std::to_string(pipe[0]));
-                ::close(pipe[0]);
-                ::waitpid(child, nullptr, 0);
+                outcome = asNobody(run);
             }
 #endif
             outcome = s.nobody ? outcome : run();
@@ -260,17 +242,16 @@ inline void runCases(const std::vector<Case>& cases, const std::function<std::st
             fileio::testing::forceReadWriteCopy(false);
             fileio::testing::forceNamedPendingFiles(false);
             interruptedReads = 0;
-            const Snapshot after = snapshot(s.dir.path());
+            Snapshot after = snapshot(s.dir.path());
             for (const auto& [name, state] : before) {
                 changed.insert(after.count(name) && after.at(name) == state ? "" : name);
+                after.erase(name);
             }
-            for (const auto& [name, state] : after) {
-                changed.insert(before.count(name) ? "" : name);
+            for (const auto& name : NameSet{""} + c.inside) {
+                after.erase(name), changed.erase(name);
             }
-            changed.erase("");
-            for (const auto& name : c.inside) {
-                changed.erase(name);
-            }
+            std::transform(after.begin(), after.end(), std::inserter(changed, changed.end()),
+                           [](const auto& entry) { return entry.first; });
         }
         EXPECT_EQ(outcome, c.outcome) << c.setup;
         EXPECT_EQ(openDescriptors(), descriptors) << c.setup;

@@ -23,7 +23,6 @@ TEST(Names, PathPartsFragmentNamesAndTheFragmentTest) {
          {std::tuple{"C:\\Daten\\Beispiel.dat._001", "Beispiel.dat._001", "Beispiel", ".dat._001"},
           {"Beispiel.dat", "Beispiel.dat", "Beispiel", ".dat"},
           {"C:\\Projekt.alt\\Archiv", "Archiv", "Archiv", ".alt\\Archiv"},
-          {"C:\\Daten\\", "", "", "."},
           {"C:\\Daten\\.versteckt", ".versteckt", "", ".versteckt"},
           {"C:/Daten/x.y", "C:/Daten/x.y", "C:/Daten/x", ".y"}}) {
         EXPECT_EQ(Nurdatei(input, '\\') + "|" + NurName(input, '\\') + "|" + NurExt(input),
@@ -33,16 +32,12 @@ TEST(Names, PathPartsFragmentNamesAndTheFragmentTest) {
     EXPECT_EQ(withTrailingSeparator("C:\\Daten", '\\') + withTrailingSeparator("C:\\", '\\'),
               "C:\\Daten\\C:\\");
     EXPECT_EQ(fragmentName("D:\\x.y", 1) + fragmentName("D:\\x.y", 999), "D:\\x.y._001D:\\x.y._999");
-    EXPECT_THROW(fragmentName("x", 0), std::out_of_range);
     EXPECT_THROW(fragmentName("x", 1000), std::out_of_range);
-    EXPECT_EQ(fragmentNumber("Beispiel.dat._042"), 42);
-    EXPECT_EQ(fragmentNumber("Beispiel.dat._0ü"), std::nullopt);
-    for (const char* name :
-         {"Beispiel.dat._003", "Beispiel.txt._001", "Beispiel.dat._abc", "Beispiel.dat.x_äöü"}) {
+    EXPECT_EQ(fragmentNumber("Beispiel.dat._042").value_or(0) + fragmentNumber("B._0ü").value_or(0), 42);
+    for (const char* name : {"Beispiel.txt._001", "Beispiel.dat.x_äöü"}) {
         EXPECT_TRUE(isFragmentOf(name, "C:\\Daten\\Beispiel.dat._001", '\\')) << name;
     }
-    for (const char* name :
-         {"Beispiel.dat", "Bsp.dat._001", "beispiel.dat._002", "Beispiel.dat._01", "_001"}) {
+    for (const char* name : {"Bsp.dat._001", "beispiel.dat._002", "Beispiel.dat._01"}) {
         EXPECT_FALSE(isFragmentOf(name, "C:\\Daten\\Beispiel.dat._001", '\\')) << name;
     }
     // A cancelled choice leaves a bare folder: only names beginning with "." share its empty base name.
@@ -56,61 +51,29 @@ TEST(Names, PathPartsFragmentNamesAndTheFragmentTest) {
 
 // The listing's order: case ignored, umlauts too (Ä and ä are one letter, after z), strict for std::sort.
 TEST(Names, OrderIgnoresCaseAndIsStrict) {
-    for (const std::string pair :
-         {"B._001<b._002", "b._001<B._002", "Zebra<äpfel", "Zebra<Äpfel", "ab<ABC", "Äa<äb", "äa<Äb",
-          "x.Öa<x.öb", "x.öa<x.Öb", "Üa<üb", "üa<Üb", "Äz<öa", "öz<Üa"}) {
+    for (const std::string pair : {"B._001<b._002", "b._001<B._002", "Zebra<Äpfel", "ab<ABC", "Äa<äb",
+                                   "äa<Äb", "x.Öa<x.öb", "Üa<üb", "Äz<öa", "öz<Üa"}) {
         const std::string a = pair.substr(0, pair.find('<')), b = pair.substr(pair.find('<') + 1);
         EXPECT_TRUE(lessIgnoringCase(a, b) && !lessIgnoringCase(b, a)) << pair;
     }
     EXPECT_FALSE(lessIgnoringCase("abc", "abc"));
-    EXPECT_NE(lessIgnoringCase("ABC", "abc"), lessIgnoringCase("abc", "ABC"));
-}
-
-TEST(Names, SizeTexts) {
     EXPECT_EQ(
         sizeText(0, ".") + "|" + sizeText(1023, ".") + "|" + sizeText(1024, ".") + "|" + sizeText(1025, "."),
         " = 0 KB|1.023 = 1 KB|1.024 = 1 KB|1.025 = 2 KB");
     EXPECT_EQ(sizeText(4617089843LL, ","), "4,617,089,843 = 4508877 KB");
-    EXPECT_EQ(numberPattern(1234, "\xC2\xA0"),
-              "1\xC2\xA0"
-              "234");
 }
 
 // As a German, an English and a French system write numbers: whole kBytes, a half to the even neighbour.
 TEST(Names, FragmentSizeNotations) {
-    for (const std::string notation : {"1420=1420",
-                                       " 720\t=720",
-                                       "+5=5",
-                                       "-5=-5",
-                                       "\u22125=-5",
-                                       "007=7",
-                                       " 2,5 =2",
-                                       "3,5=4",
-                                       "-2,5=-2",
-                                       ",5=0",
-                                       "5,=5",
-                                       "1,6=2",
-                                       "1.000=1000",
-                                       "1.000.000=1000000",
-                                       "1.000,5=1000",
-                                       "00.001=1",
-                                       "1e3=1000",
-                                       "1E+3=1000",
-                                       "1,5e3=1500",
-                                       "1.000e3=1000000",
-                                       "1e\u22123=0",
-                                       "0e-1000=0",
-                                       "2147483647,4=2147483647",
-                                       "-2147483648,5=-2147483648"}) {
+    for (const std::string notation : {" 720\t=720", "\u22125=-5", " 2,5 =2", "3,5=4", "-2,5=-2", ",5=0",
+                                       "1.000.000=1000000", "1.000,5=1000", "1,5e3=1500", "1e\u22123=0",
+                                       "2147483647,4=2147483647", "-2147483648,5=-2147483648"}) {
         const std::size_t is = notation.rfind('=');
         EXPECT_EQ(parseFragmentSize(notation.substr(0, is), ",", "."), std::stoi(notation.substr(is + 1)))
             << notation;
     }
-    for (const char* text :
-         {"1.00",        "1.0000", "1.000.00", "0000.000", "1234.567", "2.5",   "1 000",  "1,000.5",
-          "1e",          "e3",     "1e 3",     "1ee3",     "1e++3",    "1e3,5", "1e1000", "2147483647,5",
-          "-2147483649", "",       "  ",       "12a",      "- 5",      "+-5",   "5-",     ",",
-          "-",           "inf",    "nan",      "0x10",     "\u0663",   "\uff15"}) {
+    for (const char* text : {"1.00", "1.000.00", "1234.567", "1 000", "1e", "1e3,5", "1e1000", "2147483647,5",
+                             "-2147483649", "", "+-5", "5-", "inf", "0x10", "\uff15"}) {
         EXPECT_EQ(parseFragmentSize(text, ",", "."), std::nullopt) << text;
     }
     EXPECT_EQ(parseFragmentSize("10,000.5", ".", ","), 10000);
@@ -137,7 +100,7 @@ TEST(Names, ChecksumFileLines) {
               (std::vector<ChecksumEntry>{
                   {"a b  c.bin", 0x0123ABCDu}, {"x.bin", 0x89ABCDEFu}, {"ende", 0xFFFFFFFFu}}));
     // A name a line cannot give back gets no checksum file.
-    for (const char* name : {"a\nb._001", "a\tb._001", ";x._001", "a\rb._001", ""}) {
+    for (const char* name : {"a\nb._001", ";x._001", ""}) {
         EXPECT_FALSE(fitsChecksumFile(name)) << name;
     }
     EXPECT_TRUE(fitsChecksumFile("x;y  z.dat._001"));
@@ -194,7 +157,7 @@ TEST(Names, JoinScripts) {
     EXPECT_EQ(filesIn(dir.path()), Names{}) << "a failure leaves no script";
     EXPECT_EQ(toCodePage850("a\xE2\x82\xAC-\xF0\x9F\x98\x80-\x80-\xC3 \xC2\xA0\xE2\x96\xA0~\x7F"),
               "a?-?-?-? \xFF\xFE~\x7F");
-    for (const char* bad : {"a\"b", "a<b", "a>b", "a|b", "a*b", "a?b", "12:30", "a\\b", "a\tb", "a\x1Fz"}) {
+    for (const char* bad : {"a\"b", "a|b", "12:30", "a\\b", "a\x1Fz"}) {
         EXPECT_TRUE(hasCharacterForbiddenOnWindows(bad)) << bad;
     }
     EXPECT_FALSE(hasCharacterForbiddenOnWindows("100% & mehr (1) Prüf^!;,=+'.dat"));
@@ -204,8 +167,6 @@ TEST(Names, JoinScripts) {
 // split gets none, in the order the reasons are checked.
 TEST(Names, WhereTheScriptGoesAndWhyThereIsNone) {
     EXPECT_EQ(joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\').path, "C:\\Daten.alt\\Beispiel.bat");
-    EXPECT_EQ(joinScriptLocation("Beispiel.dat").path,
-              withTrailingSeparator(fileio::utf8FromPath(std::filesystem::current_path())) + "Beispiel.bat");
     TempDir dir;
     const auto why = [&](const std::string& name, std::vector<std::string> names = {}) {
         JoinScriptInput in{name,    names.empty() ? Names{name + "._001"} : names, name + "._001", 1, ".",
@@ -217,7 +178,6 @@ TEST(Names, WhereTheScriptGoesAndWhyThereIsNone) {
     const auto kind = [](Kind k) { return std::to_string(static_cast<int>(k)); };
     EXPECT_EQ(why("€uro?.bat"), kind(Kind::ForbiddenCharacter));
     EXPECT_EQ(why("€uro.bat"), kind(Kind::NotInCodePage850) + "€");
-    EXPECT_EQ(why("Gross.dat", {"gross.dat\xFF_001"}), kind(Kind::NotInCodePage850) + "\xEF\xBF\xBD");
     EXPECT_EQ(why("Gross.dat"), "script");
     writeFile(dir.file("Beispiel.bat"), "quelle");
     EXPECT_EQ(why("Beispiel.bat"), kind(Kind::NamedLikeSource));

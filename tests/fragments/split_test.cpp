@@ -1,6 +1,6 @@
-// The split as both front ends run it, case by case on a fresh scene (core_test_support.hpp). A whole split
-// also shows that its fragments give the source back, each named as the window lists it (a full one before
-// it is written, the short last one after) while the set's lock is held, and its checksum file is right.
+// The split, case by case on a fresh scene (core_test_support.hpp). A whole split also shows that its
+// fragments give the source back, each named as the window lists it (a full one before it is written, the
+// short last one after) while the set's lock is held, and its checksum file is right.
 
 #include <cerrno>
 #include <cstdlib>
@@ -89,10 +89,8 @@ const Names leftovers{".a.dat._001.Ab9zQ0.tmp",
                       "a.dat._005",
                       "a.dat._abc"};
 const std::string earlier =
-    puts({".a.dat._01.Ab9zQ0.tmp", ".a.dat._0a1.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ0.part",
-          ".a.txt._001.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ.tmp", ".a.dat._001.Ab9zQ00.tmp",
-          ".a.dat._001.Ab-zQ0.tmp", ".a.dat._001_Ab9zQ0.tmp", "a.dat._001.Ab9zQ0.tmp", "a.txt._001",
-          "b.dat._001", "a.dat.._001", "a.dat._0001"}) +
+    puts({".a.dat._01.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ0.part", ".a.txt._001.Ab9zQ0.tmp",
+          ".a.dat._001.Ab9zQ.tmp", "a.dat._001.Ab9zQ0.tmp", "b.dat._001", "a.dat._0001"}) +
     puts(leftovers) + "script set/a.dat; ours set/a.dat; ";
 NameSet leftBehind() {
     NameSet names{"set/a.bat", "set/a.dat.sfv"};
@@ -103,20 +101,14 @@ NameSet leftBehind() {
 }
 
 TEST(Split, Scenes) {
-    const std::string grün = "set/100%Gr\xC3\xBCn.dat";
-    // The script of a.dat cut after its 8 fixed lines, which do not name the source.
-    const std::string fixedLinesOnly = "script set/a.dat; resize 335 set/a.bat";
     std::vector<Case> cases{
         {"", "3 +sfv", made(3)},
         {"put 3072 set/a.dat", "3 +sfv", made(3)},
-        {"put 1000 set/a.dat", "1 +sfv", made(1)},
         {"put 0 set/a.dat", "0"},  // no fragment, no set, no checksum file
         {"put 1022976 set/a.dat", "999 +sfv", made(999)},
         {"nosfv", "3", made(3, false)},
-        {"kb 2097151", "1 +sfv", made(1)},
         {earlier, "3 +sfv", made(3) + leftBehind()},
         {earlier + "kb 0", refused(Kind::InvalidSize), leftBehind()},
-        {"kb -1", refused(Kind::OutOfMemory)},
         {"kb 2097152", refused(Kind::OutOfMemory)},
         {"put 1022977 set/a.dat", refused(Kind::TooManyFragments, 1000)},
         {earlier + "lock", refused(Kind::SetBusy)},
@@ -132,12 +124,9 @@ TEST(Split, Scenes) {
          made(1, false) + NameSet{"set/a.dat"}},
         // Only this program's own script of the source goes.
         {"script set/a.dat", "3 +sfv", made(3) + NameSet{"set/a.bat"}},
-        {"put 100 " + grün + "; source " + grün + "; script " + grün, "1 +sfv",
-         made(1, true, grün) + NameSet{"set/100%Gr\xC3\xBCn.bat"}},
         {"put 100 set/setup.tar.gz; source set/setup.tar.gz; user set/setup.bat", "1 +sfv",
          made(1, true, "set/setup.tar.gz")},
         {"script set/a.dat; put 100 set/a.txt; source set/a.txt", "1 +sfv", made(1, true, "set/a.txt")},
-        {fixedLinesOnly, "3 +sfv", made(3)},
 #ifdef __linux__
         {"eintr 3", "3 +sfv", made(3)},
 #endif
@@ -147,12 +136,11 @@ TEST(Split, Scenes) {
         {"at fragment-written#2 fifo set/a.dat._002", failed("set/a.dat._002", notRegular), made(2, false)},
         // Links and hard-linked twins give way, their targets stay.
         {"twin aussen/zwilling1 set/a.dat._001; twin aussen/zwilling4 set/a.dat._004", "3 +sfv", made(4)},
-        {"link ../aussen/neu set/a.dat._002", "3 +sfv", made(3)},
         {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/a.dat._003", "3 +sfv", made(3)},
         {"put 2500 set/data._001; link data._001 set/data; source set/data",
          failed("set/data._001", Errc::IsSplitSource)},
         {"hard set/a.dat set/a.dat._002", failed("set/a.dat._002", Errc::IsSplitSource)},
-        {earlier + "folder set/a.dat._002", failed("set/a.dat._002", notRegular)},
+        {"folder set/a.dat._002", failed("set/a.dat._002", notRegular)},
         {"fifo set/a.dat._002", failed("set/a.dat._002", notRegular)},
         {"put 2500 aussen/q.dat; link ../aussen/q.dat set/q.dat; source set/q.dat", "3 +sfv",
          made(3, true, "set/q.dat")},

@@ -1,7 +1,6 @@
 #pragma once
 // Scenes for the rule that nothing outside a fragment set changes: a snapshot of every entry under a
-// folder (type, permissions, content, a link's target), and (POSIX) a second process that holds the lock
-// of a set.
+// folder, and (POSIX) work run as nobody and a second process that holds the lock of a set.
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -19,8 +19,7 @@
 
 namespace testsupport {
 
-// Type, permissions and content of each entry under a folder, links not followed, by its path relative
-// to the folder.
+// Type, permissions, content and a link's target of each entry under a folder, by its relative path.
 using Snapshot = std::map<std::string, std::string>;
 
 inline Snapshot snapshot(const std::filesystem::path& root) {
@@ -42,12 +41,29 @@ inline Snapshot snapshot(const std::filesystem::path& root) {
 }
 
 #ifndef _WIN32
+// What `work` returns in a child process run as nobody, so that modes count for root too.
+inline std::string asNobody(const std::function<std::string()>& work) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const std::string said = ::setgid(65534) == 0 && ::setuid(65534) == 0 ? work() : "no nobody";
+        ::_exit(::write(pipe[1], said.data(), said.size()) < 0 ? 1 : 0);
+    }
+    ::close(pipe[1]);
+    const std::string said = readFile("/proc/self/fd/" + std::to_string(pipe[0]));
+    ::close(pipe[0]);
+    ::waitpid(child, nullptr, 0);
+    return said;
+}
+
 // A second process holding the lock of the set of `source` until the object goes.
 class LockHolder {
   public:
     explicit LockHolder(const std::string& source) {
-        int toChild[2];
-        int fromChild[2];
+        int toChild[2], fromChild[2];
         if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) {
             return;
         }
@@ -69,9 +85,6 @@ class LockHolder {
         ::close(input_);
         ::waitpid(child_, nullptr, 0);
     }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
     bool held() const { return held_; }
 
   private:

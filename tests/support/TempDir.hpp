@@ -40,9 +40,6 @@ class TempDir {
         }
         std::filesystem::remove_all(path_, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
     const std::filesystem::path& path() const { return path_; }
     std::string utf8() const { return utf8Of(path_); }  // without a trailing separator
     // Full path of `name` (UTF-8, may hold the native separator) inside the folder, UTF-8.
@@ -52,7 +49,6 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-// Writes `bytes` to `path`, replacing the file.
 inline void writeFile(const std::string& path, const std::string& bytes) {
     if (!(std::ofstream(pathOf(path), std::ios::binary | std::ios::trunc) << bytes)) {
         throw std::runtime_error("cannot write " + path);
@@ -67,7 +63,7 @@ inline std::string readFile(const std::string& path) {
     content << std::ifstream(pathOf(path), std::ios::binary).rdbuf();
     return content.str();
 }
-// `size` deterministic pseudo-random bytes from `seed`.
+// `size` pseudo-random bytes from `seed`.
 inline std::vector<std::uint8_t> patternBytes(std::size_t size, std::uint32_t seed = 1) {
     std::vector<std::uint8_t> bytes(size);
     std::uint32_t state = seed * 2654435761u + 1;

@@ -16,7 +16,6 @@ using namespace testsupport;
 
 namespace {
 
-// One test, so that the Wine prefix is set up once and no two cases race on it.
 TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
     const auto onPath = [](const std::string& p) {
         return std::system(("command -v " + p + " >/dev/null").c_str()) == 0;
@@ -42,8 +41,7 @@ TEST(WineJoinScript, ScriptsRebuildTheSourceOrAbort) {
     };
     runWine(dir.utf8(), wine + " wineboot -i");
     ASSERT_TRUE(std::filesystem::exists(dir.path() / "wineprefix" / "drive_c")) << readFile(err);
-    // Short form, one fragment, long form (26 fragments), empty, abort. (An umlaut, "%" and "&" are the
-    // Windows round trip's, with the script the command-line program writes.)
+    // Short form, one fragment, long form (26 fragments), empty, abort.
     for (const auto& [name, size, fragmentBytes, missing] : {std::tuple{"Beispiel.dat", 2500, 1024, 0},
                                                              {"Einzel.bin", 700, 1024, 0},
                                                              {"Beispiel.dat", 2563, 100, 0},
