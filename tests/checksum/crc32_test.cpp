@@ -47,9 +47,8 @@ TEST(Crc32, CheckValueChainingAndTheLastIndexIncluded) {
     const auto bytes = patternBytes(2048, 3);
     const auto of = [&](double length) { return static_cast<std::uint32_t>(crc.CRC32(0, bytes, length)); };
     const std::int32_t running = crc.CRC32(0, Bytes(bytes.begin(), bytes.begin() + 17), 16);
-    EXPECT_EQ(
-        static_cast<std::uint32_t>(crc.CRC32(running, Bytes(bytes.begin() + 17, bytes.begin() + 64), 46)),
-        bitwiseCrc32(bytes, 64));
+    EXPECT_EQ(crc.CRC32(running, Bytes(bytes.begin() + 17, bytes.begin() + 64), 46),
+              static_cast<std::int32_t>(bitwiseCrc32(bytes, 64)));
     EXPECT_EQ(of(2.7), bitwiseCrc32(bytes, 3));
     EXPECT_EQ(of(2047.5), bitwiseCrc32(bytes));
     EXPECT_EQ(of(-0.0), bitwiseCrc32(bytes, 1));
@@ -97,13 +96,12 @@ TEST(CrcCombine, ZerosNeedNoBytes) {
 }
 
 std::error_code failureOf(const std::string& path) {
-    clsCRC32 calculator;
     try {
-        fileCrc32(path, calculator);
+        clsCRC32 calculator;
+        return fileCrc32(path, calculator), std::error_code{};
     } catch (const std::system_error& error) {
         return error.code();
     }
-    return {};
 }
 
 // Sizes around the 2048-byte chunks of the original command and the reader's mebibyte blocks; the window is
@@ -128,14 +126,9 @@ TEST(FileChecksum, SizesAndOddFiles) {
     EXPECT_EQ(failureOf(dir.file("rohr")), fileio::Errc::NotRegularFile);
     const std::string version = readFile("/proc/version");
     EXPECT_EQ(fileCrc32("/proc/version", calculator), bitwiseCrc32(Bytes(version.begin(), version.end())));
-    writeFile(dir.file("gesperrt.bin"), "123456789");
-    writeFile(dir.file("leer.bin"), "");
-    ::chmod(dir.file("gesperrt.bin").c_str(), 0);
-    ::chmod(dir.file("leer.bin").c_str(), 0);
+    writeFile(dir.file("gesperrt.bin"), "123456789"), writeFile(dir.file("leer.bin"), "");
+    ::chmod(dir.file("gesperrt.bin").c_str(), 0), ::chmod(dir.file("leer.bin").c_str(), 0);
     ::chmod(dir.path().c_str(), 0755);
-    const auto openFiles = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
-    };
     EXPECT_EQ(asNobody([&] {
                   const auto before = openFiles();
                   return std::to_string(failureOf(dir.file("gesperrt.bin")) == std::errc::permission_denied) +

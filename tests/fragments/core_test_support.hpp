@@ -123,13 +123,25 @@ struct Scene {
                  writeFile(p("set/x.dat.sfv"),
                            "; elsewhere\nx.dat._002 " + checksum::crcText(sums()[1].crc) + "\n");
              }},
-            {"script", [&](W w) { script(p(w[1])); }},
+            {"script",  // the script a split of the source into one fragment writes
+             [&](W w) {
+                 const std::string name = fragments::Nurdatei(p(w[1]));
+                 fragments::writeJoinScript(fragments::joinScriptLocation(p(w[1])).path,
+                                            {name, {name + "._001"}, name + "._001", 1, ".", "01.01.26"});
+             }},
             {"at",
-             [&](W w) { at(w[1].substr(0, w[1].find('#')), std::stoi(w[1].substr(w[1].find('#') + 1)), w); }},
+             [&](W w) {
+                 const auto step = w[1].substr(0, w[1].find('#'));
+                 std::string then;
+                 std::for_each(w.begin() + 2, w.end(), [&](const std::string& word) { then += word + " "; });
+                 hooks.push_back({step, seen[step] + std::stoi(w[1].substr(w[1].find('#') + 1)), then});
+             }},
             {"link", [&](W w) { run("rm " + w[2]), create_symlink(pathOf(w[1]), f(w[2])); }},
             {"hard", [&](W w) { run("rm " + w[2]), create_hard_link(f(w[1]), f(w[2])); }},
             {"twin", [&](W w) { run("ro " + w[1] + "; hard " + w[1] + " " + w[2]); }},
-            {"fifo", [&](W w) { run("rm " + w[1]), fifo(p(w[1])); }},
+#ifndef _WIN32
+            {"fifo", [&](W w) { run("rm " + w[1]), ::mkfifo(p(w[1]).c_str(), 0644); }},
+#endif
             {"holder", [&](W) { holder = std::make_shared<LockHolder>(p(source)); }},
             {"lock", [&](W) { lock = fragments::SetLock::forSource(p(source)); }},
             {"source", [&](W w) { source = w[1]; }},
@@ -140,9 +152,7 @@ struct Scene {
             {"fail",
              [](W w) {
                  fileio::testing::setOperationFault(
-                     [op = w[1]](std::string_view operation, const std::string&) {
-                         return operation == op ? EIO : 0;
-                     });
+                     [op = w[1]](std::string_view it, const std::string&) { return it == op ? EIO : 0; });
              }},
             {"eintr", [&](W w) { interruptedWrites = interruptedReads = std::stoi(w[1]); }},
             {"nosfv", [&](W) { checksumFile = false; }},
@@ -163,22 +173,6 @@ struct Scene {
     std::vector<fragments::ChecksumEntry> sums() const {
         return {{"x.dat._001", fileCrc(p("set/x.dat._001"))}, {"x.dat._002", fileCrc(p("set/x.dat._002"))}};
     }
-    // The script a split of `source` into one fragment writes.
-    static void script(const std::string& source) {
-        const std::string name = fragments::Nurdatei(source);
-        fragments::writeJoinScript(fragments::joinScriptLocation(source).path,
-                                   {name, {name + "._001"}, name + "._001", 1, ".", "01.01.26"});
-    }
-    void at(const std::string& step, std::int64_t n, const Names& w) {
-        std::string commands;
-        std::for_each(w.begin() + 2, w.end(), [&](const std::string& word) { commands += word + " "; });
-        hooks.push_back({step, seen[step] + n, commands});
-    }
-    static void fifo([[maybe_unused]] const std::string& path) {
-#ifndef _WIN32
-        ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-#endif
-    }
     void reached(const std::string& step) {
         const std::int64_t count = ++seen[step];
         for (const auto& [wanted, at, commands] : std::vector(hooks)) {
@@ -192,8 +186,7 @@ struct Scene {
     std::string source = "set/a.dat", target = "set/x.dat", fullAt;
     Names names{"x.dat._001", "x.dat._002"};
     std::int64_t kilobytes = 1;
-    bool checksumFile = true, confirm = true;
-    bool nobody = false;  // the operation runs as nobody (POSIX), so that modes count for root too
+    bool checksumFile = true, confirm = true, nobody = false;  // nobody: modes count for root too (POSIX)
     int interruptedWrites = 0;
     std::optional<fragments::SetLock> lock;
     std::shared_ptr<LockHolder> holder;
@@ -209,21 +202,12 @@ struct Case {
     NameSet inside = {};
 };
 
-inline std::size_t openDescriptors() {
-#ifdef __linux__
-    const auto entries = std::filesystem::directory_iterator("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
-#else
-    return 0;
-#endif
-}
-
 // Runs `operation` on a fresh scene for every case.
 inline void runCases(const std::vector<Case>& cases, const std::function<std::string(Scene&)>& operation) {
     for (const Case& c : cases) {
         std::string outcome;
         NameSet changed;
-        const std::size_t descriptors = openDescriptors();
+        const auto descriptors = openFiles();
         {
             Scene s;
             s.run(c.setup);
@@ -236,12 +220,9 @@ inline void runCases(const std::vector<Case>& cases, const std::function<std::st
             }
 #endif
             outcome = s.nobody ? outcome : run();
-            fileio::testing::setStepHook({});
-            fileio::testing::setWriteFault({});
-            fileio::testing::setOperationFault({});
-            fileio::testing::forceReadWriteCopy(false);
-            fileio::testing::forceNamedPendingFiles(false);
-            interruptedReads = 0;
+            fileio::testing::setStepHook({}), fileio::testing::setWriteFault({});
+            fileio::testing::setOperationFault({}), fileio::testing::forceReadWriteCopy(false);
+            fileio::testing::forceNamedPendingFiles(false), interruptedReads = 0;
             Snapshot after = snapshot(s.dir.path());
             for (const auto& [name, state] : before) {
                 changed.insert(after.count(name) && after.at(name) == state ? "" : name);
@@ -254,7 +235,7 @@ inline void runCases(const std::vector<Case>& cases, const std::function<std::st
                            [](const auto& entry) { return entry.first; });
         }
         EXPECT_EQ(outcome, c.outcome) << c.setup;
-        EXPECT_EQ(openDescriptors(), descriptors) << c.setup;
+        EXPECT_EQ(openFiles(), descriptors) << c.setup;
         EXPECT_EQ(changed, NameSet{}) << c.setup;
     }
 }

@@ -90,8 +90,15 @@ class FragmentSetScene {
 
     // Every file of a fragment's name is whole, a checksum file is complete, at most `temporaries` temporary
     // files are there; with none allowed (after a run that was not killed), nothing hidden at all: no lock
-    // file either.
-    void expectConsistent(const std::string& what, int temporaries) const {
+    // file either. With `old`, the target is `old` ("" for none) or the whole source.
+    void expectConsistent(const std::string& what, int temporaries, const char* old = nullptr) const {
+        if (old && !fileio::fileExists(target())) {
+            EXPECT_EQ(*old, 0) << what << ": the old target went";
+        } else if (old) {
+            EXPECT_TRUE(fileio::fileSize(target()) == plan_.length ? fileCrc(target()) == sourceCrc_
+                                                                   : readFile(target()) == old)
+                << what;
+        }
         int found = 0;
         for (const auto& name : filesIn(pathOf(folder_))) {
             const auto number = fragmentNumber(name);
@@ -108,16 +115,6 @@ class FragmentSetScene {
             EXPECT_TRUE(temporaries > 0 || name.front() != '.') << what << ": " << name;
         }
         EXPECT_LE(found, temporaries) << what;
-    }
-    // The target is `old` or the whole source.
-    void expectTargetOldOrNew(const std::string& what, const std::string& old) const {
-        if (!fileio::fileExists(target())) {
-            EXPECT_TRUE(old.empty()) << what << ": the old target went";
-        } else if (fileio::fileSize(target()) != plan_.length) {
-            EXPECT_EQ(readFile(target()), old) << what;
-        } else {
-            EXPECT_EQ(fileCrc(target()), sourceCrc_) << what;
-        }
     }
 
   private:
@@ -177,15 +174,13 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
                     scene.join();
                 },
                 stop);
-            scene.expectTargetOldOrNew(stop, old);
-            scene.expectConsistent(stop, 1);
+            scene.expectConsistent(stop, 1, old);
         }
     }
     fileio::testing::forceNamedPendingFiles(true);
     scene.join();
     fileio::testing::forceNamedPendingFiles(false);
-    scene.expectTargetOldOrNew("join after the kills", "");
-    scene.expectConsistent("join after the kills", 0);
+    scene.expectConsistent("join after the kills", 0, "");
 }
 
 // A small file system that runs full (a tmpfs, as root): in the first fragment, in a later one, at the
@@ -204,8 +199,8 @@ TEST(FullDisk, SmallFileSystem) {
     // 8 fragments of 4 MiB.
     const FragmentSetScene scene(mountPoint, "quelle.bin", 32 * MiB, 4 * 1024);
     // Run in a file system of `size` bytes, `work` fails on `path` ("" for none).
-    const auto expectFull = [&](std::int64_t size, const std::string& path,
-                                const std::function<void()>& work) {
+    const auto expectFull = [&](std::int64_t size, const std::string& path, const std::function<void()>& work,
+                                const char* old = nullptr) {
         const std::string options = "size=" + std::to_string(size);
         ASSERT_EQ(::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT, options.c_str()), 0) << size;
         EXPECT_EQ(outcomeOf([&] {
@@ -213,7 +208,7 @@ TEST(FullDisk, SmallFileSystem) {
                       return "";
                   }),
                   path.empty() ? "" : failed(path));
-        scene.expectConsistent(path, 0);
+        scene.expectConsistent(path, 0, old);
     };
     for (const auto& [room, stop] :
          {std::pair{std::int64_t{0}, 1}, std::pair{7 * MiB, 2}, std::pair{13 * MiB, 4}}) {
@@ -224,12 +219,12 @@ TEST(FullDisk, SmallFileSystem) {
     writeFile(scene.target(), "alt");
     for (const bool named : {false, true}) {
         fileio::testing::forceNamedPendingFiles(named);
-        expectFull(80 * MiB, scene.target(), [&scene] { scene.join(); });
-        scene.expectTargetOldOrNew("join", "alt");
+        expectFull(
+            80 * MiB, scene.target(), [&scene] { scene.join(); }, "alt");
     }
     fileio::testing::forceNamedPendingFiles(false);
-    expectFull(128 * MiB, "", [&scene] { scene.join(); });
-    scene.expectTargetOldOrNew("join", "");
+    expectFull(
+        128 * MiB, "", [&scene] { scene.join(); }, "");
 }
 
 }  // namespace

@@ -168,10 +168,9 @@ TEST(Names, JoinScripts) {
 TEST(Names, WhereTheScriptGoesAndWhyThereIsNone) {
     EXPECT_EQ(joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\').path, "C:\\Daten.alt\\Beispiel.bat");
     TempDir dir;
-    const auto why = [&](const std::string& name, std::vector<std::string> names = {}) {
-        JoinScriptInput in{name,    names.empty() ? Names{name + "._001"} : names, name + "._001", 1, ".",
-                           "1.1.26"};
-        const auto refusal = whyNoJoinScript(dir.file(name), in);
+    const auto why = [&](const std::string& name) {
+        const auto refusal =
+            whyNoJoinScript(dir.file(name), {name, {name + "._001"}, name + "._001", 1, ".", "1.1.26"});
         return refusal ? std::to_string(static_cast<int>(refusal->kind)) + refusal->character : "script";
     };
     using Kind = NoJoinScript::Kind;

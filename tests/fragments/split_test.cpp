@@ -27,6 +27,10 @@ namespace {
 using namespace testsupport;
 using Kind = SplitRefusal::Kind;
 
+std::string refused(Kind kind, std::int64_t count = 0) {
+    return "refused " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(count);
+}
+
 std::string split(Scene& s) {
     const std::string source = s.p(s.source), folder = folderOf(source);
     Names named;
@@ -39,8 +43,7 @@ std::string split(Scene& s) {
     };
     const auto result = runSplitJob({source, s.kilobytes, s.checksumFile}, events);
     if (const auto* refusal = std::get_if<SplitRefusal>(&result)) {
-        return "refused " + std::to_string(static_cast<int>(refusal->kind)) + " " +
-               std::to_string(refusal->fragmentCount);
+        return refused(refusal->kind, refusal->fragmentCount);
     }
     const auto& done = std::get<SplitResult>(result);
     std::string joined;
@@ -60,10 +63,6 @@ std::string split(Scene& s) {
     return std::to_string(done.fileNames.size()) + (done.checksumFileWritten ? " +sfv" : "");
 }
 
-std::string refused(Kind kind, std::int64_t count = 0) {
-    return "refused " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(count);
-}
-
 // The names of fragments 1 to `to` of `source`, and its checksum file with `sfv`.
 NameSet made(int to, bool sfv = true, const std::string& source = "set/a.dat") {
     NameSet names{sfv ? source + ".sfv" : source + "._001"};
@@ -73,32 +72,30 @@ NameSet made(int to, bool sfv = true, const std::string& source = "set/a.dat") {
     return names;
 }
 
-std::string puts(const Names& names) {
-    std::string commands;
-    for (const auto& name : names) {
-        commands += "put 10 set/" + name + "; ";
-    }
-    return commands;
-}
 // What an earlier split of a.dat into 5 fragments left (its fragments, script and checksum file, and the
 // temporary files of a killed one), beside files of other names and shapes that stay.
-const Names leftovers{".a.dat._001.Ab9zQ0.tmp",
-                      ".a.dat._999.zzzzzz.tmp",
-                      ".a.dat.sfv.000000.tmp",
-                      "a.dat._004",
-                      "a.dat._005",
-                      "a.dat._abc"};
-const std::string earlier =
-    puts({".a.dat._01.Ab9zQ0.tmp", ".a.dat._001.Ab9zQ0.part", ".a.txt._001.Ab9zQ0.tmp",
-          ".a.dat._001.Ab9zQ.tmp", "a.dat._001.Ab9zQ0.tmp", "b.dat._001", "a.dat._0001"}) +
-    puts(leftovers) + "script set/a.dat; ours set/a.dat; ";
-NameSet leftBehind() {
-    NameSet names{"set/a.bat", "set/a.dat.sfv"};
-    for (const auto& name : leftovers) {
-        names.insert("set/" + name);
-    }
-    return names;
+const std::string leftovers =
+                      ".a.dat._001.Ab9zQ0.tmp .a.dat._999.zzzzzz.tmp .a.dat.sfv.000000.tmp a.dat._004 "
+                      "a.dat._005 a.dat._abc ",
+                  others =
+                      ".a.dat._01.Ab9zQ0.tmp .a.dat._001.Ab9zQ0.part .a.txt._001.Ab9zQ0.tmp "
+                      ".a.dat._001.Ab9zQ.tmp a.dat._001.Ab9zQ0.tmp b.dat._001 a.dat._0001";
+// The names of a blank-separated list in set/.
+NameSet inSet(const std::string& names) {
+    std::istringstream words(names);
+    NameSet set;
+    std::transform(std::istream_iterator<std::string>(words), {}, std::inserter(set, set.end()),
+                   [](const std::string& name) { return "set/" + name; });
+    return set;
 }
+const std::string earlier = [] {
+    std::string commands = "script set/a.dat; ours set/a.dat; ";
+    for (const auto& name : inSet(leftovers + others)) {
+        commands += "put 10 " + name + "; ";
+    }
+    return commands;
+}();
+const NameSet leftBehind = inSet(leftovers + "a.bat a.dat.sfv");
 
 TEST(Split, Scenes) {
     std::vector<Case> cases{
@@ -107,8 +104,8 @@ TEST(Split, Scenes) {
         {"put 0 set/a.dat", "0"},  // no fragment, no set, no checksum file
         {"put 1022976 set/a.dat", "999 +sfv", made(999)},
         {"nosfv", "3", made(3, false)},
-        {earlier, "3 +sfv", made(3) + leftBehind()},
-        {earlier + "kb 0", refused(Kind::InvalidSize), leftBehind()},
+        {earlier, "3 +sfv", made(3) + leftBehind},
+        {earlier + "kb 0", refused(Kind::InvalidSize), leftBehind},
         {"kb 2097152", refused(Kind::OutOfMemory)},
         {"put 1022977 set/a.dat", refused(Kind::TooManyFragments, 1000)},
         {earlier + "lock", refused(Kind::SetBusy)},

@@ -40,6 +40,15 @@ inline Snapshot snapshot(const std::filesystem::path& root) {
     return entries;
 }
 
+// How many files this process holds open (Linux; 0 elsewhere).
+inline std::ptrdiff_t openFiles() {
+#ifdef __linux__
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+#else
+    return 0;
+#endif
+}
+
 #ifndef _WIN32
 // What `work` returns in a child process run as nobody, so that modes count for root too.
 inline std::string asNobody(const std::function<std::string()>& work) {
@@ -54,8 +63,7 @@ inline std::string asNobody(const std::function<std::string()>& work) {
     }
     ::close(pipe[1]);
     const std::string said = readFile("/proc/self/fd/" + std::to_string(pipe[0]));
-    ::close(pipe[0]);
-    ::waitpid(child, nullptr, 0);
+    ::close(pipe[0]), ::waitpid(child, nullptr, 0);
     return said;
 }
 
@@ -74,17 +82,13 @@ class LockHolder {
             ::execl(HOLD_SET_LOCK, HOLD_SET_LOCK, source.c_str(), nullptr);
             ::_exit(127);
         }
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
+        ::close(toChild[0]), ::close(fromChild[1]);
         input_ = toChild[1];
         char answer[4] = {};
         held_ = ::read(fromChild[0], answer, sizeof answer) == 4 && std::string(answer, 4) == "held";
         ::close(fromChild[0]);
     }
-    ~LockHolder() {
-        ::close(input_);
-        ::waitpid(child_, nullptr, 0);
-    }
+    ~LockHolder() { ::close(input_), ::waitpid(child_, nullptr, 0); }
     bool held() const { return held_; }
 
   private:
