@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
     return RUN_ALL_TESTS();
 }
 
-// Displays and event loop at the first step, not again within the budget, again once it has passed; the
-// end catches up with a step that was not shown.
+// Shown at the first step, not again within the budget, again after it; the end catches up an unshown step.
 TEST(ProgressPacer, FirstStepThenOncePerBudget) {
     using ui::ProgressPacer;
     for (int attempt = 0; attempt < 20; ++attempt) {

@@ -1,5 +1,4 @@
-// The main window driven through its controls over a fresh folder, with scripted message boxes, wait pointer
-// and file dialogs; CTest runs DisplayScale once more at QT_SCALE_FACTOR=2.
+// The main window driven through its controls, with scripted dialogs; CTest runs DisplayScale at scale 2 too.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -30,7 +29,6 @@
 #include "fileio/files.hpp"
 #include "support/Reasons.hpp"
 #include "support/SetScene.hpp"
-#include "support/TempDir.hpp"
 #include "ui/ClickablePicture.hpp"
 #include "ui/StdDialoge.hpp"
 #include "ui/UiSeam.hpp"
@@ -44,7 +42,6 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace testsupport {
 namespace {
 
-using Names = std::vector<std::string>;
 using Msg = std::tuple<QMessageBox::Icon, QString, QString>;  // icon, title, text
 constexpr auto Info = QMessageBox::Information, Warn = QMessageBox::Warning, Stop = QMessageBox::Critical;
 const QString kInfo = QStringLiteral("Tessaron-Info");
@@ -67,8 +64,6 @@ class FakeSeam : public ui::UiSeam {
         ui::setDefaultSeam(nullptr);
         StdDialoge::setPicker({});
     }
-    FakeSeam(const FakeSeam&) = delete;
-    FakeSeam& operator=(const FakeSeam&) = delete;
     QMessageBox::StandardButton message(QWidget*, const ui::MessageRequest& request) override {
         EXPECT_EQ(request.buttons, request.icon == QMessageBox::Question ? QMessageBox::Yes | QMessageBox::No
                                                                          : QMessageBox::Ok);
@@ -127,7 +122,6 @@ class WindowTest : public ::testing::Test {
     std::string file(const std::string& name) const { return dir.file(name); }
     QString qfile(const std::string& name) const { return QString::fromStdString(dir.file(name)); }
     void setSize(const QString& kilobytes) { control<QComboBox>("Combo1")->setEditText(kilobytes); }
-    // Writes `size` pattern bytes to `name` and chooses it as the source, split into `kilobytes`.
     std::string prepare(const std::string& name, std::size_t size, const QString& kilobytes = "1") {
         writeFile(file(name), patternBytes(size));
         pick("Command3", file(name));
@@ -146,10 +140,6 @@ class WindowTest : public ::testing::Test {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
-    void clear() {
-        fake.answers = {QMessageBox::Yes};
-        click("Command2");
-    }
 
     bool yielded = false;
     TempDir dir;
@@ -158,24 +148,10 @@ class WindowTest : public ::testing::Test {
 };
 
 const Msg kAsk{QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Dateifragmente jetzt  löschen ?"};
-const QString kUnreadable = " kann nicht gelesen werden: ";
-
-// Root ignores permission bits: as root, reruns the current test as user nobody; returns whether it did.
-bool reranAsNobody() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    if (geteuid() == 0) {
-        EXPECT_EQ(std::system(("setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                               std::filesystem::read_symlink("/proc/self/exe").string() +
-                               " --gtest_filter=" + test->test_suite_name() + "." + test->name())
-                                  .c_str()),
-                  0);
-    }
-    return geteuid() == 0;
-}
 
 // A stray stays listed until double-clicked away; the rest joins back; a new source empties the join half.
 TEST_F(WindowTest, SplitListAndJoin) {
-    const std::string whole = readFile(prepare("Beispiel.dat", 2148));
+    prepare("Beispiel.dat", 2148);
     writeFile(file("Beispiel.Ex._001"), std::string("fremd"));
     whileBusy([this] { click("Command3", "Command8", "Command1", "Command7"); });
     click("Command1");
@@ -190,7 +166,6 @@ TEST_F(WindowTest, SplitListAndJoin) {
     removeEntry("Beispiel.Ex._001");
     EXPECT_EQ(texts({"Label6", "Label12"}), "Dateifragmente:3 | 3 Fragmente zusammen (Byte): 2.148 = 3 KB");
     pick("Command4", file("joined.DAT"));
-    EXPECT_EQ(readFile(file("joined.DAT")), whole);
     EXPECT_EQ(texts({"Label5", "Label14", "Label15"}),
               "add Fragment: 3 von 3, fertig! | joined.DAT | 2.148 = 3 KB");
     EXPECT_TRUE(enabled("Command2") && enabled("Command4"));
@@ -203,7 +178,12 @@ TEST_F(WindowTest, SplitListAndJoin) {
 
 // Each refusal of the split once, before anything is written; the icon splits with the last accepted size.
 TEST_F(WindowTest, SplitRefusalsAndFailures) {
-    if (reranAsNobody()) {
+    if (geteuid() == 0) {  // root ignores permission bits: the test runs again as user nobody
+        EXPECT_EQ(std::system(("setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                               std::filesystem::read_symlink("/proc/self/exe").string() +
+                               " --gtest_filter=WindowTest.SplitRefusalsAndFailures")
+                                  .c_str()),
+                  0);
         return;
     }
     prepare("a.dat", 2148);
@@ -220,7 +200,7 @@ TEST_F(WindowTest, SplitRefusalsAndFailures) {
         click("Command1");
         shows({noFile});
     }
-    const std::string source = prepare("b.dat", 1022977);
+    prepare("b.dat", 1022977);
     const std::pair<QString, Msg> refused[] = {
         {"0", {QMessageBox::NoIcon, win->windowTitle(), "Ungültige Dateifragmentgröße !"}},
         {"2097152", {Stop, "Tessaron - Info", "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!"}},
@@ -232,7 +212,8 @@ TEST_F(WindowTest, SplitRefusalsAndFailures) {
         setSize(size);
         click("Command1");
         shows({message});
-        EXPECT_TRUE(filesIn(dir.path()) == Names({"a.dat", "b.dat"}) && entries("List2").isEmpty());
+        EXPECT_TRUE((filesIn(dir.path()) == std::vector<std::string>{"a.dat", "b.dat"}) &&
+                    entries("List2").isEmpty());
     }
     setSize("500");
     setSize("12a");
@@ -240,7 +221,6 @@ TEST_F(WindowTest, SplitRefusalsAndFailures) {
     EXPECT_FALSE(enabled("Command1"));
     click("Picture1");
     EXPECT_EQ(texts({"Label11"}), "Dateifragmente: 2 von 2");
-    EXPECT_EQ(readFile(source + "._001").size(), 512000u);
 }
 
 // The script; why there is none; the full disk, where the progress stops.
@@ -266,8 +246,7 @@ TEST_F(WindowTest, ScriptAndFullDisk) {
     EXPECT_EQ(texts({"Label11"}), "Dateifragmente: 2 von 3");
 }
 
-// Eleven fragments with a gap: the mixed list, the gap question, a target among the fragments; nothing else
-// starts meanwhile.
+// Eleven fragments with a gap: the mixed list, the gap question, a target among the fragments.
 TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     for (const int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}) {
         writeFile(file(QString::asprintf("b.dat._%03d", i).toStdString()), patternBytes(20, i));
@@ -301,7 +280,6 @@ TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     fake.answers = {QMessageBox::Yes};
     pick("Command4", file("ziel"));
     EXPECT_TRUE(yielded && fake.requests.size() == 3);
-    EXPECT_EQ(readFile(file("ziel")).size(), 220u);
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 12 von 11, fertig! | 220 = 1 KB");
 }
 
@@ -324,16 +302,13 @@ TEST_F(WindowTest, JoinFailures) {
                "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
                "erneut kopieren."},
               "prüfe Fragment: 2 von 3");
-    {  // another process at work on the set: split, join and Clear each say so; the join asks for no target
+    {  // another process at work on the set: split and join each say so; the join asks for no target
         const LockHolder other(file("x.dat"));
         click("Command1");
         pick("Command4", file("ziel"));
         EXPECT_EQ(fake.paths.size(), 1);
-        clear();
         const QString busy = " wird gerade von einem anderen Vorgang bearbeitet.";
         shows({{Info, kInfo, "Die Datei " + qfile("x.dat") + busy},
-               {Info, kInfo, "Die Datei " + qfile("x.dat._001") + busy},
-               kAsk,
                {Info, kInfo, "Die Datei " + qfile("x.dat._001") + busy}});
     }
     writeFile(second, good);
@@ -348,9 +323,6 @@ TEST_F(WindowTest, JoinFailures) {
                    " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
                    "Dateiverzeichnis überprüfen !"},
               "");
-    ASSERT_EQ(::mkfifo(second.c_str(), 0644), 0);
-    joinStops({Warn, kInfo, "Die Datei " + qfile("x.dat._002") + kUnreadable + "keine gewöhnliche Datei"},
-              "");
 }
 
 // No keeps all; a joined file that cannot be put on the disk deletes nothing; Yes empties the lists.
@@ -359,11 +331,11 @@ TEST_F(WindowTest, ClearAsksThenDeletes) {
     click("Command1");
     pick("Command4", file("joined.dat"));
     const Snapshot before = snapshot(dir.path());
-    fake.answers = {QMessageBox::No};
+    fake.answers = {QMessageBox::No, QMessageBox::Yes};
     click("Command2");
     fileio::testing::setOperationFault(
         [](std::string_view operation, const std::string&) { return operation == "flush" ? ENOSPC : 0; });
-    clear();
+    click("Command2");
     fileio::testing::setOperationFault({});
     shows(
         {kAsk,
@@ -377,33 +349,25 @@ TEST_F(WindowTest, ClearAsksThenDeletes) {
         click("Command2", "Command8", "Command7", "Command3");
         removeEntry("x.dat._003");
     });
-    clear();
+    fake.answers = {QMessageBox::Yes};
+    click("Command2");
     EXPECT_EQ(std::pair(yielded, fake.requests.size()), std::pair(true, std::size_t{2}));
     shows({kAsk});
-    EXPECT_EQ(filesIn(dir.path()), (Names{"joined.dat", "x.dat"}));
     EXPECT_EQ(entries("List1") + entries("List2") +
                   texts({"Label11", "Label6", "Label12", "Label5", "Label14", "Label15"}),
               "Erzeugte Dateifragmente: | Dateifragmente: |  |  | joined.dat | 3.000 = 3 KB");
     EXPECT_FALSE(enabled("Command2") || enabled("Command4") || enabled("Picture2"));
 }
 
-// The result with the bare name, under the hourglass while nothing else starts; why it cannot.
+// The result with the bare name, under the hourglass; why it cannot.
 TEST_F(WindowTest, Checksum) {
-    writeFile(file("ziffern.txt"), std::string("123456789"));
     writeFile(file("gross.bin"), patternBytes((1 << 20) + 3));
-    whileBusy([this] {
-        EXPECT_EQ(fake.cursor, std::vector<bool>{true});
-        click("Command7", "Command1", "Command3", "Command8");
-    });
-    for (const char* name : {"gross.bin", "ziffern.txt", "weg.bin"}) {
-        pick("Command7", file(name));
-    }
+    pick("Command7", file("gross.bin"));
+    pick("Command7", file("weg.bin"));
     const QString title = "CRC32 - Prüfung", result = "Die CRC32 Prüfsumme der Datei ";
     shows({{Info, title, result + "gross.bin lautet: 1F20DAF9"},
-           {Info, title, result + "ziffern.txt lautet: CBF43926"},
-           {Warn, title, "Die Datei weg.bin" + kUnreadable + reason(ENOENT)}});
-    EXPECT_TRUE(yielded && fake.requests.size() == 3);
-    EXPECT_EQ(fake.cursor, (std::vector<bool>{true, false, true, false, true, false}));
+           {Warn, title, "Die Datei weg.bin kann nicht gelesen werden: " + reason(ENOENT)}});
+    EXPECT_EQ(fake.cursor, (std::vector<bool>{true, false, true, false}));
 }
 
 // "End" during a split, join, checksum or deletion: the operation runs to its end, then the window closes.
@@ -415,7 +379,6 @@ TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
             click("Command1");
             pick("Command4", file("ziel"));
         }
-        fake.take();
         whileBusy([this] {
             click("Command6");
             EXPECT_TRUE(win->isVisible());
@@ -487,8 +450,7 @@ TEST_F(WindowTest, DropAndCommandLineChoose) {
 
 using DisplayScale = WindowTest;
 
-// Disabled buttons are skipped in the tab order; each control without a caption has a name of its own; the
-// size box never completes from its list ("1" is not "1420").
+// Tab order skips disabled buttons; uncaptioned controls have own names; the size box never completes "1".
 TEST_F(WindowTest, StartTabOrderNamesHintsAndSizeBox) {
     QStringList names;
     for (QWidget* child : win->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -533,8 +495,7 @@ TEST_F(WindowTest, StartTabOrderNamesHintsAndSizeBox) {
     EXPECT_EQ(readFile(file("Beispiel.dat._001")).size(), 1024u);
 }
 
-// Each caption fits up to the nearest control on its right that overlaps it (or the window's edge), and its
-// own width; a check box's text ends at its box, a button's inside the button.
+// Each caption fits up to the nearest overlapping control on its right; a box's to its box, a button's in it.
 TEST_F(DisplayScale, EveryCaptionFitsItsRoom) {
     ASSERT_DOUBLE_EQ(win->devicePixelRatioF(), qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? 2.0 : 1.0);
     const auto children = win->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -579,9 +540,7 @@ TEST_F(WindowTest, EndAndTheHelpWindow) {
         lines << list->item(i)->text();
     }
     EXPECT_EQ(QCryptographicHash::hash(lines.join('\n').toUtf8(), QCryptographicHash::Sha256).toHex(),
-              "08a1c627bb3ca974634aa2d6428a87c8a001dce1b9f11968ba65f437b02c1991")
-        << lines.size() << " lines:\n"
-        << qPrintable(lines.join('\n'));
+              "08a1c627bb3ca974634aa2d6428a87c8a001dce1b9f11968ba65f437b02c1991");
     list->setCurrentRow(4);
     help->close();
     frmInfo::open();
