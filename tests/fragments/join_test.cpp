@@ -12,7 +12,7 @@ namespace fragments {
 namespace {
 
 using namespace testsupport;
-using Kind = JoinProblem::Kind;
+using Problem = JoinProblem::Kind;
 
 // The content of the regular file at `path`; "" for anything else (a FIFO is not waited on).
 std::string contentOf(const std::string& path) {
@@ -62,7 +62,7 @@ std::string join(Scene& s) {
     return "joined";
 }
 
-std::string problem(Kind kind, std::string path = "") {
+std::string problem(Problem kind, std::string path = "") {
     std::replace(path.begin(), path.end(), '/', nativeSeparator);
     return "problem " + std::to_string(static_cast<int>(kind)) + " " + path;
 }
@@ -74,15 +74,16 @@ TEST(Join, Scenes) {
         {"", "accepted, joined", target},
         // A read-only target is replaced only after the last fragment, also with a named temporary file.
         {"ro set/x.dat; named", "accepted, joined", target},
-        {"names", problem(Kind::EmptyList)},
-        {"names x.dat._001 X.dat._002", problem(Kind::MixedSources, "X.dat._002")},
+        {"names", problem(Problem::EmptyList)},
+        {"names x.dat._001 X.dat._002", problem(Problem::MixedSources, "X.dat._002")},
         {"names x.dat._002", "gap 1, accepted, joined", target},
-        {"target set/./x.dat._002", problem(Kind::TargetIsFragment, "set/./x.dat._002")},
+        {"target set/./x.dat._002", problem(Problem::TargetIsFragment, "set/./x.dat._002")},
         {"names x.dat._001 x.dat._004 x.dat._003",
-         "gap 2, accepted, " + problem(Kind::MissingFragment, "set/x.dat._004")},
-        {"folder set/x.dat._003; " + three, "accepted, " + problem(Kind::NotRegularFile, "set/x.dat._003")},
-        {"source set/x.dat; lock", problem(Kind::SetBusy, "set/x.dat._001")},
-        {"noconfirm", "accepted, " + problem(Kind::Cancelled)},
+         "gap 2, accepted, " + problem(Problem::MissingFragment, "set/x.dat._004")},
+        {"folder set/x.dat._003; " + three,
+         "accepted, " + problem(Problem::NotRegularFile, "set/x.dat._003")},
+        {"source set/x.dat; lock", problem(Problem::SetBusy, "set/x.dat._001")},
+        {"noconfirm", "accepted, " + problem(Problem::Cancelled)},
         {"at fragment#2 rm set/x.dat._002",
          "accepted, " + failed("set/x.dat._002", {}, true),
          {"set/x.dat._002"}},
@@ -103,7 +104,7 @@ TEST(Join, Scenes) {
         // list lacks is missing before the gap is asked about, one it does not name is joined unchecked, and
         // another tool's speaks for the fragments it names.
         {"sfv; flip set/x.dat._002", "accepted, verify 0, verify 1, damaged x.dat._002"},
-        {"sfv; names x.dat._002", problem(Kind::MissingFragment, "set/x.dat._001")},
+        {"sfv; names x.dat._002", problem(Problem::MissingFragment, "set/x.dat._001")},
         {"sfv; put 10 set/x.dat._003; " + three, "accepted, verify 0, verify 1, joined", target},
         {"foreign; flip set/x.dat._002; names x.dat._002", "gap 1, accepted, verify 0, damaged x.dat._002"},
 #ifdef __linux__
@@ -113,7 +114,7 @@ TEST(Join, Scenes) {
         // A target that links elsewhere is replaced itself; a read-only twin keeps its content and mode.
         {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/x.dat", "accepted, joined", target},
         {"twin aussen/zwilling set/x.dat", "accepted, joined", target},
-        {"hard set/x.dat._002 set/x.dat", problem(Kind::TargetIsFragment, "set/x.dat")},
+        {"hard set/x.dat._002 set/x.dat", problem(Problem::TargetIsFragment, "set/x.dat")},
         {"fifo set/x.dat", "accepted, " + failed("set/x.dat", notRegular)},
         // A folder that takes no lock file cannot change through the program: it is read all the same.
         {"chmod 777 aussen; target aussen/x.dat; nobody", "accepted, joined", {"aussen/x.dat"}},
