@@ -35,9 +35,7 @@ std::uint32_t bitwiseCrc32(const Bytes& bytes, std::size_t size = SIZE_MAX, std:
     return ~crc;
 }
 
-// The check value (its top bit comes back as a negative number), a running checksum continued, and the
-// length as the last index included: a fraction cut off, a negative one hands the running checksum back, no
-// elements give 0, beyond the end throws.
+// The check value (top bit as a negative number), chaining, and the length as the last index included.
 TEST(Crc32, CheckValueChainingAndTheLastIndexIncluded) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN(),
                      inf = std::numeric_limits<double>::infinity();
@@ -104,10 +102,7 @@ std::error_code failureOf(const std::string& path) {
     }
 }
 
-// Sizes around the 2048-byte chunks of the original command and the reader's mebibyte blocks; the window is
-// served after every block, the short last one included. A missing file and a folder fail with the system's
-// reason; a FIFO is refused, not waited on; a /proc file that reports 0 bytes is read to its end. As nobody,
-// reading a locked file fails, an empty one too (its size alone proves nothing), and nothing is left open.
+// Sizes around chunks and blocks; missing, folder, FIFO, /proc and (as nobody) unreadable files.
 TEST(FileChecksum, SizesAndOddFiles) {
     TempDir dir;
     clsCRC32 calculator;

@@ -128,7 +128,6 @@ TEST_F(CommandLine, TerminalProgressAndQuestion) {
     const std::string question = exists() + "Ersetzen? (j/n) ";
     EXPECT_EQ(run("join t.dat._001"), (Result{1, "", question}));
     EXPECT_EQ(readFile("t.dat"), "alt");
-    // The checksum file's fragments are checked first; each text as wide as the widest.
     const std::string progress =
         "\rprüfe Fragment: 1 von 3\rprüfe Fragment: 2 von 3\rprüfe Fragment: 3 von 3"
         "\radd Fragment: 1 von 3   \radd Fragment: 2 von 3   \radd Fragment: 3 von 3   ";

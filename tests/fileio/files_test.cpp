@@ -1,5 +1,4 @@
-// The file layer's promises: failures carry path and code, files appear complete, interrupted writes are
-// made again, a lock sits on the file its name leads to, flushes report failures, copies are exact.
+// The file layer: whole files, retried writes, locks on the named file, flush failures, exact copies.
 
 #include "fileio/files.hpp"
 
@@ -41,8 +40,7 @@ static void failOperation(const std::string& operation, int error) {
     testing::setOperationFault([=](auto op, auto&) { return op == operation ? error : 0; });
 }
 
-// Failures name kind, path and code, with German reasons in any locale for those a user meets; the listing
-// gives regular files only, in UTF-8, hidden by a leading "." on POSIX only.
+// Failures name kind, path, code and a German reason; the listing gives regular files only, in UTF-8.
 TEST(FileError, KindPathCodeAndGermanReasonAndTheListing) {
     TempDir dir;
     const std::string missing = dir.file("fehlt.dat"), umlaut = "Pr\u00FCfung.dat._001";
@@ -68,8 +66,7 @@ TEST(FileError, KindPathCodeAndGermanReasonAndTheListing) {
     EXPECT_EQ(listed, (decltype(listed){{".Beispiel.dat._001", !onWindows}, {umlaut, false}}));
 }
 
-// A new file appears only complete, unnamed where the system can, else under the first free temporary name;
-// uncommitted, or after a failed commit (a rename refused, a folder at the name), nothing of it stays.
+// A new file appears only complete; uncommitted or after a failed commit, nothing of it stays.
 TEST(PendingFile, NothingUnderTheNameUntilCommitAndNothingLeftWithout) {
     for (const bool named : {false, true}) {
         testing::forceNamedPendingFiles(named);
@@ -107,8 +104,7 @@ TEST(PendingFile, NothingUnderTheNameUntilCommitAndNothingLeftWithout) {
 }
 
 #ifndef _WIN32
-// The lock sits on the file its name leads to, taken again if the file is removed or replaced before it;
-// released, it removes only its own file.
+// The lock sits on the file its name leads to (retaken if replaced); released, it removes only its own.
 TEST(LockFile, HeldOnTheCurrentFileAndRemovingOnlyItsOwn) {
     TempDir dir;
     const std::string path = dir.file(".x.lock"), other = dir.file("fremd");
@@ -141,8 +137,7 @@ TEST(LockFile, HeldOnTheCurrentFileAndRemovingOnlyItsOwn) {
 }
 #endif
 
-// A flush in steps (two parts of the data, the rest, the folder) reports a failing step, and is made only
-// while the name still leads to the same file.
+// A flush in steps reports a failing step, and runs only while the name leads to the same file.
 TEST(Flush, StepsToTheEndOnlyForTheSameFile) {
     TempDir dir;
     const std::string path = dir.file("fertig.dat");
@@ -168,8 +163,7 @@ TEST(Flush, StepsToTheEndOnlyForTheSameFile) {
     EXPECT_FALSE(Flush::of(path, *identity));
 }
 
-// Data, a hole and data again, copied in part and then whole into one target on every way the layer copies,
-// each interrupted by signals too; an observer sees every byte written in order, holes as zeros not read.
+// Data, a hole, data: copied on every path, interrupted too; the observer sees every byte in order.
 TEST(CopyBytes, ExactBytesOnEveryPathEvenInterrupted) {
     TempDir dir;
     const std::string source = dir.file("quelle"), target = dir.file("kopie");
@@ -217,8 +211,7 @@ TEST(CopyBytes, ExactBytesOnEveryPathEvenInterrupted) {
     testing::setCopyFault({});
 }
 
-// The longest path: PATH_MAX less its NUL, in bytes of UTF-8, on POSIX; on Windows 32767 less the NUL, in
-// UTF-16 units of the "\\?\" form the layer gives a long path.
+// The longest path: PATH_MAX less the NUL in UTF-8 bytes; on Windows 32767 less the NUL, in UTF-16 units.
 TEST(PathLimit, CountsAsTheSystemDoes) {
     const std::string root = onWindows ? "C:\\" : "/";
     const std::size_t longest = onWindows ? 32766 : PATH_MAX - 1,

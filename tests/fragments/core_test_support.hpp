@@ -1,7 +1,5 @@
 #pragma once
-// A scene of a fragment set on which a table of cases runs a split, join or deletion: each case is set up by
-// a line of commands (Scene::run), ends as it says, changes nothing outside the names it may change (links,
-// twins and FIFOs included), and leaves no file open.
+// A fragment set on which one-line cases run a split, join or deletion, checked against a snapshot.
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -47,8 +45,7 @@ inline std::uint32_t fileCrc(const std::string& path) {
     return checksum::fileCrc32(path, calculator);
 }
 
-// A FileError as outcomeOf describes it: "open" or "io", the path, and the program's own reason (a system's
-// wording differs between systems).
+// A FileError as "open" or "io", the path, and the program's own reason (systems word theirs differently).
 inline std::string failed(const std::string& path, std::error_code why = {}, bool opening = false) {
     const bool own =
         why && why.category() != std::generic_category() && why.category() != std::system_category();
@@ -74,8 +71,7 @@ inline std::string outcomeOf(const std::function<std::string()>& action, const s
     }
 }
 
-// A folder "set" with the source a.dat (2500 bytes) and the fragments x.dat._001 and ._002 (1024 and 500
-// bytes), and "aussen" for the user's files elsewhere. Names are relative to the scene, with "/".
+// "set": a.dat (2500 bytes), x.dat._001 and ._002 (1024, 500); "aussen": the user's files elsewhere.
 struct Scene {
     Scene() {
         std::filesystem::create_directories(dir.path() / "set");

@@ -1,7 +1,4 @@
-// A split and a join of a 256 MiB file stopped by SIGKILL at points spread over each run, and by a full
-// tmpfs. After each stop: every file of a fragment's name is whole, a checksum file is complete, the target
-// is its old or its new self, at most the one temporary file of the stopped run is left, and the next run of
-// the same source or target leaves none. POSIX only; slow (gigabytes pass through the page cache).
+// Split and join of 256 MiB killed at points spread over each run, and stopped by a full tmpfs (POSIX, slow).
 
 #include <signal.h>
 #include <sys/mount.h>
@@ -20,9 +17,7 @@ namespace {
 using namespace testsupport;
 constexpr std::int64_t MiB = std::int64_t{1} << 20;
 
-// Runs `work` in a child process stopped with SIGKILL at `stop` (a step of the core and its number, see
-// fileio::testing::stepReached; "+B" before the write that would take it past B bytes written; "@MS" that
-// many milliseconds after it started): "killed" or "done".
+// Runs `work` in a child killed at `stop` ("STEP N", "+BYTES" written, "@MS"): "killed" or "done".
 std::string inChild(const std::function<void()>& work, const std::string& stop) {
     std::istringstream words(stop);
     std::string step;
@@ -53,8 +48,7 @@ std::string inChild(const std::function<void()>& work, const std::string& stop) 
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? "killed" : WIFEXITED(status) ? "done" : "?";
 }
 
-// A source of `bytes` pattern bytes in `folder`, split into fragments of `kilobytes` and joined into
-// `target`, with the checks that hold after any stop.
+// A source of `bytes` in `folder`, split by `kilobytes` and joined into `target`, checked after any stop.
 class FragmentSetScene {
   public:
     FragmentSetScene(const std::string& folder, const std::string& name, std::int64_t bytes,
@@ -88,9 +82,7 @@ class FragmentSetScene {
         std::get<JoinResult>(runJoinJob(names_, folder_, events));
     }
 
-    // Every file of a fragment's name is whole, a checksum file is complete, at most `temporaries` temporary
-    // files are there; with none allowed (after a run that was not killed), nothing hidden at all: no lock
-    // file either. With `old`, the target is `old` ("" for none) or the whole source.
+    // Fragments whole, checksum file complete, at most `temporaries` left; the target `old` or the source.
     void expectConsistent(const std::string& what, int temporaries, const char* old = nullptr) const {
         if (old && !fileio::fileExists(target())) {
             EXPECT_EQ(*old, 0) << what << ": the old target went";
@@ -183,8 +175,7 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     scene.expectConsistent("join after the kills", 0, "");
 }
 
-// A small file system that runs full (a tmpfs, as root): in the first fragment, in a later one, at the
-// checksum file once all fragments fit, and at the join's target.
+// A full tmpfs (as root): in the first fragment, a later one, the checksum file and the join's target.
 TEST(FullDisk, SmallFileSystem) {
     TempDir dir;
     const std::string mountPoint = dir.file("klein");

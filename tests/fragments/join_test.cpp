@@ -1,6 +1,4 @@
-// The join and the deletion of a set, case by case on a fresh scene (core_test_support.hpp). A whole join
-// also shows that the target holds the listed fragments in order, and that until the last fragment the old
-// target stayed as it was and the set's lock was held.
+// The join and the deletion, case by case; a whole join keeps the old target and the set's lock to its end.
 
 #include <cerrno>
 
@@ -100,9 +98,7 @@ TEST(Join, Scenes) {
         {"put 1 set/.x.dat.Ab9zQ0.part; put 1 set/.x.dat.Ab9zQ0.part2; put 1 set/.x.dat.Ab9zQ0.tmp",
          "accepted, joined",
          {"set/x.dat", "set/.x.dat.Ab9zQ0.part"}},
-        // The checksum file: a damaged fragment is named before anything is written, one it names that the
-        // list lacks is missing before the gap is asked about, one it does not name is joined unchecked, and
-        // another tool's speaks for the fragments it names.
+        // The checksum file: damaged and missing fragments are named before anything is written.
         {"sfv; flip set/x.dat._002", "accepted, verify 0, verify 1, damaged x.dat._002"},
         {"sfv; names x.dat._002", problem(Problem::MissingFragment, "set/x.dat._001")},
         {"sfv; put 10 set/x.dat._003; " + three, "accepted, verify 0, verify 1, joined", target},
@@ -123,8 +119,7 @@ TEST(Join, Scenes) {
     runCases(cases, join);
 }
 
-// In list order, read-only ones too, vanished ones skipped, the window served after each; the set's own
-// checksum file goes with it, a user's stays.
+// In list order, read-only ones too, vanished ones skipped; our checksum file goes, a user's stays.
 TEST(Deletion, Scenes) {
     const NameSet set{"set/x.dat._001", "set/x.dat._002"};
     const std::vector<Case> cases{
@@ -137,8 +132,7 @@ TEST(Deletion, Scenes) {
         {"folder set/x.dat._002", failed("set/x.dat._002", notRegular)},  // before anything goes
         {"fifo set/x.dat._002", failed("set/x.dat._002", notRegular)},
         {"link x.dat._001 set/x.dat", failed("set/x.dat._001", Errc::IsOriginal)},
-        // Root's read-only fragments go for nobody in a folder everybody may write to; in root's folder
-        // nobody is stopped at the first, and nothing after it is touched.
+        // As nobody: root's read-only fragments go in a shared folder; in root's folder nothing is touched.
         {"twin aussen/zwilling set/x.dat._001; chmod 444 set/x.dat._002; chmod 777 set; nobody",
          "2 1 deleted", set},
         {"names x.dat._009 x.dat._001 x.dat._002; nobody", "3 " + failed("set/x.dat._001")},

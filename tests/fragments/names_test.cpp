@@ -1,6 +1,4 @@
-// The texts and names of the core: path parts, fragment names and their order, the size box's notations,
-// the sizes shown, the checksum file's lines, the join script (each whole script as the CRC-32 of its bytes,
-// taken from the script's definition), and which files a folder lists as fragments.
+// The core's texts and names: paths, order, size notations, checksum lines, whole scripts (CRC-32), listings.
 
 #include <cerrno>
 
@@ -92,8 +90,7 @@ TEST(Names, ChecksumFileLines) {
                         "\r\n; source \"Bei spiel.dat\" 2148 DEADBEEF\r\nBei spiel.dat._001 0000ABCD\r\n"
                         "Bei spiel.dat._002 CBF43926\r\n");
     EXPECT_EQ(parseChecksumFile(text), entries);
-    // Another tool's: LF, lower case, comments, blank lines, tabs, blanks in names; lines without eight
-    // hexadecimal digits at their end are no entries.
+    // Another tool's: LF, lower case, comments, blanks; a line without 8 hex digits at its end is no entry.
     EXPECT_EQ(parseChecksumFile(
                   "; tool\n\na b  c.bin\t0123abcd  \n; a.bin 11111111\nkurz.bin 1234567\n"
                   "lang.bin 123456789\nkein-hex.bin 1234567g\n12345678\nx.bin 89ABCDEF\r\nende FFFFFFFF"),
@@ -111,8 +108,7 @@ TEST(Names, ChecksumFileLines) {
     EXPECT_EQ(finalNameOfTemporary(temporary, ".tmp"), "x.dat._001");
 }
 
-// Whole scripts as the split writes them for `count` fragments of `target` (the names as the folder reports
-// them: here with a lower-case first letter), or for one fragment `only`, by the CRC-32 of their bytes.
+// Whole scripts for `count` fragments of `target` (or one fragment `only`), by the CRC-32 of their bytes.
 TEST(Names, JoinScripts) {
     const std::string x507(507, 'x');
     for (const auto& [target, count, bytes, only, crc] :
@@ -163,8 +159,7 @@ TEST(Names, JoinScripts) {
     EXPECT_FALSE(hasCharacterForbiddenOnWindows("100% & mehr (1) Prüf^!;,=+'.dat"));
 }
 
-// The script lies beside the source under its base name (a bare source name: in the working folder). Why a
-// split gets none, in the order the reasons are checked.
+// The script lies beside the source under its base name; why a split gets none, in the order checked.
 TEST(Names, WhereTheScriptGoesAndWhyThereIsNone) {
     EXPECT_EQ(joinScriptLocation("C:\\Daten.alt\\Beispiel.v2.dat", '\\').path, "C:\\Daten.alt\\Beispiel.bat");
     TempDir dir;
@@ -183,8 +178,7 @@ TEST(Names, WhereTheScriptGoesAndWhyThereIsNone) {
     EXPECT_EQ(why("Beispiel.dat"), kind(Kind::ForeignFile));
 }
 
-// Candidates ("*._*", hidden names left out, read-only ones in), the set of a reference and
-// its total, and the recount after a double-click.
+// Candidates ("*._*", hidden ones left out), a reference's set and total, the recount after a double-click.
 TEST(Names, ListingFragmentSetAndTotals) {
     Scene s;
     s.run(

@@ -1,6 +1,4 @@
-// The split, case by case on a fresh scene (core_test_support.hpp). A whole split also shows that its
-// fragments give the source back, each named as the window lists it (a full one before it is written, the
-// short last one after) while the set's lock is held, and its checksum file is right.
+// The split, case by case; a whole split gives the source back, lists its names in order, holds the lock.
 
 #include <cerrno>
 #include <cstdlib>
@@ -72,8 +70,7 @@ NameSet made(int to, bool sfv = true, const std::string& source = "set/a.dat") {
     return names;
 }
 
-// What an earlier split of a.dat into 5 fragments left (its fragments, script and checksum file, and the
-// temporary files of a killed one), beside files of other names and shapes that stay.
+// An earlier split's leftovers (fragments, script, checksum file, temporaries) beside files that stay.
 const std::string leftovers =
                       ".a.dat._001.Ab9zQ0.tmp .a.dat._999.zzzzzz.tmp .a.dat.sfv.000000.tmp a.dat._004 "
                       "a.dat._005 a.dat._abc ",

@@ -1,5 +1,4 @@
-// What only Windows has, on the Windows build itself (run under Wine here): names in UTF-16 beyond the ANSI
-// code page, paths longer than MAX_PATH, the read-only attribute, files above 4 GiB made sparse.
+// What only Windows has (run under Wine): UTF-16 names, long paths, the read-only attribute, sparse 4 GiB.
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -28,8 +27,7 @@ void put(const std::string& path, const std::string& bytes, DWORD attributes = F
     ASSERT_TRUE(::SetFileAttributesW(wide(path).c_str(), attributes)) << path;
 }
 
-// Writes `source` (3 fragments of 1 KiB), splits it, lists the set in its folder and joins it into `target`
-// ("" for beside the source): the same bytes, the same checksum, the names as the folder lists them.
+// Splits `source` into 3 fragments, lists and joins them into `target`: the same bytes, checksum and names.
 void roundTrip(const std::string& folder, const std::string& name, std::string target = "") {
     const std::string source = withTrailingSeparator(folder) + name;
     target = target.empty() ? source + ".neu" : target;
@@ -51,8 +49,7 @@ void roundTrip(const std::string& folder, const std::string& name, std::string t
     fileio::removeFile(target);
 }
 
-// Names reach the disk as UTF-16, whole ("Ω" and the emoji, a surrogate pair, are beyond the ANSI code page);
-// a folder longer than MAX_PATH, with "/" and ".." in the path too (the long form takes neither).
+// Names beyond the ANSI code page reach the disk whole; a folder past MAX_PATH, with "/" and ".." too.
 TEST(WindowsPaths, NamesBeyondTheAnsiCodePageAndLongPaths) {
     TempDir dir;
     roundTrip(dir.utf8(), "\xCE\xA9mega \xF0\x9F\x98\x80.dat");
@@ -67,8 +64,7 @@ TEST(WindowsPaths, NamesBeyondTheAnsiCodePageAndLongPaths) {
               folder + "/../" + folder.substr(folder.rfind('\\') + 1) + "/./Ziel");
 }
 
-// Windows refuses to delete or replace a read-only file: the deletion of fragments and the join reset it
-// first (hidden and system too), the split's removal of old fragments does not.
+// The deletion and the join reset a read-only file (hidden, system) first; the split's clean-up does not.
 TEST(WindowsAttributes, ReadOnlyFilesReset) {
     TempDir dir;
     const std::string locked = dir.file("B.dat._001"), other = dir.file("B.dat._002"),

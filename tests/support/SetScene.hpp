@@ -1,6 +1,5 @@
 #pragma once
-// Scenes for the rule that nothing outside a fragment set changes: a snapshot of every entry under a
-// folder, and (POSIX) work run as nobody and a second process that holds the lock of a set.
+// A snapshot of every entry under a folder; (POSIX) work as nobody and a second process holding a set's lock.
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -40,7 +39,6 @@ inline Snapshot snapshot(const std::filesystem::path& root) {
     return entries;
 }
 
-// How many files this process holds open (Linux; 0 elsewhere).
 inline std::ptrdiff_t openFiles() {
 #ifdef __linux__
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});

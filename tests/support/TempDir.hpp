@@ -1,6 +1,5 @@
 #pragma once
-// Fresh temporary folders and whole-file helpers for tests. The tests' UTF-8 strings become paths and back
-// through char8_t, so that Windows never reads them in its ANSI code page.
+// Temporary folders and file helpers; UTF-8 strings become paths through char8_t (never the ANSI code page).
 
 #include <algorithm>
 #include <cstdint>
@@ -57,13 +56,11 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
-// The whole content of `path` ("" when it cannot be read).
 inline std::string readFile(const std::string& path) {
     std::ostringstream content;
     content << std::ifstream(pathOf(path), std::ios::binary).rdbuf();
     return content.str();
 }
-// `size` pseudo-random bytes from `seed`.
 inline std::vector<std::uint8_t> patternBytes(std::size_t size, std::uint32_t seed = 1) {
     std::vector<std::uint8_t> bytes(size);
     std::uint32_t state = seed * 2654435761u + 1;
@@ -73,7 +70,6 @@ inline std::vector<std::uint8_t> patternBytes(std::size_t size, std::uint32_t se
     }
     return bytes;
 }
-// Bare names of the regular files in `dir`, sorted.
 inline std::vector<std::string> filesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {

@@ -1,5 +1,4 @@
-// The second process of the lock tests: holds the lock of the set of the source named on its command line,
-// says "held", and keeps it until its input is closed.
+// Holds the lock of the set of the source named on its command line, says "held", until stdin closes.
 #include <iostream>
 #include <limits>
 

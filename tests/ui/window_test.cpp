@@ -129,7 +129,6 @@ class WindowTest : public ::testing::Test {
         fake.shown.clear();
         return file(name);
     }
-    // Runs `inside` within the operation the test starts next, at its first turn of the event loop.
     void whileBusy(std::function<void()> inside) {
         yielded = false;
         QTimer::singleShot(0, win, [this, inside] { yielded = (inside(), true); });

@@ -1,5 +1,4 @@
-// Runs written join scripts with Wine's command interpreter in a German locale, as a user without the
-// program would: they rebuild the source byte for byte, or abort when a fragment is missing.
+// Join scripts under Wine's cmd in a German locale rebuild the source, or abort on a missing fragment.
 
 #include <gtest/gtest.h>
 
