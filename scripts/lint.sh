@@ -30,7 +30,10 @@ if ((format)); then
 fi
 
 if ((tidy)); then
-    echo "clang-tidy: src/"
+    # A tree of one unit per file: a unity build's database names no file of src/ and would pass unchecked.
+    checked=$(grep -c "\"file\": \"$PWD/src/" "$build/compile_commands.json" || true)
+    ((checked > 0)) || { echo "clang-tidy: $build lists no file of src/ (a unity build?)" >&2; exit 1; }
+    echo "clang-tidy: src/ ($checked files)"
     run-clang-tidy-14 -quiet -clang-tidy-binary clang-tidy-14 -p "$build" -j "$(nproc)" "$PWD/src/" >"$build/clang-tidy.log" 2>&1 ||
         { sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.log" | grep -E "(warning|error):" | sort -u; echo "clang-tidy found the above" >&2; exit 1; }
 fi
