@@ -235,8 +235,8 @@ namespace testing {
 void setWriteFault(std::function<int(const std::string& path, std::size_t size)> fault);
 // Called before each "rename" (every rename or link into a final name, as PendingFile::commit makes
 // them), each "flush" (each step of Flush::step) and each "lock" (LockFile::tryLock, its file locked) of
-// `path`; a non-zero return fails that call with that errno, thrown as FileError naming `path`. Reset
-// with an empty function.
+// `path`; a non-zero return fails that call with that errno, thrown as FileError naming `path`. Each
+// "close" of a descriptor (path empty) closes it and then reports that errno. Reset with an empty function.
 void setOperationFault(std::function<int(std::string_view operation, const std::string& path)> fault);
 // Called before every kernel copy of `size` bytes (where the platform has one); may lower `size` (0 makes
 // the kernel copy look unavailable, as some file systems do) and returns an errno to fail the call with.

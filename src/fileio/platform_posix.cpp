@@ -118,7 +118,8 @@ std::error_code createNew(const std::string& path, Descriptor& file) {
 
 std::error_code closeHandle(Handle handle) {
     // Linux closes the descriptor even when close reports an interruption, so close is never retried.
-    if (::close(fd(handle)) != 0 && errno != EINTR) {
+    const bool closed = ::close(fd(handle)) == 0 || errno == EINTR;
+    if (faulted(operationFault("close", {})) || !closed) {
         return lastError();
     }
     return {};

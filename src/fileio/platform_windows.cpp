@@ -176,7 +176,11 @@ std::error_code createNew(const std::string& path, Descriptor& file) {
 }
 
 std::error_code closeHandle(Handle handle) {
-    return ::CloseHandle(native(handle)) ? std::error_code() : lastError();
+    const bool closed = ::CloseHandle(native(handle)) != 0;
+    if (const int error = operationFault("close", {}); error != 0) {
+        return {error, std::generic_category()};
+    }
+    return closed ? std::error_code() : lastError();
 }
 
 std::int64_t lengthOf(Handle handle, const std::string& path) {

@@ -1,6 +1,7 @@
 // The command line in a fresh folder: output, exit status, terminal, executables; shared texts: window tests.
 
 #include "cli/cli.hpp"
+#include "fileio/files.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -66,7 +67,8 @@ TEST_F(CommandLine, SplitJoinCrc) {
 
 // Each refusal and usage error with its exit status; options may follow the file.
 TEST_F(CommandLine, RefusalsAndUsageErrors) {
-    for (const char* name : {"x.dat", "l.dat", "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
+    for (const char* name :
+         {"x.dat", "l.dat", "b.dat", "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
         writeFile(name, patternBytes(2148));
     }
     for (const char* name : {"c.dat", "d.dat"}) {
@@ -101,7 +103,12 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
         {"split x.dat -s", 2, "Die Option -s braucht einen Wert."},
         {"split --size=12a x.dat", 2, "Fragmentgröße kein numerischer Wert !"},
         {"split x.dat x.dat", 2, "Es ist nur ein Dateiname erlaubt."},
-        {"split x.dat --no-sfv -s 1", 0, ""}};
+        {"split x.dat --no-sfv -s 1", 0, ""},
+        {"split --script -s 9 b.dat", 1,
+         "Die Splittung wurde abgebrochen. Fehler bei Datei " + dir.file("b.bat") + ": " +
+             germanReason(ENOSPC) + "\n"}};
+    fileio::testing::setOperationFault(
+        [](auto, const std::string& to) { return to.ends_with(".bat") ? ENOSPC : 0; });
     const LockHolder other("l.dat");
     for (const auto& [line, status, message] : rows) {
         const Result got = run(line);
@@ -111,6 +118,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
                   std::tuple(status, expected, false))
             << line << ": " << got.err;
     }
+    fileio::testing::setOperationFault({});
 }
 
 // On a terminal: one progress line, blanked at the end; the question before replacing; no answer is no.

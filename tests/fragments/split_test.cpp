@@ -114,6 +114,7 @@ TEST(Split, Scenes) {
         {"full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
         {"rw; full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
         {"fail rename", failed("set/a.dat._001"), made(1, false)},
+        {"fail close", failed("set/a.dat._001")},
         {"at fragment-in-place#1 resize 1500 set/a.dat", failed("set/a.dat"),
          made(1, false) + NameSet{"set/a.dat"}},
         // Only this program's own script of the source goes.
@@ -135,7 +136,7 @@ TEST(Split, Scenes) {
          failed("set/data._001", Errc::IsSplitSource)},
         {"hard set/a.dat set/a.dat._002", failed("set/a.dat._002", Errc::IsSplitSource)},
         {"folder set/a.dat._002", failed("set/a.dat._002", notRegular)},
-        {"fifo set/a.dat._002", failed("set/a.dat._002", notRegular)},
+        {"fifo set/a.dat._003", failed("set/a.dat._003", notRegular)},
         {"put 2500 aussen/q.dat; link ../aussen/q.dat set/q.dat; source set/q.dat", "3 +sfv",
          made(3, true, "set/q.dat")},
         {"fifo set/a.bat", "3 +sfv", made(3)},
