@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <iterator>
 #include <sstream>
 
 #include "support/Reasons.hpp"
@@ -23,12 +24,8 @@ void PrintTo(const Result& result, std::ostream* out) {
     *out << "status " << result.status << ", out \"" << result.out << "\", err \"" << result.err << '"';
 }
 std::vector<std::string> words(const std::string& line) {
-    std::vector<std::string> all;
     std::istringstream in(line);
-    for (std::string word; in >> word;) {
-        all.push_back(word);
-    }
-    return all;
+    return {std::istream_iterator<std::string>(in), {}};
 }
 
 class CommandLine : public ::testing::Test {
@@ -107,8 +104,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
         {"split --script -s 9 b.dat", 1,
          "Die Splittung wurde abgebrochen. Fehler bei Datei " + dir.file("b.bat") + ": " +
              germanReason(ENOSPC) + "\n"}};
-    fileio::testing::setOperationFault(
-        [](auto, const std::string& to) { return to.ends_with(".bat") ? ENOSPC : 0; });
+    fileio::testing::setOperationFault([](auto, auto& to) { return to.ends_with(".bat") ? ENOSPC : 0; });
     const LockHolder other("l.dat");
     for (const auto& [line, status, message] : rows) {
         const Result got = run(line);

@@ -46,9 +46,7 @@ using Msg = std::tuple<QMessageBox::Icon, QString, QString>;  // icon, title, te
 constexpr auto Info = QMessageBox::Information, Warn = QMessageBox::Warning, Stop = QMessageBox::Critical;
 const QString kInfo = QStringLiteral("Tessaron-Info");
 
-QString reason(int error) {
-    return QString::fromStdString(germanReason(error));
-}
+const auto reason = [](int error) { return QString::fromStdString(germanReason(error)); };
 
 // Answers message boxes from a queue (Ok when empty), file dialogs with the next queued path ("" cancels).
 class FakeSeam : public ui::UiSeam {
