@@ -12,6 +12,8 @@ namespace fileio {
 enum class Errc {
     // A folder, FIFO, socket or device where a regular file (or a link) belongs.
     NotRegularFile = 1,
+    // The operation was asked to stop (requestCancel) and did, at its next block.
+    Cancelled = 2,
 };
 
 std::error_code make_error_code(Errc error) noexcept;

@@ -1,6 +1,7 @@
 #include "fileio/files.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <utility>
@@ -28,6 +29,15 @@ std::function<int(const std::string&, std::size_t)> writeFault;
 std::function<int(std::size_t&)> copyFault;
 std::function<int(std::string_view, const std::string&)> operationFault;
 bool readWriteOnly = false;
+std::atomic<bool> cancelAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "requestCancel must be safe in a signal handler");
+
+// Throws when a stop was asked for, naming `path`.
+void checkCancel(const std::string& path) {
+    if (cancelAsked.load(std::memory_order_relaxed)) {
+        fail(path, Errc::Cancelled);
+    }
+}
 bool namedPendingFiles = false;
 std::function<void(std::string_view, std::int64_t)> stepHook;
 
@@ -56,6 +66,7 @@ std::int64_t copyWithKernel(Handle from, std::int64_t offset, Handle to, const s
                             std::int64_t toOffset, std::int64_t count) {
     std::int64_t done = 0;
     while (done < count) {
+        checkCancel(toPath);
         const std::size_t copied = platform::fastCopy(from, offset + done, to, toPath, toOffset + done,
                                                       chunkOf(count - done, fastCopyChunk));
         if (copied == 0) {
@@ -74,6 +85,7 @@ void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const 
     thread_local ReadBuffer<char> buffer(copyBufferSize);
     std::int64_t done = 0;
     while (done < count) {
+        checkCancel(from.path());
         const std::size_t got = from.readAt(
             buffer.data(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
         if (got == 0) {
@@ -172,6 +184,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
 void OutputFile::write(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     for (std::size_t done = 0; done < size;) {
+        checkCancel(path_);
         const std::size_t put = platform::writeAt(file_.get(), path_, bytes + done, size - done, written_);
         if (put == 0) {
             fail(path_, errnoError(EIO));
@@ -358,6 +371,18 @@ std::string readUpTo(InputFile& from, std::size_t limit) {
 
 void readBytes(InputFile& from, std::int64_t offset, std::int64_t count, const SeenBytes& seen) {
     readPieces(from, offset, count, seen);
+}
+
+void requestCancel() noexcept {
+    cancelAsked.store(true, std::memory_order_relaxed);
+}
+
+void clearCancel() noexcept {
+    cancelAsked.store(false, std::memory_order_relaxed);
+}
+
+bool cancelRequested() noexcept {
+    return cancelAsked.load(std::memory_order_relaxed);
 }
 
 namespace testing {

@@ -228,6 +228,15 @@ class Flush {
     int stage_ = 0;
 };
 
+// Asks the running operation to stop: every read, write and copy of a file checks at its next block and
+// then throws FileError (Io, Errc::Cancelled) naming the file, which unwinds as any failure does (a
+// temporary goes, a lock is released). Safe to call from a signal handler or another thread.
+void requestCancel() noexcept;
+// Forgets a request, before the next operation starts.
+void clearCancel() noexcept;
+// Whether a stop was asked for since the last clearCancel.
+bool cancelRequested() noexcept;
+
 namespace testing {
 // Fault injection for tests: called before every write to `path` of `size` bytes; a non-zero
 // return fails the write with that errno, EINTR as an interrupted call (tried again). Reset with an

@@ -59,6 +59,9 @@ std::string reason(std::error_code code) {
     if (code == fileio::Errc::NotRegularFile) {
         return "keine gewöhnliche Datei";
     }
+    if (code == fileio::Errc::Cancelled) {
+        return "abgebrochen";
+    }
     if (code == Errc::SizeChanged) {
         return "die Datei hat sich während des Zusammenfügens geändert";
     }

@@ -155,6 +155,7 @@ struct Scene {
             {"noconfirm", [&](W) { confirm = false; }},
             {"nobody", [&](W) { nobody = true; }},
             {"rw", [](W) { fileio::testing::forceReadWriteCopy(true); }},
+            {"cancel", [](W) { fileio::requestCancel(); }},
             {"named", [](W) { fileio::testing::forceNamedPendingFiles(true); }}};
         std::istringstream all(commands);
         for (std::string command; std::getline(all, command, ';');) {
@@ -218,7 +219,7 @@ inline void runCases(const std::vector<Case>& cases, const std::function<std::st
             outcome = s.nobody ? outcome : run();
             fileio::testing::setStepHook({}), fileio::testing::setWriteFault({});
             fileio::testing::setOperationFault({}), fileio::testing::forceReadWriteCopy(false);
-            fileio::testing::forceNamedPendingFiles(false), interruptedReads = 0;
+            fileio::testing::forceNamedPendingFiles(false), interruptedReads = 0, fileio::clearCancel();
             Snapshot after = snapshot(s.dir.path());
             for (const auto& [name, state] : before) {
                 changed.insert(after.count(name) && after.at(name) == state ? "" : name);

@@ -115,6 +115,7 @@ TEST(Split, Scenes) {
         {"rw; full set/a.dat._002", failed("set/a.dat._002"), made(1, false)},
         {"fail rename", failed("set/a.dat._001"), made(1, false)},
         {"fail close", failed("set/a.dat._001")},
+        {"at fragment-in-place#2 cancel", failed("set/a.dat", fileio::Errc::Cancelled), made(2, false)},
         {"at fragment-in-place#1 resize 1500 set/a.dat", failed("set/a.dat"),
          made(1, false) + NameSet{"set/a.dat"}},
         // Only this program's own script of the source goes.
