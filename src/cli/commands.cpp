@@ -157,6 +157,9 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
     if (problem.kind == Kind::SetBusy) {
         return says::setBusy(problem.path);
     }
+    if (problem.kind == Kind::UnfinishedSplit) {
+        return says::unfinishedSplit(problem.path);
+    }
     return says::fragmentGone(problem.path);
 }
 

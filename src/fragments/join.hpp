@@ -26,6 +26,7 @@ struct JoinProblem {
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
         SetBusy,           // another split, join or deletion holds the set; `path` is the first fragment
+        UnfinishedSplit,   // the split of the set did not finish (see markUnfinished); `path` is its source
         Cancelled,         // the user did not go on: nothing to say
     };
     Kind kind = Kind::EmptyList;

@@ -108,6 +108,29 @@ std::string lockFileName(const std::string& sourceName) {
     return "." + sourceName + ".lock";
 }
 
+std::string unfinishedMarkName(const std::string& sourceName) {
+    return "." + sourceName + ".unfertig";
+}
+
+void markUnfinished(const std::string& sourcePath) {
+    const std::string mark = folderOf(sourcePath) + unfinishedMarkName(Nurdatei(sourcePath));
+    // Only its presence counts: written in place, not through a temporary.
+    makeWayFor(mark);
+    fileio::OutputFile file(mark);
+    constexpr std::string_view text = "Dodiveverazed: Die Splittung wurde nicht beendet.\n";
+    file.write(text.data(), text.size());
+    file.close();
+}
+
+void clearUnfinished(const std::string& sourcePath) {
+    makeWayFor(folderOf(sourcePath) + unfinishedMarkName(Nurdatei(sourcePath)));
+}
+
+bool isUnfinished(const std::string& directory, const std::string& sourceName) {
+    return fileio::entryAt(withTrailingSeparator(directory) + unfinishedMarkName(sourceName)).type !=
+           fileio::EntryType::None;
+}
+
 std::optional<SetLock> SetLock::forSource(const std::string& sourcePath, char separator) {
     return lockIn(folderOf(sourcePath, separator), Nurdatei(sourcePath, separator));
 }

@@ -64,6 +64,18 @@ void removeLeftovers(const std::string& directory,
 // Name of the lock file of the set cut from the file named `sourceName`: hidden, and no fragment candidate.
 std::string lockFileName(const std::string& sourceName);
 
+// The mark of a split that has not finished, beside the set: ".", the source's name and ".unfertig". The
+// split writes it before it deletes or writes anything of the set and removes it once the set is whole (a
+// kill, a full disk or a stop in between leave it); a join refuses a set that carries it.
+std::string unfinishedMarkName(const std::string& sourceName);
+// Marks the set of `sourcePath` as unfinished (a file or link at the mark's name is replaced). Throws
+// FileError naming the mark (fileio::Errc::NotRegularFile for a folder, FIFO, socket or device there).
+void markUnfinished(const std::string& sourcePath);
+// Removes the mark of the set of `sourcePath`, if there is one. Throws like markUnfinished.
+void clearUnfinished(const std::string& sourcePath);
+// True when the set cut from the file named `sourceName` in `directory` carries the mark.
+bool isUnfinished(const std::string& directory, const std::string& sourceName);
+
 // One split, join or deletion of a set at a time: the lock is held as long as the object lives.
 class SetLock {
   public:

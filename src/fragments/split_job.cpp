@@ -32,6 +32,8 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     // Every name the split deletes or writes is checked before the first of them changes.
     const bool writes = plan && plan->fragmentCount <= maxFragments;
     checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
+    // From here until the new set is whole, what is beside the source may be part of a set: never joined.
+    markUnfinished(source);
     // A source named like its own script (Beispiel.bat) is never taken for an old script.
     removeOldJoinScript(source);
     notify(events.clearingOld, folder);
@@ -39,17 +41,26 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     removeOwnChecksumFile(checksumFilePath(source));
     removeSplitLeftovers(folder, source, nativeSeparator);
 
-    if (request.kilobytes == 0) {
-        return SplitRefusal{SplitRefusal::Kind::InvalidSize};
-    }
-    if (!plan) {
-        return SplitRefusal{SplitRefusal::Kind::OutOfMemory};
-    }
-    if (!writes) {
-        return SplitRefusal{SplitRefusal::Kind::TooManyFragments, plan->fragmentCount};
+    const auto refusal = [&]() -> std::optional<SplitRefusal> {
+        if (request.kilobytes == 0) {
+            return SplitRefusal{SplitRefusal::Kind::InvalidSize};
+        }
+        if (!plan) {
+            return SplitRefusal{SplitRefusal::Kind::OutOfMemory};
+        }
+        if (!writes) {
+            return SplitRefusal{SplitRefusal::Kind::TooManyFragments, plan->fragmentCount};
+        }
+        return std::nullopt;
+    }();
+    if (refusal) {
+        // The old set is gone and no new one begun: nothing is left to be joined.
+        clearUnfinished(source);
+        return *refusal;
     }
     notify(events.writing, *plan);
     SplitResult result = splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile);
+    clearUnfinished(source);
     result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, source, nativeSeparator);
     if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {
         try {

@@ -108,6 +108,12 @@ inline std::string damagedFragment(const std::string& name, const std::string& f
     return "Das Fragment " + name + " ist beschädigt (CRC32 " + found + " statt " + expected +
            "). Bitte das Fragment erneut kopieren.";
 }
+inline std::string unfinishedSplit(const std::string& source) {
+    return "Die Splittung von " + source +
+           " wurde nicht beendet: die Dateifragmente sind unvollständig und werden nicht zusammengefügt. "
+           "Bitte "
+           "die Quelldatei erneut splitten.";
+}
 inline std::string joinAborted(const std::string& path, const std::string& reason) {
     return "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
 }

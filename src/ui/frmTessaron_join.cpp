@@ -117,6 +117,10 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
         case Kind::SetBusy:
             showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(problem.path)));
             break;
+        case Kind::UnfinishedSplit:
+            showMessage(QMessageBox::Warning, texts::infoTitle,
+                        fromUtf8(says::unfinishedSplit(problem.path)));
+            break;
         case Kind::Cancelled:
             break;
     }

@@ -64,8 +64,8 @@ TEST_F(CommandLine, SplitJoinCrc) {
 
 // Each refusal and usage error with its exit status; options may follow the file.
 TEST_F(CommandLine, RefusalsAndUsageErrors) {
-    for (const char* name :
-         {"x.dat", "l.dat", "b.dat", "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
+    for (const char* name : {"x.dat", "l.dat", "b.dat", "u.dat._001", ".u.dat.unfertig", "g.dat._001",
+                             "g.dat._004", "m.dat._001", "m.txt._001"}) {
         writeFile(name, patternBytes(2148));
     }
     for (const char* name : {"c.dat", "d.dat"}) {
@@ -81,6 +81,11 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
         {"join d.dat._001", 1,
          "Fragmentdatei " + dir.file("d.dat._002") +
              " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateiverzeichnis überprüfen !\n"},
+        {"join -f u.dat._001", 1,
+         "Die Splittung von " + dir.file("u.dat") +
+             " wurde nicht beendet: die Dateifragmente sind unvollständig und werden nicht zusammengefügt. "
+             "Bitte "
+             "die Quelldatei erneut splitten.\n"},
         {"join x.dat", 1,
          "Keine Dateifragmente zu x.dat gefunden ! Bitte das erste Dateifragment (*._001) angeben.\n"},
         {"join --allow-gap m.dat._001", 1,

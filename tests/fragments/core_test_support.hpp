@@ -86,6 +86,7 @@ struct Scene {
                                                      : 0;
         });
     }
+    ~Scene() { fileio::testing::setStepHook({}), fileio::testing::setWriteFault({}); }
     std::string p(const std::string& name) const { return utf8Of(f(name)); }
     std::filesystem::path f(const std::string& name) const {
         return (dir.path() / pathOf(name)).make_preferred();

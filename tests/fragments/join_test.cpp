@@ -29,6 +29,7 @@ std::string join(Scene& s) {
         return true;
     };
     events.chooseTarget = [&](const std::string&) {
+        s.reached("target");
         return s.target.empty() ? std::nullopt : std::optional(target);
     };
     events.targetAccepted = [&](const std::string&) { s.log += "accepted, "; };
@@ -81,6 +82,12 @@ TEST(Join, Scenes) {
         {"folder set/x.dat._003; " + three,
          "accepted, " + problem(Problem::NotRegularFile, "set/x.dat._003")},
         {"source set/x.dat; lock", problem(Problem::SetBusy, "set/x.dat._001")},
+        // A split that did not finish: refused, and busy while it still runs; a mark made during the dialog.
+        {"put 0 set/.x.dat.unfertig", problem(Problem::UnfinishedSplit, "set/x.dat")},
+        {"put 0 set/.x.dat.unfertig; source set/x.dat; lock", problem(Problem::SetBusy, "set/x.dat._001")},
+        {"at target#1 put 0 set/.x.dat.unfertig",
+         problem(Problem::UnfinishedSplit, "set/x.dat"),
+         {"set/.x.dat.unfertig"}},
         {"noconfirm", "accepted, " + problem(Problem::Cancelled)},
         {"at fragment#2 rm set/x.dat._002",
          "accepted, " + failed("set/x.dat._002", {}, true),
