@@ -160,6 +160,12 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
     if (problem.kind == Kind::UnfinishedSplit) {
         return says::unfinishedSplit(problem.path);
     }
+    if (problem.kind == Kind::ChecksumFileUnusable) {
+        return says::checksumFileUnusable(problem.path);
+    }
+    if (problem.kind == Kind::ChecksumFilesDisagree) {
+        return says::checksumFilesDisagree(problem.path, problem.otherPath);
+    }
     return says::fragmentGone(problem.path);
 }
 
@@ -245,7 +251,10 @@ int join(const JoinRequest& request, const Output& output) {
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
         output.out << says::joinedFile(result.targetPath) << '\n'
-                   << says::joinedSize(sizeText(result.bytesWritten, output)) << '\n';
+                   << says::joinedSize(sizeText(result.bytesWritten, output)) << '\n'
+                   << says::verification(result.verifiedFragments, result.checksumFile,
+                                         result.checksumFileIsLink)
+                   << '\n';
         return success;
     } catch (...) {
         progress.clear();

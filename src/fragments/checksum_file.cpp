@@ -40,6 +40,38 @@ std::optional<std::string> startOf(const std::string& path, std::size_t limit) {
     return fileio::readUpTo(file, limit);
 }
 
+// The CRCs `text` gives for the fragments cut from the file `sourceName`; nullopt when it gives one of them
+// two different CRCs.
+std::optional<std::map<std::string, std::uint32_t>> crcsOfSet(std::string_view text,
+                                                              const std::string& sourceName) {
+    std::map<std::string, std::uint32_t> crcs;
+    for (auto& entry : parseChecksumFile(text)) {
+        if (hasFragmentEnding(entry.name) && withoutLastCharacters(entry.name, 5) == sourceName &&
+            !crcs.emplace(entry.name, entry.crc).second && crcs.at(entry.name) != entry.crc) {
+            return std::nullopt;
+        }
+    }
+    return crcs;
+}
+
+// The names a set's checksum file may have in `directory`, in the order they count: "<sourceName>.sfv",
+// that name in another letter case, "<sourceName less its last extension>.sfv" in any case.
+std::vector<std::string> checksumFileNames(const std::string& directory, const std::string& sourceName) {
+    const std::size_t dot = sourceName.rfind('.');
+    const std::string exact = sourceName + ".sfv";
+    const std::string stem = dot != std::string::npos && dot > 0 ? sourceName.substr(0, dot) + ".sfv" : exact;
+    std::vector<std::string> names{exact};
+    const auto listing = fileio::regularFilesIn(directory);
+    for (const std::string& wanted : {lowerCase(exact), lowerCase(stem)}) {
+        for (const auto& entry : listing) {
+            if (lowerCase(entry.name) == wanted && std::ranges::find(names, entry.name) == names.end()) {
+                names.push_back(entry.name);
+            }
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 std::string checksumFilePath(const std::string& sourcePath) {
@@ -116,19 +148,35 @@ bool writeChecksumFile(const std::string& path, const std::string& text) {
     });
 }
 
-std::map<std::string, std::uint32_t> fragmentChecksums(const std::string& directory,
-                                                       const std::string& sourceName) {
-    std::map<std::string, std::uint32_t> checksums;
-    const auto text = startOf(withTrailingSeparator(directory) + sourceName + ".sfv", largestChecksumFile);
-    if (!text) {
-        return checksums;
-    }
-    for (auto& entry : parseChecksumFile(*text)) {
-        if (hasFragmentEnding(entry.name) && withoutLastCharacters(entry.name, 5) == sourceName) {
-            checksums.emplace(std::move(entry.name), entry.crc);
+SetChecksums findSetChecksums(const std::string& directory, const std::string& sourceName) {
+    using Found = SetChecksums::Found;
+    const std::string folder = withTrailingSeparator(directory);
+    SetChecksums found;
+    for (const auto& name : checksumFileNames(directory, sourceName)) {
+        if (fileio::entryAt(folder + name).type == fileio::EntryType::Link && found.found == Found::None) {
+            found = {Found::Link, {name}, {}};
+        }
+        const auto text = startOf(folder + name, largestChecksumFile + 1);
+        if (!text) {
+            continue;
+        }
+        const auto crcs = crcsOfSet(*text, sourceName);
+        if (!crcs || text->size() > largestChecksumFile) {
+            return {Found::Unusable, {name}, {}};
+        }
+        if (crcs->empty()) {
+            continue;
+        }
+        if (found.found != Found::Read) {
+            found = {Found::Read, {name}, *crcs};
+        } else if (!std::ranges::all_of(*crcs, [&found](const auto& entry) {
+                       const auto known = found.crcs.find(entry.first);
+                       return known == found.crcs.end() || known->second == entry.second;
+                   })) {
+            return {Found::Disagree, {found.files.front(), name}, {}};
         }
     }
-    return checksums;
+    return found;
 }
 
 }  // namespace fragments

@@ -54,11 +54,26 @@ void removeOwnChecksumFile(const std::string& path);
 // mayWriteChecksumFile says no by then (false). Throws FileError naming `path`.
 bool writeChecksumFile(const std::string& path, const std::string& text);
 
-// The CRCs a checksum file "<sourceName>.sfv" in `directory` gives for the fragments cut from the file
-// `sourceName` (names that file less their last five characters, with a fragment ending), by bare name.
-// Empty when there is no such file (or no regular file of that name). Throws FileError when it cannot be
-// read.
-std::map<std::string, std::uint32_t> fragmentChecksums(const std::string& directory,
-                                                       const std::string& sourceName);
+// The checksum file a join goes by, as found beside the fragments.
+struct SetChecksums {
+    enum class Found {
+        None,      // no checksum file there names a fragment of the set
+        Read,      // `files.front()` gives `crcs`
+        Link,      // a link stands at the checksum file's name (`files.front()`); links are not read
+        Unusable,  // `files.front()` is larger than any set's checksum file, or gives a fragment two CRCs
+        Disagree,  // `files` give one fragment different CRCs
+    };
+    Found found = Found::None;
+    std::vector<std::string> files;  // bare names
+    // By bare fragment name: the fragments cut from the set's file (its name less their last five
+    // characters, with a fragment ending).
+    std::map<std::string, std::uint32_t> crcs;
+};
+
+// Looks in `directory` for the checksum file of the set cut from the file `sourceName`:
+// "<sourceName>.sfv", that name in any letter case, then "<sourceName less its last extension>.sfv" in any
+// case. A file that names none of the set's fragments does not count; each is read whole. Throws
+// FileError when one cannot be read.
+SetChecksums findSetChecksums(const std::string& directory, const std::string& sourceName);
 
 }  // namespace fragments

@@ -27,10 +27,13 @@ struct JoinProblem {
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
         SetBusy,           // another split, join or deletion holds the set; `path` is the first fragment
         UnfinishedSplit,   // the split of the set did not finish (see markUnfinished); `path` is its source
-        Cancelled,         // the user did not go on: nothing to say
+        ChecksumFileUnusable,   // `path`, the set's checksum file, is too large or gives a fragment two CRCs
+        ChecksumFilesDisagree,  // `path` and `otherPath`, both the set's checksum file, disagree
+        Cancelled,              // the user did not go on: nothing to say
     };
     Kind kind = Kind::EmptyList;
     std::string path;
+    std::string otherPath = {};
 };
 
 // A list fit to be joined, before the target is chosen.
@@ -94,6 +97,11 @@ struct JoinResult {
     std::int64_t bytesWritten = 0;  // the size of the joined file
     fileio::FileIdentity identity;  // the joined file, as it was put in place
     std::string targetPath;         // where it was put
+    // What was verified: the fragments whose CRC-32 the checksum file (bare name, or the link or nothing
+    // found, see SetChecksums) gave.
+    int verifiedFragments = 0;
+    std::string checksumFile = {};
+    bool checksumFileIsLink = false;
 };
 
 // Runs `plan`: first reads every fragment with an expected CRC-32 and compares (the first that differs

@@ -1,5 +1,7 @@
 #include "fragments/join_job.hpp"
 
+#include <algorithm>
+
 #include "fragments/checksum_file.hpp"
 #include "fragments/events.hpp"
 #include "fragments/paths.hpp"
@@ -29,11 +31,30 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (auto problem = unfinished(false)) {
         return *problem;
     }
-    // The set's checksum file speaks for the fragments it names: one of them not listed is missing, and
-    // no gap is asked about then.
-    auto checksums = fragmentChecksums(directory, list.suggestedName);
-    if (auto missing = missingChecked(names, directory, checksums)) {
-        return *missing;
+    // The set's checksum file speaks for the fragments it names: one of them not listed is missing (or
+    // left out on purpose, when the user says so), and no gap is asked about then.
+    SetChecksums checksums;
+    const auto checkSums = [&](bool ask) -> std::optional<JoinProblem> {
+        const std::string folder = withTrailingSeparator(directory);
+        checksums = findSetChecksums(directory, list.suggestedName);
+        using Found = SetChecksums::Found;
+        if (checksums.found == Found::Unusable || checksums.found == Found::Disagree) {
+            return JoinProblem{checksums.found == Found::Unusable ? JoinProblem::Kind::ChecksumFileUnusable
+                                                                  : JoinProblem::Kind::ChecksumFilesDisagree,
+                               folder + checksums.files.front(), folder + checksums.files.back()};
+        }
+        auto missing = missingChecked(names, directory, checksums.crcs);
+        if (missing && events.joinUnverified && fileio::fileExists(missing->path)) {
+            if (ask && !events.joinUnverified(Nurdatei(missing->path), checksums.files.front())) {
+                return JoinProblem{JoinProblem::Kind::Cancelled, {}};
+            }
+            checksums.crcs.clear();
+            return std::nullopt;
+        }
+        return missing;
+    };
+    if (auto problem = checkSums(true)) {
+        return *problem;
     }
     if (list.firstGap && !(events.joinDespiteGap && events.joinDespiteGap(*list.firstGap))) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
@@ -53,11 +74,10 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (auto problem = unfinished(true)) {
         return *problem;
     }
-    checksums = fragmentChecksums(directory, list.suggestedName);
-    if (auto missing = missingChecked(names, directory, checksums)) {
-        return *missing;
+    if (auto problem = checkSums(false)) {
+        return *problem;
     }
-    auto planned = planJoin(names, directory, *target, checksums);
+    auto planned = planJoin(names, directory, *target, checksums.crcs);
     const auto* problem = std::get_if<JoinProblem>(&planned);
     if (problem && problem->kind == JoinProblem::Kind::TargetIsFragment) {
         return *problem;
@@ -70,7 +90,12 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (events.beforeRun && !events.beforeRun(plan)) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
-    return joinFragments(plan, events.progress);
+    JoinResult result = joinFragments(plan, events.progress);
+    result.verifiedFragments =
+        static_cast<int>(std::ranges::count_if(plan.expectedCrcs, [](auto& crc) { return crc.has_value(); }));
+    result.checksumFile = checksums.files.empty() ? "" : checksums.files.front();
+    result.checksumFileIsLink = checksums.found == SetChecksums::Found::Link;
+    return result;
 }
 
 }  // namespace fragments

@@ -114,6 +114,33 @@ inline std::string unfinishedSplit(const std::string& source) {
            "Bitte "
            "die Quelldatei erneut splitten.";
 }
+inline std::string checksumFileUnusable(const std::string& path) {
+    return "Die Prüfsummendatei " + path +
+           " ist zu gross oder gibt einem Fragment zwei verschiedene CRC32-Werte. Bitte die Prüfsummendatei "
+           "entfernen oder ersetzen.";
+}
+inline std::string checksumFilesDisagree(const std::string& path, const std::string& other) {
+    return "Die Prüfsummendateien " + path + " und " + other +
+           " geben einem Fragment verschiedene CRC32-Werte. Bitte die falsche entfernen.";
+}
+inline std::string joinUnverifiedQuestion(const std::string& fragment, const std::string& checksumFile) {
+    return "Fragment " + fragment + " steht in " + checksumFile +
+           ", aber nicht in der Dateifragmentliste. Liste ungeprüft zusammenfügen ?";
+}
+// What a join verified: `count` fragments by `checksumFile` (a link, or "" for none found).
+inline std::string verification(int count, const std::string& checksumFile, bool link) {
+    if (checksumFile.empty()) {
+        return "nicht geprüft: keine Prüfsummendatei";
+    }
+    if (link) {
+        return "nicht geprüft: " + checksumFile + " ist ein Link";
+    }
+    if (count == 0) {
+        return "nicht geprüft: ohne " + checksumFile + " zusammengefügt";
+    }
+    return "CRC32 von " + std::to_string(count) + (count == 1 ? " Fragment" : " Fragmenten") + " geprüft (" +
+           checksumFile + ")";
+}
 inline std::string joinAborted(const std::string& path, const std::string& reason) {
     return "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
 }

@@ -117,6 +117,14 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
         case Kind::SetBusy:
             showMessage(QMessageBox::Information, texts::infoTitle, fromUtf8(says::setBusy(problem.path)));
             break;
+        case Kind::ChecksumFileUnusable:
+            showMessage(QMessageBox::Warning, texts::infoTitle,
+                        fromUtf8(says::checksumFileUnusable(problem.path)));
+            break;
+        case Kind::ChecksumFilesDisagree:
+            showMessage(QMessageBox::Warning, texts::infoTitle,
+                        fromUtf8(says::checksumFilesDisagree(problem.path, problem.otherPath)));
+            break;
         case Kind::UnfinishedSplit:
             showMessage(QMessageBox::Warning, texts::infoTitle,
                         fromUtf8(says::unfinishedSplit(problem.path)));

@@ -52,7 +52,10 @@ TEST_F(CommandLine, SplitJoinCrc) {
     EXPECT_EQ(run("split --size 1 --script t.dat"),
               (Result{0, kSplit3 + "Batchdatei t.bat wurde erzeugt !\n", ""}));
     EXPECT_EQ(run("join -o Kopie.dat t.dat._001"),
-              (Result{0, "Zusammengefügte Datei: Kopie.dat\nDateigrösse (Byte): 2.148 = 3 KB\n", ""}));
+              (Result{0,
+                      "Zusammengefügte Datei: Kopie.dat\nDateigrösse (Byte): 2.148 = 3 KB\nCRC32 von 3 "
+                      "Fragmenten geprüft (t.dat.sfv)\n",
+                      ""}));
     std::filesystem::remove("t.dat");
     EXPECT_EQ(run("join t.dat._001").status + run("join -f t.dat._001").status, 0);
     EXPECT_TRUE(std::filesystem::exists("t.dat") && std::filesystem::exists("Kopie.dat"));

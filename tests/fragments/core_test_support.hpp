@@ -111,9 +111,10 @@ struct Scene {
                  bytes[300] = static_cast<char>(bytes[300] ^ 0x20);
                  writeFile(p(w[1]), bytes);
              }},
-            {"sfv",
-             [&](W) {
-                 writeFile(p("set/x.dat.sfv"), fragments::checksumFileText("x.dat", 1524, 0, sums()));
+            {"sfv",  // the set's checksum file, under another name when given
+             [&](W w) {
+                 writeFile(p("set/" + (w.size() > 1 ? w[1] : "x.dat.sfv")),
+                           fragments::checksumFileText("x.dat", 1524, 0, sums()));
              }},
             {"foreign",  // another tool's checksum file, which names ._002 only
              [&](W) {

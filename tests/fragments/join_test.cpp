@@ -33,6 +33,10 @@ std::string join(Scene& s) {
         return s.target.empty() ? std::nullopt : std::optional(target);
     };
     events.targetAccepted = [&](const std::string&) { s.log += "accepted, "; };
+    events.joinUnverified = [&](const std::string& fragment, const std::string& checksumFile) {
+        s.log += "unverified " + fragment + " " + checksumFile + ", ";
+        return s.confirm;
+    };
     events.beforeRun = [&](const JoinPlan&) { return s.confirm; };
     events.progress.beforeVerifying = [&](std::size_t index) {
         s.log += "verify " + std::to_string(index) + ", ";
@@ -57,8 +61,12 @@ std::string join(Scene& s) {
     }
     EXPECT_EQ(readFile(target), expected);
     EXPECT_EQ(std::get<JoinResult>(result).bytesWritten, static_cast<std::int64_t>(expected.size()));
-    EXPECT_EQ(std::get<JoinResult>(result).identity, fileio::identityOf(target));
-    return "joined";
+    const auto& done = std::get<JoinResult>(result);
+    EXPECT_EQ(done.identity, fileio::identityOf(target));
+    return "joined" + (done.checksumFile.empty()
+                           ? ""
+                           : " " + std::to_string(done.verifiedFragments) + " by " + done.checksumFile +
+                                 (done.checksumFileIsLink ? " (link)" : ""));
 }
 
 std::string problem(Problem kind, std::string path = "") {
@@ -107,8 +115,19 @@ TEST(Join, Scenes) {
          {"set/x.dat", "set/.x.dat.Ab9zQ0.part"}},
         // The checksum file: damaged and missing fragments are named before anything is written.
         {"sfv; flip set/x.dat._002", "accepted, verify 0, verify 1, damaged x.dat._002"},
-        {"sfv; names x.dat._002", problem(Problem::MissingFragment, "set/x.dat._001")},
-        {"sfv; put 10 set/x.dat._003; " + three, "accepted, verify 0, verify 1, joined", target},
+        {"sfv; rm set/x.dat._001; names x.dat._002", problem(Problem::MissingFragment, "set/x.dat._001")},
+        {"sfv; names x.dat._002", "unverified x.dat._001 x.dat.sfv, gap 1, accepted, joined 0 by x.dat.sfv",
+         target},
+        {"sfv; names x.dat._002; noconfirm",
+         "unverified x.dat._001 x.dat.sfv, " + problem(Problem::Cancelled)},
+        {"sfv; put 10 set/x.dat._003; " + three, "accepted, verify 0, verify 1, joined 2 by x.dat.sfv",
+         target},
+        // Where the checksum file is looked for; one that cannot be trusted stops the join.
+        {"sfv X.DAT.SFV; flip set/x.dat._002", "accepted, verify 0, verify 1, damaged x.dat._002"},
+        {"sfv x.Sfv; flip set/x.dat._002", "accepted, verify 0, verify 1, damaged x.dat._002"},
+        {"sfv; user set/x.sfv", problem(Problem::ChecksumFilesDisagree, "set/x.dat.sfv")},
+        {"put 1048577 set/x.dat.sfv", problem(Problem::ChecksumFileUnusable, "set/x.dat.sfv")},
+        {"sfv; user set/y.sfv", "accepted, verify 0, verify 1, joined 2 by x.dat.sfv", target},
         {"foreign; flip set/x.dat._002; names x.dat._002", "gap 1, accepted, verify 0, damaged x.dat._002"},
 #ifdef __linux__
         {"rw; eintr 3", "accepted, joined", target},
@@ -117,6 +136,8 @@ TEST(Join, Scenes) {
         // A target that links elsewhere is replaced itself; a read-only twin keeps its content and mode.
         {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/x.dat", "accepted, joined", target},
         {"twin aussen/zwilling set/x.dat", "accepted, joined", target},
+        {"sfv y.sfv; link y.sfv set/x.dat.sfv; flip set/x.dat._002", "accepted, joined 0 by x.dat.sfv (link)",
+         target},
         {"hard set/x.dat._002 set/x.dat", problem(Problem::TargetIsFragment, "set/x.dat")},
         {"fifo set/x.dat", "accepted, " + failed("set/x.dat", notRegular)},
         // A folder that takes no lock file cannot change through the program: it is read all the same.
