@@ -22,6 +22,28 @@ void checkSize(const fileio::InputFile& fragment, std::int64_t bytes) {
     }
 }
 
+// The lock of the target as the set cut from it (SetLock::forSource), so that no other join writes it and
+// removes this one's temporary as a leftover. None is taken when it is the lock of the set joined, which the
+// caller holds. False when another holder has it; a lock that cannot be taken fails as the target would.
+bool lockTarget(const JoinPlan& plan, std::optional<SetLock>& lock) {
+    if (plan.fragmentPaths.empty()) {
+        return true;
+    }
+    const std::string setLock = folderOf(plan.fragmentPaths.front()) +
+                                lockFileName(withoutLastCharacters(Nurdatei(plan.fragmentPaths.front()), 5));
+    const std::string targetLock = folderOf(plan.targetPath) + lockFileName(Nurdatei(plan.targetPath));
+    const auto held = fileio::identityOf(setLock);
+    if (targetLock == setLock || (held && held == fileio::identityOf(targetLock))) {
+        return true;
+    }
+    try {
+        lock = SetLock::forSource(plan.targetPath);
+    } catch (const fileio::FileError& e) {
+        throw fileio::FileError(fileio::FileError::Kind::CannotOpen, plan.targetPath, e.code());
+    }
+    return lock.has_value();
+}
+
 }  // namespace
 
 DamagedFragment::DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected)
@@ -90,6 +112,11 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
 }
 
 std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const JoinEvents& events) {
+    // Held until the joined file is in place.
+    std::optional<SetLock> targetLock;
+    if (!lockTarget(plan, targetLock)) {
+        return JoinProblem{JoinProblem::Kind::SetBusy, plan.targetPath};
+    }
     JoinOutput output(plan.targetPath);
     output.reserve(plan.fragmentPaths, plan.totalBytes);
     for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {

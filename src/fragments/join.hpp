@@ -26,6 +26,7 @@ struct JoinProblem {
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
         SetBusy,           // another split, join or deletion holds the set; `path` is the first fragment
+                           // (or the target, which another join is writing)
         Cancelled,         // the user did not go on: nothing to say
     };
     Kind kind = Kind::EmptyList;
@@ -97,10 +98,11 @@ struct JoinResult {
 // file without a name (or a hidden temporary one where the file system has none) and only then puts it in
 // place of the target (a read-only one too; a link itself, never its target). Each fragment is read once: one
 // with an expected CRC-32 goes through memory, its CRC taken from the very bytes written, and one that
-// differs throws DamagedFragment. Holes in the fragments stay holes in the target. A target that is a folder,
-// FIFO, socket or device is refused before anything is written; a fragment whose size is no longer the
-// planned one stops it (Errc::SizeChanged). Throws FileError and DamagedFragment; the target is then as it
-// was and no temporary file remains.
+// differs throws DamagedFragment. Holes in the fragments stay holes in the target. Refused before anything is
+// touched: a target another join writes (its lock, that of a set cut from it, is held), as SetBusy. Refused
+// before anything is written: a target that is a folder, FIFO, socket or device. A fragment whose size is no
+// longer the planned one stops it (Errc::SizeChanged). Throws FileError and DamagedFragment; the target is
+// then as it was and no temporary file remains.
 std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const JoinEvents& events);
 
 // The first number missing from 1, 2, ... n when every name ends in three digits and they do not
@@ -115,7 +117,8 @@ bool sameFile(const std::string& a, const std::string& b);
 // Destroyed without commit, it leaves no file behind and the target alone.
 class JoinOutput {
   public:
-    // Removes what killed joins to the same target left beside it first. Throws FileError naming the
+    // Removes what killed joins to the same target left beside it first: the caller holds the target's lock
+    // (see joinFragments), so that none of them is running. Throws FileError naming the
     // target: CannotOpen, or Io (fileio::Errc::NotRegularFile) for a target that is a folder, FIFO, socket or
     // device.
     explicit JoinOutput(const std::string& targetPath);

@@ -86,6 +86,10 @@ TEST(Join, Scenes) {
         {"folder set/x.dat._003; " + three,
          "accepted, " + problem(Problem::NotRegularFile, "set/x.dat._003")},
         {"source set/x.dat; lock", problem(Problem::SetBusy, "set/x.dat._001")},
+        // Another join writes the target: its temporary stays (as a named one beside the target would).
+        {"target aussen/y.dat; source aussen/y.dat; lock; put 1 aussen/.y.dat.Ab9zQ0.part",
+         "accepted, " + problem(Problem::SetBusy, "aussen/y.dat")},
+        {"target set/./x.dat; named", "accepted, joined", target},  // the set's own lock covers it
         {"noconfirm", "accepted, " + problem(Problem::Cancelled)},
         {"at fragment#2 rm set/x.dat._002",
          "accepted, " + failed("set/x.dat._002", {}, true),
