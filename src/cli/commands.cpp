@@ -235,9 +235,6 @@ int join(const JoinRequest& request, const Output& output) {
         return !fileio::fileExists(plan.targetPath) || request.force ||
                replaceConfirmed(plan.targetPath, output);
     };
-    events.progress.beforeVerifying = [&](std::size_t index) {
-        progress.show(says::verifyProgress(fragments::progressNumber(names[index]), std::ssize(names)));
-    };
     events.progress.beforeFragment = [&](std::size_t index) {
         progress.show(says::joinProgress(fragments::progressNumber(names[index]), std::ssize(names)));
     };

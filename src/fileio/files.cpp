@@ -165,6 +165,14 @@ std::int64_t InputFile::size() const {
     return platform::lengthOf(file_.get(), path_);
 }
 
+bool InputFile::hasHoles() const {
+    const std::int64_t length = size();
+    std::int64_t dataStart = 0;
+    std::int64_t dataEnd = 0;
+    platform::findData(file_.get(), 0, dataStart, dataEnd);
+    return length > 0 && (dataStart > 0 || dataEnd < length);
+}
+
 std::size_t InputFile::readAt(void* buffer, std::size_t size, std::int64_t offset) {
     return platform::readAt(file_.get(), path_, buffer, size, offset);
 }

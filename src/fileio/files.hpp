@@ -113,6 +113,9 @@ class InputFile {
     std::int64_t size() const;
     // Throws FileError (Io).
     FileIdentity identity() const;
+    // True when part of the file is a hole (reads as zeros and takes no room on the disk), as far as the
+    // system tells: copyBytes keeps exactly these holes.
+    bool hasHoles() const;
     // Reads up to `size` bytes at `offset` into `buffer`; 0 only at the end of the file.
     // Throws FileError (Io).
     std::size_t readAt(void* buffer, std::size_t size, std::int64_t offset);

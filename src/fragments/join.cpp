@@ -22,25 +22,26 @@ void checkSize(const fileio::InputFile& fragment, std::int64_t bytes) {
     }
 }
 
-// Reads the fragments of `plan` that have an expected CRC-32 and compares; throws DamagedFragment for the
-// first that differs.
-void verifyFragments(const JoinPlan& plan, const JoinEvents& events) {
-    for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
-        const auto& expected = plan.expectedCrcs[index];
-        if (!expected) {
-            continue;
-        }
-        notify(events.beforeVerifying, index);
-        const std::string& path = plan.fragmentPaths[index];
-        fileio::InputFile fragment(path);
-        checkSize(fragment, plan.fragmentBytes[index]);
-        checksum::RunningCrc32 crc;
-        fileio::readBytes(fragment, 0, plan.fragmentBytes[index], std::ref(crc));
-        fileio::testing::stepReached("fragment-verified", static_cast<std::int64_t>(index));
-        if (crc.value() != *expected) {
-            throw DamagedFragment(Nurdatei(path), crc.value(), *expected);
-        }
+// The lock of the target as the set cut from it (SetLock::forSource), so that no other join writes it and
+// removes this one's temporary as a leftover. None is taken when it is the lock of the set joined, which the
+// caller holds. False when another holder has it; a lock that cannot be taken fails as the target would.
+bool lockTarget(const JoinPlan& plan, std::optional<SetLock>& lock) {
+    if (plan.fragmentPaths.empty()) {
+        return true;
     }
+    const std::string setLock = folderOf(plan.fragmentPaths.front()) +
+                                lockFileName(withoutLastCharacters(Nurdatei(plan.fragmentPaths.front()), 5));
+    const std::string targetLock = folderOf(plan.targetPath) + lockFileName(Nurdatei(plan.targetPath));
+    const auto held = fileio::identityOf(setLock);
+    if (targetLock == setLock || (held && held == fileio::identityOf(targetLock))) {
+        return true;
+    }
+    try {
+        lock = SetLock::forSource(plan.targetPath);
+    } catch (const fileio::FileError& e) {
+        throw fileio::FileError(fileio::FileError::Kind::CannotOpen, plan.targetPath, e.code());
+    }
+    return lock.has_value();
 }
 
 }  // namespace
@@ -110,13 +111,24 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
     return plan;
 }
 
-JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events) {
-    verifyFragments(plan, events);
+std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const JoinEvents& events) {
+    // Held until the joined file is in place.
+    std::optional<SetLock> targetLock;
+    if (!lockTarget(plan, targetLock)) {
+        return JoinProblem{JoinProblem::Kind::SetBusy, plan.targetPath};
+    }
     JoinOutput output(plan.targetPath);
-    output.reserve(plan.totalBytes);
+    output.reserve(plan.fragmentPaths, plan.totalBytes);
     for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
         notify(events.beforeFragment, index);
-        output.append(plan.fragmentPaths[index], plan.fragmentBytes[index]);
+        const std::string& path = plan.fragmentPaths[index];
+        const auto& expected = plan.expectedCrcs[index];
+        checksum::RunningCrc32 crc;
+        output.append(path, plan.fragmentBytes[index],
+                      expected ? fileio::SeenBytes(std::ref(crc)) : fileio::SeenBytes());
+        if (expected && crc.value() != *expected) {
+            throw DamagedFragment(Nurdatei(path), crc.value(), *expected);
+        }
         fileio::testing::stepReached("fragment-appended", static_cast<std::int64_t>(index));
     }
     const fileio::FileIdentity identity = output.commit();
@@ -155,15 +167,22 @@ JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath) 
         targetPath_, [this] { return temporaryNameFor(targetPath_, ".part"); }, true);
 }
 
-void JoinOutput::reserve(std::int64_t bytes) {
+void JoinOutput::reserve(const std::vector<std::string>& fragmentPaths, std::int64_t bytes) {
+    // Room reserved for a hole would stay taken: the copy writes nothing there.
+    for (const auto& path : fragmentPaths) {
+        if (fileio::InputFile(path).hasHoles()) {
+            return;
+        }
+    }
     file_->file().reserve(bytes);
 }
 
-void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes) {
+void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes,
+                        const fileio::SeenBytes& seen) {
     fileio::InputFile fragment(fragmentPath);
     checkSize(fragment, expectedBytes);
     try {
-        fileio::copyBytes(fragment, 0, file_->file(), expectedBytes);
+        fileio::copyBytes(fragment, 0, file_->file(), expectedBytes, seen);
     } catch (const fileio::FileError& e) {
         // A fragment cut short while it was read tells why.
         if (e.path() == fragmentPath) {

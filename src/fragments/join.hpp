@@ -26,6 +26,7 @@ struct JoinProblem {
         MissingFragment,   // a listed fragment is not there; `path` is the first one missing
         NotRegularFile,    // a listed fragment is a folder, FIFO, socket or device; `path` is the first
         SetBusy,           // another split, join or deletion holds the set; `path` is the first fragment
+                           // (or the target, which another join is writing)
         UnfinishedSplit,   // the split of the set did not finish (see markUnfinished); `path` is its source
         ChecksumFileUnusable,   // `path`, the set's checksum file, is too large or gives a fragment two CRCs
         ChecksumFilesDisagree,  // `path` and `otherPath`, both the set's checksum file, disagree
@@ -87,8 +88,6 @@ class DamagedFragment : public std::runtime_error {
 
 // What the window does while a join runs.
 struct JoinEvents {
-    // Before fragment `index` (from 0, in plan order) is verified against its checksum.
-    std::function<void(std::size_t index)> beforeVerifying;
     // Before fragment `index` (from 0, in plan order) is appended: the window yields to its event loop here.
     std::function<void(std::size_t index)> beforeFragment;
 };
@@ -104,13 +103,16 @@ struct JoinResult {
     bool checksumFileIsLink = false;
 };
 
-// Runs `plan`: first reads every fragment with an expected CRC-32 and compares (the first that differs
-// throws DamagedFragment before anything is written), then appends every fragment to a file without a name
-// (or a hidden temporary one where the file system has none) and only then puts it in place of the target
-// (a read-only one too; a link itself, never its target). A target that is a folder, FIFO, socket or
-// device is refused before anything is written, and a fragment whose size is no longer the planned one
-// stops it (Errc::SizeChanged). Throws FileError; the target is then as it was and no temporary file remains.
-JoinResult joinFragments(const JoinPlan& plan, const JoinEvents& events);
+// Runs `plan`, which the caller holds the set's lock for (SetLock::forList): appends every fragment to a
+// file without a name (or a hidden temporary one where the file system has none) and only then puts it in
+// place of the target (a read-only one too; a link itself, never its target). Each fragment is read once: one
+// with an expected CRC-32 goes through memory, its CRC taken from the very bytes written, and one that
+// differs throws DamagedFragment. Holes in the fragments stay holes in the target. Refused before anything is
+// touched: a target another join writes (its lock, that of a set cut from it, is held), as SetBusy. Refused
+// before anything is written: a target that is a folder, FIFO, socket or device. A fragment whose size is no
+// longer the planned one stops it (Errc::SizeChanged). Throws FileError and DamagedFragment; the target is
+// then as it was and no temporary file remains.
+std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const JoinEvents& events);
 
 // The first number missing from 1, 2, ... n when every name ends in three digits and they do not
 // run without a gap; nullopt otherwise.
@@ -124,7 +126,8 @@ bool sameFile(const std::string& a, const std::string& b);
 // Destroyed without commit, it leaves no file behind and the target alone.
 class JoinOutput {
   public:
-    // Removes what killed joins to the same target left beside it first. Throws FileError naming the
+    // Removes what killed joins to the same target left beside it first: the caller holds the target's lock
+    // (see joinFragments), so that none of them is running. Throws FileError naming the
     // target: CannotOpen, or Io (fileio::Errc::NotRegularFile) for a target that is a folder, FIFO, socket or
     // device.
     explicit JoinOutput(const std::string& targetPath);
@@ -132,12 +135,15 @@ class JoinOutput {
     JoinOutput(const JoinOutput&) = delete;
     JoinOutput& operator=(const JoinOutput&) = delete;
 
-    // Reserves room for `bytes` of joined data up front (faster, and a full disk shows at once).
-    // Throws FileError (Io) naming the target when the space is not there.
-    void reserve(std::int64_t bytes);
+    // Reserves room for the joined data of `fragmentPaths` up front (faster, and a full disk shows at
+    // once), unless one of them has holes, which would take room then. Throws FileError (Io) naming the
+    // target when the space is not there, and FileError naming a fragment that cannot be opened.
+    void reserve(const std::vector<std::string>& fragmentPaths, std::int64_t bytes);
     // Appends the whole fragment, which must hold `expectedBytes` before and after: otherwise FileError (Io,
-    // Errc::SizeChanged) naming it. Throws FileError naming the fragment (read) or the target (write).
-    void append(const std::string& fragmentPath, std::int64_t expectedBytes);
+    // Errc::SizeChanged) naming it. With `seen`, every byte goes through memory and is shown to it on its
+    // way (see fileio::copyBytes). Throws FileError naming the fragment (read) or the target (write).
+    void append(const std::string& fragmentPath, std::int64_t expectedBytes,
+                const fileio::SeenBytes& seen = {});
     // Replaces the target (a read-only one too) by the joined data and gives the identity of the file now
     // there. Throws FileError naming the target.
     fileio::FileIdentity commit();

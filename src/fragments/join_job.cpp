@@ -90,7 +90,11 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (events.beforeRun && !events.beforeRun(plan)) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
-    JoinResult result = joinFragments(plan, events.progress);
+    auto joined = joinFragments(plan, events.progress);
+    if (auto* refused = std::get_if<JoinProblem>(&joined)) {
+        return *refused;
+    }
+    auto& result = std::get<JoinResult>(joined);
     result.verifiedFragments =
         static_cast<int>(std::ranges::count_if(plan.expectedCrcs, [](auto& crc) { return crc.has_value(); }));
     result.checksumFile = checksums.files.empty() ? "" : checksums.files.front();

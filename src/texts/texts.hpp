@@ -28,10 +28,6 @@ inline std::string joinProgress(const std::string& number, std::int64_t count) {
     return "add Fragment: " + number + " von " + std::to_string(count);
 }
 inline const std::string joinDone = ", fertig!";
-// Before the join writes, the fragments its checksum file names are read and checked.
-inline std::string verifyProgress(const std::string& number, std::int64_t count) {
-    return "prüfe Fragment: " + number + " von " + std::to_string(count);
-}
 
 // The fragment size.
 inline const std::string notNumeric = "Fragmentgröße kein numerischer Wert !";

@@ -139,11 +139,9 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
     const std::vector<std::string> names = ui::namesOf(*List1);
     // The progress line and the selection follow the fragment at hand, repainted on the pacer's budget.
     std::size_t current = 0;
-    bool verifying = false;
-    ui::ProgressPacer pacer([this, &names, &current, &verifying] {
-        const std::string number = fragments::progressNumber(names[current]);
-        setCaption(Label5, fromUtf8(verifying ? says::verifyProgress(number, List1->count())
-                                              : says::joinProgress(number, List1->count())));
+    ui::ProgressPacer pacer([this, &names, &current] {
+        setCaption(Label5,
+                   fromUtf8(says::joinProgress(fragments::progressNumber(names[current]), List1->count())));
     });
     // The target once accepted, for a failure's message; the joined file's name shows from then on.
     std::string target;
@@ -151,14 +149,8 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         target = accepted;
         setCaption(Label14, fromUtf8(fragments::Nurdatei(accepted)));
     };
-    events.progress.beforeVerifying = [&pacer, &current, &verifying](std::size_t index) {
+    events.progress.beforeFragment = [this, &pacer, &current](std::size_t index) {
         current = index;
-        verifying = true;
-        pacer.progress();
-    };
-    events.progress.beforeFragment = [this, &pacer, &current, &verifying](std::size_t index) {
-        current = index;
-        verifying = false;
         const int row = static_cast<int>(index);
         if (row < selectedWhileCopying) {
             List1->setCurrentRow(row);

@@ -160,11 +160,11 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     scene.split();
     for (const auto& [old, named, stops] :
          {std::tuple{"", false,
-                     Names{"fragment-verified 0", "fragment-appended 12", "+0", "+262144000", "@50"}},
+                     Names{"fragment-appended 1", "fragment-appended 12", "+0", "+262144000", "@50"}},
           {"alt", false,
            Names{"fragment-appended 0", "fragment-appended 25", "renaming 0", "+209715200", "@100"}},
           {"alt", true,
-           Names{"fragment-verified 0", "fragment-appended 25", "renaming 0", "+134217728", "@150"}}}) {
+           Names{"fragment-appended 3", "fragment-appended 25", "renaming 0", "+134217728", "@150"}}}) {
         for (const std::string& stop : stops) {
             std::filesystem::remove(pathOf(scene.target()));
             if (*old != 0) {

@@ -298,7 +298,7 @@ TEST_F(WindowTest, JoinFailures) {
     joinStops({Stop, kInfo,
                "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
                "erneut kopieren."},
-              "prüfe Fragment: 2 von 3");
+              "add Fragment: 2 von 3");
     {  // another process at work on the set: split and join each say so, the join once its target is chosen
         const LockHolder other(file("x.dat"));
         click("Command1");
