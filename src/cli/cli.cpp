@@ -133,6 +133,10 @@ int runJoin(const Parsed& parsed, const Output& output) {
     return join(request, output);
 }
 
+int runCheck(const Parsed& parsed, const Output& output) {
+    return check(onlyFile(parsed), output);
+}
+
 int runCrc(const Parsed& parsed, const Output& output) {
     if (parsed.files.empty()) {
         throw UsageError{says::missingFileName};
@@ -150,6 +154,7 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {"split", {{'s', "size", true}, {'\0', "script", false}, {'\0', "no-sfv", false}}, runSplit},
         {"join", {{'o', "output", true}, {'\0', "allow-gap", false}, {'f', "force", false}}, runJoin},
+        {"check", {}, runCheck},
         {"crc", {}, runCrc},
     };
     return all;

@@ -11,10 +11,12 @@
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/set_files.hpp"
 #include "fragments/size_text.hpp"
 #include "fragments/split_job.hpp"
 #include "texts/failure.hpp"
@@ -256,6 +258,51 @@ int join(const JoinRequest& request, const Output& output) {
     } catch (...) {
         progress.clear();
         return output.fail(texts::joinFailure(std::current_exception(), target));
+    }
+}
+
+int check(const std::string& file, const Output& output) {
+    using State = fragments::FragmentCheck::State;
+    using Found = fragments::SetChecksums::Found;
+    const std::string folder = fragments::folderOf(file), name = fragments::Nurdatei(file);
+    try {
+        const bool isChecksumFile = fragments::lowerCase(name).ends_with(".sfv");
+        const auto source = isChecksumFile ? fragments::setNameOf(file)
+                            : fragments::hasFragmentEnding(name)
+                                ? std::optional(fragments::withoutLastCharacters(name, 5))
+                                : std::nullopt;
+        if (!source) {
+            return output.fail(says::noFragmentsBeside(file));
+        }
+        const auto sums = fragments::findSetChecksums(folder, *source, isChecksumFile ? name : "");
+        if (sums.found == Found::Unusable || sums.found == Found::Disagree) {
+            return output.fail(
+                sums.found == Found::Unusable
+                    ? says::checksumFileUnusable(folder + sums.files.front())
+                    : says::checksumFilesDisagree(folder + sums.files.front(), folder + sums.files.back()));
+        }
+        int whole = 0;
+        for (const auto& fragment : fragments::checkFragments(folder, sums.crcs)) {
+            whole += fragment.state == State::Whole ? 1 : 0;
+            output.out << (fragment.state == State::Whole ? says::fragmentWhole(fragment.name)
+                           : fragment.state == State::Missing
+                               ? says::fragmentMissing(fragment.name)
+                               : says::fragmentDamaged(fragment.name, checksum::crcText(fragment.found),
+                                                       checksum::crcText(fragment.expected)))
+                       << '\n';
+        }
+        if (fragments::isUnfinished(folder, *source)) {
+            return output.fail(says::setUnfinished(*source));
+        }
+        const std::string verified = says::verification(
+            whole, sums.found == Found::None ? "" : sums.files.front(), sums.found == Found::Link);
+        if (sums.found != Found::Read || whole != std::ssize(sums.crcs)) {
+            return output.fail(whole == std::ssize(sums.crcs) ? verified : says::setNotWhole(*source));
+        }
+        output.out << says::setWhole(*source, verified) << '\n';
+        return success;
+    } catch (const fileio::FileError& error) {
+        return output.fail(says::fileUnreadable(error.path(), texts::utf8::reason(error.code())));
     }
 }
 

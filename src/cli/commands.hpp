@@ -40,5 +40,7 @@ int split(const SplitRequest& request, const Output& output);
 int join(const JoinRequest& request, const Output& output);
 // One line per file, in the order given; a file that cannot be read is reported and skipped.
 int crc(const std::vector<std::string>& files, const Output& output);
+// Checks the set of the first fragment (or the checksum file) `file` names against its checksum file.
+int check(const std::string& file, const Output& output);
 
 }  // namespace cli

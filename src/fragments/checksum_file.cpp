@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
 #include "dodiveverazed/project.hpp"
 #include "fileio/files.hpp"
@@ -56,7 +57,11 @@ std::optional<std::map<std::string, std::uint32_t>> crcsOfSet(std::string_view t
 
 // The names a set's checksum file may have in `directory`, in the order they count: "<sourceName>.sfv",
 // that name in another letter case, "<sourceName less its last extension>.sfv" in any case.
-std::vector<std::string> checksumFileNames(const std::string& directory, const std::string& sourceName) {
+std::vector<std::string> checksumFileNames(const std::string& directory, const std::string& sourceName,
+                                           const std::string& onlyFile) {
+    if (!onlyFile.empty()) {
+        return {onlyFile};
+    }
     const std::size_t dot = sourceName.rfind('.');
     const std::string exact = sourceName + ".sfv";
     const std::string stem = dot != std::string::npos && dot > 0 ? sourceName.substr(0, dot) + ".sfv" : exact;
@@ -148,11 +153,12 @@ bool writeChecksumFile(const std::string& path, const std::string& text) {
     });
 }
 
-SetChecksums findSetChecksums(const std::string& directory, const std::string& sourceName) {
+SetChecksums findSetChecksums(const std::string& directory, const std::string& sourceName,
+                              const std::string& onlyFile) {
     using Found = SetChecksums::Found;
     const std::string folder = withTrailingSeparator(directory);
     SetChecksums found;
-    for (const auto& name : checksumFileNames(directory, sourceName)) {
+    for (const auto& name : checksumFileNames(directory, sourceName, onlyFile)) {
         if (fileio::entryAt(folder + name).type == fileio::EntryType::Link && found.found == Found::None) {
             found = {Found::Link, {name}, {}};
         }
@@ -177,6 +183,33 @@ SetChecksums findSetChecksums(const std::string& directory, const std::string& s
         }
     }
     return found;
+}
+
+std::optional<std::string> setNameOf(const std::string& path) {
+    const auto text = startOf(path, largestChecksumFile);
+    for (const auto& entry : parseChecksumFile(text.value_or(""))) {
+        if (hasFragmentEnding(entry.name)) {
+            return withoutLastCharacters(entry.name, 5);
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<FragmentCheck> checkFragments(const std::string& directory,
+                                          const std::map<std::string, std::uint32_t>& crcs) {
+    std::vector<FragmentCheck> checks;
+    clsCRC32 calculator;
+    for (const auto& [name, expected] : crcs) {
+        FragmentCheck check{name, FragmentCheck::State::Missing, 0, expected};
+        const std::string path = withTrailingSeparator(directory) + name;
+        if (fileio::identityOf(path)) {
+            check.found = checksum::fileCrc32(path, calculator);
+            check.state =
+                check.found == expected ? FragmentCheck::State::Whole : FragmentCheck::State::Damaged;
+        }
+        checks.push_back(check);
+    }
+    return checks;
 }
 
 }  // namespace fragments

@@ -72,8 +72,27 @@ struct SetChecksums {
 
 // Looks in `directory` for the checksum file of the set cut from the file `sourceName`:
 // "<sourceName>.sfv", that name in any letter case, then "<sourceName less its last extension>.sfv" in any
-// case. A file that names none of the set's fragments does not count; each is read whole. Throws
-// FileError when one cannot be read.
-SetChecksums findSetChecksums(const std::string& directory, const std::string& sourceName);
+// case. A file that names none of the set's fragments does not count; each is read whole. With `onlyFile`,
+// that file (a bare name) is the only one looked at. Throws FileError when one cannot be read.
+SetChecksums findSetChecksums(const std::string& directory, const std::string& sourceName,
+                              const std::string& onlyFile = {});
+
+// The name of the file whose fragments the checksum file `path` names first; nullopt when it names none.
+// Throws FileError when it cannot be read.
+std::optional<std::string> setNameOf(const std::string& path);
+
+// A fragment a checksum file names, as it is on disk.
+struct FragmentCheck {
+    enum class State { Whole, Damaged, Missing };
+    std::string name;  // bare
+    State state = State::Missing;
+    std::uint32_t found = 0;
+    std::uint32_t expected = 0;
+};
+
+// Reads each fragment `crcs` names (bare names in `directory`, in name order) and compares its CRC-32.
+// Throws FileError when one is there but cannot be read.
+std::vector<FragmentCheck> checkFragments(const std::string& directory,
+                                          const std::map<std::string, std::uint32_t>& crcs);
 
 }  // namespace fragments

@@ -137,6 +137,26 @@ inline std::string verification(int count, const std::string& checksumFile, bool
     return "CRC32 von " + std::to_string(count) + (count == 1 ? " Fragment" : " Fragmenten") + " geprüft (" +
            checksumFile + ")";
 }
+// The check of a set without joining it: a line per fragment, then one for the set.
+inline std::string fragmentWhole(const std::string& name) {
+    return name + ": OK";
+}
+inline std::string fragmentDamaged(const std::string& name, const std::string& found,
+                                   const std::string& expected) {
+    return name + ": beschädigt (CRC32 " + found + " statt " + expected + ")";
+}
+inline std::string fragmentMissing(const std::string& name) {
+    return name + ": fehlt";
+}
+inline std::string setWhole(const std::string& source, const std::string& verification) {
+    return source + ": vollständig, " + verification;
+}
+inline std::string setNotWhole(const std::string& source) {
+    return source + ": nicht vollständig";
+}
+inline std::string setUnfinished(const std::string& source) {
+    return source + ": unvollständig, die Splittung wurde nicht beendet";
+}
 inline std::string joinAborted(const std::string& path, const std::string& reason) {
     return "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
 }
@@ -203,7 +223,8 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
     for (const char* call : {" split [-s KB] [--script] [--no-sfv] DATEI\n",
-                             " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n", " crc DATEI...\n",
+                             " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
+                             " check ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI...\n",
                              " -h | --help | --version\n"}) {
         help += "  " + program + call;
     }
@@ -214,7 +235,9 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "          (höchstens 999) und schreibt ihre CRC32-Prüfsummen in DATEI.sfv; alte\n"
            "          Fragmente derselben Datei werden vorher gelöscht.\n"
            "  join    fügt die Fragmente neben ERSTES_FRAGMENT, die zu ihm gehören, zusammen;\n"
-           "          liegt die .sfv-Datei daneben, wird jedes Fragment vorher geprüft.\n"
+           "          liegt die .sfv-Datei daneben, wird jedes Fragment dabei geprüft.\n"
+           "  check   prüft die Fragmente mit ihrer .sfv-Datei, ohne sie zusammenzufügen: je\n"
+           "          Fragment OK, beschädigt oder fehlt, dann eine Zeile für den ganzen Satz.\n"
            "  crc     zeigt je DATEI eine Zeile: die CRC32-Prüfsumme (acht Hexadezimalziffern),\n"
            "          zwei Leerzeichen und den Namen.\n"
            "\n"

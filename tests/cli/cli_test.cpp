@@ -59,6 +59,17 @@ TEST_F(CommandLine, SplitJoinCrc) {
     std::filesystem::remove("t.dat");
     EXPECT_EQ(run("join t.dat._001").status + run("join -f t.dat._001").status, 0);
     EXPECT_TRUE(std::filesystem::exists("t.dat") && std::filesystem::exists("Kopie.dat"));
+    // The set checked without joining: by its first fragment or its checksum file.
+    writeFile("t.dat._002", std::string(1024, 'x'));
+    std::filesystem::remove("t.dat._003");
+    EXPECT_EQ(run("check t.dat.sfv"),
+              (Result{1,
+                      "t.dat._001: OK\nt.dat._002: beschädigt (CRC32 48D7F063 statt 730D7676)\n"
+                      "t.dat._003: fehlt\n",
+                      "t.dat: nicht vollständig\n"}));
+    EXPECT_EQ(run("check Kopie.dat._001").status + run("split -s 1 Kopie.dat").status, 1);
+    EXPECT_EQ(run("check Kopie.dat._003").out.substr(57),
+              "Kopie.dat: vollständig, CRC32 von 3 Fragmenten geprüft (Kopie.dat.sfv)\n");
     writeFile("ziffern", std::string("123456789"));
     EXPECT_EQ(run("crc ziffern fehlt ziffern"),
               (Result{1, "CBF43926  ziffern\nCBF43926  ziffern\n",
