@@ -67,10 +67,6 @@ void frmTessaron::Command4_Click() {
         return true;
     };
     runJoin(events);
-    // After a join and after a refusal once the target was accepted alike: the joined file is named.
-    if (!Label14->text().isEmpty()) {
-        Command2->setEnabled(true);
-    }
 }
 
 bool frmTessaron::joinDespiteGap(int missingNumber) {
@@ -123,6 +119,10 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
 }
 
 void frmTessaron::runJoin(fragments::JoinJobEvents events) {
+    // "Clear" deletes the listed set: offered after a complete join, and after a join that stopped because
+    // a listed fragment is gone, never after one that wrote nothing from a whole set.
+    bool offerClear = false;
+    const auto clearOffered = qScopeGuard([this, &offerClear] { Command2->setEnabled(offerClear); });
     // Taken once: while the copy yields, the busy guard keeps the list as it is.
     const std::vector<std::string> names = ui::namesOf(*List1);
     // The progress line and the selection follow the fragment at hand, repainted on the pacer's budget.
@@ -158,6 +158,7 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         pacer.catchUp();
         if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
             showJoinProblem(*problem);
+            offerClear = problem->kind == fragments::JoinProblem::Kind::MissingFragment;
             return;
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
@@ -165,6 +166,7 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + fromUtf8(says::joinDone));
         setCaption(Label15, sizeText(result.bytesWritten));
+        offerClear = true;
     } catch (...) {
         pacer.catchUp();
         showMessage(QMessageBox::Critical, texts::infoTitle,

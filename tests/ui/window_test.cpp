@@ -280,7 +280,7 @@ TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 12 von 11, fertig! | 220 = 1 KB");
 }
 
-// Each way a join fails, once: the progress shows where it stopped; join and Clear stay usable.
+// Each way a join fails, once: the progress shows where it stopped; the join stays usable.
 TEST_F(WindowTest, JoinFailures) {
     prepare("x.dat", 3000);
     click("Command1");
@@ -291,9 +291,8 @@ TEST_F(WindowTest, JoinFailures) {
         fileio::testing::setWriteFault({});
         shows({message});
         EXPECT_EQ(texts({"Label5", "Label15"}), progress + " | ");
-        EXPECT_EQ(
-            std::tuple(enabled("Command4"), enabled("Picture2"), enabled("Command2"), fake.cursor.back()),
-            std::tuple(true, true, true, false));
+        EXPECT_EQ(std::tuple(enabled("Command4"), enabled("Picture2"), fake.cursor.back()),
+                  std::tuple(true, true, false));
     };
     joinStops({Stop, kInfo,
                "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
@@ -320,6 +319,49 @@ TEST_F(WindowTest, JoinFailures) {
                    " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
                    "Dateiverzeichnis überprüfen !"},
               "");
+}
+
+// Clear is offered where a joined file stands or a listed fragment is gone, never after a join that wrote
+// nothing from a whole set, whatever the join of another set offered before.
+TEST_F(WindowTest, ClearStates) {
+    for (const char* name : {"y.dat", "x.dat"}) {
+        prepare(name, 3000);
+        click("Command1");
+    }
+    const std::string second = file("x.dat._002"), good = readFile(second);
+    std::string damaged = good;
+    damaged[1000] ^= 1;
+    const std::function<void()> none, writeFails = [] {
+        fileio::testing::setWriteFault([](const std::string&, std::size_t) { return EACCES; });
+    };
+    const std::function<void()> renameFails = [] {
+        fileio::testing::setOperationFault([](std::string_view operation, const std::string&) {
+            return operation == "rename" ? EACCES : 0;
+        });
+    };
+    const std::tuple<const char*, const char*, std::function<void()>, bool> scenes[] = {
+        {"y.dat._001", "ziel", none, true},
+        {"x.dat._001", "ziel", writeFails, false},
+        {"y.dat._001", "ziel", none, true},
+        {"x.dat._001", "ziel", [&] { writeFile(second, damaged); }, false},
+        {"x.dat._001", "ziel", none, true},
+        {"x.dat._001", "x.dat._003", none, false},  // the target is a fragment
+        {"y.dat._001", "ziel", none, true},
+        {"x.dat._001", "ziel", renameFails, false},
+        {"x.dat._001", "ziel", [&] { std::filesystem::remove(second); }, true},
+    };
+    for (const auto& [first, target, scene, clear] : scenes) {
+        pick("Command8", file(first));
+        if (scene) {
+            scene();
+        }
+        pick("Command4", file(target));
+        fileio::testing::setWriteFault({});
+        fileio::testing::setOperationFault({});
+        writeFile(second, good);
+        fake.shown.clear();
+        EXPECT_EQ(enabled("Command2"), clear) << first << " to " << target;
+    }
 }
 
 // No keeps all; a joined file that cannot be put on the disk deletes nothing; Yes empties the lists.
