@@ -280,24 +280,14 @@ TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 12 von 11, fertig! | 220 = 1 KB");
 }
 
-// Each way a join fails, once: the progress shows where it stopped; the join stays usable.
-TEST_F(WindowTest, JoinFailures) {
-    prepare("x.dat", 3000);
-    click("Command1");
-    const std::string second = file("x.dat._002"), good = readFile(second);
-    writeFile(second, good.substr(0, 1000) + static_cast<char>(good[1000] ^ 1) + good.substr(1001));
-    const auto joinStops = [&](const Msg& message, const QString& progress) {
-        pick("Command4", file("ziel"));
-        fileio::testing::setWriteFault({});
-        shows({message});
-        EXPECT_EQ(texts({"Label5", "Label15"}), progress + " | ");
-        EXPECT_EQ(std::tuple(enabled("Command4"), enabled("Picture2"), fake.cursor.back()),
-                  std::tuple(true, true, false));
-    };
-    joinStops({Stop, kInfo,
-               "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
-               "erneut kopieren."},
-              "prüfe Fragment: 2 von 3");
+// Each way a join ends, once: its message; a failed join leaves no progress behind and stays usable; Clear
+// is offered only where a joined file stands or a listed fragment is gone, whatever another set's join
+// offered.
+TEST_F(WindowTest, JoinOutcomesAndClear) {
+    for (const char* name : {"y.dat", "x.dat"}) {
+        prepare(name, 3000);
+        click("Command1");
+    }
     {  // another process at work on the set: split and join each say so; the join asks for no target
         const LockHolder other(file("x.dat"));
         click("Command1");
@@ -307,60 +297,57 @@ TEST_F(WindowTest, JoinFailures) {
         shows({{Info, kInfo, "Die Datei " + qfile("x.dat") + busy},
                {Info, kInfo, "Die Datei " + qfile("x.dat._001") + busy}});
     }
-    writeFile(second, good);
-    fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-    joinStops(
-        {Stop, kInfo,
-         "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + qfile("ziel") + ": " + reason(ENOSPC)},
-        "add Fragment: 1 von 3");
-    std::filesystem::remove(second);
-    joinStops({Warn, kInfo,
-               "Fragmentdatei " + qfile("x.dat._002") +
-                   " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
-                   "Dateiverzeichnis überprüfen !"},
-              "");
-}
-
-// Clear is offered where a joined file stands or a listed fragment is gone, never after a join that wrote
-// nothing from a whole set, whatever the join of another set offered before.
-TEST_F(WindowTest, ClearStates) {
-    for (const char* name : {"y.dat", "x.dat"}) {
-        prepare(name, 3000);
-        click("Command1");
-    }
     const std::string second = file("x.dat._002"), good = readFile(second);
-    std::string damaged = good;
-    damaged[1000] ^= 1;
-    const std::function<void()> none, writeFails = [] {
-        fileio::testing::setWriteFault([](const std::string&, std::size_t) { return EACCES; });
+    const auto aborted = [this](int error) {
+        return Msg{
+            Stop, kInfo,
+            "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + qfile("ziel") + ": " + reason(error)};
     };
-    const std::function<void()> renameFails = [] {
-        fileio::testing::setOperationFault([](std::string_view operation, const std::string&) {
-            return operation == "rename" ? EACCES : 0;
-        });
+    const auto fails = [](const char* step, int error) {
+        return [step, error] {
+            fileio::testing::setWriteFault(
+                [=](const std::string&, std::size_t) { return *step ? 0 : error; });
+            fileio::testing::setOperationFault(
+                [=](std::string_view at, const std::string&) { return at == step ? error : 0; });
+        };
     };
-    const std::tuple<const char*, const char*, std::function<void()>, bool> scenes[] = {
-        {"y.dat._001", "ziel", none, true},
-        {"x.dat._001", "ziel", writeFails, false},
-        {"y.dat._001", "ziel", none, true},
-        {"x.dat._001", "ziel", [&] { writeFile(second, damaged); }, false},
-        {"x.dat._001", "ziel", none, true},
-        {"x.dat._001", "x.dat._003", none, false},  // the target is a fragment
-        {"y.dat._001", "ziel", none, true},
-        {"x.dat._001", "ziel", renameFails, false},
-        {"x.dat._001", "ziel", [&] { std::filesystem::remove(second); }, true},
+    const std::tuple<const char*, std::function<void()>, std::vector<Msg>, bool> scenes[] = {
+        {"y", {}, {}, true},
+        {"x",
+         [&] {
+             writeFile(second, good.substr(0, 1000) + static_cast<char>(good[1000] ^ 1) + good.substr(1001));
+         },
+         {{Stop, kInfo,
+           "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
+           "erneut "
+           "kopieren."}},
+         false},
+        {"y", {}, {}, true},
+        {"x", fails("", ENOSPC), {aborted(ENOSPC)}, false},
+        {"x", {}, {}, true},
+        {"x", fails("rename", EACCES), {aborted(EACCES)}, false},
+        {"x",
+         [&] { std::filesystem::remove(second); },
+         {{Warn, kInfo,
+           "Fragmentdatei " + qfile("x.dat._002") +
+               " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
+               "Dateiverzeichnis überprüfen !"}},
+         true},
     };
-    for (const auto& [first, target, scene, clear] : scenes) {
-        pick("Command8", file(first));
+    for (const auto& [set, scene, messages, clear] : scenes) {
+        pick("Command8", file(set + std::string(".dat._001")));
         if (scene) {
             scene();
         }
-        pick("Command4", file(target));
+        pick("Command4", file("ziel"));
         fileio::testing::setWriteFault({});
         fileio::testing::setOperationFault({});
         writeFile(second, good);
-        fake.shown.clear();
-        EXPECT_EQ(enabled("Command2"), clear) << first << " to " << target;
+        shows(messages);
+        EXPECT_EQ(std::tuple(texts({"Label5"}).endsWith("fertig!"), enabled("Command4"), enabled("Command2"),
+                             fake.cursor.back()),
+                  std::tuple(messages.empty(), true, clear, false))
+            << set << " " << messages.size();
     }
 }
 
