@@ -293,7 +293,9 @@ TEST_F(WindowTest, JoinOutcomesAndClear) {
         click("Command1");
         pick("Command4", file("ziel"));
         EXPECT_EQ(fake.paths.size(), 1);
-        const QString busy = " wird gerade von einem anderen Vorgang bearbeitet.";
+        const QString busy =
+            " wird gerade von einem anderen Vorgang bearbeitet. Bitte warten, bis der andere "
+            "Vorgang beendet ist, und es dann erneut versuchen.";
         shows({{Info, kInfo, "Die Datei " + qfile("x.dat") + busy},
                {Info, kInfo, "Die Datei " + qfile("x.dat._001") + busy}});
     }
