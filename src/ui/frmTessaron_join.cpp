@@ -40,7 +40,7 @@ void frmTessaron::Picture2_Click() {
 }
 
 void frmTessaron::Command4_Click() {
-    BusyGuard guard(*this);
+    BusyGuard guard(*this, BusyGuard::Stop::OnRequest);
     std::optional<ui::WaitCursor> wait;
     // The finish of every way out: default pointer, fresh listing, the join button as the list has it.
     const auto finish = qScopeGuard([this, &wait] {
@@ -168,7 +168,13 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         setCaption(Label15, sizeText(result.bytesWritten));
         offerClear = true;
     } catch (...) {
-        pacer.catchUp();
+        // No progress stays behind a failed join; a stop the user asked for is shown there instead of a
+        // message.
+        if (BusyGuard::stoppedOnRequest(std::current_exception())) {
+            setCaption(Label5, texts::stopped);
+            return;
+        }
+        setCaption(Label5, QString());
         showMessage(QMessageBox::Critical, texts::infoTitle,
                     fromUtf8(texts::joinFailure(std::current_exception(), target)));
     }

@@ -346,9 +346,8 @@ TEST_F(WindowTest, JoinOutcomesAndClear) {
         fileio::testing::setOperationFault({});
         writeFile(second, good);
         shows(messages);
-        EXPECT_EQ(std::tuple(texts({"Label5"}).endsWith("fertig!"), enabled("Command4"), enabled("Command2"),
-                             fake.cursor.back()),
-                  std::tuple(messages.empty(), true, clear, false))
+        EXPECT_EQ(std::tuple(texts({"Label5"}), enabled("Command4"), enabled("Command2"), fake.cursor.back()),
+                  std::tuple(messages.empty() ? "add Fragment: 3 von 3, fertig!" : "", true, clear, false))
             << set << " " << messages.size();
     }
 }
@@ -398,7 +397,27 @@ TEST_F(WindowTest, Checksum) {
     EXPECT_EQ(fake.cursor, (std::vector<bool>{true, false, true, false}));
 }
 
-// "End" during a split, join, checksum or deletion: the operation runs to its end, then the window closes.
+// Escape when idle asks nothing; during a join it asks: No goes on to the end, Yes stops before the target.
+TEST_F(WindowTest, EscapeAsksToStop) {
+    prepare("x.dat", (1 << 20) + 3, "256");
+    click("Command1");
+    QTest::keyClick(win, Qt::Key_Escape);
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        std::filesystem::remove(file("ziel"));
+        whileBusy([this] { QTest::keyClick(win, Qt::Key_Escape); });
+        fake.answers = {answer};
+        pick("Command4", file("ziel"));
+        EXPECT_TRUE(yielded);
+        shows({{QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Vorgang abbrechen ?"}});
+        EXPECT_EQ(
+            std::pair(std::filesystem::exists(file("ziel")), texts({"Label5"})),
+            std::pair(answer == QMessageBox::No,
+                      QString(answer == QMessageBox::No ? "add Fragment: 5 von 5, fertig!" : "abgebrochen")));
+    }
+}
+
+// "End" during a split, join or checksum stops it, during a deletion waits for its end; then the window
+// closes.
 TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
     for (const char* operation : {"Command1", "Command4", "Command7", "Command2"}) {
         freshWindow();
@@ -416,7 +435,10 @@ TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
         fake.answers = {QMessageBox::Yes};
         click(operation);
         EXPECT_TRUE(yielded) << operation;
-        EXPECT_EQ(std::filesystem::exists(file("x.dat._005")), operation != std::string("Command2"));
+        const std::string stopped = operation;
+        EXPECT_EQ(std::filesystem::exists(file("x.dat._005")),
+                  stopped == "Command4" || stopped == "Command7");
+        shows(stopped == "Command2" ? std::vector<Msg>{kAsk} : std::vector<Msg>{});
         for (int turn = 0; turn < 3 && closing; ++turn) {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
