@@ -280,9 +280,9 @@ TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 12 von 11, fertig! | 220 = 1 KB");
 }
 
-// Each way a join ends, once: its message; a failed join leaves no progress behind and stays usable; Clear
-// is offered only where a joined file stands or a listed fragment is gone, whatever another set's join
-// offered.
+// Each way a join ends, once: its message; a join that does not end writes no target, leaves no progress
+// behind and stays usable; Clear is offered only where a joined file stands or a listed fragment is gone,
+// whatever another set's join offered. Escape when idle asks nothing; during a join No goes on, Yes stops it.
 TEST_F(WindowTest, JoinOutcomesAndClear) {
     for (const char* name : {"y.dat", "x.dat"}) {
         prepare(name, 3000);
@@ -300,55 +300,46 @@ TEST_F(WindowTest, JoinOutcomesAndClear) {
                {Info, kInfo, "Die Datei " + qfile("x.dat._001") + busy}});
     }
     const std::string second = file("x.dat._002"), good = readFile(second);
-    const auto aborted = [this](int error) {
-        return Msg{
-            Stop, kInfo,
-            "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + qfile("ziel") + ": " + reason(error)};
+    std::string damaged = good;
+    damaged[1000] ^= 1;
+    const Msg stop{QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Vorgang abbrechen ?"};
+    const QString done = "add Fragment: 3 von 3, fertig!";
+    // clang-format off
+    const auto aborted = [this](int error) { return Msg{Stop, kInfo, "Das Zusammenfügen wurde abgebrochen. "
+        "Fehler bei Datei " + qfile("ziel") + ": " + reason(error)}; };
+    const auto escape = [this](QMessageBox::StandardButton answer) { return [this, answer] {
+        fake.answers = {answer}; whileBusy([this] { QTest::keyClick(win, Qt::Key_Escape); }); }; };
+    const auto writeFails = [] { fileio::testing::setWriteFault([](auto&&...) { return ENOSPC; }); };
+    const auto renameFails = [] { fileio::testing::setOperationFault([](auto at, auto&&) {
+        return at == "rename" ? EACCES : 0; }); };
+    const std::tuple<const char*, std::function<void()>, std::vector<Msg>, QString, bool> scenes[] = {
+        {"y", [this] { QTest::keyClick(win, Qt::Key_Escape); }, {}, done, true},  // idle: Escape asks nothing
+        {"x", [&] { writeFile(second, damaged); }, {{Stop, kInfo, "Das Fragment x.dat._002 ist beschädigt "
+            "(CRC32 F2281351 statt 730D7676). Bitte das Fragment erneut kopieren."}}, "", false},
+        {"y", [] {}, {}, done, true},
+        {"x", writeFails, {aborted(ENOSPC)}, "", false},
+        {"x", escape(QMessageBox::No), {stop}, done, true},
+        {"x", escape(QMessageBox::Yes), {stop}, "abgebrochen", false},
+        {"x", [] {}, {}, done, true},
+        {"x", renameFails, {aborted(EACCES)}, "", false},
+        {"x", [&] { std::filesystem::remove(second); }, {{Warn, kInfo, "Fragmentdatei " + qfile("x.dat._002") +
+            " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und Dateiverzeichnis "
+            "überprüfen !"}}, "", true},
     };
-    const auto fails = [](const char* step, int error) {
-        return [step, error] {
-            fileio::testing::setWriteFault(
-                [=](const std::string&, std::size_t) { return *step ? 0 : error; });
-            fileio::testing::setOperationFault(
-                [=](std::string_view at, const std::string&) { return at == step ? error : 0; });
-        };
-    };
-    const std::tuple<const char*, std::function<void()>, std::vector<Msg>, bool> scenes[] = {
-        {"y", {}, {}, true},
-        {"x",
-         [&] {
-             writeFile(second, good.substr(0, 1000) + static_cast<char>(good[1000] ^ 1) + good.substr(1001));
-         },
-         {{Stop, kInfo,
-           "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
-           "erneut "
-           "kopieren."}},
-         false},
-        {"y", {}, {}, true},
-        {"x", fails("", ENOSPC), {aborted(ENOSPC)}, false},
-        {"x", {}, {}, true},
-        {"x", fails("rename", EACCES), {aborted(EACCES)}, false},
-        {"x",
-         [&] { std::filesystem::remove(second); },
-         {{Warn, kInfo,
-           "Fragmentdatei " + qfile("x.dat._002") +
-               " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
-               "Dateiverzeichnis überprüfen !"}},
-         true},
-    };
-    for (const auto& [set, scene, messages, clear] : scenes) {
+    // clang-format on
+    for (const auto& [set, scene, messages, progress, clear] : scenes) {
+        std::filesystem::remove(file("ziel"));
         pick("Command8", file(set + std::string(".dat._001")));
-        if (scene) {
-            scene();
-        }
+        scene();
         pick("Command4", file("ziel"));
         fileio::testing::setWriteFault({});
         fileio::testing::setOperationFault({});
         writeFile(second, good);
         shows(messages);
-        EXPECT_EQ(std::tuple(texts({"Label5"}), enabled("Command4"), enabled("Command2"), fake.cursor.back()),
-                  std::tuple(messages.empty() ? "add Fragment: 3 von 3, fertig!" : "", true, clear, false))
-            << set << " " << messages.size();
+        EXPECT_EQ(std::tuple(texts({"Label5"}), std::filesystem::exists(file("ziel")), enabled("Command4"),
+                             enabled("Command2"), fake.cursor.back()),
+                  std::tuple(progress, progress == done, true, clear, false))
+            << set << messages.size();
     }
 }
 
@@ -397,32 +388,13 @@ TEST_F(WindowTest, Checksum) {
     EXPECT_EQ(fake.cursor, (std::vector<bool>{true, false, true, false}));
 }
 
-// Escape when idle asks nothing; during a join it asks: No goes on to the end, Yes stops before the target.
-TEST_F(WindowTest, EscapeAsksToStop) {
-    prepare("x.dat", (1 << 20) + 3, "256");
-    click("Command1");
-    QTest::keyClick(win, Qt::Key_Escape);
-    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-        std::filesystem::remove(file("ziel"));
-        whileBusy([this] { QTest::keyClick(win, Qt::Key_Escape); });
-        fake.answers = {answer};
-        pick("Command4", file("ziel"));
-        EXPECT_TRUE(yielded);
-        shows({{QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Vorgang abbrechen ?"}});
-        EXPECT_EQ(
-            std::pair(std::filesystem::exists(file("ziel")), texts({"Label5"})),
-            std::pair(answer == QMessageBox::No,
-                      QString(answer == QMessageBox::No ? "add Fragment: 5 von 5, fertig!" : "abgebrochen")));
-    }
-}
-
 // "End" during a split, join or checksum stops it, during a deletion waits for its end; then the window
 // closes.
 TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
-    for (const char* operation : {"Command1", "Command4", "Command7", "Command2"}) {
+    for (const std::string operation : {"Command1", "Command4", "Command7", "Command2"}) {
         freshWindow();
         prepare("x.dat", (1 << 20) + 3, "256");
-        if (operation != std::string("Command1")) {
+        if (operation != "Command1") {
             click("Command1");
             pick("Command4", file("ziel"));
         }
@@ -431,14 +403,13 @@ TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
             EXPECT_TRUE(win->isVisible());
         });
         QPointer<frmTessaron> closing = win;
-        fake.paths = {qfile(operation == std::string("Command7") ? "x.dat" : "ziel")};
+        fake.paths = {qfile(operation == "Command7" ? "x.dat" : "ziel")};
         fake.answers = {QMessageBox::Yes};
-        click(operation);
+        click(operation.c_str());
         EXPECT_TRUE(yielded) << operation;
-        const std::string stopped = operation;
         EXPECT_EQ(std::filesystem::exists(file("x.dat._005")),
-                  stopped == "Command4" || stopped == "Command7");
-        shows(stopped == "Command2" ? std::vector<Msg>{kAsk} : std::vector<Msg>{});
+                  operation == "Command4" || operation == "Command7");
+        shows(operation == "Command2" ? std::vector<Msg>{kAsk} : std::vector<Msg>{});
         for (int turn = 0; turn < 3 && closing; ++turn) {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
