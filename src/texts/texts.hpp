@@ -90,7 +90,10 @@ inline std::string scriptWritten(const std::string& scriptName) {
 
 // A split, join or deletion of a set another one is working on, in this process or another.
 inline std::string setBusy(const std::string& path) {
-    return "Die Datei " + path + " wird gerade von einem anderen Vorgang bearbeitet.";
+    return "Die Datei " + path +
+           " wird gerade von einem anderen Vorgang bearbeitet. Bitte warten, bis der andere Vorgang beendet "
+           "ist, "
+           "und es dann erneut versuchen.";
 }
 
 // Any file that is read.

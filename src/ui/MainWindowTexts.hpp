@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "Utf8.hpp"
+#include "fileio/error.hpp"
 #include "texts/texts.hpp"
 
 namespace texts {
@@ -85,6 +86,11 @@ inline QString fragmentNotFound(const QString& path) {
                " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
                "Dateiverzeichnis überprüfen !");
 }
+
+// Stopping a split, join or checksum while it runs.
+inline const QString stopQuestion = QStringLiteral("Vorgang abbrechen ?");
+// What the operation's progress shows once it has stopped.
+inline const QString stopped = ui::fromUtf8(utf8::reason(fileio::Errc::Cancelled));
 
 // The checksum command.
 inline const QString chooseCheckedFileTitle = QStringLiteral("Die zu prüfende Datei wählen");

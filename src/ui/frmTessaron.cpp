@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <algorithm>
@@ -368,6 +369,9 @@ void frmTessaron::connectControls() {
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
     connect(Command7, &QPushButton::clicked, this, [this] { command([this] { Command7_Click(); }); });
     connect(Command8, &QPushButton::clicked, this, [this] { command([this] { Command8_Click(); }); });
+    // Only while a split, join or checksum runs: otherwise Escape goes where it always went.
+    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { askToStop(); });
+    stopKey_->setEnabled(false);
 }
 
 void frmTessaron::Form_Load() {
@@ -432,6 +436,10 @@ void frmTessaron::mouseMoveEvent(QMouseEvent* event) {
 
 void frmTessaron::closeEvent(QCloseEvent* event) {
     if (busy_) {
+        // No question: an operation that can stop does so at its next block, and the window goes after it.
+        if (stopKey_->isEnabled()) {
+            fileio::requestCancel();
+        }
         closeWhenIdle_ = true;
         event->ignore();
         return;
@@ -511,6 +519,13 @@ void frmTessaron::Command5_Click() {
 
 void frmTessaron::Command6_Click() {
     close();
+}
+
+void frmTessaron::askToStop() {
+    if (showMessage(QMessageBox::Question, texts::questionTitle, texts::stopQuestion,
+                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        fileio::requestCancel();
+    }
 }
 
 QMessageBox::StandardButton frmTessaron::showMessage(QMessageBox::Icon icon, const QString& title,

@@ -21,6 +21,7 @@ class QLineEdit;
 class QLocale;
 class QListWidget;
 class QPushButton;
+class QShortcut;
 class clsCRC32;
 
 namespace fragments {
@@ -76,6 +77,8 @@ class frmTessaron : public QWidget {
     void showHint(QObject* control);
     void Command5_Click();
     void Command6_Click();
+    // Escape during a split, join or checksum: asks, and on Yes stops the operation at its next block.
+    void askToStop();
     // Runs a command's `handler` unless a split, join, checksum or deletion is busy: the one gate of every
     // command but help and "End".
     void command(const std::function<void()>& handler);
@@ -155,6 +158,8 @@ class frmTessaron : public QWidget {
     // True while a split, join, checksum or deletion yields; no command starts meanwhile (command()).
     bool busy_ = false;
     bool closeWhenIdle_ = false;
+    // Escape, enabled while an operation that can stop runs.
+    QShortcut* stopKey_ = nullptr;
     class BusyGuard;
     // The next activation counts as Form_Activate: at start and after the help window was active,
     // not after the window's own dialogs and message boxes or another application.

@@ -10,6 +10,7 @@
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "frmTessaron.hpp"
 
 void frmTessaron::Command7_Click() {
@@ -23,13 +24,18 @@ void frmTessaron::Command7_Click() {
 
     // The computation yields to the event loop; nothing else starts meanwhile. The hourglass stays up
     // until the box is closed.
-    const BusyGuard guard(*this);
+    const BusyGuard guard(*this, BusyGuard::Stop::OnRequest);
     const ui::WaitCursor wait(seam_);
     me_refresh();
     QString crc;
     try {
         crc = DateiCRC32(path);
     } catch (const fileio::FileError& error) {
+        // A stop the user asked for is shown on the status line, not in a message box.
+        if (error.code() == fileio::Errc::Cancelled) {
+            setCaption(Label8, texts::stopped);
+            return;
+        }
         showMessage(
             QMessageBox::Warning, texts::crcTitle,
             ui::fromUtf8(texts::utf8::fileUnreadable(ui::toUtf8(name), texts::utf8::reason(error.code()))));
@@ -40,8 +46,14 @@ void frmTessaron::Command7_Click() {
 
 QString frmTessaron::DateiCRC32(const QString& path) {
     ui::ProgressPacer pacer;
-    return ui::fromUtf8(
-        checksum::crcText(checksum::fileCrc32(ui::toUtf8(path), *objCRC32, [&pacer] { pacer.progress(); })));
+    const std::string file = ui::toUtf8(path);
+    return ui::fromUtf8(checksum::crcText(checksum::fileCrc32(file, *objCRC32, [&pacer, &file] {
+        pacer.progress();
+        // A stop asked for while the events were served ends the computation before its next block.
+        if (fileio::cancelRequested()) {
+            throw fileio::FileError(fileio::FileError::Kind::Io, file, fileio::Errc::Cancelled);
+        }
+    })));
 }
 
 void frmTessaron::me_refresh() {

@@ -106,7 +106,7 @@ void frmTessaron::Command2_Click() {
         return;
     }
     // The flush and the deletion yield to the event loop; nothing else starts meanwhile.
-    const BusyGuard guard(*this);
+    const BusyGuard guard(*this, BusyGuard::Stop::Never);
     ui::ProgressPacer pacer;
     try {
         flushLastJoined(pacer);

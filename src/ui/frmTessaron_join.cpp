@@ -40,7 +40,7 @@ void frmTessaron::Picture2_Click() {
 }
 
 void frmTessaron::Command4_Click() {
-    BusyGuard guard(*this);
+    BusyGuard guard(*this, BusyGuard::Stop::OnRequest);
     std::optional<ui::WaitCursor> wait;
     // The finish of every way out: default pointer, fresh listing, the join button as the list has it.
     const auto finish = qScopeGuard([this, &wait] {
@@ -67,10 +67,6 @@ void frmTessaron::Command4_Click() {
         return true;
     };
     runJoin(events);
-    // After a join and after a refusal once the target was accepted alike: the joined file is named.
-    if (!Label14->text().isEmpty()) {
-        Command2->setEnabled(true);
-    }
 }
 
 bool frmTessaron::joinDespiteGap(int missingNumber) {
@@ -135,6 +131,10 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
 }
 
 void frmTessaron::runJoin(fragments::JoinJobEvents events) {
+    // "Clear" deletes the listed set: offered after a complete join, and after a join that stopped because
+    // a listed fragment is gone, never after one that wrote nothing from a whole set.
+    bool offerClear = false;
+    const auto clearOffered = qScopeGuard([this, &offerClear] { Command2->setEnabled(offerClear); });
     // Taken once: while the copy yields, the busy guard keeps the list as it is.
     const std::vector<std::string> names = ui::namesOf(*List1);
     // The progress line and the selection follow the fragment at hand, repainted on the pacer's budget.
@@ -162,6 +162,7 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         pacer.catchUp();
         if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
             showJoinProblem(*problem);
+            offerClear = problem->kind == fragments::JoinProblem::Kind::MissingFragment;
             return;
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
@@ -169,8 +170,15 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + fromUtf8(says::joinDone));
         setCaption(Label15, sizeText(result.bytesWritten));
+        offerClear = true;
     } catch (...) {
-        pacer.catchUp();
+        // No progress stays behind a failed join; a stop the user asked for is shown there instead of a
+        // message.
+        if (BusyGuard::stoppedOnRequest(std::current_exception())) {
+            setCaption(Label5, texts::stopped);
+            return;
+        }
+        setCaption(Label5, QString());
         showMessage(QMessageBox::Critical, texts::infoTitle,
                     fromUtf8(texts::joinFailure(std::current_exception(), target)));
     }

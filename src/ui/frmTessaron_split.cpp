@@ -52,7 +52,7 @@ void frmTessaron::Picture1_Click() {
 }
 
 void frmTessaron::Command1_Click() {
-    BusyGuard guard(*this);
+    BusyGuard guard(*this, BusyGuard::Stop::OnRequest);
     ui::WaitCursor wait(seam_);
 
     clearSplitResult();
@@ -72,6 +72,10 @@ void frmTessaron::Command1_Click() {
     try {
         splitSource(source);
     } catch (...) {
+        if (BusyGuard::stoppedOnRequest(std::current_exception())) {
+            setCaption(Label11, texts::stopped);
+            return;
+        }
         const auto failure = texts::splitFailure(std::current_exception(), toUtf8(source));
         using Kind = texts::SplitFailure::Kind;
         if (failure.kind == Kind::OutOfMemory) {

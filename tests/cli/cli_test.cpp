@@ -90,7 +90,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     std::filesystem::remove("d.dat._002");
     const std::tuple<std::string, int, std::string> rows[] = {
         {"split -s 0 x.dat", 1, "Ungültige Dateifragmentgröße !\n"},
-        {"split l.dat", 1, "Die Datei l.dat wird gerade von einem anderen Vorgang bearbeitet.\n"},
+        {"split l.dat", 1, "Die Datei l.dat wird gerade von einem anderen Vorgang bearbeitet. Bitte warten"},
         {"join -f c.dat._001", 1, "Das Fragment c.dat._003 ist beschädigt (CRC32 "},
         {"join d.dat._001", 1,
          "Fragmentdatei " + dir.file("d.dat._002") +

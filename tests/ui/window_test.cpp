@@ -280,46 +280,67 @@ TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 12 von 11, fertig! | 220 = 1 KB");
 }
 
-// Each way a join fails, once: the progress shows where it stopped; join and Clear stay usable.
-TEST_F(WindowTest, JoinFailures) {
-    prepare("x.dat", 3000);
-    click("Command1");
-    const std::string second = file("x.dat._002"), good = readFile(second);
-    writeFile(second, good.substr(0, 1000) + static_cast<char>(good[1000] ^ 1) + good.substr(1001));
-    const auto joinStops = [&](const Msg& message, const QString& progress) {
-        pick("Command4", file("ziel"));
-        fileio::testing::setWriteFault({});
-        shows({message});
-        EXPECT_EQ(texts({"Label5", "Label15"}), progress + " | ");
-        EXPECT_EQ(
-            std::tuple(enabled("Command4"), enabled("Picture2"), enabled("Command2"), fake.cursor.back()),
-            std::tuple(true, true, true, false));
-    };
-    joinStops({Stop, kInfo,
-               "Das Fragment x.dat._002 ist beschädigt (CRC32 F2281351 statt 730D7676). Bitte das Fragment "
-               "erneut kopieren."},
-              "add Fragment: 2 von 3");
+// Each way a join ends, once: its message; a join that does not end writes no target, leaves no progress
+// behind and stays usable; Clear is offered only where a joined file stands or a listed fragment is gone,
+// whatever another set's join offered. Escape when idle asks nothing; during a join No goes on, Yes stops it.
+TEST_F(WindowTest, JoinOutcomesAndClear) {
+    for (const char* name : {"y.dat", "x.dat"}) {
+        prepare(name, 3000);
+        click("Command1");
+    }
     {  // another process at work on the set: split and join each say so, the join once its target is chosen
         const LockHolder other(file("x.dat"));
         click("Command1");
         pick("Command4", file("ziel"));
         EXPECT_EQ(fake.paths.size(), 0);
-        const QString busy = " wird gerade von einem anderen Vorgang bearbeitet.";
+        const QString busy =
+            " wird gerade von einem anderen Vorgang bearbeitet. Bitte warten, bis der andere "
+            "Vorgang beendet ist, und es dann erneut versuchen.";
         shows({{Info, kInfo, "Die Datei " + qfile("x.dat") + busy},
                {Info, kInfo, "Die Datei " + qfile("x.dat._001") + busy}});
     }
-    writeFile(second, good);
-    fileio::testing::setWriteFault([](const std::string&, std::size_t) { return ENOSPC; });
-    joinStops(
-        {Stop, kInfo,
-         "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + qfile("ziel") + ": " + reason(ENOSPC)},
-        "add Fragment: 1 von 3");
-    std::filesystem::remove(second);
-    joinStops({Warn, kInfo,
-               "Fragmentdatei " + qfile("x.dat._002") +
-                   " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und "
-                   "Dateiverzeichnis überprüfen !"},
-              "");
+    const std::string second = file("x.dat._002"), good = readFile(second);
+    std::string damaged = good;
+    damaged[1000] ^= 1;
+    const Msg stop{QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage", "Vorgang abbrechen ?"};
+    const QString done = "add Fragment: 3 von 3, fertig!";
+    // clang-format off
+    const auto aborted = [this](int error) { return Msg{Stop, kInfo, "Das Zusammenfügen wurde abgebrochen. "
+        "Fehler bei Datei " + qfile("ziel") + ": " + reason(error)}; };
+    const auto escape = [this](QMessageBox::StandardButton answer) { return [this, answer] {
+        fake.answers = {answer}; whileBusy([this] { QTest::keyClick(win, Qt::Key_Escape); }); }; };
+    const auto writeFails = [] { fileio::testing::setWriteFault([](auto&&...) { return ENOSPC; }); };
+    const auto renameFails = [] { fileio::testing::setOperationFault([](auto at, auto&&) {
+        return at == "rename" ? EACCES : 0; }); };
+    const std::tuple<const char*, std::function<void()>, std::vector<Msg>, QString, bool> scenes[] = {
+        {"y", [this] { QTest::keyClick(win, Qt::Key_Escape); }, {}, done, true},  // idle: Escape asks nothing
+        {"x", [&] { writeFile(second, damaged); }, {{Stop, kInfo, "Das Fragment x.dat._002 ist beschädigt "
+            "(CRC32 F2281351 statt 730D7676). Bitte das Fragment erneut kopieren."}}, "", false},
+        {"y", [] {}, {}, done, true},
+        {"x", writeFails, {aborted(ENOSPC)}, "", false},
+        {"x", escape(QMessageBox::No), {stop}, done, true},
+        {"x", escape(QMessageBox::Yes), {stop}, "abgebrochen", false},
+        {"x", [] {}, {}, done, true},
+        {"x", renameFails, {aborted(EACCES)}, "", false},
+        {"x", [&] { std::filesystem::remove(second); }, {{Warn, kInfo, "Fragmentdatei " + qfile("x.dat._002") +
+            " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste und Dateiverzeichnis "
+            "überprüfen !"}}, "", true},
+    };
+    // clang-format on
+    for (const auto& [set, scene, messages, progress, clear] : scenes) {
+        std::filesystem::remove(file("ziel"));
+        pick("Command8", file(set + std::string(".dat._001")));
+        scene();
+        pick("Command4", file("ziel"));
+        fileio::testing::setWriteFault({});
+        fileio::testing::setOperationFault({});
+        writeFile(second, good);
+        shows(messages);
+        EXPECT_EQ(std::tuple(texts({"Label5"}), std::filesystem::exists(file("ziel")), enabled("Command4"),
+                             enabled("Command2"), fake.cursor.back()),
+                  std::tuple(progress, progress == done, true, clear, false))
+            << set << messages.size();
+    }
 }
 
 // No keeps all; a joined file that cannot be put on the disk deletes nothing; Yes empties the lists.
@@ -367,12 +388,13 @@ TEST_F(WindowTest, Checksum) {
     EXPECT_EQ(fake.cursor, (std::vector<bool>{true, false, true, false}));
 }
 
-// "End" during a split, join, checksum or deletion: the operation runs to its end, then the window closes.
+// "End" during a split, join or checksum stops it, during a deletion waits for its end; then the window
+// closes.
 TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
-    for (const char* operation : {"Command1", "Command4", "Command7", "Command2"}) {
+    for (const std::string operation : {"Command1", "Command4", "Command7", "Command2"}) {
         freshWindow();
         prepare("x.dat", (1 << 20) + 3, "256");
-        if (operation != std::string("Command1")) {
+        if (operation != "Command1") {
             click("Command1");
             pick("Command4", file("ziel"));
         }
@@ -381,11 +403,13 @@ TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
             EXPECT_TRUE(win->isVisible());
         });
         QPointer<frmTessaron> closing = win;
-        fake.paths = {qfile(operation == std::string("Command7") ? "x.dat" : "ziel")};
+        fake.paths = {qfile(operation == "Command7" ? "x.dat" : "ziel")};
         fake.answers = {QMessageBox::Yes};
-        click(operation);
+        click(operation.c_str());
         EXPECT_TRUE(yielded) << operation;
-        EXPECT_EQ(std::filesystem::exists(file("x.dat._005")), operation != std::string("Command2"));
+        EXPECT_EQ(std::filesystem::exists(file("x.dat._005")),
+                  operation == "Command4" || operation == "Command7");
+        shows(operation == "Command2" ? std::vector<Msg>{kAsk} : std::vector<Msg>{});
         for (int turn = 0; turn < 3 && closing; ++turn) {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
