@@ -127,6 +127,10 @@ int splitSource(const SplitRequest& request, const Output& output) {
     output.out << says::sourceSize(sizeText(result.plan.length, output)) << '\n'
                << says::splitProgress(std::ssize(result.fileNames), result.plan.fragmentCount) << '\n'
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
+    if (request.checksumFile && !result.checksumFileWritten && !result.fileNames.empty()) {
+        output.out << says::checksumFileKept(fragments::Nurdatei(fragments::checksumFilePath(source)))
+                   << '\n';
+    }
     if (result.joinScriptFailure) {
         std::rethrow_exception(result.joinScriptFailure);
     }

@@ -84,6 +84,12 @@ inline std::string noScript(const fragments::NoJoinScript& refusal, const std::s
     }
     return noScriptForName(name);
 }
+// A file at the checksum file's name that the split did not write stays: the new set has none.
+inline std::string checksumFileKept(const std::string& name) {
+    return "Die Datei " + name +
+           " stammt nicht von dieser Splittung und bleibt unverändert; für die neuen Fragmente wurde keine "
+           "Prüfsummendatei geschrieben.";
+}
 inline std::string scriptWritten(const std::string& scriptName) {
     return "Batchdatei " + scriptName + " wurde erzeugt !";
 }

@@ -577,6 +577,7 @@ void frmTessaron::clearSplitResult() {
 
 void frmTessaron::clearJoinResult() {
     setCaption(Label5, QString());
+    Label5->setToolTip(QString());
     setCaption(Label14, QString());
     setCaption(Label15, QString());
 }

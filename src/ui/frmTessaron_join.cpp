@@ -53,6 +53,12 @@ void frmTessaron::Command4_Click() {
 
     fragments::JoinJobEvents events;
     events.joinDespiteGap = [this](int missingNumber) { return joinDespiteGap(missingNumber); };
+    // A fragment left out of the list on purpose: the rest only unverified, and only when the user says so.
+    events.joinUnverified = [this](const std::string& fragment, const std::string& checksumFile) {
+        return showMessage(QMessageBox::Question, texts::questionTitle,
+                           fromUtf8(says::joinUnverifiedQuestion(fragment, checksumFile)),
+                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
     events.chooseTarget = [this, &wait](const std::string& suggestedName) {
         // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
         wait.reset();
@@ -170,6 +176,11 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         List1->setCurrentRow(List1->count() - 1);
         setCaption(Label5, Label5->text() + fromUtf8(says::joinDone));
         setCaption(Label15, sizeText(result.bytesWritten));
+        // What was verified, where the hints are (they may take the line later) and on the progress line.
+        const QString verified = fromUtf8(
+            says::verification(result.verifiedFragments, result.checksumFile, result.checksumFileIsLink));
+        setCaption(Label8, verified);
+        Label5->setToolTip(verified);
         offerClear = true;
     } catch (...) {
         // No progress stays behind a failed join; a stop the user asked for is shown there instead of a

@@ -19,6 +19,7 @@
 #include "ProgressPacer.hpp"
 #include "Utf8.hpp"
 #include "fileio/files.hpp"
+#include "fragments/checksum_file.hpp"
 #include "fragments/fragment_size.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/split_job.hpp"
@@ -137,6 +138,11 @@ void frmTessaron::splitSource(const QString& source) {
     füllen2(result.fragmentSet);
     // The join half names the new set's first fragment, or nothing when the split wrote none.
     Text2->setText(List1->count() > 0 ? fragmentDirectory_ + List1->item(0)->text() : QString());
+    if (!result.checksumFileWritten && !result.fileNames.empty()) {
+        showMessage(QMessageBox::Information, texts::infoTitle,
+                    fromUtf8(says::checksumFileKept(
+                        fragments::Nurdatei(fragments::checksumFilePath(toUtf8(source))))));
+    }
     if (result.joinScriptFailure) {
         std::rethrow_exception(result.joinScriptFailure);
     }

@@ -278,6 +278,15 @@ TEST_F(WindowTest, JoinQuestionsAndRefusals) {
     pick("Command4", file("ziel"));
     EXPECT_TRUE(yielded && fake.requests.size() == 3);
     EXPECT_EQ(texts({"Label5", "Label15"}), "add Fragment: 12 von 11, fertig! | 220 = 1 KB");
+    writeFile(file("b.dat.sfv"), "b.dat._001 00000000\r\n");  // names the fragment left out on purpose
+    fake.answers = {QMessageBox::Yes, QMessageBox::Yes};
+    fake.shown.clear();
+    removeEntry("b.dat._001");
+    pick("Command4", file("ziel"));
+    EXPECT_EQ(fake.take().front(), Msg(QMessageBox::Question, "Dodiveverazed Kontroll-Abfrage",
+                                       "Fragment b.dat._001 steht in b.dat.sfv, aber nicht in der "
+                                       "Dateifragmentliste. Liste ungeprüft zusammenfügen ?"));
+    EXPECT_EQ(control("Label5")->toolTip(), "nicht geprüft: ohne b.dat.sfv zusammengefügt");
 }
 
 // Each way a join ends, once: its message; a join that does not end writes no target, leaves no progress
