@@ -170,6 +170,7 @@ std::size_t InputFile::readAt(void* buffer, std::size_t size, std::int64_t offse
 }
 
 std::size_t InputFile::read(void* buffer, std::size_t size) {
+    checkCancel(path_);
     const std::size_t got = readAt(buffer, size, position_);
     position_ += static_cast<std::int64_t>(got);
     return got;
