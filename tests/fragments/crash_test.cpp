@@ -1,11 +1,9 @@
-// Split and join of 256 MiB killed at points spread over each run, stopped by signals on the command line
-// and by a full tmpfs (POSIX, slow).
+// Split and join of 256 MiB killed or stopped mid-way, and stopped by a full tmpfs (POSIX, slow).
 
 #include <signal.h>
 #include <sys/mount.h>
 
 #include <array>
-#include <fstream>
 #include <sstream>
 
 #include "core_test_support.hpp"
@@ -177,47 +175,30 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     scene.expectConsistent("join after the kills", 0, "");
 }
 
-// The command line with `args`, stopped by `signal` once it has read 64 MiB: its status and last line on
-// stderr.
-std::string stopCommandLine(const Names& args, int signal) {
-    const TempDir logs;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::freopen(logs.file("err").c_str(), "w", stderr);
-        std::vector<const char*> argv{CLI_PROGRAM};
-        std::transform(args.begin(), args.end(), std::back_inserter(argv), std::mem_fn(&std::string::c_str));
-        argv.push_back(nullptr);
-        ::execv(CLI_PROGRAM, const_cast<char* const*>(argv.data()));
-        ::_exit(127);
-    }
-    int status = 0;
-    pid_t ended = 0;
-    for (std::int64_t read = 0; read < 64 * MiB && (ended = ::waitpid(child, &status, WNOHANG)) == 0;
-         ::usleep(500)) {
-        std::ifstream io("/proc/" + std::to_string(child) + "/io");
-        std::string rchar;
-        io >> rchar >> read;
-    }
-    if (ended == 0) {
-        ::kill(child, signal);
-        ::waitpid(child, &status, 0);
-    }
-    std::string err = readFile(logs.file("err"));
-    return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + " " +
-           err.erase(0, err.rfind('\n', err.size() - 2) + 1);
-}
-
 // SIGINT and SIGTERM mid-way: whole fragments only, no lock or temporary file left, the old target kept.
 TEST_F(Crash, StoppedCommandLinesCleanUp) {
+    // The command line with `args`, stopped by `signal` once it has read 64 MiB: status, last line on stderr.
+    const auto stop = [this](const std::string& args, int signal) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c", ("exec " CLI_PROGRAM " " + args + " 2>" + dir.file("err")).c_str(),
+                    nullptr);
+        }
+        int status = 0;
+        for (std::int64_t got = 0; got < 64 * MiB && !::waitpid(child, &status, WNOHANG); ::usleep(500)) {
+            std::ifstream("/proc/" + std::to_string(child) + "/io").ignore(7) >> got;  // "rchar: N"
+        }
+        ::kill(child, signal), ::waitpid(child, &status, 0);
+        const std::string err = readFile(dir.file("err"));
+        EXPECT_EQ(std::to_string(WEXITSTATUS(status)) + " " + err.substr(err.rfind('\n', err.size() - 2) + 1),
+                  std::to_string(128 + signal) + " Der Vorgang wurde abgebrochen.\n");
+    };
     for (const int signal : {SIGINT, SIGTERM}) {
-        const std::string stopped = std::to_string(128 + signal) + " Der Vorgang wurde abgebrochen.\n";
-        EXPECT_EQ(stopCommandLine({"split", "-s", "10240", scene.source()}, signal), stopped);
+        stop("split -s 10240 " + scene.source(), signal);
         scene.expectConsistent("stopped split", 0);
-        scene.split();
-        writeFile(scene.target(), "alt");
-        EXPECT_EQ(stopCommandLine({"join", "-f", "-o", scene.target(), scene.source() + "._001"}, signal),
-                  stopped);
-        scene.expectConsistent("stopped join", 0, "alt");
+        scene.split(), writeFile(scene.target(), "alt");
+        stop("join -f -o " + scene.target() + " " + scene.source() + "._001", signal);
+        scene.expectConsistent("stopped join", 0);
         EXPECT_EQ(readFile(scene.target()), "alt");
     }
 }
