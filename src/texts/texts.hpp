@@ -204,8 +204,8 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "      --version       zeigt die Version\n"
            "  --                  beendet die Optionen: alles danach ist ein Dateiname\n"
            "\n"
-           "Exit-Status: 0 Erfolg, 1 Fehler, 2 falscher Aufruf, 128 + Nummer des Signals nach einem Abbruch\n"
-           "(130 nach Strg+C).\n";
+           "Exit-Status: 0 Erfolg, 1 Fehler, 2 falscher Aufruf; nach einem Abbruch durch ein Signal\n"
+           "             128 + seine Nummer (130 nach Strg+C).\n";
 }
 
 }  // namespace texts::utf8
