@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <iostream>
 
 #include "cli/cli.hpp"
 #include "ui/Utf8.hpp"
@@ -11,7 +10,7 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> args = cli::arguments(argc, argv);
     const cli::Launch launch = cli::launchFor(args);
     if (!launch.window) {
-        return cli::run(args, std::cout, std::cerr, cli::processConsole("dodiveverazed", true));
+        return cli::runInProcess(args, cli::processConsole("dodiveverazed", true));
     }
     QApplication app(argc, argv);
     ui::prepareApplication(app);

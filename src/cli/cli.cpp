@@ -1,5 +1,6 @@
 #include "cli/cli.hpp"
 
+#include <iostream>
 #include <map>
 #include <ostream>
 #include <span>
@@ -211,6 +212,21 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << error.message << '\n' << says::helpHint(console.program) << '\n' << std::flush;
         return usageError;
     }
+}
+
+int runInProcess(const std::vector<std::string>& args, const Console& console) {
+    catchStopRequests();
+    const int status = run(args, std::cout, std::cerr, console);
+    // A closed pipe shows itself when the results leave the buffer.
+    std::cout.flush();
+    if (const int signal = stopRequest()) {
+        // A request that came after the work was done stops nothing, and the message does not say it did.
+        if (status != success) {
+            std::cerr << says::stopped << '\n' << std::flush;
+        }
+        return 128 + signal;
+    }
+    return status;
 }
 
 }  // namespace cli

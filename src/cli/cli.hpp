@@ -52,6 +52,18 @@ struct Launch {
 // window. Everything else, unknown options included, is for run().
 Launch launchFor(const std::vector<std::string>& args);
 
+// From now on a request to stop the process (SIGINT, SIGTERM, SIGHUP, SIGPIPE; Ctrl-C and Ctrl-Break
+// on Windows) stops the running command at its next block (fileio::requestCancel), which then fails as
+// it would for a failing file. The first request is kept; a second of SIGINT, SIGTERM or SIGHUP ends
+// the process at once. A signal ignored when the program started (nohup) stays ignored.
+void catchStopRequests();
+// The signal number of the first stop request caught; 0 when none came.
+int stopRequest();
+
+// run() on the process's standard streams, with stop requests caught: after one the status is 128 + the
+// signal's number (130 for Ctrl-C), and a command it stopped ends with the line that says so.
+int runInProcess(const std::vector<std::string>& args, const Console& console);
+
 // Runs the command in `args` (the arguments after the program's name): results on `out`, messages
 // and progress on `err`. Returns success, failure or usageError.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Console& console);

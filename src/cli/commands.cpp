@@ -185,7 +185,10 @@ bool replaceConfirmed(const std::string& target, const Output& output) {
     }
     output.err << says::replaceTargetQuestion(target) << std::flush;
     std::string answer;
-    std::getline(*console.input, answer);
+    if (!std::getline(*console.input, answer)) {
+        // No line came (end of input, a stop request): what follows starts on a line of its own.
+        output.err << '\n';
+    }
     const auto first = answer.find_first_not_of(" \t\r");
     answer = fragments::lowerCase(first == std::string::npos
                                       ? std::string()
@@ -196,7 +199,10 @@ bool replaceConfirmed(const std::string& target, const Output& output) {
 }  // namespace
 
 int Output::fail(const std::string& message) const {
-    err << message << '\n' << std::flush;
+    // A stopped command fails with no message of its own: the line that it was stopped follows.
+    if (!fileio::cancelRequested()) {
+        err << message << '\n' << std::flush;
+    }
     return failure;
 }
 

@@ -1,16 +1,19 @@
-// The console of a Windows process: its locale, its terminals and its arguments (as UTF-8, whatever
-// the code page).
+// The console of a Windows process: its locale, its terminals, its arguments (as UTF-8, whatever
+// the code page) and Ctrl-C.
 
 #include <io.h>
 #include <windows.h>
 // After windows.h.
 #include <shellapi.h>
 
+#include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/cli.hpp"
+#include "fileio/files.hpp"
 
 namespace cli {
 
@@ -41,7 +44,31 @@ struct RestoredCodePage {
     }
 };
 
+std::atomic<int> firstStopRequest{0};
+
+// Runs on a thread of its own. Ctrl-C and Ctrl-Break stop the running command; a second one, and any
+// other event, is left to the default handler, which ends the process.
+BOOL WINAPI onConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    int none = 0;
+    if (!firstStopRequest.compare_exchange_strong(none, event == CTRL_C_EVENT ? SIGINT : SIGBREAK)) {
+        return FALSE;
+    }
+    fileio::requestCancel();
+    return TRUE;
+}
+
 }  // namespace
+
+void catchStopRequests() {
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+int stopRequest() {
+    return firstStopRequest.load();
+}
 
 Console processConsole(std::string program, bool opensWindow) {
     std::setlocale(LC_ALL, "");

@@ -1,8 +1,6 @@
 // The console's executable: the command line alone, without the window (on Windows the window's
 // executable has no console streams).
 
-#include <iostream>
-
 #include "cli/cli.hpp"
 
 #ifdef _WIN32
@@ -11,6 +9,5 @@ int wmain(int argc, wchar_t* argv[]) {
 #else
 int main(int argc, char* argv[]) {
 #endif
-    return cli::run(cli::arguments(argc, argv), std::cout, std::cerr,
-                    cli::processConsole("dodiveverazed-cli", false));
+    return cli::runInProcess(cli::arguments(argc, argv), cli::processConsole("dodiveverazed-cli", false));
 }

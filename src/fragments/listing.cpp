@@ -58,7 +58,7 @@ std::vector<std::string> listFragmentCandidates(const std::string& directory) {
     std::vector<std::string> names;
     try {
         for (fileio::FolderEntry& entry : fileio::regularFilesIn(directory.empty() ? "." : directory)) {
-            if (!entry.hidden && matchesCandidatePattern(entry.name) && isUtf8(entry.name)) {
+            if (!entry.hidden && matchesCandidatePattern(entry.name)) {
                 names.push_back(std::move(entry.name));
             }
         }

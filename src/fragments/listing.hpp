@@ -12,7 +12,8 @@ namespace fragments {
 
 // Bare names of the files in `directory` that match "*._*" ignoring case (the text after the last
 // "." begins with "_"), hidden files left out, in ascending alphabetical order ignoring case.
-// Names that are not UTF-8 are left out too: the window could neither show nor name them again.
+// Names are bytes: one that is no UTF-8 is listed like any other (the window, which cannot name it
+// again, may leave it out with isUtf8).
 // A directory that cannot be read gives an empty listing.
 std::vector<std::string> listFragmentCandidates(const std::string& directory);
 

@@ -1,5 +1,6 @@
 #include "fragments/paths.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -9,20 +10,19 @@ namespace fragments {
 
 namespace {
 
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Byte offset where the last `count` UTF-8 characters of `text` begin; `found` says how many there were.
+// Byte offset where the last `count` characters of `text` begin; `found` says how many there were. A
+// character is a UTF-8 sequence or, where the bytes are no UTF-8, one byte, as decodeUtf8 counts them.
 std::size_t startOfLastCharacters(std::string_view text, std::size_t count, std::size_t& found) {
-    std::size_t position = text.size();
-    found = 0;
-    while (position > 0 && found < count) {
-        --position;
-        while (position > 0 && isContinuationByte(text[position])) {
-            --position;
-        }
-        ++found;
+    std::size_t total = 0;
+    for (std::size_t position = 0; position < text.size(); ++total) {
+        char32_t ignored = 0;
+        decodeUtf8(text, position, ignored);
+    }
+    found = std::min(count, total);
+    std::size_t position = 0;
+    for (std::size_t skipped = 0; skipped < total - found; ++skipped) {
+        char32_t ignored = 0;
+        decodeUtf8(text, position, ignored);
     }
     return position;
 }

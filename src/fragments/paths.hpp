@@ -49,10 +49,12 @@ std::optional<int> fragmentNumber(std::string_view name);
 // its last three characters as they are when they are not digits.
 std::string progressNumber(std::string_view name);
 
-// The last `count` characters of `name`, counted in UTF-8 (as many as there are when it has fewer).
+// The last `count` characters of `name`, counted in UTF-8, a byte that is no UTF-8 as one character (as
+// many as there are when it has fewer).
 std::string lastCharacters(std::string_view name, std::size_t count);
 
-// `text` without its last `count` characters ("" when it has no more than that). Counts UTF-8 characters.
+// `text` without its last `count` characters ("" when it has no more than that), counted as
+// lastCharacters counts them.
 std::string withoutLastCharacters(std::string_view text, std::size_t count);
 
 // Decodes the UTF-8 sequence at `position` into `codePoint` and advances past it. A malformed one

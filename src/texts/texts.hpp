@@ -220,6 +220,8 @@ inline const std::string missingFileName = "Es fehlt der Dateiname.";
 inline std::string unknownOption(const std::string& option) {
     return "Unbekannte Option: " + option;
 }
+// The last line of a command that a signal (Ctrl-C, a closed terminal or pipe) or the system stopped.
+inline const std::string stopped = "Der Vorgang wurde abgebrochen.";
 inline const std::string oneFileNameOnly = "Es ist nur ein Dateiname erlaubt.";
 inline std::string missingValue(const std::string& option) {
     return "Die Option " + option + " braucht einen Wert.";
@@ -263,7 +265,8 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "      --version       zeigt die Version\n"
            "  --                  beendet die Optionen: alles danach ist ein Dateiname\n"
            "\n"
-           "Exit-Status: 0 Erfolg, 1 Fehler, 2 falscher Aufruf.\n";
+           "Exit-Status: 0 Erfolg, 1 Fehler, 2 falscher Aufruf; nach einem Abbruch durch ein Signal\n"
+           "             128 + seine Nummer (130 nach Strg+C).\n";
 }
 
 }  // namespace texts::utf8

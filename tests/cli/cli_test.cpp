@@ -78,8 +78,8 @@ TEST_F(CommandLine, SplitJoinCrc) {
 
 // Each refusal and usage error with its exit status; options may follow the file.
 TEST_F(CommandLine, RefusalsAndUsageErrors) {
-    for (const char* name : {"x.dat", "l.dat", "b.dat", "u.dat._001", ".u.dat.unfertig", "g.dat._001",
-                             "g.dat._004", "m.dat._001", "m.txt._001"}) {
+    for (const char* name : {"x.dat", "y\xff._001", "l.dat", "b.dat", "u.dat._001", ".u.dat.unfertig",
+                             "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
         writeFile(name, patternBytes(2148));
     }
     for (const char* name : {"c.dat", "d.dat"}) {
@@ -120,6 +120,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
         {"split --size=12a x.dat", 2, "Fragmentgröße kein numerischer Wert !"},
         {"split x.dat x.dat", 2, "Es ist nur ein Dateiname erlaubt."},
         {"split x.dat --no-sfv -s 1", 0, ""},
+        {"join -o k.dat y\xff._001", 0, ""},
         {"split --script -s 9 b.dat", 1,
          "Die Splittung wurde abgebrochen. Fehler bei Datei " + dir.file("b.bat") + ": " +
              germanReason(ENOSPC) + "\n"}};

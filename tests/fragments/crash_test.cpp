@@ -1,4 +1,4 @@
-// Split and join of 256 MiB killed at points spread over each run, and stopped by a full tmpfs (POSIX, slow).
+// Split and join of 256 MiB killed or stopped mid-way, and stopped by a full tmpfs (POSIX, slow).
 
 #include <signal.h>
 #include <sys/mount.h>
@@ -183,6 +183,34 @@ TEST_F(Crash, KilledJoinsKeepTheOldTargetOrGiveTheNew) {
     EXPECT_EQ(scene.join(), "joined");
     fileio::testing::forceNamedPendingFiles(false);
     scene.expectConsistent("join after the kills", 0, "");
+}
+
+// SIGINT and SIGTERM mid-way: whole fragments only, no lock or temporary file left, the old target kept.
+TEST_F(Crash, StoppedCommandLinesCleanUp) {
+    // The command line with `args`, stopped by `signal` once it has read 64 MiB: status, last line on stderr.
+    const auto stop = [this](const std::string& args, int signal) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c", ("exec " CLI_PROGRAM " " + args + " 2>" + dir.file("err")).c_str(),
+                    nullptr);
+        }
+        int status = 0;
+        for (std::int64_t got = 0; got < 64 * MiB && !::waitpid(child, &status, WNOHANG); ::usleep(500)) {
+            std::ifstream("/proc/" + std::to_string(child) + "/io").ignore(7) >> got;  // "rchar: N"
+        }
+        ::kill(child, signal), ::waitpid(child, &status, 0);
+        const std::string err = readFile(dir.file("err"));
+        EXPECT_EQ(std::to_string(WEXITSTATUS(status)) + " " + err.substr(err.rfind('\n', err.size() - 2) + 1),
+                  std::to_string(128 + signal) + " Der Vorgang wurde abgebrochen.\n");
+    };
+    for (const int signal : {SIGINT, SIGTERM}) {
+        stop("split -s 10240 " + scene.source(), signal);
+        scene.expectConsistent("stopped split", 0);
+        scene.split(), writeFile(scene.target(), "alt");
+        stop("join -f -o " + scene.target() + " " + scene.source() + "._001", signal);
+        scene.expectConsistent("stopped join", 0);
+        EXPECT_EQ(readFile(scene.target()), "alt");
+    }
 }
 
 // A full tmpfs (as root): in the first fragment, a later one, the checksum file and the join's target.

@@ -32,7 +32,7 @@ TEST(Names, PathPartsFragmentNamesAndTheFragmentTest) {
     EXPECT_EQ(fragmentName("D:\\x.y", 1) + fragmentName("D:\\x.y", 999), "D:\\x.y._001D:\\x.y._999");
     EXPECT_THROW(fragmentName("x", 1000), std::out_of_range);
     EXPECT_EQ(fragmentNumber("Beispiel.dat._042").value_or(0) + fragmentNumber("B._0ü").value_or(0), 42);
-    for (const char* name : {"Beispiel.txt._001", "Beispiel.dat.x_äöü"}) {
+    for (const char* name : {"Beispiel.txt._001", "Beispiel.dat.x_äöü", "Beispiel._\x80\xbf\xff"}) {
         EXPECT_TRUE(isFragmentOf(name, "C:\\Daten\\Beispiel.dat._001", '\\')) << name;
     }
     for (const char* name : {"Bsp.dat._001", "beispiel.dat._002", "Beispiel.dat._01"}) {

@@ -60,6 +60,7 @@ std::string split(Scene& s) {
         sums.push_back({name, fileCrc(folder + name)});
     }
     EXPECT_EQ(done.fileNames, named);
+    EXPECT_EQ(done.fragmentSet.names, done.fileNames) << "the old set is gone";
     EXPECT_EQ(joined, readFile(source));
     EXPECT_EQ(done.bytesWritten, static_cast<std::int64_t>(joined.size()));
     if (done.checksumFileWritten) {
@@ -136,6 +137,7 @@ TEST(Split, Scenes) {
 #endif
 #ifndef _WIN32
         {"holder", refused(Kind::SetBusy)},
+        {"put 2500 set/\xff; put 9 set/\xff._004; source set/\xff", "3 +sfv", made(4, true, "set/\xff")},
         {"link ../aussen/lock set/.a.dat.lock", failed("set/.a.dat.lock", notRegular)},
         {"at fragment-written#2 fifo set/a.dat._002", failed("set/a.dat._002", notRegular), made(2, false)},
         // Links and hard-linked twins give way, their targets stay.
