@@ -206,6 +206,7 @@ TEST_F(Crash, StoppedCommandLinesCleanUp) {
     for (const int signal : {SIGINT, SIGTERM}) {
         stop("split -s 10240 " + scene.source(), signal);
         scene.expectConsistent("stopped split", 0);
+        EXPECT_NE(scene.join(), "joined") << "a stopped split is never joined";
         scene.split(), writeFile(scene.target(), "alt");
         stop("join -f -o " + scene.target() + " " + scene.source() + "._001", signal);
         scene.expectConsistent("stopped join", 0);
