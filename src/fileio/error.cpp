@@ -7,7 +7,9 @@ std::error_code make_error_code(Errc error) noexcept {
       public:
         const char* name() const noexcept override { return "fileio"; }
         std::string message(int value) const override {
-            return value == static_cast<int>(Errc::Cancelled) ? "cancelled" : "not a regular file";
+            return value == static_cast<int>(Errc::Cancelled)    ? "cancelled"
+                   : value == static_cast<int>(Errc::EndedEarly) ? "ended early"
+                                                                 : "not a regular file";
         }
     };
     static const Category category;

@@ -14,6 +14,8 @@ enum class Errc {
     NotRegularFile = 1,
     // The operation was asked to stop (requestCancel) and did, at its next block.
     Cancelled = 2,
+    // A file ended before the length it had when the operation began: it became shorter meanwhile.
+    EndedEarly = 3,
 };
 
 std::error_code make_error_code(Errc error) noexcept;

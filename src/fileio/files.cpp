@@ -89,7 +89,7 @@ void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const 
         const std::size_t got = from.readAt(
             buffer.data(), chunkOf(count - done, static_cast<std::int64_t>(copyBufferSize)), offset + done);
         if (got == 0) {
-            fail(from.path(), platform::unexpectedEndOfFile());
+            fail(from.path(), Errc::EndedEarly);
         }
         piece(buffer.data(), got);
         done += static_cast<std::int64_t>(got);
@@ -326,7 +326,7 @@ bool Flush::step() {
 void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
                const SeenBytes& seen) {
     if (from.size() < offset + count) {
-        fail(from.path(), platform::unexpectedEndOfFile());
+        fail(from.path(), Errc::EndedEarly);
     }
     const std::int64_t start = to.written_;
     bool kernelCopy = !readWriteOnly && !seen;

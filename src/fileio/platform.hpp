@@ -62,9 +62,6 @@ void setLength(Handle handle, const std::string& path, std::int64_t length);
 // laid out in one go. Only a lack of space is reported; where the platform cannot reserve, nothing happens.
 void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes);
 
-// Error code for a file that ended before the expected length.
-std::error_code unexpectedEndOfFile();
-
 // The length of a path in the units longestPath counts.
 std::size_t pathLength(const std::string& utf8);
 

@@ -233,10 +233,6 @@ void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes) {
 #endif
 }
 
-std::error_code unexpectedEndOfFile() {
-    return std::error_code(EIO, std::system_category());
-}
-
 void renameReplacing(const std::string& from, const std::string& to) {
     checked(faulted(operationFault("rename", to)) ? -1 : ::rename(from.c_str(), to.c_str()), to);
 }

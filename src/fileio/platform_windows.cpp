@@ -236,10 +236,6 @@ void setLength(Handle handle, const std::string& path, std::int64_t length) {
 
 void reserveSpace(Handle, const std::string&, std::int64_t) {}
 
-std::error_code unexpectedEndOfFile() {
-    return std::error_code(ERROR_HANDLE_EOF, std::system_category());
-}
-
 void renameReplacing(const std::string& from, const std::string& to) {
     checkFault("rename", to);
     // MoveFileEx refuses to replace a read-only file; a link is replaced itself and keeps its target's.

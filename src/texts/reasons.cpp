@@ -62,6 +62,9 @@ std::string reason(std::error_code code) {
     if (code == fileio::Errc::Cancelled) {
         return "abgebrochen";
     }
+    if (code == fileio::Errc::EndedEarly) {
+        return "die Datei ist kürzer geworden, während sie gelesen wurde";
+    }
     if (code == Errc::SizeChanged) {
         return "die Datei hat sich während des Zusammenfügens geändert";
     }
