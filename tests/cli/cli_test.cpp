@@ -2,6 +2,8 @@
 
 #include "cli/cli.hpp"
 #include "fileio/files.hpp"
+#include "fragments/set_files.hpp"
+#include "texts/reasons.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -70,6 +72,7 @@ TEST_F(CommandLine, SplitJoinCrc) {
     EXPECT_EQ(run("check Kopie.dat._001").status + run("split -s 1 Kopie.dat").status, 1);
     EXPECT_EQ(run("check Kopie.dat._003").out.substr(57),
               "Kopie.dat: vollständig, CRC32 von 3 Fragmenten geprüft (Kopie.dat.sfv)\n");
+    EXPECT_EQ(texts::utf8::reason(fragments::Errc::IsOriginal), "die Datei ist die Originaldatei selbst");
     writeFile("ziffern", std::string("123456789"));
     EXPECT_EQ(run("crc ziffern fehlt ziffern"),
               (Result{1, "CBF43926  ziffern\nCBF43926  ziffern\n",

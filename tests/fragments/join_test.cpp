@@ -163,7 +163,7 @@ TEST(Deletion, Scenes) {
     const std::vector<Case> cases{
         {"sfv; chmod 400 set/x.dat._002; names x.dat._002 x.dat._005 x.dat._001", "3 3 2 deleted",
          set + NameSet{"set/x.dat.sfv"}},
-        {"user set/x.dat.sfv", "3 2 deleted", set},
+        {"user set/x.dat.sfv", "3 2 deleted +sfv", set},
 #ifndef _WIN32
         {"ro aussen/nur-lesen; link ../aussen/nur-lesen set/x.dat._002", "2 1 deleted", set},
         {"twin aussen/zwilling set/x.dat._001", "2 1 deleted", set},
@@ -179,7 +179,7 @@ TEST(Deletion, Scenes) {
     runCases(cases, [](Scene& s) {
         deleteFragmentSet(s.names, s.p("set"),
                           [&] { s.log += std::to_string(filesIn(pathOf(s.p("set"))).size()) + " "; });
-        return std::string("deleted");
+        return std::string("deleted") + (std::filesystem::exists(s.f("set/x.dat.sfv")) ? " +sfv" : "");
     });
 }
 

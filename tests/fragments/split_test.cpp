@@ -113,6 +113,7 @@ TEST(Split, Scenes) {
         {earlier, "3 +sfv", made(3) + leftBehind},
         {earlier + "kb 0", refused(Kind::InvalidSize), leftBehind},
         {"kb 2097152", refused(Kind::OutOfMemory)},
+        {"kb 2097151", "1 +sfv", made(1)},
         {"put 1022977 set/a.dat", refused(Kind::TooManyFragments, 1000)},
         {earlier + "lock", refused(Kind::SetBusy)},
         // A user's checksum file or a folder at its name stays, also one that appears while it is written.

@@ -373,6 +373,7 @@ TEST_F(WindowTest, ClearAsksThenDeletes) {
     const QString set = "x.dat._001,x.dat._002,x.dat._003";
     EXPECT_EQ(entries("List1") + entries("List2") + QString::number(enabled("Command2")), set + set + "1");
     whileBusy([this] {
+        EXPECT_FALSE(LockHolder(file("x.dat")).held()) << "the set stays locked while it is deleted";
         click("Command2", "Command8", "Command7", "Command3");
         removeEntry("x.dat._003");
     });
