@@ -161,7 +161,7 @@ JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath) 
     checkReplaceable(targetPath_);
     const std::string targetName = Nurdatei(targetPath_);
     removeLeftovers(folderOf(targetPath_), [&targetName](const std::string& name) {
-        return finalNameOfTemporary(name, ".part") == targetName;
+        return finalNameOfTemporary(name, ".part") == carriedName(targetName, ".part");
     });
     file_.emplace(
         targetPath_, [this] { return temporaryNameFor(targetPath_, ".part"); }, true);

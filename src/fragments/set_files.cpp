@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <random>
+
 #include <utility>
+#include "checksum/crc32_core.hpp"
+#include "checksum/file_checksum.hpp"
 
 namespace fragments {
 
@@ -11,6 +14,16 @@ namespace {
 constexpr std::string_view temporaryAlphabet =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 constexpr std::size_t temporaryTagLength = 6;
+// The longest name most file systems take, in bytes.
+constexpr std::size_t maxNameBytes = 255;
+
+// A hidden name beside the set cut from `sourceName`: ".", that name (fitted) and `ending`.
+std::string hiddenSetName(std::string_view sourceName, std::string_view ending) {
+    std::string hidden(1, '.');
+    hidden += fittedName(sourceName, maxNameBytes - 1 - ending.size());
+    hidden += ending;
+    return hidden;
+}
 
 }  // namespace
 
@@ -24,6 +37,27 @@ std::error_code make_error_code(Errc error) noexcept {
     return {static_cast<int>(error), category};
 }
 
+std::string fittedName(std::string_view name, std::size_t room) {
+    if (name.size() <= room) {
+        return std::string(name);
+    }
+    const std::string crc = checksum::crcText(
+        checksum::crc32Update(0, reinterpret_cast<const std::uint8_t*>(name.data()), name.size()));
+    std::size_t cut = room - crc.size() - 1;
+    // Not within a character: continuation bytes of UTF-8 go with the byte before them.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    std::string fitted(name.substr(0, cut));
+    fitted += '~';
+    fitted += crc;
+    return fitted;
+}
+
+std::string carriedName(std::string_view name, std::string_view ending) {
+    return fittedName(name, maxNameBytes - 2 - temporaryTagLength - ending.size());
+}
+
 std::string temporaryNameFor(const std::string& path, std::string_view ending) {
     static std::mt19937_64 random{std::random_device{}()};
     std::string tag;
@@ -31,7 +65,8 @@ std::string temporaryNameFor(const std::string& path, std::string_view ending) {
         tag += temporaryAlphabet[random() % temporaryAlphabet.size()];
     }
     const std::string name = Nurdatei(path);
-    return path.substr(0, path.size() - name.size()) + "." + name + "." + tag + std::string(ending);
+    return path.substr(0, path.size() - name.size()) + "." + carriedName(name, ending) + "." + tag +
+           std::string(ending);
 }
 
 std::optional<std::string> finalNameOfTemporary(std::string_view name, std::string_view ending) {
@@ -105,11 +140,11 @@ void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentit
 }
 
 std::string lockFileName(const std::string& sourceName) {
-    return "." + sourceName + ".lock";
+    return hiddenSetName(sourceName, ".lock");
 }
 
 std::string unfinishedMarkName(const std::string& sourceName) {
-    return "." + sourceName + ".unfertig";
+    return hiddenSetName(sourceName, ".unfertig");
 }
 
 void markUnfinished(const std::string& sourcePath) {

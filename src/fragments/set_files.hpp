@@ -41,13 +41,21 @@ bool checkReplaceable(const std::string& path,
 void makeWayFor(const std::string& path, const std::optional<fileio::FileIdentity>& source = std::nullopt,
                 Errc whenSource = Errc::IsSplitSource);
 
-// A hidden name beside `path` for a file on its way there: ".", its name, ".", six random letters or
-// digits and `ending` (".tmp" for fragments and the checksum file, ".part" for a joined file). It never
-// passes the fragment test and never appears in a listing.
+// `name` as the program's hidden names beside a file carry it when they leave `room` bytes for it (a file
+// system takes 255 bytes per name): itself when it fits, else as much of its start as fits with "~" and
+// the eight hexadecimal digits of its CRC-32, cut between characters.
+std::string fittedName(std::string_view name, std::size_t room);
+
+// A hidden name beside `path` for a file on its way there: ".", its name (see carriedName), ".", six random
+// letters or digits and `ending` (".tmp" for fragments and the checksum file, ".part" for a joined file).
+// It never passes the fragment test and never appears in a listing.
 std::string temporaryNameFor(const std::string& path, std::string_view ending);
 
-// The name a temporary name of exactly that shape (see temporaryNameFor) stands for; nullopt for any
-// other name.
+// The final name `name` as a temporary name with `ending` carries it (fittedName).
+std::string carriedName(std::string_view name, std::string_view ending);
+
+// The final name a temporary name of exactly that shape (see temporaryNameFor) carries (see carriedName);
+// nullopt for any other name.
 std::optional<std::string> finalNameOfTemporary(std::string_view name, std::string_view ending);
 
 // Writes `bytes` as a new file that appears at `path` only complete, through a hidden temporary beside it

@@ -1,5 +1,8 @@
 #include "fragments/split.hpp"
 
+#include <algorithm>
+#include <ranges>
+
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -137,9 +140,19 @@ void removeSplitLeftovers(const std::string& directory, const std::string& sourc
     const std::string script = NurName(sourcePath, separator) + ".bat";
     removeLeftovers(directory, [&](const std::string& name) {
         const auto final = finalNameOfTemporary(name, ".tmp");
-        return final && (*final == sourceName + ".sfv" || *final == script ||
-                         (final->size() == sourceName.size() + 5 && final->starts_with(sourceName + "._") &&
-                          fragmentNumber(*final)));
+        const auto carries = [&final](const std::string& what) {
+            return *final == carriedName(what, ".tmp");
+        };
+        if (!final || carries(sourceName + ".sfv") || carries(script)) {
+            return final.has_value();
+        }
+        if (final->size() == sourceName.size() + 5 && final->starts_with(sourceName + "._")) {
+            return fragmentNumber(*final).has_value();
+        }
+        // A long source's fragments are carried in short.
+        return final->find('~') != std::string::npos &&
+               std::ranges::any_of(std::views::iota(1, maxFragments + 1),
+                                   [&](int number) { return carries(fragmentName(sourceName, number)); });
     });
 }
 

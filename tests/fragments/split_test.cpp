@@ -175,6 +175,19 @@ TEST(Split, ChecksumFileCheckedByCksfv) {
 }
 #endif
 
+// A source whose fragment names just fit: its hidden names fit too, and a killed split's leftover goes.
+TEST(Split, LongNames) {
+    TempDir dir;
+    const std::string source = dir.file(std::string(250, 'a'));
+    const std::string leftover = temporaryNameFor(fragmentName(source, 2), ".tmp");
+    writeFile(source, patternBytes(2500)), writeFile(leftover, "x");
+    fileio::testing::forceNamedPendingFiles(true);
+    EXPECT_EQ(std::get<SplitResult>(runSplitJob({source, 1, true}, {})).fileNames.size(), 3u);
+    fileio::testing::forceNamedPendingFiles(false);
+    EXPECT_EQ(std::pair(Nurdatei(leftover).size(), fileio::fileExists(leftover)),
+              std::pair(std::size_t{255}, false));
+}
+
 // Beyond 4 GiB: offsets and sums must not be cut to 32 bits. The sparse source keeps the disk quiet.
 TEST(LargeFile, SplitsAndJoinsAboveFourGibibytes) {
     TempDir dir;
