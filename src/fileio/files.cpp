@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -380,6 +381,13 @@ std::string readUpTo(InputFile& from, std::size_t limit) {
 
 void readBytes(InputFile& from, std::int64_t offset, std::int64_t count, const SeenBytes& seen) {
     readPieces(from, offset, count, seen);
+}
+
+bool changedBefore(const std::string& older, const std::string& newer) {
+    std::error_code first, second;
+    const auto before = std::filesystem::last_write_time(pathFromUtf8(older), first);
+    const auto after = std::filesystem::last_write_time(pathFromUtf8(newer), second);
+    return !first && !second && before < after;
 }
 
 void requestCancel() noexcept {

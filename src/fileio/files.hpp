@@ -60,6 +60,10 @@ Entry entryAt(const std::string& path);
 // The identity of the file `path` leads to, links followed; nullopt when it leads nowhere.
 std::optional<FileIdentity> identityOf(const std::string& path);
 
+// True when the file `older` leads to was last changed before the one `newer` leads to; false when that
+// cannot be told.
+bool changedBefore(const std::string& older, const std::string& newer);
+
 // Removes the name `path` itself when it is a regular file or a link; a link goes, its target
 // stays. Nothing there: nothing happens. Throws FileError (Io): Errc::NotRegularFile for a folder,
 // FIFO, socket or device, which are never touched. A read-only file goes on POSIX, where no mode is

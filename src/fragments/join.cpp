@@ -46,9 +46,11 @@ bool lockTarget(const JoinPlan& plan, std::optional<SetLock>& lock) {
 
 }  // namespace
 
-DamagedFragment::DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected)
+DamagedFragment::DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected,
+                                 std::string staleBy)
     : std::runtime_error("damaged fragment " + name),
       name_(std::move(name)),
+      staleBy_(std::move(staleBy)),
       found_(found),
       expected_(expected) {}
 

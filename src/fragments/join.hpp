@@ -74,14 +74,18 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
 // A fragment whose CRC-32 is not the one the set's checksum file gives.
 class DamagedFragment : public std::runtime_error {
   public:
-    DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected);
+    DamagedFragment(std::string name, std::uint32_t found, std::uint32_t expected, std::string staleBy = {});
     // Its bare name.
     const std::string& name() const noexcept { return name_; }
     std::uint32_t found() const noexcept { return found_; }
     std::uint32_t expected() const noexcept { return expected_; }
+    // The checksum file (bare name) that gave `expected`, when it is older than every fragment and so more
+    // likely out of date than the fragment damaged; empty otherwise.
+    const std::string& staleBy() const noexcept { return staleBy_; }
 
   private:
     std::string name_;
+    std::string staleBy_;
     std::uint32_t found_;
     std::uint32_t expected_;
 };

@@ -90,7 +90,21 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (events.beforeRun && !events.beforeRun(plan)) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
-    auto joined = joinFragments(plan, events.progress);
+    auto joined = [&] {
+        try {
+            return joinFragments(plan, events.progress);
+        } catch (const DamagedFragment& damaged) {
+            // A checksum file older than every fragment was not written with them (a user's old one).
+            const std::string sums = withTrailingSeparator(directory) + checksums.files.front();
+            if (std::ranges::all_of(plan.fragmentPaths, [&sums](const auto& path) {
+                    return fileio::changedBefore(sums, path);
+                })) {
+                throw DamagedFragment(damaged.name(), damaged.found(), damaged.expected(),
+                                      checksums.files.front());
+            }
+            throw;
+        }
+    }();
     if (auto* refused = std::get_if<JoinProblem>(&joined)) {
         return *refused;
     }

@@ -51,8 +51,11 @@ inline std::string joinFailure(const std::exception_ptr& error, const std::strin
     try {
         std::rethrow_exception(error);
     } catch (const fragments::DamagedFragment& damaged) {
-        return utf8::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
-                                     checksum::crcText(damaged.expected()));
+        return damaged.staleBy().empty()
+                   ? utf8::damagedFragment(damaged.name(), checksum::crcText(damaged.found()),
+                                           checksum::crcText(damaged.expected()))
+                   : utf8::staleChecksumFile(damaged.name(), checksum::crcText(damaged.found()),
+                                             checksum::crcText(damaged.expected()), damaged.staleBy());
     } catch (const fileio::FileError& failed) {
         return utf8::joinAborted(failed.path(), utf8::reason(failed.code()));
     } catch (const std::exception& failed) {

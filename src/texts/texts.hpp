@@ -166,6 +166,14 @@ inline std::string setNotWhole(const std::string& source) {
 inline std::string setUnfinished(const std::string& source) {
     return source + ": unvollständig, die Splittung wurde nicht beendet";
 }
+inline std::string staleChecksumFile(const std::string& name, const std::string& found,
+                                     const std::string& expected, const std::string& checksumFile) {
+    return "Das Fragment " + name + " passt nicht zu " + checksumFile + " (CRC32 " + found + " statt " +
+           expected + "). " + checksumFile +
+           " ist älter als alle Fragmente und wahrscheinlich veraltet: Bitte die Prüfsummendatei entfernen "
+           "oder "
+           "die Fragmente mit ihrer eigenen Prüfsummendatei kopieren.";
+}
 inline std::string joinAborted(const std::string& path, const std::string& reason) {
     return "Das Zusammenfügen wurde abgebrochen. Fehler bei Datei " + path + ": " + reason;
 }

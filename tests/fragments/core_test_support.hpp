@@ -65,7 +65,7 @@ inline std::string outcomeOf(const std::function<std::string()>& action, const s
         }
         return failed(path, e.code(), e.kind() == fileio::FileError::Kind::CannotOpen);
     } catch (const fragments::DamagedFragment& e) {
-        return "damaged " + e.name();
+        return "damaged " + e.name() + (e.staleBy().empty() ? "" : " by " + e.staleBy());
     } catch (const std::exception& e) {
         return std::string("exception ") + e.what();
     }
@@ -102,6 +102,7 @@ struct Scene {
             {"folder", [&](W w) { run("rm " + w[1]), std::filesystem::create_directory(f(w[1])); }},
             {"ro", [&](W w) { writeFile(p(w[1]), "alt"), run("chmod 444 " + w[1]); }},
             {"chmod", [&](W w) { permissions(f(w[2]), std::filesystem::perms(std::stoi(w[1], 0, 8))); }},
+            {"age", [&](W w) { last_write_time(f(w[1]), last_write_time(f(w[1])) - std::chrono::hours(2)); }},
             {"resize", [&](W w) { resize_file(f(w[2]), std::stoul(w[1])); }},
             {"user", [&](W w) { writeFile(p(w[1]), "; von Hand\r\nx.dat._001 12345678\r\n"); }},
             {"ours", [&](W w) { writeFile(p(w[1] + ".sfv"), fragments::checksumFileText(w[1], 1, 0, {})); }},
@@ -113,8 +114,10 @@ struct Scene {
              }},
             {"sfv",  // the set's checksum file, under another name when given
              [&](W w) {
-                 writeFile(p("set/" + (w.size() > 1 ? w[1] : "x.dat.sfv")),
-                           fragments::checksumFileText("x.dat", 1524, 0, sums()));
+                 const std::string name = "set/" + (w.size() > 1 ? w[1] : "x.dat.sfv");
+                 writeFile(p(name), fragments::checksumFileText("x.dat", 1524, 0, sums()));
+                 last_write_time(f(name),
+                                 std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
              }},
             {"foreign",  // another tool's checksum file, which names ._002 only
              [&](W) {

@@ -121,6 +121,8 @@ TEST(Join, Scenes) {
         // The checksum file: the CRC is taken from the bytes written; a damaged fragment keeps the old
         // target.
         {"sfv; flip set/x.dat._002", "accepted, damaged x.dat._002"},
+        {"sfv; age set/x.dat.sfv; flip set/x.dat._002", "accepted, damaged x.dat._002 by x.dat.sfv"},
+        {"sfv; age set/x.dat._001; flip set/x.dat._002", "accepted, damaged x.dat._002"},
         {"sfv; put 3 set/x.dat; named; at fragment-appended#1 flip set/x.dat._002",
          "accepted, damaged x.dat._002",
          {"set/x.dat._002"}},
