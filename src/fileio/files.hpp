@@ -64,6 +64,10 @@ std::optional<FileIdentity> identityOf(const std::string& path);
 // cannot be told.
 bool changedBefore(const std::string& older, const std::string& newer);
 
+// The login name (or number) of the user who owns `path` itself, when that is not the user the program runs
+// as; nullopt otherwise, or where owners do not apply.
+std::optional<std::string> otherOwnerOf(const std::string& path);
+
 // Removes the name `path` itself when it is a regular file or a link; a link goes, its target
 // stays. Nothing there: nothing happens. Throws FileError (Io): Errc::NotRegularFile for a folder,
 // FIFO, socket or device, which are never touched. A read-only file goes on POSIX, where no mode is
@@ -86,7 +90,8 @@ class LockFile {
     // Takes the lock of `path` without waiting; nullopt when another holder has it. Where the folder
     // takes no new file (read-only for this user or medium), nothing can change there through this
     // program either: the lock returned then holds nothing. Throws FileError (Io) naming `path` when
-    // it is no regular file (Errc::NotRegularFile; links are not followed) or cannot be opened.
+    // it is no regular file (Errc::NotRegularFile; links are not followed) or cannot be opened (one of
+    // another user, which may outlive that user's operation, with that access error: see otherOwnerOf).
     static std::optional<LockFile> tryLock(const std::string& path);
 
     bool held() const noexcept { return file_.isOpen(); }

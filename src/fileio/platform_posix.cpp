@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,8 +77,16 @@ std::optional<Descriptor> openLockFile(const std::string& path) {
             fail(path, Errc::NotRegularFile);
         }
         if (error == EACCES || error == EPERM || error == EROFS) {
+            // None there: a folder the program cannot write to, where nothing can change through it. One of
+            // another user, which may outlive that user's operation: a failure that can name its owner.
             struct stat info {};
-            return ::lstat(path.c_str(), &info) == 0 ? std::nullopt : std::optional(Descriptor());
+            if (::lstat(path.c_str(), &info) != 0) {
+                return Descriptor();
+            }
+            if (info.st_uid != ::geteuid()) {
+                fail(path, std::error_code(error, std::system_category()));
+            }
+            return std::nullopt;
         }
         fail(path, std::error_code(error, std::system_category()));
     }
@@ -425,6 +434,19 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
         return std::nullopt;
     }
     return platform::identityFrom(info);
+}
+
+std::optional<std::string> otherOwnerOf(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || info.st_uid == ::geteuid()) {
+        return std::nullopt;
+    }
+    passwd entry{}, *found = nullptr;
+    std::string buffer(16384, '\0');
+    if (::getpwuid_r(info.st_uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+        return std::to_string(info.st_uid);
+    }
+    return std::string(entry.pw_name);
 }
 
 std::size_t longestPath() {

@@ -427,6 +427,10 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
     return platform::identityAtPath(path, 0, identity) ? std::nullopt : std::optional(identity);
 }
 
+std::optional<std::string> otherOwnerOf(const std::string&) {
+    return std::nullopt;  // a file's owner keeps no other user out of a folder here
+}
+
 std::size_t longestPath() {
     return 32767 - 1;
 }

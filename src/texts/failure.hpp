@@ -4,11 +4,14 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "fragments/join.hpp"
+#include "fragments/paths.hpp"
 #include "texts/texts.hpp"
 
 namespace texts {
@@ -27,6 +30,17 @@ struct SplitFailure {
 };
 
 // The split of `source` that threw `error`. An exception that is no std::exception is thrown on.
+// A lock file another user owns, which keeps this one from the set, named with its owner.
+inline std::optional<std::string> foreignLock(const fileio::FileError& failed) {
+    const std::string name = fragments::Nurdatei(failed.path());
+    const auto owner = name.starts_with('.') && name.ends_with(".lock") &&
+                               (failed.code() == std::errc::permission_denied ||
+                                failed.code() == std::errc::operation_not_permitted)
+                           ? fileio::otherOwnerOf(failed.path())
+                           : std::nullopt;
+    return owner ? std::optional(utf8::lockOfOtherUser(failed.path(), *owner)) : std::nullopt;
+}
+
 inline SplitFailure splitFailure(const std::exception_ptr& error, const std::string& source) {
     using Kind = SplitFailure::Kind;
     try {
@@ -34,6 +48,9 @@ inline SplitFailure splitFailure(const std::exception_ptr& error, const std::str
     } catch (const std::bad_alloc&) {
         return {Kind::OutOfMemory, utf8::outOfMemory};
     } catch (const fileio::FileError& failed) {
+        if (const auto lock = foreignLock(failed)) {
+            return {Kind::Aborted, *lock};
+        }
         if (failed.kind() != fileio::FileError::Kind::CannotOpen) {
             return {Kind::Aborted, utf8::splitAborted(failed.path(), utf8::reason(failed.code()))};
         }
@@ -57,7 +74,7 @@ inline std::string joinFailure(const std::exception_ptr& error, const std::strin
                    : utf8::staleChecksumFile(damaged.name(), checksum::crcText(damaged.found()),
                                              checksum::crcText(damaged.expected()), damaged.staleBy());
     } catch (const fileio::FileError& failed) {
-        return utf8::joinAborted(failed.path(), utf8::reason(failed.code()));
+        return foreignLock(failed).value_or(utf8::joinAborted(failed.path(), utf8::reason(failed.code())));
     } catch (const std::exception& failed) {
         return utf8::joinAborted(target, failed.what());
     }

@@ -95,6 +95,11 @@ inline std::string scriptWritten(const std::string& scriptName) {
 }
 
 // A split, join or deletion of a set another one is working on, in this process or another.
+inline std::string lockOfOtherUser(const std::string& path, const std::string& owner) {
+    return "Die Sperrdatei " + path + " gehört dem Benutzer " + owner +
+           ": Solange sie besteht, kann niemand sonst diese Dateifragmente bearbeiten. Bitte " + owner +
+           " bitten, seinen Vorgang zu beenden oder die Sperrdatei zu löschen.";
+}
 inline std::string setBusy(const std::string& path) {
     return "Die Datei " + path +
            " wird gerade von einem anderen Vorgang bearbeitet. Bitte warten, bis der andere Vorgang beendet "

@@ -140,6 +140,17 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     fileio::testing::setOperationFault({});
 }
 
+// A lock file another user left keeps the set from this one: its owner is named.
+TEST_F(CommandLine, ForeignLockNamesItsOwner) {
+    writeFile("o.dat", patternBytes(2148)), writeFile(".o.dat.lock", "");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(01777));
+    EXPECT_EQ(
+        asNobody([&] { return run("split -s 1 o.dat").err; }),
+        "Die Sperrdatei " + dir.file(".o.dat.lock") +
+            " gehört dem Benutzer root: Solange sie besteht, kann niemand sonst diese Dateifragmente "
+            "bearbeiten. Bitte root bitten, seinen Vorgang zu beenden oder die Sperrdatei zu löschen.\n");
+}
+
 // On a terminal: one progress line, blanked at the end; the question before replacing; no answer is no.
 TEST_F(CommandLine, TerminalProgressAndQuestion) {
     console.errorIsTerminal = true;
