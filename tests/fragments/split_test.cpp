@@ -155,6 +155,7 @@ TEST(Split, Scenes) {
         {"script aussen/a.dat; link ../aussen/a.bat set/a.bat", "3 +sfv", made(3)},
         // In a sticky folder nobody cannot delete root's old fragment, and must not open it.
         {"put 10 set/a.dat._001; chmod 1777 set; nobody", failed("set/a.dat._001")},
+        {"user set/a.dat.sfv; chmod 0 set/a.dat.sfv; chmod 1777 set; nobody", "3", made(3, false)},
 #endif
     };
     runCases(cases, split);
