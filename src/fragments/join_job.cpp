@@ -9,59 +9,88 @@
 
 namespace fragments {
 
+namespace {
+
+// A set whose split did not finish is never joined: an old set half deleted or a new one half written.
+// While the split still runs (the set not `locked` by the caller), it holds the set.
+std::optional<JoinProblem> unfinishedSplit(const std::vector<std::string>& names,
+                                           const std::string& directory, const std::string& sourceName,
+                                           bool locked) {
+    if (!isUnfinished(directory, sourceName)) {
+        return std::nullopt;
+    }
+    if (!locked && !SetLock::forList(names, directory)) {
+        return JoinProblem{JoinProblem::Kind::SetBusy, withTrailingSeparator(directory) + names.front()};
+    }
+    return JoinProblem{JoinProblem::Kind::UnfinishedSplit, withTrailingSeparator(directory) + sourceName};
+}
+
+// The set's checksum file, which speaks for the fragments it names: one of them not listed is missing, or
+// left out on purpose when the user says so (`ask`; then nothing is verified), and no gap is asked about
+// then. A problem, or nullopt with `checksums` found.
+std::optional<JoinProblem> checkSums(const std::vector<std::string>& names, const std::string& directory,
+                                     const std::string& sourceName, const JoinJobEvents& events, bool ask,
+                                     SetChecksums& checksums) {
+    using Found = SetChecksums::Found;
+    const std::string folder = withTrailingSeparator(directory);
+    checksums = findSetChecksums(directory, sourceName);
+    if (checksums.found == Found::Unusable || checksums.found == Found::Disagree) {
+        return JoinProblem{checksums.found == Found::Unusable ? JoinProblem::Kind::ChecksumFileUnusable
+                                                              : JoinProblem::Kind::ChecksumFilesDisagree,
+                           folder + checksums.files.front(), folder + checksums.files.back()};
+    }
+    auto missing = missingChecked(names, directory, checksums.crcs);
+    if (!missing || !events.joinUnverified || !fileio::fileExists(missing->path)) {
+        return missing;
+    }
+    if (ask && !events.joinUnverified(Nurdatei(missing->path), checksums.files.front())) {
+        return JoinProblem{JoinProblem::Kind::Cancelled, {}};
+    }
+    checksums.crcs.clear();
+    return std::nullopt;
+}
+
+// Runs `plan`; a damaged fragment against a checksum file (`checksumFile` in `directory`) older than every
+// fragment names that file as the likelier stale part, as it was not written with them (a user's old one).
+std::variant<JoinProblem, JoinResult> joinNaming(const JoinPlan& plan, const JoinEvents& events,
+                                                 const std::string& directory,
+                                                 const std::string& checksumFile) {
+    try {
+        return joinFragments(plan, events);
+    } catch (const DamagedFragment& damaged) {
+        const std::string sums = withTrailingSeparator(directory) + checksumFile;
+        if (!checksumFile.empty() && std::ranges::all_of(plan.fragmentPaths, [&sums](const auto& path) {
+                return fileio::changedBefore(sums, path);
+            })) {
+            throw DamagedFragment(damaged.name(), damaged.found(), damaged.expected(), checksumFile);
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
 std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>& names,
                                                  const std::string& directory, const JoinJobEvents& events) {
     const auto checked = checkJoinList(names);
     if (const auto* problem = std::get_if<JoinProblem>(&checked)) {
         return *problem;
     }
-    const auto& list = std::get<JoinListCheck>(checked);
-    // A set whose split did not finish is never joined: an old set half deleted or a new one half written.
-    // While the split still runs, it holds the set.
-    const auto unfinished = [&](bool locked) -> std::optional<JoinProblem> {
-        if (!isUnfinished(directory, list.suggestedName)) {
-            return std::nullopt;
-        }
-        if (!locked && !SetLock::forList(names, directory)) {
-            return JoinProblem{JoinProblem::Kind::SetBusy, withTrailingSeparator(directory) + names.front()};
-        }
-        return JoinProblem{JoinProblem::Kind::UnfinishedSplit,
-                           withTrailingSeparator(directory) + list.suggestedName};
-    };
-    if (auto problem = unfinished(false)) {
-        return *problem;
-    }
-    // The set's checksum file speaks for the fragments it names: one of them not listed is missing (or
-    // left out on purpose, when the user says so), and no gap is asked about then.
+    const std::string& source = std::get<JoinListCheck>(checked).suggestedName;
+    const auto firstGap = std::get<JoinListCheck>(checked).firstGap;
     SetChecksums checksums;
-    const auto checkSums = [&](bool ask) -> std::optional<JoinProblem> {
-        const std::string folder = withTrailingSeparator(directory);
-        checksums = findSetChecksums(directory, list.suggestedName);
-        using Found = SetChecksums::Found;
-        if (checksums.found == Found::Unusable || checksums.found == Found::Disagree) {
-            return JoinProblem{checksums.found == Found::Unusable ? JoinProblem::Kind::ChecksumFileUnusable
-                                                                  : JoinProblem::Kind::ChecksumFilesDisagree,
-                               folder + checksums.files.front(), folder + checksums.files.back()};
-        }
-        auto missing = missingChecked(names, directory, checksums.crcs);
-        if (missing && events.joinUnverified && fileio::fileExists(missing->path)) {
-            if (ask && !events.joinUnverified(Nurdatei(missing->path), checksums.files.front())) {
-                return JoinProblem{JoinProblem::Kind::Cancelled, {}};
-            }
-            checksums.crcs.clear();
-            return std::nullopt;
-        }
-        return missing;
-    };
-    if (auto problem = checkSums(true)) {
+    if (auto problem = unfinishedSplit(names, directory, source, false)) {
         return *problem;
     }
-    if (list.firstGap && !(events.joinDespiteGap && events.joinDespiteGap(*list.firstGap))) {
+    if (auto problem = checkSums(names, directory, source, events, true, checksums)) {
+        return *problem;
+    }
+    if (firstGap && !(events.joinDespiteGap && events.joinDespiteGap(*firstGap))) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
     // Chosen before the set is locked: an open dialog holds up no other operation on the set.
     const std::optional<std::string> target =
-        events.chooseTarget ? events.chooseTarget(list.suggestedName) : std::nullopt;
+        events.chooseTarget ? events.chooseTarget(source) : std::nullopt;
     if (!target) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
@@ -71,10 +100,10 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (!lock) {
         return JoinProblem{JoinProblem::Kind::SetBusy, withTrailingSeparator(directory) + names.front()};
     }
-    if (auto problem = unfinished(true)) {
+    if (auto problem = unfinishedSplit(names, directory, source, true)) {
         return *problem;
     }
-    if (auto problem = checkSums(false)) {
+    if (auto problem = checkSums(names, directory, source, events, false, checksums)) {
         return *problem;
     }
     auto planned = planJoin(names, directory, *target, checksums.crcs);
@@ -90,21 +119,8 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (events.beforeRun && !events.beforeRun(plan)) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
-    auto joined = [&] {
-        try {
-            return joinFragments(plan, events.progress);
-        } catch (const DamagedFragment& damaged) {
-            // A checksum file older than every fragment was not written with them (a user's old one).
-            const std::string sums = withTrailingSeparator(directory) + checksums.files.front();
-            if (std::ranges::all_of(plan.fragmentPaths, [&sums](const auto& path) {
-                    return fileio::changedBefore(sums, path);
-                })) {
-                throw DamagedFragment(damaged.name(), damaged.found(), damaged.expected(),
-                                      checksums.files.front());
-            }
-            throw;
-        }
-    }();
+    auto joined = joinNaming(plan, events.progress, directory,
+                             checksums.files.empty() ? std::string() : checksums.files.front());
     if (auto* refused = std::get_if<JoinProblem>(&joined)) {
         return *refused;
     }

@@ -1,8 +1,5 @@
 #include "fragments/split.hpp"
 
-#include <algorithm>
-#include <ranges>
-
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -150,9 +147,12 @@ void removeSplitLeftovers(const std::string& directory, const std::string& sourc
             return fragmentNumber(*final).has_value();
         }
         // A long source's fragments are carried in short.
-        return final->find('~') != std::string::npos &&
-               std::ranges::any_of(std::views::iota(1, maxFragments + 1),
-                                   [&](int number) { return carries(fragmentName(sourceName, number)); });
+        for (int number = 1; final->find('~') != std::string::npos && number <= maxFragments; ++number) {
+            if (carries(fragmentName(sourceName, number))) {
+                return true;
+            }
+        }
+        return false;
     });
 }
 
