@@ -154,8 +154,7 @@ sanitize_build() {
     cmake --build build/sanitize
 }
 sanitize_tests() { ctest --test-dir build/sanitize --output-on-failure -j "$jobs"; }
-# The Windows sources define the same macros before <windows.h> in several files: one unit per file there.
-windows_build() { DODIVEVERAZED_CMAKE_ARGS=-DDODIVEVERAZED_UNITY_TESTS=ON scripts/windows-tests.sh --build-only build/windows; }
+windows_build() { DODIVEVERAZED_CMAKE_ARGS="${unity[*]}" scripts/windows-tests.sh --build-only build/windows; }
 windows_tests() { scripts/windows-tests.sh --tests-only build/windows; }
 
 if ((quick)); then

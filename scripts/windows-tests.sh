@@ -5,7 +5,7 @@
 # written). Usage: windows-tests.sh [--build-only | --tests-only] [BUILD_DIR [CTEST_ARGS...]]
 # (default build/windows); --build-only configures and builds, --tests-only runs the tests and the
 # round trip in a tree built before. Further cmake options for the configure step come from
-# DODIVEVERAZED_CMAKE_ARGS (./test.sh compiles each test program as one unit).
+# DODIVEVERAZED_CMAKE_ARGS (./test.sh compiles each library and test program as one unit).
 # A test by hand afterwards: ctest --test-dir build/windows -R NAME (sets up the prefix on first use;
 # end it with WINEPREFIX=$PWD/build/windows/wineprefix wineserver -k).
 set -euo pipefail

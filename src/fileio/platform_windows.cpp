@@ -1,5 +1,10 @@
+// The standard library may have defined these already (the library is then compiled as one unit).
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <cerrno>

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -91,6 +92,18 @@ TEST(CrcCombine, ZerosNeedNoBytes) {
               crc32UpdateWith(Kernel::Table, 0x12345678u, zeros.data(), 70001));
     const std::int64_t large = (std::int64_t{5} << 30) + 3;
     EXPECT_EQ(crc32Combine(crc32Zeros(0, large), crc32Zeros(0, 70001), 70001), crc32Zeros(0, large + 70001));
+    // Any two pieces of a file give its CRC, as the checksum file's source line is made of the fragments'.
+    Bytes data(70001);
+    std::generate(data.begin(), data.end(),
+                  [n = 0u]() mutable { return static_cast<std::uint8_t>(n++ * 7); });
+    const auto crc = [&](std::size_t from, std::size_t to) {
+        return crc32UpdateWith(Kernel::Table, 0, data.data() + from, to - from);
+    };
+    for (const std::size_t cut : {0, 1, 7, 4096, 70000, 70001}) {
+        EXPECT_EQ(crc32Combine(crc(0, cut), crc(cut, 70001), static_cast<std::int64_t>(70001 - cut)),
+                  crc(0, 70001))
+            << cut;
+    }
 }
 
 std::error_code failureOf(const std::string& path) {

@@ -139,9 +139,10 @@ class Crash : public ::testing::Test {
 
 TEST_F(Crash, KilledSplitsLeaveWholeFragmentsOnly) {
     int killed = 0;
-    for (const char* stop : {"fragment-written 1", "fragment-in-place 1", "fragment-written 13",
-                             "fragment-in-place 26", "checksum-file-written 0", "+0", "+10485760",
-                             "+10747904", "+134217735", "+268435455", "@20", "@150"}) {
+    for (const char* stop :
+         {"fragment-written 1", "fragment-in-place 1", "fragment-written 13", "fragment-in-place 13",
+          "fragment-written 26", "fragment-in-place 26", "checksum-file-written 0", "+0", "+5242880",
+          "+10485760", "+10747904", "+134217735", "+268435455", "@20", "@80", "@150"}) {
         const std::string stopped = inChild([this] { scene.split(); }, stop);
         EXPECT_TRUE(stopped == "killed" || stopped == "done") << stopped;
         killed += stopped == "killed" ? 1 : 0;

@@ -139,6 +139,7 @@ TEST(Join, Scenes) {
         {"put 1048577 set/x.dat.sfv", problem(Problem::ChecksumFileUnusable, "set/x.dat.sfv")},
         {"sfv; user set/y.sfv", "accepted, joined 2 by x.dat.sfv", target},
         {"foreign; flip set/x.dat._002; names x.dat._002", "gap 1, accepted, damaged x.dat._002"},
+        {"foreign; flip set/x.dat._002", "accepted, damaged x.dat._002"},  // past one it does not name
         {"resize 8000000 set/x.dat._002; sfv", "accepted, joined 2 by x.dat.sfv",
          target},  // holes stay holes
 #ifdef __linux__
