@@ -6,9 +6,10 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-translations-l10n libgl-dev fonts-liberation fontconfig librsvg2-bin file)
 if [[ "${1:-}" == "--with-tests" ]]; then
     # The Windows cross build: MinGW-w64 (posix threads), GoogleTest from googletest's sources, Wine;
-    # cksfv checks the checksum files a split writes; shellcheck is the scripts' gate.
+    # cksfv checks the checksum files a split writes; shellcheck is the scripts' gate; lld links the test
+    # trees of ./test.sh in half the time.
     packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales clang-format-14 clang-tidy-14 shellcheck
-        lintian desktop-file-utils appstream gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix cksfv)
+        lintian desktop-file-utils appstream gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix cksfv lld)
 fi
 
 as_root() {

@@ -102,6 +102,8 @@ struct Scene {
             {"folder", [&](W w) { run("rm " + w[1]), std::filesystem::create_directory(f(w[1])); }},
             {"ro", [&](W w) { writeFile(p(w[1]), "alt"), run("chmod 444 " + w[1]); }},
             {"chmod", [&](W w) { permissions(f(w[2]), std::filesystem::perms(std::stoi(w[1], 0, 8))); }},
+            // A checksum file newer than the fragments, as a split writes it; one older than all of them.
+            {"new", [&](W w) { last_write_time(f(w[1]), last_write_time(f(w[1])) + std::chrono::hours(1)); }},
             {"age", [&](W w) { last_write_time(f(w[1]), last_write_time(f(w[1])) - std::chrono::hours(2)); }},
             {"resize", [&](W w) { resize_file(f(w[2]), std::stoul(w[1])); }},
             {"user", [&](W w) { writeFile(p(w[1]), "; von Hand\r\nx.dat._001 12345678\r\n"); }},
@@ -116,13 +118,13 @@ struct Scene {
              [&](W w) {
                  const std::string name = "set/" + (w.size() > 1 ? w[1] : "x.dat.sfv");
                  writeFile(p(name), fragments::checksumFileText("x.dat", 1524, 0, sums()));
-                 last_write_time(f(name),
-                                 std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+                 run("new " + name);
              }},
             {"foreign",  // another tool's checksum file, which names ._002 only
              [&](W) {
                  writeFile(p("set/x.dat.sfv"),
                            "; elsewhere\nx.dat._002 " + checksum::crcText(sums()[1].crc) + "\n");
+                 run("new set/x.dat.sfv");
              }},
             {"script",  // the script a split of the source into one fragment writes
              [&](W w) {
