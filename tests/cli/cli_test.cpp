@@ -1,6 +1,7 @@
 // The command line in a fresh folder: output, exit status, terminal, executables; shared texts: window tests.
 
 #include "cli/cli.hpp"
+#include "dodiveverazed/project.hpp"
 #include "fileio/files.hpp"
 #include "fragments/set_files.hpp"
 #include "texts/reasons.hpp"
@@ -119,6 +120,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
          "angeben.\n"},
         {"", 2, "Es fehlt der Befehl: split, join oder crc."},
         {"split --bogus x.dat", 2, "Unbekannte Option: --bogus"},
+        {"x", 2, "Unbekannter Befehl: x"},
         {"split x.dat -s", 2, "Die Option -s braucht einen Wert."},
         {"split --size=12a x.dat", 2, "Fragmentgröße kein numerischer Wert !"},
         {"split x.dat x.dat", 2, "Es ist nur ein Dateiname erlaubt."},
@@ -197,6 +199,13 @@ Result start(const std::string& program, const std::string& args) {
 TEST_F(CommandLine, ProgramsAsAUserStartsThem) {
     writeFile("-x", std::string("123456789"));
     EXPECT_EQ(start(CLI_PROGRAM, "crc -- -x"), (Result{0, "CBF43926  -x\n", ""}));
+    EXPECT_EQ(start(CLI_PROGRAM, "--version"),
+              (Result{0, "dodiveverazed " + std::string(dodiveverazed::version) + '\n', ""}));
+    const Result help = start(CLI_PROGRAM, "--help");
+    EXPECT_TRUE(help.status == 0 && help.err.empty() &&
+                help.out.starts_with("Aufruf:\n  dodiveverazed-cli split") &&
+                help.out.find(" check ERSTES_FRAGMENT") != std::string::npos)
+        << help.out;
 #ifdef WINDOW_PROGRAM
     const Result window = start(WINDOW_PROGRAM, "-- -x");
     EXPECT_TRUE(window.status != 0 && window.err.find("\"keine\"") != std::string::npos) << window.err;

@@ -483,6 +483,18 @@ using DisplayScale = WindowTest;
 
 // Tab order skips disabled buttons; uncaptioned controls have own names; the size box never completes "1".
 TEST_F(WindowTest, StartTabOrderNamesHintsAndSizeBox) {
+    // The window's size at scale 1; the icons lie above their buttons; the lists follow the width, but
+    // never below the margin measured at load.
+    EXPECT_EQ(win->size(), QSize(389, 385));
+    for (const char* icon : {"Picture1", "Picture2"}) {
+        EXPECT_EQ(win->childAt(control(icon)->geometry().center()), control(icon)) << icon;
+    }
+    for (const auto& [width, list] : {std::pair(449, 201), std::pair(200, 201), std::pair(349, 101)}) {
+        win->resize(width, 385);
+        EXPECT_EQ(std::pair(control("List1")->width(), control("List2")->width()), std::pair(list, list))
+            << width;
+    }
+    win->resize(389, 385);
     QStringList names;
     for (QWidget* child : win->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (!child->isHidden() &&
