@@ -169,6 +169,8 @@ else
     echo "[$(clock)] packages: scripts/install-deps.sh --with-tests"
     scripts/install-deps.sh --with-tests
     mkdir -p "$logs" && rm -f "$logs"/*.log
+    # Three trees compile at once: one compiler each keeps the CPUs busy without thrashing their caches.
+    export CMAKE_BUILD_PARALLEL_LEVEL=1
 
     start format 0 format_gate
     start release-configure 0 release_configure

@@ -577,6 +577,7 @@ TEST_F(WindowTest, EndAndTheHelpWindow) {
     EXPECT_TRUE(win.isNull());
     QPointer<frmInfo> help = frmInfo::instance();
     ASSERT_TRUE(help && help->isVisible());
+    EXPECT_EQ(help->windowTitle(), "Dodiveverazed - Info");
     auto* list = help->findChild<QListWidget*>("List1");
     QStringList lines;
     for (int i = 0; i < list->count(); ++i) {
@@ -585,11 +586,18 @@ TEST_F(WindowTest, EndAndTheHelpWindow) {
     EXPECT_EQ(QCryptographicHash::hash(lines.join('\n').toUtf8(), QCryptographicHash::Sha256).toHex(),
               "08a1c627bb3ca974634aa2d6428a87c8a001dce1b9f11968ba65f437b02c1991");
     list->setCurrentRow(4);
+    frmInfo::open();  // open already: raised as it is
+    EXPECT_EQ(list->currentRow(), 4);
     help->close();
     frmInfo::open();
     EXPECT_EQ(std::tuple(frmInfo::instance(), help->isVisible(), list->currentRow(), list->count()),
               std::tuple(help.data(), true, -1, 46));
-    delete help.data();
+    // Enter on the focused button closes it for good.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    EXPECT_EQ(QApplication::focusWidget(), help->findChild<QPushButton*>("Command1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(frmInfo::instance() == nullptr && help.isNull());
 }
 
 }  // namespace
