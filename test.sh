@@ -176,7 +176,7 @@ else
     start release-configure 0 release_configure
     # The Windows tests and the round trip under Wine mostly wait, so their build comes first.
     start windows-build 0 windows_build
-    start sanitize-build 4 sanitize_build
+    start sanitize-build 2 sanitize_build
     after release-configure release-build 2 release_build
     after release-configure tidy 6 tidy_gate
     after windows-build windows-tests 0 windows_tests
