@@ -429,6 +429,30 @@ TEST_F(WindowTest, CloseDuringAnOperationClosesWhenItEnds) {
 }
 
 // Qt's own icon provider would read a FIFO or /proc/kmsg and wait for ever: a hang ends the run by the alarm.
+// The chosen path is cut into name and folder, where the next open dialog starts; a cancel changes
+// nothing; a path longer than the system takes (PATH_MAX less its NUL, in bytes) is refused as a cancel.
+TEST(FileDialogs, CutThePathAndRefuseOverlongOnes) {
+    FakeSeam fake;
+    const QString umlauts(PATH_MAX / 2 - 2, u'ä');  // PATH_MAX - 1 bytes with "/d/"
+    const std::tuple<bool, QString, QString, QString, QString> steps[] = {
+        {false, "/start", "/daten/test.bin", "test.bin", "/daten/"},
+        {false, "/bleibt", "", "", "/bleibt"},
+        {true, "", "/Wurzel.txt", "Wurzel.txt", "/"},
+        {false, "/x", "/d/" + umlauts, umlauts, "/d/"},
+        {true, "/x", "/d/" + umlauts + "a", "", "/x"}};
+    for (const auto& [save, start, answer, name, directory] : steps) {
+        fake.paths = {answer};
+        QString chosen = start;
+        const auto dialog = save ? StdDialoge::DateiSpeichern : StdDialoge::DateiOeffnen;
+        EXPECT_EQ(std::pair(dialog(nullptr, "Titel", chosen, "i", "A|*.a", "*.*"), chosen),
+                  std::pair(name, directory));
+    }
+    EXPECT_EQ(StdDialoge::currentDirectory(), "/d");
+    EXPECT_EQ(fake.take(),
+              (std::vector<Msg>{
+                  {Warn, kInfo, QString("Der Pfad ist zu lang (mehr als %1 Zeichen).").arg(PATH_MAX - 1)}}));
+}
+
 TEST(FileDialogs, ListingsAndChoicesReadNoFile) {
     TempDir temp;
     ASSERT_EQ(::mkfifo(temp.file("rohr").c_str(), 0644), 0);
