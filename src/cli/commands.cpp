@@ -127,7 +127,7 @@ int splitSource(const SplitRequest& request, const Output& output) {
     output.out << says::sourceSize(sizeText(result.plan.length, output)) << '\n'
                << says::splitProgress(std::ssize(result.fileNames), result.plan.fragmentCount) << '\n'
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
-    if (request.checksumFile && !result.checksumFileWritten && !result.fileNames.empty()) {
+    if (result.checksumFileKept) {
         output.out << says::checksumFileKept(fragments::Nurdatei(fragments::checksumFilePath(source)))
                    << '\n';
     }
@@ -285,11 +285,8 @@ int check(const std::string& file, const Output& output) {
             return output.fail(says::noFragmentsBeside(file));
         }
         const auto sums = fragments::findSetChecksums(folder, *source, isChecksumFile ? name : "");
-        if (sums.found == Found::Unusable || sums.found == Found::Disagree) {
-            return output.fail(
-                sums.found == Found::Unusable
-                    ? says::checksumFileUnusable(folder + sums.files.front())
-                    : says::checksumFilesDisagree(folder + sums.files.front(), folder + sums.files.back()));
+        if (const auto untrusted = fragments::untrustedChecksums(sums, folder)) {
+            return output.fail(joinProblemText(*untrusted, file, {}));
         }
         int whole = 0;
         for (const auto& fragment : fragments::checkFragments(folder, sums.crcs)) {

@@ -31,13 +31,9 @@ std::optional<JoinProblem> unfinishedSplit(const std::vector<std::string>& names
 std::optional<JoinProblem> checkSums(const std::vector<std::string>& names, const std::string& directory,
                                      const std::string& sourceName, const JoinJobEvents& events, bool ask,
                                      SetChecksums& checksums) {
-    using Found = SetChecksums::Found;
-    const std::string folder = withTrailingSeparator(directory);
     checksums = findSetChecksums(directory, sourceName);
-    if (checksums.found == Found::Unusable || checksums.found == Found::Disagree) {
-        return JoinProblem{checksums.found == Found::Unusable ? JoinProblem::Kind::ChecksumFileUnusable
-                                                              : JoinProblem::Kind::ChecksumFilesDisagree,
-                           folder + checksums.files.front(), folder + checksums.files.back()};
+    if (auto untrusted = untrustedChecksums(checksums, directory)) {
+        return untrusted;
     }
     auto missing = missingChecked(names, directory, checksums.crcs);
     if (!missing || !events.joinUnverified || !fileio::fileExists(missing->path)) {
@@ -69,6 +65,17 @@ std::variant<JoinProblem, JoinResult> joinNaming(const JoinPlan& plan, const Joi
 }
 
 }  // namespace
+
+std::optional<JoinProblem> untrustedChecksums(const SetChecksums& checksums, const std::string& directory) {
+    using Found = SetChecksums::Found;
+    if (checksums.found != Found::Unusable && checksums.found != Found::Disagree) {
+        return std::nullopt;
+    }
+    const std::string folder = withTrailingSeparator(directory);
+    return JoinProblem{checksums.found == Found::Unusable ? JoinProblem::Kind::ChecksumFileUnusable
+                                                          : JoinProblem::Kind::ChecksumFilesDisagree,
+                       folder + checksums.files.front(), folder + checksums.files.back()};
+}
 
 std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>& names,
                                                  const std::string& directory, const JoinJobEvents& events) {

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "fragments/checksum_file.hpp"
 #include "fragments/join.hpp"
 
 namespace fragments {
@@ -27,6 +28,10 @@ struct JoinJobEvents {
     std::function<bool(const JoinPlan& plan)> beforeRun;
     JoinEvents progress;
 };
+
+// The problem with the set's checksum files `checksums` found in `directory`, when they cannot be trusted
+// (ChecksumFileUnusable, ChecksumFilesDisagree); nullopt otherwise.
+std::optional<JoinProblem> untrustedChecksums(const SetChecksums& checksums, const std::string& directory);
 
 // Joins the listed `names` (bare, in list order) from `directory`. A set whose split did not finish is
 // refused. With the set's checksum file beside them (findSetChecksums), a fragment it names that the list

@@ -104,9 +104,9 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     const fileio::FileIdentity identity = source.identity();
     // An empty source has no fragments, and so no set to check; fragment names that a checksum file cannot
     // hold (all of a set's names start alike) get none either.
-    const bool sums = checksumFile && plan.fragmentCount > 0 &&
-                      fitsChecksumFile(Nurdatei(fragmentName(sourcePath, 1), separator)) &&
-                      mayWriteChecksumFile(checksumFilePath(sourcePath));
+    const bool wanted = checksumFile && plan.fragmentCount > 0 &&
+                        fitsChecksumFile(Nurdatei(fragmentName(sourcePath, 1), separator));
+    const bool sums = wanted && mayWriteChecksumFile(checksumFilePath(sourcePath));
     std::vector<std::uint32_t> crcs;
     const FragmentCopy copy{source, identity, sums ? &crcs : nullptr};
     SplitResult result;
@@ -129,6 +129,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     if (sums) {
         result.checksumFileWritten = writeChecksumFileOf(sourcePath, result, crcs, plan);
     }
+    result.checksumFileKept = wanted && !result.checksumFileWritten;
     return result;
 }
 

@@ -42,6 +42,8 @@ struct SplitResult {
     std::int64_t bytesWritten = 0;
     std::vector<std::string> fileNames;  // file name parts of the fragments written, as generated, in order
     bool checksumFileWritten = false;
+    // One was due, but a file of its name that the program did not write stays there.
+    bool checksumFileKept = false;
     // Filled by runSplitJob (split_job.hpp): the source's fragment set in its folder, listed afresh after the
     // fragments; with the join script asked for, where it was written or why not, or what its writing threw
     // (the front end shows the set first, then this as the split's failure).

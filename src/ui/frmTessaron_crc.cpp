@@ -10,7 +10,6 @@
 #include "checksum/crc32.hpp"
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
-#include "fileio/files.hpp"
 #include "frmTessaron.hpp"
 
 void frmTessaron::Command7_Click() {
@@ -46,14 +45,9 @@ void frmTessaron::Command7_Click() {
 
 QString frmTessaron::DateiCRC32(const QString& path) {
     ui::ProgressPacer pacer;
-    const std::string file = ui::toUtf8(path);
-    return ui::fromUtf8(checksum::crcText(checksum::fileCrc32(file, *objCRC32, [&pacer, &file] {
-        pacer.progress();
-        // A stop asked for while the events were served ends the computation before its next block.
-        if (fileio::cancelRequested()) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, file, fileio::Errc::Cancelled);
-        }
-    })));
+    // A stop asked for while the events are served ends the computation at its next read.
+    return ui::fromUtf8(
+        checksum::crcText(checksum::fileCrc32(ui::toUtf8(path), *objCRC32, [&pacer] { pacer.progress(); })));
 }
 
 void frmTessaron::me_refresh() {

@@ -138,7 +138,7 @@ void frmTessaron::splitSource(const QString& source) {
     füllen2(result.fragmentSet);
     // The join half names the new set's first fragment, or nothing when the split wrote none.
     Text2->setText(List1->count() > 0 ? fragmentDirectory_ + List1->item(0)->text() : QString());
-    if (!result.checksumFileWritten && !result.fileNames.empty()) {
+    if (result.checksumFileKept) {
         showMessage(QMessageBox::Information, texts::infoTitle,
                     fromUtf8(says::checksumFileKept(
                         fragments::Nurdatei(fragments::checksumFilePath(toUtf8(source))))));
