@@ -24,6 +24,9 @@ std::string inChild(const std::function<void()>& work, const std::string& stop) 
     std::int64_t number = -1;
     words >> step >> number;
     const std::int64_t bytes = step[0] == '+' ? std::stoll(step.substr(1)) : -1;
+    // The child says when its work is done: a kill after that (a timed one) finds nothing unfinished.
+    int finished[2];
+    EXPECT_EQ(::pipe(finished), 0);
     const pid_t child = ::fork();
     if (child == 0) {
         fileio::testing::setStepHook([&](std::string_view reached, std::int64_t n) {
@@ -37,15 +40,19 @@ std::string inChild(const std::function<void()>& work, const std::string& stop) 
                 return bytes >= 0 && written > bytes ? ::raise(SIGKILL) : 0;
             });
         work();
-        ::_exit(0);
+        ::_exit(::write(finished[1], "x", 1) == 1 ? 0 : 1);
     }
+    ::close(finished[1]);
     if (step[0] == '@') {
         ::usleep(static_cast<useconds_t>(std::stoi(step.substr(1))) * 1000);
         ::kill(child, SIGKILL);
     }
     int status = 0;
     EXPECT_EQ(::waitpid(child, &status, 0), child);
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? "killed" : WIFEXITED(status) ? "done" : "?";
+    char done = 0;
+    const bool said = ::read(finished[0], &done, 1) == 1;
+    ::close(finished[0]);
+    return said ? "done" : WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? "killed" : "?";
 }
 
 // A source of `bytes` in `folder`, split by `kilobytes` and joined into `target`, checked after any stop.
