@@ -5,6 +5,7 @@
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fragments/checksum_file.hpp"
+#include "fragments/events.hpp"
 #include "fragments/paths.hpp"
 #include "fragments/set_files.hpp"
 
@@ -35,12 +36,11 @@ void deleteChecked(const std::vector<std::string>& names, const std::string& dir
                    const std::function<void()>& afterEach = {}) {
     for (const auto& name : names) {
         checkReplaceable(inDirectory(directory, name), source, whenSource);
+        notify(afterEach);
     }
     for (const auto& name : names) {
         fileio::removeFile(inDirectory(directory, name), evenReadOnly);
-        if (afterEach) {
-            afterEach();
-        }
+        notify(afterEach);
     }
 }
 
@@ -107,10 +107,10 @@ std::vector<std::string> oldFragmentsOf(const std::vector<std::string>& listing,
 }
 
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
-                        const std::string& source, char separator) {
+                        const std::string& source, char separator, const std::function<void()>& afterEach) {
     // Attributes stay as they are: an old fragment the user protected stops the split on Windows.
     deleteChecked(oldFragmentsOf(listing, source, separator), directory, fileio::identityOf(source),
-                  Errc::IsSplitSource, false);
+                  Errc::IsSplitSource, false, afterEach);
 }
 
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,

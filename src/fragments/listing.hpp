@@ -42,16 +42,17 @@ std::vector<std::string> oldFragmentsOf(const std::vector<std::string>& listing,
 // one is checked, then they go. Only regular files and links go (a link itself); a folder, FIFO, socket or
 // device under such a name, or the source itself under it, stops it before anything is deleted. Throws
 // FileError (Io) naming the file that stops it, or the first that cannot be deleted (nothing after it
-// is touched).
+// is touched). `afterEach`, when given, runs after each name checked and each deleted, so that a window can
+// serve its event loop meanwhile.
 void deleteOldFragments(const std::vector<std::string>& listing, const std::string& directory,
-                        const std::string& source, char separator);
+                        const std::string& source, char separator,
+                        const std::function<void()>& afterEach = {});
 
 // Deletes the listed fragments `names` from `directory`, in list order, read-only ones too; names no
 // longer there are skipped. Checked first as deleteOldFragments does, with the file the fragments were
 // cut from (the first entry less its last five characters) in the place of the source. The set's checksum
 // file goes with them when this program wrote it. Throws FileError (Io) naming the file that stops it or
-// the first that cannot be deleted; nothing after it is touched. `afterEach`, when given, runs after each
-// name, so that a window can serve its event loop meanwhile.
+// the first that cannot be deleted; nothing after it is touched. `afterEach` as for deleteOldFragments.
 void deleteFragmentSet(const std::vector<std::string>& names, const std::string& directory,
                        const std::function<void()>& afterEach = {});
 

@@ -37,7 +37,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     // A source named like its own script (Beispiel.bat) is never taken for an old script.
     removeOldJoinScript(source);
     notify(events.clearingOld, folder);
-    deleteOldFragments(listing, folder, source, nativeSeparator);
+    deleteOldFragments(listing, folder, source, nativeSeparator, events.clearingStep);
     removeOwnChecksumFile(checksumFilePath(source));
     removeSplitLeftovers(folder, source, nativeSeparator);
 

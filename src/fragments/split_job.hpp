@@ -42,6 +42,8 @@ struct SplitJobEvents {
     // Right before the old fragments of the source go: the window takes the source's folder as its fragment
     // folder and empties its fragment list.
     std::function<void(const std::string& folder)> clearingOld;
+    // After each old fragment checked and each deleted: the window serves its event loop.
+    std::function<void()> clearingStep;
     // Every refusal passed: the fragments of `plan` are written now.
     std::function<void(const SplitPlan& plan)> writing;
     // Asked once the new set is listed (the window reads its check box then): whether the join script

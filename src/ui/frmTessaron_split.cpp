@@ -99,6 +99,8 @@ void frmTessaron::splitSource(const QString& source) {
     });
     fragments::SplitJobEvents events;
     events.clearingOld = [this](const std::string& folder) { clear_old(fromUtf8(folder)); };
+    ui::ProgressPacer clearing;
+    events.clearingStep = [&clearing] { clearing.progress(); };
     events.writing = [this, &plan](const fragments::SplitPlan& planned) {
         plan = planned;
         setCaption(Label9, fromUtf8(says::sourceSize(toUtf8(sizeText(planned.length)))));

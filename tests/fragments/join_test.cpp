@@ -164,7 +164,7 @@ TEST(Join, Scenes) {
 TEST(Deletion, Scenes) {
     const NameSet set{"set/x.dat._001", "set/x.dat._002"};
     const std::vector<Case> cases{
-        {"sfv; chmod 400 set/x.dat._002; names x.dat._002 x.dat._005 x.dat._001", "3 3 2 deleted",
+        {"sfv; chmod 400 set/x.dat._002; names x.dat._002 x.dat._005 x.dat._001", "3 2 deleted",
          set + NameSet{"set/x.dat.sfv"}},
         {"user set/x.dat.sfv", "3 2 deleted +sfv", set},
 #ifndef _WIN32
@@ -176,12 +176,17 @@ TEST(Deletion, Scenes) {
         // As nobody: root's read-only fragments go in a shared folder; in root's folder nothing is touched.
         {"twin aussen/zwilling set/x.dat._001; chmod 444 set/x.dat._002; chmod 777 set; nobody",
          "2 1 deleted", set},
-        {"names x.dat._009 x.dat._001 x.dat._002; nobody", "3 " + failed("set/x.dat._001")},
+        {"names x.dat._009 x.dat._001 x.dat._002; nobody", failed("set/x.dat._001")},
 #endif
     };
     runCases(cases, [](Scene& s) {
-        deleteFragmentSet(s.names, s.p("set"),
-                          [&] { s.log += std::to_string(filesIn(pathOf(s.p("set"))).size()) + " "; });
+        // The files left after each deletion (the checks before them delete nothing).
+        auto left = filesIn(pathOf(s.p("set"))).size();
+        deleteFragmentSet(s.names, s.p("set"), [&] {
+            if (const auto now = filesIn(pathOf(s.p("set"))).size(); now != left) {
+                s.log += std::to_string(left = now) + " ";
+            }
+        });
         return std::string("deleted") + (std::filesystem::exists(s.f("set/x.dat.sfv")) ? " +sfv" : "");
     });
 }
