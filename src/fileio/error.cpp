@@ -7,9 +7,16 @@ std::error_code make_error_code(Errc error) noexcept {
       public:
         const char* name() const noexcept override { return "fileio"; }
         std::string message(int value) const override {
-            return value == static_cast<int>(Errc::Cancelled)    ? "cancelled"
-                   : value == static_cast<int>(Errc::EndedEarly) ? "ended early"
-                                                                 : "not a regular file";
+            switch (static_cast<Errc>(value)) {
+                case Errc::Cancelled:
+                    return "cancelled";
+                case Errc::EndedEarly:
+                    return "ended early";
+                case Errc::ChangedWhileRead:
+                    return "changed while read";
+                default:
+                    return "not a regular file";
+            }
         }
     };
     static const Category category;

@@ -16,6 +16,8 @@ enum class Errc {
     Cancelled = 2,
     // A file ended before the length it had when the operation began: it became shorter meanwhile.
     EndedEarly = 3,
+    // A file was written to while its bytes were read.
+    ChangedWhileRead = 4,
 };
 
 std::error_code make_error_code(Errc error) noexcept;

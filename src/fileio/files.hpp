@@ -134,6 +134,7 @@ class InputFile {
 
   private:
     friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t, const SeenBytes&);
+    friend bool cloneBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t, const SeenBytes&);
     std::string path_;
     Descriptor file_;
     std::int64_t position_ = 0;
@@ -162,6 +163,7 @@ class OutputFile {
 
   private:
     friend void copyBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t, const SeenBytes&);
+    friend bool cloneBytes(InputFile&, std::int64_t, OutputFile&, std::int64_t, const SeenBytes&);
     friend class PendingFile;
     OutputFile(std::string path, Descriptor file) : path_(std::move(path)), file_(std::move(file)) {}
     std::string path_;
@@ -176,6 +178,15 @@ class OutputFile {
 // that ends early is a failure too.
 void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
                const SeenBytes& seen = {});
+
+// Makes the `count` bytes of `from` at `offset` the next bytes of `to` by sharing their blocks, where the
+// file system can clone them (btrfs, XFS, ...): nothing is copied and no room is taken. With `seen`, the
+// bytes are then read from `from` once and shown to it in order, and a write to `from` meanwhile is a failure
+// (Errc::ChangedWhileRead), so that what `seen` saw is what `to` holds. False, with `to` unchanged, where no
+// clone can be made (another file system or one without shared blocks, a position off the file system's
+// block size, Windows): copyBytes does it then. Throws FileError as copyBytes does.
+bool cloneBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
+                const SeenBytes& seen = {});
 
 // Reads up to `limit` bytes of `from` from where its last read stopped; fewer only at the end of the file.
 // Throws FileError (Io).
@@ -255,15 +266,16 @@ namespace testing {
 // empty function.
 void setWriteFault(std::function<int(const std::string& path, std::size_t size)> fault);
 // Called before each "rename" (every rename or link into a final name, as PendingFile::commit makes
-// them), each "flush" (each step of Flush::step) and each "lock" (LockFile::tryLock, its file locked) of
-// `path`; a non-zero return fails that call with that errno, thrown as FileError naming `path`. Each
-// "close" of a descriptor (path empty) closes it and then reports that errno. Reset with an empty function.
+// them), each "clone" (of a range into `path`), each "flush" (each step of Flush::step) and each "lock"
+// (LockFile::tryLock, its file locked) of `path`; a non-zero return fails that call with that errno, thrown
+// as FileError naming `path`. Each "close" of a descriptor (path empty) closes it and then reports that
+// errno. Reset with an empty function.
 void setOperationFault(std::function<int(std::string_view operation, const std::string& path)> fault);
 // Called before every kernel copy of `size` bytes (where the platform has one); may lower `size` (0 makes
 // the kernel copy look unavailable, as some file systems do) and returns an errno to fail the call with.
 // Reset with an empty function.
 void setCopyFault(std::function<int(std::size_t& size)> fault);
-// Makes copyBytes use plain reads and writes only. Off again with false.
+// Makes copyBytes use plain reads and writes only, and cloneBytes clone nothing. Off again with false.
 void forceReadWriteCopy(bool on);
 // Makes PendingFile always name its file, as on file systems without unnamed files. Off again with false.
 void forceNamedPendingFiles(bool on);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "fileio/descriptor.hpp"
@@ -52,6 +53,17 @@ std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, 
 // files now (use reads and writes from here on).
 std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
                      std::int64_t toOffset, std::size_t size);
+
+// Makes the `size` bytes (more than 0) of `from` at `fromOffset` the bytes of `to` at `toOffset` by sharing
+// their blocks, where the file system can (a clone: nothing is read or written). False, with `to` unchanged,
+// where it cannot: another file system or one without shared blocks, offsets off its block size, Windows.
+// A lack of space is a failure naming `toPath`.
+bool cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
+                std::int64_t toOffset, std::int64_t size);
+// What any write to a file changes: its change time (in nanoseconds; 0 where the platform has none) and
+// its length.
+using ChangeStamp = std::pair<std::int64_t, std::int64_t>;
+ChangeStamp changeStampOf(Handle handle, const std::string& path);
 
 // Where the next data at or after `offset` begins and where it ends (the next hole). Holes read as
 // zeros and need not be copied; where the platform cannot tell, everything counts as data.

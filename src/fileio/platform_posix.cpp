@@ -2,8 +2,12 @@
 #include <limits.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 
 #include <cerrno>
 #include <limits>
@@ -195,6 +199,41 @@ std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std:
     (void)from, (void)fromOffset, (void)to, (void)toPath, (void)toOffset, (void)size;
     return 0;
 #endif
+}
+
+bool cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
+                std::int64_t toOffset, std::int64_t size) {
+#ifdef FICLONERANGE
+    file_clone_range range{};
+    range.src_fd = fd(from);
+    range.src_offset = static_cast<std::uint64_t>(fromOffset);
+    range.src_length = static_cast<std::uint64_t>(size);
+    range.dest_offset = static_cast<std::uint64_t>(toOffset);
+    int result = -1;
+    if (const int injected = operationFault("clone", toPath); injected != 0) {
+        errno = injected;
+    } else {
+        result = retryInterrupted([&] { return ::ioctl(fd(to), FICLONERANGE, &range); });
+    }
+    if (result == 0) {
+        return true;
+    }
+    if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+        fail(toPath, lastError());
+    }
+    // EOPNOTSUPP, EXDEV, EINVAL (offsets off the block size), ...: the copy does it.
+    return false;
+#else
+    (void)from, (void)fromOffset, (void)to, (void)toPath, (void)toOffset, (void)size;
+    return false;
+#endif
+}
+
+ChangeStamp changeStampOf(Handle handle, const std::string& path) {
+    const auto status = statOf(handle, path);
+    // Any write changes the change time, and nobody can set it back.
+    return {static_cast<std::int64_t>(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec,
+            static_cast<std::int64_t>(status.st_size)};
 }
 
 void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd) {

@@ -225,6 +225,14 @@ std::size_t fastCopy(Handle, std::int64_t, Handle, const std::string&, std::int6
     return 0;
 }
 
+bool cloneRange(Handle, std::int64_t, Handle, const std::string&, std::int64_t, std::int64_t) {
+    return false;
+}
+
+ChangeStamp changeStampOf(Handle handle, const std::string& path) {
+    return {0, lengthOf(handle, path)};
+}
+
 void findData(Handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd) {
     dataStart = offset;
     dataEnd = std::numeric_limits<std::int64_t>::max();

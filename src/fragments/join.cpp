@@ -170,13 +170,24 @@ JoinOutput::JoinOutput(const std::string& targetPath) : targetPath_(targetPath) 
 }
 
 void JoinOutput::reserve(const std::vector<std::string>& fragmentPaths, std::int64_t bytes) {
-    // Room reserved for a hole would stay taken: the copy writes nothing there.
-    for (const auto& path : fragmentPaths) {
+    fragmentPaths_ = fragmentPaths;
+    reserved_ = bytes;
+}
+
+void JoinOutput::reserveRest() {
+    // Only once, and only for bytes that are copied: a clone takes no room, and room reserved for a hole
+    // would stay taken, the copy writing nothing there.
+    const std::int64_t rest = reserved_ - bytesWritten();
+    reserved_ = 0;
+    if (rest <= 0) {
+        return;
+    }
+    for (const auto& path : fragmentPaths_) {
         if (fileio::InputFile(path).hasHoles()) {
             return;
         }
     }
-    file_->file().reserve(bytes);
+    file_->file().reserve(rest);
 }
 
 void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes,
@@ -184,6 +195,11 @@ void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBy
     fileio::InputFile fragment(fragmentPath);
     checkSize(fragment, expectedBytes);
     try {
+        // Shared blocks where the file system can, else a copy into room reserved for the rest.
+        if (fileio::cloneBytes(fragment, 0, file_->file(), expectedBytes, seen)) {
+            return checkSize(fragment, expectedBytes);
+        }
+        reserveRest();
         fileio::copyBytes(fragment, 0, file_->file(), expectedBytes, seen);
     } catch (const fileio::FileError& e) {
         // A fragment cut short while it was read tells why.

@@ -139,13 +139,15 @@ class JoinOutput {
     JoinOutput(const JoinOutput&) = delete;
     JoinOutput& operator=(const JoinOutput&) = delete;
 
-    // Reserves room for the joined data of `fragmentPaths` up front (faster, and a full disk shows at
-    // once), unless one of them has holes, which would take room then. Throws FileError (Io) naming the
-    // target when the space is not there, and FileError naming a fragment that cannot be opened.
+    // The joined data will be the `bytes` of `fragmentPaths`: room for what of it is copied is reserved in
+    // one go at the first fragment that cannot be cloned (faster, and a full disk shows at once), unless one
+    // of them has holes, which would take room then. A clone takes none: a disk with less room than the
+    // target still takes a join made of clones.
     void reserve(const std::vector<std::string>& fragmentPaths, std::int64_t bytes);
     // Appends the whole fragment, which must hold `expectedBytes` before and after: otherwise FileError (Io,
-    // Errc::SizeChanged) naming it. With `seen`, every byte goes through memory and is shown to it on its
-    // way (see fileio::copyBytes). Throws FileError naming the fragment (read) or the target (write).
+    // Errc::SizeChanged) naming it. Its blocks are shared where the file system can (fileio::cloneBytes),
+    // else copied. With `seen`, every byte is read once and shown to it (see fileio::copyBytes). Throws
+    // FileError naming the fragment (read) or the target (write; a lack of room for the rest).
     void append(const std::string& fragmentPath, std::int64_t expectedBytes,
                 const fileio::SeenBytes& seen = {});
     // Replaces the target (a read-only one too) by the joined data and gives the identity of the file now
@@ -155,8 +157,12 @@ class JoinOutput {
     std::int64_t bytesWritten() const;
 
   private:
+    // Reserves room for the bytes not yet appended, as reserve says; once.
+    void reserveRest();
     std::string targetPath_;
     std::optional<fileio::PendingFile> file_;
+    std::vector<std::string> fragmentPaths_;
+    std::int64_t reserved_ = 0;
 };
 
 }  // namespace fragments

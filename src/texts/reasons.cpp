@@ -65,6 +65,9 @@ std::string reason(std::error_code code) {
     if (code == fileio::Errc::EndedEarly) {
         return "die Datei ist kürzer geworden, während sie gelesen wurde";
     }
+    if (code == fileio::Errc::ChangedWhileRead) {
+        return "die Datei wurde geändert, während sie gelesen wurde";
+    }
     if (code == Errc::SizeChanged) {
         return "die Datei hat sich während des Zusammenfügens geändert";
     }

@@ -211,6 +211,42 @@ TEST(CopyBytes, ExactBytesOnEveryPathEvenInterrupted) {
     testing::setCopyFault({});
 }
 
+// Shared blocks where the file system has them (scripts/cow-tests.sh runs this on btrfs and XFS): aligned
+// ranges only, their bytes read once for the observer, and a write to the source meanwhile is refused.
+TEST(CloneBytes, SharedWhereAlignedAndAChangeMeanwhileRefused) {
+    TempDir dir;
+    const std::string source = dir.file("quelle"), target = dir.file("kopie");
+    writeFile(source, patternBytes(1 << 20));
+    const std::string all = readFile(source);
+    InputFile in(source);
+    OutputFile out(target);
+    failOperation("clone", ENOSPC);
+    EXPECT_EQ(failureOf([&] { cloneBytes(in, 0, out, 4096); }), io(target, std::errc::no_space_on_device));
+    failOperation("clone", EOPNOTSUPP);
+    EXPECT_FALSE(cloneBytes(in, 0, out, 4096));
+    testing::setOperationFault({});
+    if (!cloneBytes(in, 0, out, 65536)) {
+        GTEST_SKIP() << "no shared blocks on this file system";
+    }
+    EXPECT_FALSE(cloneBytes(in, 1, out, 4096));
+    std::string seen;
+    const SeenBytes observe = [&](const void* bytes, std::size_t size) {
+        seen.append(static_cast<const char*>(bytes), size);
+    };
+    EXPECT_TRUE(cloneBytes(in, 65536, out, in.size() - 65536, observe));
+    EXPECT_EQ(seen, all.substr(65536));
+    testing::setStepHook([&](std::string_view step, std::int64_t) {
+        std::ofstream(pathOf(source), std::ios::in | std::ios::out | std::ios::binary)
+            << (step == "cloned" ? "x" : "");
+    });
+    EXPECT_EQ(failureOf([&] { cloneBytes(in, 0, out, 4096, observe); }),
+              Failure(FileError::Kind::Io, source,
+                      make_error_code(Errc::ChangedWhileRead).default_error_condition()));
+    testing::setStepHook({});
+    out.close();
+    EXPECT_EQ(readFile(target), all + all.substr(0, 4096));
+}
+
 // The longest path: PATH_MAX less the NUL in UTF-8 bytes; on Windows 32767 less the NUL, in UTF-16 units.
 TEST(PathLimit, CountsAsTheSystemDoes) {
     const std::string root = onWindows ? "C:\\" : "/";
