@@ -37,7 +37,7 @@ int split(const char* source, const char* kilobytes, bool checksumFile) {
     const fragments::SplitPlan plan = fragments::planSplit(length, *bytes);
     const fragments::SplitResult result =
         fragments::splitFile(source, plan, {}, fragments::nativeSeparator, checksumFile);
-    std::printf("%d%s\n", result.fragmentsWritten, result.checksumFileWritten ? " + .sfv" : "");
+    std::printf("%zu%s\n", result.fileNames.size(), result.checksumFileWritten ? " + .sfv" : "");
     return 0;
 }
 
@@ -49,7 +49,7 @@ int join(const char* target, int count, char** fragmentPaths, bool verify) {
         names.push_back(fragments::Nurdatei(fragmentPaths[i]));
     }
     const auto checksums =
-        verify ? fragments::fragmentChecksums(folder, fragments::withoutLastCharacters(names[0], 5))
+        verify ? fragments::findSetChecksums(folder, fragments::withoutLastCharacters(names[0], 5)).crcs
                : std::map<std::string, std::uint32_t>();
     if (verify && checksums.size() != names.size()) {
         std::fprintf(stderr, "bench_driver: the .sfv names %zu of the %zu fragments\n", checksums.size(),

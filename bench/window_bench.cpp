@@ -241,7 +241,8 @@ class Bench {
         }
         // Verified against the set's checksum file where there is one, as the window does.
         const auto checksums =
-            fragments::fragmentChecksums(folder, fragments::withoutLastCharacters(listed.names.front(), 5));
+            fragments::findSetChecksums(folder, fragments::withoutLastCharacters(listed.names.front(), 5))
+                .crcs;
         const auto planned = fragments::planJoin(listed.names, folder, command[1], checksums);
         fragments::joinFragments(std::get<fragments::JoinPlan>(planned), {});
         return secondsSince(start);

@@ -169,12 +169,8 @@ std::int64_t InputFile::size() const {
     return platform::lengthOf(file_.get(), path_);
 }
 
-bool InputFile::hasHoles() const {
-    const std::int64_t length = size();
-    std::int64_t dataStart = 0;
-    std::int64_t dataEnd = 0;
-    platform::findData(file_.get(), 0, dataStart, dataEnd);
-    return length > 0 && (dataStart > 0 || dataEnd < length);
+void InputFile::readAhead() {
+    platform::readAhead(file_.get());
 }
 
 std::size_t InputFile::readAt(void* buffer, std::size_t size, std::int64_t offset) {
@@ -374,15 +370,18 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
 
 bool cloneBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
                 const SeenBytes& seen) {
-    if (readWriteOnly || count <= 0) {
+    if (readWriteOnly || from.cloneless_ || to.cloneless_ || count <= 0) {
         return false;
     }
     checkCancel(from.path_);
-    const auto before = platform::changeStampOf(from.file_.get(), from.path_);
-    if (before.second < offset + count) {
-        fail(from.path(), Errc::EndedEarly);
-    }
-    if (!platform::cloneRange(from.file_.get(), offset, to.file_.get(), to.path_, to.written_, count)) {
+    // A clone past the end of `from` is refused; for `seen`, the bytes must stay as they are cloned.
+    const auto before =
+        seen ? platform::changeStampOf(from.file_.get(), from.path_) : platform::ChangeStamp();
+    const auto clone =
+        platform::cloneRange(from.file_.get(), offset, to.file_.get(), to.path_, to.written_, count);
+    if (clone != platform::Clone::Made) {
+        // Between these two files' file systems no range will be cloned: not tried again.
+        from.cloneless_ = to.cloneless_ = clone == platform::Clone::NotHere;
         return false;
     }
     to.written_ += count;

@@ -57,6 +57,10 @@ struct Entry {
 // What is at `path` itself. Throws FileError (Io) when the system cannot tell.
 Entry entryAt(const std::string& path);
 
+// True when the file `path` leads to takes less room on the disk than its length: it has holes (which read
+// as zeros; copyBytes keeps them), or the file system compresses it. False where that cannot be told.
+bool takesLessRoomThanItsLength(const std::string& path);
+
 // The identity of the file `path` leads to, links followed; nullopt when it leads nowhere.
 std::optional<FileIdentity> identityOf(const std::string& path);
 
@@ -122,9 +126,9 @@ class InputFile {
     std::int64_t size() const;
     // Throws FileError (Io).
     FileIdentity identity() const;
-    // True when part of the file is a hole (reads as zeros and takes no room on the disk), as far as the
-    // system tells: copyBytes keeps exactly these holes.
-    bool hasHoles() const;
+    // Asks the system to read the whole file into memory in the background, so that reads of it soon after
+    // wait less for the disk.
+    void readAhead();
     // Reads up to `size` bytes at `offset` into `buffer`; 0 only at the end of the file.
     // Throws FileError (Io).
     std::size_t readAt(void* buffer, std::size_t size, std::int64_t offset);
@@ -138,6 +142,7 @@ class InputFile {
     std::string path_;
     Descriptor file_;
     std::int64_t position_ = 0;
+    bool cloneless_ = false;  // see OutputFile
 };
 
 // A newly created file open for writing, closed on destruction.
@@ -169,6 +174,8 @@ class OutputFile {
     std::string path_;
     Descriptor file_;
     std::int64_t written_ = 0;
+    // The file systems said they make no clones between this file and the other one of a cloneBytes.
+    bool cloneless_ = false;
 };
 
 // Copies `count` bytes from `from` at `offset` to the end of what was written to `to`. Memory stays

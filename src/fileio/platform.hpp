@@ -43,6 +43,8 @@ std::error_code createNew(const std::string& path, Descriptor& file);
 std::error_code closeHandle(Handle handle);
 std::int64_t lengthOf(Handle handle, const std::string& path);
 
+// Starts reading the whole file into memory in the background; does nothing where the system cannot.
+void readAhead(Handle handle);
 // Reads up to `size` bytes at `offset`; 0 means end of file.
 std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
                    std::int64_t offset);
@@ -54,12 +56,17 @@ std::size_t writeAt(Handle handle, const std::string& path, const void* buffer, 
 std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
                      std::int64_t toOffset, std::size_t size);
 
+// Whether a clone was made, and if not, whether one could be made into the same file elsewhere.
+enum class Clone {
+    Made,
+    NotThisRange,  // offsets off the file system's block size, a range beyond the end, ...
+    NotHere,       // another file system, one without shared blocks, Windows
+};
 // Makes the `size` bytes (more than 0) of `from` at `fromOffset` the bytes of `to` at `toOffset` by sharing
-// their blocks, where the file system can (a clone: nothing is read or written). False, with `to` unchanged,
-// where it cannot: another file system or one without shared blocks, offsets off its block size, Windows.
-// A lack of space is a failure naming `toPath`.
-bool cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
-                std::int64_t toOffset, std::int64_t size);
+// their blocks, where the file system can (a clone: nothing is read or written); `to` is unchanged where it
+// cannot. A lack of space is a failure naming `toPath`.
+Clone cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
+                 std::int64_t toOffset, std::int64_t size);
 // What any write to a file changes: its change time (in nanoseconds; 0 where the platform has none) and
 // its length.
 using ChangeStamp = std::pair<std::int64_t, std::int64_t>;

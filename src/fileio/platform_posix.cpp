@@ -106,6 +106,14 @@ std::size_t pathLength(const std::string& utf8) {
     return utf8.size();
 }
 
+void readAhead(Handle handle) {
+#ifdef POSIX_FADV_WILLNEED
+    ::posix_fadvise(fd(handle), 0, 0, POSIX_FADV_WILLNEED);
+#else
+    (void)handle;
+#endif
+}
+
 Descriptor openForReading(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer. It stays set: regular files ignore it,
     // and a /proc file that would never answer (kmsg) fails its read instead of hanging the program.
@@ -201,8 +209,8 @@ std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std:
 #endif
 }
 
-bool cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
-                std::int64_t toOffset, std::int64_t size) {
+Clone cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::string& toPath,
+                 std::int64_t toOffset, std::int64_t size) {
 #ifdef FICLONERANGE
     file_clone_range range{};
     range.src_fd = fd(from);
@@ -216,16 +224,23 @@ bool cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::stri
         result = retryInterrupted([&] { return ::ioctl(fd(to), FICLONERANGE, &range); });
     }
     if (result == 0) {
-        return true;
+        return Clone::Made;
     }
-    if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-        fail(toPath, lastError());
+    switch (errno) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            fail(toPath, lastError());
+        case EINVAL:
+            // Offsets off the block size, a range beyond the end of `from`: the copy does this one.
+            return Clone::NotThisRange;
+        default:
+            // EOPNOTSUPP, EXDEV, ENOTTY, ...: nothing is cloned into `to`.
+            return Clone::NotHere;
     }
-    // EOPNOTSUPP, EXDEV, EINVAL (offsets off the block size), ...: the copy does it.
-    return false;
 #else
     (void)from, (void)fromOffset, (void)to, (void)toPath, (void)toOffset, (void)size;
-    return false;
+    return Clone::NotHere;
 #endif
 }
 
@@ -465,6 +480,11 @@ Entry entryAt(const std::string& path) {
         entry.type = EntryType::Other;
     }
     return entry;
+}
+
+bool takesLessRoomThanItsLength(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && static_cast<std::int64_t>(info.st_blocks) * 512 < info.st_size;
 }
 
 std::optional<FileIdentity> identityOf(const std::string& path) {

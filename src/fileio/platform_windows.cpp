@@ -225,8 +225,10 @@ std::size_t fastCopy(Handle, std::int64_t, Handle, const std::string&, std::int6
     return 0;
 }
 
-bool cloneRange(Handle, std::int64_t, Handle, const std::string&, std::int64_t, std::int64_t) {
-    return false;
+void readAhead(Handle) {}
+
+Clone cloneRange(Handle, std::int64_t, Handle, const std::string&, std::int64_t, std::int64_t) {
+    return Clone::NotHere;
 }
 
 ChangeStamp changeStampOf(Handle handle, const std::string& path) {
@@ -433,6 +435,11 @@ Entry entryAt(const std::string& path) {
         platform::fail(path, error);
     }
     return entry;
+}
+
+bool takesLessRoomThanItsLength(const std::string&) {
+    // Nothing is reserved here (reserveSpace), so nothing asks.
+    return false;
 }
 
 std::optional<FileIdentity> identityOf(const std::string& path) {

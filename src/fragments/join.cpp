@@ -94,13 +94,17 @@ std::variant<JoinProblem, JoinPlan> planJoin(const std::vector<std::string>& nam
         plan.expectedCrcs.push_back(expected != checksums.end() ? std::optional(expected->second)
                                                                 : std::nullopt);
     }
+    std::vector<std::optional<fileio::FileIdentity>> identities;
+    const auto target = fileio::identityOf(targetPath);
     for (const auto& path : plan.fragmentPaths) {
-        if (sameFile(path, targetPath)) {
+        identities.push_back(fileio::identityOf(path));
+        if (target && identities.back() == target) {
             return JoinProblem{JoinProblem::Kind::TargetIsFragment, targetPath};
         }
     }
-    for (const auto& path : plan.fragmentPaths) {
-        if (!fileio::identityOf(path)) {
+    for (std::size_t i = 0; i < plan.fragmentPaths.size(); ++i) {
+        const std::string& path = plan.fragmentPaths[i];
+        if (!identities[i]) {
             return JoinProblem{JoinProblem::Kind::MissingFragment, path};
         }
         const auto size = regularFileSize(path);
@@ -121,15 +125,21 @@ std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const 
     }
     JoinOutput output(plan.targetPath);
     output.reserve(plan.fragmentPaths, plan.totalBytes);
+    // The next fragment is read from the disk while this one is copied.
+    std::optional<fileio::InputFile> next;
     for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
         notify(events.beforeFragment, index);
-        const std::string& path = plan.fragmentPaths[index];
+        fileio::InputFile fragment = next ? std::move(*next) : fileio::InputFile(plan.fragmentPaths[index]);
+        next.reset();
+        if (index + 1 < plan.fragmentPaths.size()) {
+            next.emplace(plan.fragmentPaths[index + 1]).readAhead();
+        }
         const auto& expected = plan.expectedCrcs[index];
         checksum::RunningCrc32 crc;
-        output.append(path, plan.fragmentBytes[index],
+        output.append(fragment, plan.fragmentBytes[index],
                       expected ? fileio::SeenBytes(std::ref(crc)) : fileio::SeenBytes());
         if (expected && crc.value() != *expected) {
-            throw DamagedFragment(Nurdatei(path), crc.value(), *expected);
+            throw DamagedFragment(Nurdatei(fragment.path()), crc.value(), *expected);
         }
         fileio::testing::stepReached("fragment-appended", static_cast<std::int64_t>(index));
     }
@@ -176,34 +186,32 @@ void JoinOutput::reserve(const std::vector<std::string>& fragmentPaths, std::int
 
 void JoinOutput::reserveRest() {
     // Only once, and only for bytes that are copied: a clone takes no room, and room reserved for a hole
-    // would stay taken, the copy writing nothing there.
+    // (or for data the file system compresses) would stay taken, the copy writing nothing there.
     const std::int64_t rest = reserved_ - bytesWritten();
     reserved_ = 0;
     if (rest <= 0) {
         return;
     }
     for (const auto& path : fragmentPaths_) {
-        if (fileio::InputFile(path).hasHoles()) {
+        if (fileio::takesLessRoomThanItsLength(path)) {
             return;
         }
     }
     file_->file().reserve(rest);
 }
 
-void JoinOutput::append(const std::string& fragmentPath, std::int64_t expectedBytes,
+void JoinOutput::append(fileio::InputFile& fragment, std::int64_t expectedBytes,
                         const fileio::SeenBytes& seen) {
-    fileio::InputFile fragment(fragmentPath);
-    checkSize(fragment, expectedBytes);
     try {
-        // Shared blocks where the file system can, else a copy into room reserved for the rest.
-        if (fileio::cloneBytes(fragment, 0, file_->file(), expectedBytes, seen)) {
-            return checkSize(fragment, expectedBytes);
+        // Shared blocks where the file system can, else a copy into room reserved for the rest. A fragment
+        // that grew shows after it, one that shrank as a read that ended early.
+        if (!fileio::cloneBytes(fragment, 0, file_->file(), expectedBytes, seen)) {
+            reserveRest();
+            fileio::copyBytes(fragment, 0, file_->file(), expectedBytes, seen);
         }
-        reserveRest();
-        fileio::copyBytes(fragment, 0, file_->file(), expectedBytes, seen);
     } catch (const fileio::FileError& e) {
         // A fragment cut short while it was read tells why.
-        if (e.path() == fragmentPath) {
+        if (e.path() == fragment.path()) {
             checkSize(fragment, expectedBytes);
         }
         throw;

@@ -148,8 +148,7 @@ class JoinOutput {
     // Errc::SizeChanged) naming it. Its blocks are shared where the file system can (fileio::cloneBytes),
     // else copied. With `seen`, every byte is read once and shown to it (see fileio::copyBytes). Throws
     // FileError naming the fragment (read) or the target (write; a lack of room for the rest).
-    void append(const std::string& fragmentPath, std::int64_t expectedBytes,
-                const fileio::SeenBytes& seen = {});
+    void append(fileio::InputFile& fragment, std::int64_t expectedBytes, const fileio::SeenBytes& seen = {});
     // Replaces the target (a read-only one too) by the joined data and gives the identity of the file now
     // there. Throws FileError naming the target.
     fileio::FileIdentity commit();

@@ -102,9 +102,10 @@ TEST(Join, Scenes) {
          "accepted, " + problem(Problem::SetBusy, "aussen/y.dat")},  // another join's temporary stays
         {"target set/./x.dat; named", "accepted, joined", target},   // the set's own lock covers it
         {"noconfirm", "accepted, " + problem(Problem::Cancelled)},
-        {"at fragment#2 rm set/x.dat._002",
-         "accepted, " + failed("set/x.dat._002", {}, true),
-         {"set/x.dat._002"}},
+        // Gone before it is opened (the one after the fragment at hand, which is read ahead).
+        {"put 5 set/x.dat._003; at fragment#2 rm set/x.dat._003; " + three,
+         "accepted, " + failed("set/x.dat._003", {}, true),
+         {"set/x.dat._003"}},
         // A fragment that grows while it is copied.
         {"at fragment#2 at write#1 put 600 set/x.dat._002",
          "accepted, " + failed("set/x.dat._002", Errc::SizeChanged),

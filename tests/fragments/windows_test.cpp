@@ -39,8 +39,9 @@ void roundTrip(const std::string& folder, const std::string& name, std::string t
     EXPECT_EQ(set.names, (Names{name + "._001", name + "._002", name + "._003"}));
     JoinOutput output(target);
     for (const auto& fragment : set.names) {
-        output.append(withTrailingSeparator(folder) + fragment,
-                      fileio::fileSize(withTrailingSeparator(folder) + fragment));
+        std::optional<fileio::InputFile> in(withTrailingSeparator(folder) + fragment);
+        output.append(*in, in->size());
+        in.reset();
         fileio::removeFile(withTrailingSeparator(folder) + fragment);
     }
     output.commit();
@@ -77,7 +78,9 @@ TEST(WindowsAttributes, ReadOnlyFilesReset) {
     put(other, "x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     put(target, "alt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     JoinOutput output(target);
-    output.append(other, 1);
+    std::optional<fileio::InputFile> in(other);
+    output.append(*in, 1);
+    in.reset();
     output.commit();
     EXPECT_EQ(readFile(target) + std::to_string(attributesOf(target) & FILE_ATTRIBUTE_READONLY), "x0");
     deleteFragmentSet({"B.dat._001", "B.dat._002"}, dir.utf8());
