@@ -169,8 +169,8 @@ std::int64_t InputFile::size() const {
     return platform::lengthOf(file_.get(), path_);
 }
 
-void InputFile::readAhead() {
-    platform::readAhead(file_.get());
+void InputFile::readAhead(std::int64_t offset, std::int64_t length) {
+    platform::readAhead(file_.get(), offset, length);
 }
 
 std::size_t InputFile::readAt(void* buffer, std::size_t size, std::int64_t offset) {

@@ -126,9 +126,9 @@ class InputFile {
     std::int64_t size() const;
     // Throws FileError (Io).
     FileIdentity identity() const;
-    // Asks the system to read the whole file into memory in the background, so that reads of it soon after
-    // wait less for the disk.
-    void readAhead();
+    // Asks the system to read `length` bytes at `offset` (0: to the end) into memory in the background, so
+    // that reads of them soon after wait less for the disk.
+    void readAhead(std::int64_t offset = 0, std::int64_t length = 0);
     // Reads up to `size` bytes at `offset` into `buffer`; 0 only at the end of the file.
     // Throws FileError (Io).
     std::size_t readAt(void* buffer, std::size_t size, std::int64_t offset);

@@ -43,8 +43,9 @@ std::error_code createNew(const std::string& path, Descriptor& file);
 std::error_code closeHandle(Handle handle);
 std::int64_t lengthOf(Handle handle, const std::string& path);
 
-// Starts reading the whole file into memory in the background; does nothing where the system cannot.
-void readAhead(Handle handle);
+// Starts reading `length` bytes at `offset` (0: to the end) into memory in the background; does nothing
+// where the system cannot.
+void readAhead(Handle handle, std::int64_t offset, std::int64_t length);
 // Reads up to `size` bytes at `offset`; 0 means end of file.
 std::size_t readAt(Handle handle, const std::string& path, void* buffer, std::size_t size,
                    std::int64_t offset);

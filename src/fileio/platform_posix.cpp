@@ -106,11 +106,11 @@ std::size_t pathLength(const std::string& utf8) {
     return utf8.size();
 }
 
-void readAhead(Handle handle) {
+void readAhead(Handle handle, std::int64_t offset, std::int64_t length) {
 #ifdef POSIX_FADV_WILLNEED
-    ::posix_fadvise(fd(handle), 0, 0, POSIX_FADV_WILLNEED);
+    ::posix_fadvise(fd(handle), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
 #else
-    (void)handle;
+    (void)handle, (void)offset, (void)length;
 #endif
 }
 

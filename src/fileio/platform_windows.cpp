@@ -225,7 +225,7 @@ std::size_t fastCopy(Handle, std::int64_t, Handle, const std::string&, std::int6
     return 0;
 }
 
-void readAhead(Handle) {}
+void readAhead(Handle, std::int64_t, std::int64_t) {}
 
 Clone cloneRange(Handle, std::int64_t, Handle, const std::string&, std::int64_t, std::int64_t) {
     return Clone::NotHere;

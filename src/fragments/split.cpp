@@ -119,6 +119,8 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
         const std::string path = fragmentName(sourcePath, number);
         result.fileNames.push_back(Nurdatei(path, separator));
         makeWayFor(path, identity);
+        // The next fragment's bytes are read from the disk while this one is written.
+        source.readAhead(number * plan.fragmentBytes, plan.fragmentBytes);
         // A full fragment is named before it is written, so the window can show progress while it is.
         if (full) {
             notify(events.fragmentNamed, number, result.fileNames.back(), true);
