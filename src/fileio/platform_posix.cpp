@@ -26,6 +26,14 @@ std::error_code lastError() {
     return std::error_code(errno, std::system_category());
 }
 
+// Throws the last error, naming `path`, when it says the file cannot grow (a full disk, the user's quota, the
+// largest file size): a copy, clone or reservation that failed for any other reason is left to the next way.
+void failWhenNoRoom(const std::string& path) {
+    if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+        fail(path, lastError());
+    }
+}
+
 int fd(Handle handle) {
     return static_cast<int>(handle);
 }
@@ -193,16 +201,10 @@ std::size_t fastCopy(Handle from, std::int64_t fromOffset, Handle to, const std:
     if (result >= 0) {
         return static_cast<std::size_t>(result);
     }
-    switch (errno) {
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            fail(toPath, lastError());
-        default:
-            // The kernel cannot copy between these files (ENOSYS, EXDEV, EOPNOTSUPP, ...), or it is not
-            // clear which file failed: the plain reads and writes will tell.
-            return 0;
-    }
+    failWhenNoRoom(toPath);
+    // The kernel cannot copy between these files (ENOSYS, EXDEV, EOPNOTSUPP, ...), or it is not clear which
+    // file failed: the plain reads and writes will tell.
+    return 0;
 #else
     (void)from, (void)fromOffset, (void)to, (void)toPath, (void)toOffset, (void)size;
     return 0;
@@ -226,18 +228,10 @@ Clone cloneRange(Handle from, std::int64_t fromOffset, Handle to, const std::str
     if (result == 0) {
         return Clone::Made;
     }
-    switch (errno) {
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            fail(toPath, lastError());
-        case EINVAL:
-            // Offsets off the block size, a range beyond the end of `from`: the copy does this one.
-            return Clone::NotThisRange;
-        default:
-            // EOPNOTSUPP, EXDEV, ENOTTY, ...: nothing is cloned into `to`.
-            return Clone::NotHere;
-    }
+    failWhenNoRoom(toPath);
+    // EINVAL: offsets off the block size, a range beyond the end of `from`; the copy does this one.
+    // EOPNOTSUPP, EXDEV, ENOTTY, ...: nothing is cloned into `to`.
+    return errno == EINVAL ? Clone::NotThisRange : Clone::NotHere;
 #else
     (void)from, (void)fromOffset, (void)to, (void)toPath, (void)toOffset, (void)size;
     return Clone::NotHere;
@@ -287,9 +281,7 @@ void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes) {
     if (bytes > 0 && retryInterrupted([&] {
                          return ::fallocate(fd(handle), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
                      }) != 0) {
-        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-            fail(path, lastError());
-        }
+        failWhenNoRoom(path);
     }
 #else
     (void)handle, (void)path, (void)bytes;
