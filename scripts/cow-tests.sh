@@ -28,7 +28,8 @@ for fs in btrfs xfs; do
     command -v "mkfs.$fs" >/dev/null || { echo "$fs: no mkfs.$fs"; continue; }
     image=$work/$fs.img mnt=$work/$fs
     truncate -s 512M "$image"
-    if [[ $fs == btrfs ]]; then mkfs.btrfs -q "$image" >/dev/null; else mkfs.xfs -q -m reflink=1 "$image"; fi
+    if [[ $fs == btrfs ]]; then mkfs.btrfs -q "$image" >/dev/null; else mkfs.xfs -q -m reflink=1 "$image"; fi ||
+        skip "cannot make a $fs file system"
     mkdir "$mnt"
     mount -o loop "$image" "$mnt" || skip "cannot mount a loop device"
     mounted+=("$mnt")
