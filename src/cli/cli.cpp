@@ -112,11 +112,22 @@ int runSplit(const Parsed& parsed, const Output& output) {
     if (const auto size = parsed.options.find("size"); size != parsed.options.end()) {
         const Regional& regional = output.console.regional;
         const auto kilobytes =
-            fragments::parseFragmentSize(size->second, regional.decimalSeparator, regional.groupSeparator);
+            fragments::parseSizeWithUnit(size->second, regional.decimalSeparator, regional.groupSeparator);
         if (!kilobytes) {
             throw UsageError{says::notNumeric};
         }
         request.kilobytes = *kilobytes;
+    }
+    if (const auto parts = parsed.options.find("parts"); parts != parsed.options.end()) {
+        const std::string& n = parts->second;
+        if (parsed.has("size")) {
+            throw UsageError{says::sizeOrParts};
+        }
+        if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(n) == 0) {
+            throw UsageError{says::invalidParts(n)};
+        }
+        request.parts = std::stoi(n);
     }
     request.script = parsed.has("script");
     request.checksumFile = !parsed.has("no-sfv");
@@ -153,7 +164,9 @@ struct Command {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
-        {"split", {{'s', "size", true}, {'\0', "script", false}, {'\0', "no-sfv", false}}, runSplit},
+        {"split",
+         {{'s', "size", true}, {'n', "parts", true}, {'\0', "script", false}, {'\0', "no-sfv", false}},
+         runSplit},
         {"join", {{'o', "output", true}, {'\0', "allow-gap", false}, {'f', "force", false}}, runJoin},
         {"check", {}, runCheck},
         {"crc", {}, runCrc},

@@ -91,7 +91,7 @@ std::string splitRefusalText(const fragments::SplitRefusal& refusal, const std::
         case Kind::InvalidSize:
             return says::invalidFragmentSize;
         case Kind::OutOfMemory:
-            return says::outOfMemory;
+            return says::fragmentSizeOutOfRange;
         case Kind::TooManyFragments:
             break;
     }
@@ -118,7 +118,11 @@ int splitSource(const SplitRequest& request, const Output& output) {
                                                                          today(regional.dateFormat)})
                               : std::nullopt;
     };
-    const auto outcome = fragments::runSplitJob({source, request.kilobytes, request.checksumFile}, events);
+    const std::int64_t kilobytes =
+        request.parts ? fragments::kilobytesForParts(fileio::fileSize(source), *request.parts)
+                      : request.kilobytes;
+    // Unlike the window, a refused size deletes nothing.
+    const auto outcome = fragments::runSplitJob({source, kilobytes, request.checksumFile, true}, events);
     progress.clear();
     if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
         return output.fail(splitRefusalText(*refusal, source));

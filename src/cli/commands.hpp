@@ -24,7 +24,9 @@ struct Output {
 
 struct SplitRequest {
     std::string source;
-    std::int32_t kilobytes = fragments::defaultFragmentKilobytes;
+    std::int64_t kilobytes = fragments::defaultFragmentKilobytes;
+    // Instead of `kilobytes`: at most this many parts of equal size.
+    std::optional<int> parts;
     bool script = false;
     bool checksumFile = true;  // The checksum file beside the fragments; --no-sfv turns it off.
 };

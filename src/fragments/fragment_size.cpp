@@ -1,5 +1,6 @@
 #include "fragments/fragment_size.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -119,10 +120,10 @@ std::optional<std::string> plainNotation(std::string_view text, std::string_view
     return number;
 }
 
-}  // namespace
-
-std::optional<std::int32_t> parseFragmentSize(std::string_view text, std::string_view decimalSeparator,
-                                              std::string_view groupSeparator) {
+// `text` read as parseFragmentSize reads it, times `factor`, rounded; nullopt where it does not fit `Whole`.
+template <typename Whole>
+std::optional<Whole> wholeNumber(std::string_view text, std::string_view decimalSeparator,
+                                 std::string_view groupSeparator, double factor = 1) {
     const auto number = plainNotation(trimmed(text), decimalSeparator, groupSeparator);
     if (!number) {
         return std::nullopt;
@@ -133,12 +134,39 @@ std::optional<std::int32_t> parseFragmentSize(std::string_view text, std::string
     if (error != std::errc() || end != number->data() + number->size()) {
         return std::nullopt;
     }
-    const double rounded = std::nearbyint(value);
-    if (rounded < static_cast<double>(std::numeric_limits<std::int32_t>::min()) ||
-        rounded > static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+    const double rounded = std::nearbyint(value * factor);
+    // From the smallest to below its negation (2^31 or 2^63, exact as a double).
+    constexpr auto smallest = static_cast<double>(std::numeric_limits<Whole>::min());
+    if (rounded < smallest || rounded >= -smallest) {
         return std::nullopt;
     }
-    return static_cast<std::int32_t>(rounded);
+    return static_cast<Whole>(rounded);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> parseFragmentSize(std::string_view text, std::string_view decimalSeparator,
+                                              std::string_view groupSeparator) {
+    return wholeNumber<std::int32_t>(text, decimalSeparator, groupSeparator);
+}
+
+std::int64_t kilobytesForParts(std::int64_t length, int parts) {
+    const std::int64_t each = std::int64_t{1024} * parts;
+    return std::max<std::int64_t>(1, (length + each - 1) / each);
+}
+
+std::optional<std::int64_t> parseSizeWithUnit(std::string_view text, std::string_view decimalSeparator,
+                                              std::string_view groupSeparator) {
+    text = trimmed(text);
+    double factor = 1;
+    if (!text.empty()) {
+        const char unit = static_cast<char>(text.back() | 0x20);
+        factor = unit == 'k' ? 1 : unit == 'm' ? 1024 : unit == 'g' ? 1024 * 1024 : 0;
+        if (factor != 0) {
+            text.remove_suffix(1);
+        }
+    }
+    return wholeNumber<std::int64_t>(text, decimalSeparator, groupSeparator, factor == 0 ? 1 : factor);
 }
 
 }  // namespace fragments

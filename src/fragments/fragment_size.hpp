@@ -19,4 +19,14 @@ inline constexpr std::int32_t defaultFragmentKilobytes = 1420;
 std::optional<std::int32_t> parseFragmentSize(std::string_view text, std::string_view decimalSeparator,
                                               std::string_view groupSeparator);
 
+// A size as the command line takes it, in kBytes: a number as parseFragmentSize reads it, optionally followed
+// by a unit, "k" or "K" (kBytes), "m" or "M" (1024 kBytes), "g" or "G" (1024 × 1024 kBytes); a fraction is
+// rounded to whole kBytes as there. nullopt for any other text.
+std::optional<std::int64_t> parseSizeWithUnit(std::string_view text, std::string_view decimalSeparator,
+                                              std::string_view groupSeparator);
+
+// The fragment size in kBytes that cuts `length` bytes into at most `parts` parts of equal size (the last
+// one shorter): whole kBytes rounded up, at least 1.
+std::int64_t kilobytesForParts(std::int64_t length, int parts);
+
 }  // namespace fragments

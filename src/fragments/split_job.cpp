@@ -29,18 +29,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     if (request.kilobytes != 0 && fragmentBytes) {
         plan = planSplit(fileio::fileSize(source), *fragmentBytes);
     }
-    // Every name the split deletes or writes is checked before the first of them changes.
     const bool writes = plan && plan->fragmentCount <= maxFragments;
-    checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
-    // From here until the new set is whole, what is beside the source may be part of a set: never joined.
-    markUnfinished(source);
-    // A source named like its own script (Beispiel.bat) is never taken for an old script.
-    removeOldJoinScript(source);
-    notify(events.clearingOld, folder);
-    deleteOldFragments(listing, folder, source, nativeSeparator, events.clearingStep);
-    removeOwnChecksumFile(checksumFilePath(source));
-    removeSplitLeftovers(folder, source, nativeSeparator);
-
     const auto refusal = [&]() -> std::optional<SplitRefusal> {
         if (request.kilobytes == 0) {
             return SplitRefusal{SplitRefusal::Kind::InvalidSize};
@@ -53,6 +42,20 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         }
         return std::nullopt;
     }();
+    if (refusal && request.refuseBeforeDeleting) {
+        return *refusal;
+    }
+    // Every name the split deletes or writes is checked before the first of them changes.
+    checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
+    // From here until the new set is whole, what is beside the source may be part of a set: never joined.
+    markUnfinished(source);
+    // A source named like its own script (Beispiel.bat) is never taken for an old script.
+    removeOldJoinScript(source);
+    notify(events.clearingOld, folder);
+    deleteOldFragments(listing, folder, source, nativeSeparator, events.clearingStep);
+    removeOwnChecksumFile(checksumFilePath(source));
+    removeSplitLeftovers(folder, source, nativeSeparator);
+
     if (refusal) {
         // The old set is gone and no new one begun: nothing is left to be joined.
         clearUnfinished(source);

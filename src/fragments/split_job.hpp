@@ -24,6 +24,8 @@ struct SplitRequest {
     std::string sourcePath;
     std::int64_t kilobytes = 0;  // The fragment size as the size box holds it.
     bool checksumFile = true;    // The checksum file beside the fragments.
+    // A refused size deletes nothing (the command line); else the old set goes first (the window).
+    bool refuseBeforeDeleting = false;
 };
 
 // Why a split writes no fragment.

@@ -239,6 +239,13 @@ inline const std::string oneFileNameOnly = "Es ist nur ein Dateiname erlaubt.";
 inline std::string missingValue(const std::string& option) {
     return "Die Option " + option + " braucht einen Wert.";
 }
+inline const std::string sizeOrParts = "Es geht nur entweder --size oder --parts.";
+inline std::string invalidParts(const std::string& value) {
+    return "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"" + value + "\".";
+}
+// A command-line split's size below 0 or above the largest fragment the program writes.
+inline const std::string fragmentSizeOutOfRange =
+    "Die Fragmentgröße muss zwischen 1 und 2.097.151 kBytes liegen (unter 2 GByte).";
 
 // The help of the command line; `window` when the program also opens its window.
 inline std::string commandLineHelp(const std::string& program, bool window) {
@@ -246,7 +253,7 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
     if (window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
-    for (const char* call : {" split [-s KB] [--script] [--no-sfv] DATEI\n",
+    for (const char* call : {" split [-s GRÖSSE | -n TEILE] [--script] [--no-sfv] DATEI\n",
                              " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
                              " check ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI...\n",
                              " -h | --help | --version\n"}) {
@@ -266,7 +273,9 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "          zwei Leerzeichen und den Namen.\n"
            "\n"
            "Optionen:\n"
-           "  -s, --size KB       Fragmentgröße in kBytes (1 KB = 1024 Byte), voreingestellt 1420\n"
+           "  -s, --size GRÖSSE   Fragmentgröße in kBytes (1 KB = 1024 Byte), voreingestellt 1420;\n"
+           "                      mit k, m oder g dahinter in KB, MB oder GB (1 MB = 1024 KB): 700m\n"
+           "  -n, --parts TEILE   höchstens TEILE (1 bis 999) gleich große Fragmente, das letzte kürzer\n"
            "      --script        schreibt auch die Batchdatei (Beispiel.bat für Beispiel.dat),\n"
            "                      die die Fragmente unter Windows mit copy /b zusammenfügt\n"
            "      --no-sfv        schreibt keine Prüfsummendatei DATEI.sfv\n"

@@ -82,8 +82,8 @@ TEST_F(CommandLine, SplitJoinCrc) {
 
 // Each refusal and usage error with its exit status; options may follow the file.
 TEST_F(CommandLine, RefusalsAndUsageErrors) {
-    for (const char* name : {"x.dat", "y\xff._001", "l.dat", "b.dat", "u.dat._001", ".u.dat.unfertig",
-                             "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
+    for (const char* name : {"x.dat", "n.dat", "y\xff._001", "l.dat", "b.dat", "u.dat._001",
+                             ".u.dat.unfertig", "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
         writeFile(name, patternBytes(2148));
     }
     for (const char* name : {"c.dat", "d.dat"}) {
@@ -93,7 +93,14 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     writeFile("c.dat._003", std::string(100, 'x'));
     std::filesystem::remove("d.dat._002");
     const std::tuple<std::string, int, std::string> rows[] = {
-        {"split -s 0 x.dat", 1, "Ungültige Dateifragmentgröße !\n"},
+        // Refused before the old set goes: c.dat's fragments are joined below.
+        {"split -s 0 c.dat", 1, "Ungültige Dateifragmentgröße !\n"},
+        {"split -s 2g c.dat", 1,
+         "Die Fragmentgröße muss zwischen 1 und 2.097.151 kBytes liegen (unter 2 GByte).\n"},
+        {"split -n 3 n.dat", 0, ""},
+        {"split -n 3 -s 1 n.dat", 2, "Es geht nur entweder --size oder --parts."},
+        {"split --parts=1000 n.dat", 2,
+         "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"1000\"."},
         {"split l.dat", 1, "Die Datei l.dat wird gerade von einem anderen Vorgang bearbeitet. Bitte warten"},
         {"join -f c.dat._001", 1, "Das Fragment c.dat._003 ist beschädigt (CRC32 "},
         {"join d.dat._001", 1,
@@ -140,6 +147,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
             << line << ": " << got.err;
     }
     fileio::testing::setOperationFault({});
+    EXPECT_EQ(fileio::fileSize("n.dat._003"), 100);
 }
 
 // A lock file another user left keeps the set from this one: its owner is named.

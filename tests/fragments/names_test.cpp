@@ -80,6 +80,17 @@ TEST(Names, FragmentSizeNotations) {
     EXPECT_EQ(parseFragmentSize("1\u202f000", ",", "\u202f"), 1000);
     EXPECT_EQ(parseFragmentSize("1 000,5", ",", "\u202f"), 1000);
     EXPECT_EQ(parseFragmentSize("1\u00a0000", ",", "\u202f"), std::nullopt);
+    // The command line's units, binary; at most N parts of whole kBytes.
+    for (const std::string notation :
+         {"1420=1420", " 700 M=716800", "1,5m=1536", "2G=2097152", "0,4k=0", "1e3K=1000"}) {
+        const std::size_t is = notation.rfind('=');
+        EXPECT_EQ(parseSizeWithUnit(notation.substr(0, is), ",", "."), std::stoll(notation.substr(is + 1)));
+    }
+    EXPECT_EQ(std::tuple(parseSizeWithUnit("1kb", ",", "."), parseSizeWithUnit("m", ",", "."),
+                         parseSizeWithUnit("1e30g", ",", ".")),
+              std::tuple(std::nullopt, std::nullopt, std::nullopt));
+    EXPECT_EQ(std::tuple(kilobytesForParts(2148, 3), kilobytesForParts(0, 5), kilobytesForParts(3 << 20, 3)),
+              std::tuple(1, 1, 1024));
 }
 
 TEST(Names, ChecksumFileLines) {
