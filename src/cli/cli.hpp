@@ -18,6 +18,8 @@ struct Regional {
     std::string decimalSeparator = ",";
     std::string groupSeparator = ".";
     std::string dateFormat = "%d.%m.%y";  // strftime format of the short date in the join script.
+    // A POSIX extended regular expression that an answer meaning yes matches (besides "j" and "ja").
+    std::string yesExpression;
 };
 
 // What the command line needs of the process it runs in; tests pass their own.

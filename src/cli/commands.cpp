@@ -5,6 +5,7 @@
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <regex>
 #include <variant>
 
 #include "checksum/crc32.hpp"
@@ -179,8 +180,8 @@ std::string joinProblemText(const fragments::JoinProblem& problem, const std::st
     return says::fragmentGone(problem.path);
 }
 
-// True when the user types yes ("j" or "ja", in any case) on the terminal; without one, the refusal
-// names --force.
+// True when the user types yes on the terminal ("j" or "ja" in any case, or what the locale's expression for
+// yes takes); without one, the refusal names --force.
 bool replaceConfirmed(const std::string& target, const Output& output) {
     const Console& console = output.console;
     if (!console.inputIsTerminal || !console.input) {
@@ -197,7 +198,16 @@ bool replaceConfirmed(const std::string& target, const Output& output) {
     answer = fragments::lowerCase(first == std::string::npos
                                       ? std::string()
                                       : answer.substr(first, answer.find_last_not_of(" \t\r") - first + 1));
-    return answer == "j" || answer == "ja";
+    if (answer == "j" || answer == "ja") {
+        return true;
+    }
+    try {
+        const std::string& yes = console.regional.yesExpression;
+        return !yes.empty() && !answer.empty() &&
+               std::regex_search(answer, std::regex(yes, std::regex::extended));
+    } catch (const std::regex_error&) {
+        return false;
+    }
 }
 
 }  // namespace

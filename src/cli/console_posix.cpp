@@ -1,5 +1,6 @@
 // The console of a POSIX process: its locale, its terminals, its arguments and its signals.
 
+#include <langinfo.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ Regional regionalSettings() {
         return Regional{};
     }
     const std::lconv* conventions = std::localeconv();
-    return Regional{conventions->decimal_point, conventions->thousands_sep, "%x"};
+    return Regional{conventions->decimal_point, conventions->thousands_sep, "%x", ""};
 }
 
 constexpr std::array stopSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
@@ -85,6 +86,7 @@ Console processConsole(std::string program, bool opensWindow) {
     console.inputIsTerminal = isatty(STDIN_FILENO) == 1;
     console.errorIsTerminal = isatty(STDERR_FILENO) == 1;
     console.regional = regionalSettings();
+    console.regional.yesExpression = nl_langinfo(YESEXPR);
     return console;
 }
 

@@ -81,7 +81,7 @@ Console processConsole(std::string program, bool opensWindow) {
     console.input = &std::cin;
     console.inputIsTerminal = _isatty(_fileno(stdin)) != 0;
     console.errorIsTerminal = _isatty(_fileno(stderr)) != 0;
-    console.regional = Regional{localeInfo(LOCALE_SDECIMAL), localeInfo(LOCALE_STHOUSAND), "%x"};
+    console.regional = Regional{localeInfo(LOCALE_SDECIMAL), localeInfo(LOCALE_STHOUSAND), "%x", "^(y|yes)$"};
     return console;
 }
 

@@ -1,6 +1,7 @@
 #include "frmInfo.hpp"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -142,6 +143,14 @@ void frmInfo::closeEvent(QCloseEvent* event) {
     // The close box only hides the window; the reference keeps it for the next opening, which reloads it.
     loaded_ = false;
     QWidget::closeEvent(event);
+}
+
+void frmInfo::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmInfo::Command1_Click() {

@@ -22,6 +22,8 @@ class frmInfo : public QWidget {
   protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes the window as its close box does.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void Form_Load();

@@ -168,7 +168,8 @@ TEST_F(CommandLine, TerminalProgressAndQuestion) {
     EXPECT_EQ(run("split -s1 t.dat"),
               (Result{0, kSplit3,
                       "\rDateifragmente: 1 von 3\rDateifragmente: 2 von 3\r" + std::string(23, ' ') + '\r'}));
-    std::istringstream typed("nein\nJa \n");
+    std::istringstream typed("nein\nJa \ny\n");
+    console.regional.yesExpression = "^[+1jJyY]";  // a German locale's
     console.input = &typed;
     EXPECT_EQ(run("join t.dat._001").err, exists() + "Mit --force wird sie ersetzt.\n");
     console.inputIsTerminal = true;
@@ -180,6 +181,7 @@ TEST_F(CommandLine, TerminalProgressAndQuestion) {
     const Result yes = run("join t.dat._001");
     EXPECT_EQ(std::pair(yes.status, yes.err),
               std::pair(0, question + progress + '\r' + std::string(21, ' ') + '\r'));
+    EXPECT_EQ(run("join t.dat._001").status, 0);
     EXPECT_EQ(run("join t.dat._001").status, 1);
 }
 

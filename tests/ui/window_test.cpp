@@ -612,7 +612,7 @@ TEST_F(WindowTest, EndAndTheHelpWindow) {
     list->setCurrentRow(4);
     frmInfo::open();  // open already: raised as it is
     EXPECT_EQ(list->currentRow(), 4);
-    help->close();
+    QTest::keyClick(list, Qt::Key_Escape);  // as the close box
     frmInfo::open();
     EXPECT_EQ(std::tuple(frmInfo::instance(), help->isVisible(), list->currentRow(), list->count()),
               std::tuple(help.data(), true, -1, 46));
