@@ -12,7 +12,9 @@ int main(int argc, char* argv[]) {
     if (!launch.window) {
         return cli::runInProcess(args, cli::processConsole("dodiveverazed", true));
     }
+    ui::catchMissingDisplay(true);
     QApplication app(argc, argv);
+    ui::catchMissingDisplay(false);
     ui::prepareApplication(app);
     auto* window = new frmTessaron;
     window->show();

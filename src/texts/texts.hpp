@@ -239,6 +239,10 @@ inline const std::string oneFileNameOnly = "Es ist nur ein Dateiname erlaubt.";
 inline std::string missingValue(const std::string& option) {
     return "Die Option " + option + " braucht einen Wert.";
 }
+// The window cannot open (no display): what works without it.
+inline const std::string noDisplay =
+    "Das Fenster von Dodiveverazed kann ohne grafische Anzeige nicht geöffnet werden. Ohne Fenster arbeitet "
+    "es mit den Befehlen split, join, check und crc; Hilfe: dodiveverazed --help";
 inline const std::string sizeOrParts = "Es geht nur entweder --size oder --parts.";
 inline std::string invalidParts(const std::string& value) {
     return "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"" + value + "\".";

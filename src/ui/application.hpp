@@ -9,4 +9,8 @@ namespace ui {
 // layout's fonts to metric-compatible free fonts.
 void prepareApplication(QApplication& app);
 
+// While on (around the QApplication's construction): where Qt finds no display to open the window on, the
+// program ends with status 1 and a German message that names the console commands, instead of Qt's abort.
+void catchMissingDisplay(bool on);
+
 }  // namespace ui

@@ -5,6 +5,7 @@
 #include "fileio/files.hpp"
 #include "fragments/set_files.hpp"
 #include "texts/reasons.hpp"
+#include "texts/texts.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -218,7 +219,9 @@ TEST_F(CommandLine, ProgramsAsAUserStartsThem) {
         << help.out;
 #ifdef WINDOW_PROGRAM
     const Result window = start(WINDOW_PROGRAM, "-- -x");
-    EXPECT_TRUE(window.status != 0 && window.err.find("\"keine\"") != std::string::npos) << window.err;
+    EXPECT_TRUE(window.status == 1 && window.err.find("\"keine\"") != std::string::npos &&
+                window.err.ends_with(texts::utf8::noDisplay + '\n'))
+        << window.err;
 #endif
 }
 
