@@ -32,6 +32,11 @@ QFont font(const FontSpec& wanted) {
     return result;
 }
 
+QPalette lightPalette() {
+    // Qt derives the rest from the button colour: black text, white fields.
+    return QPalette(QColor(240, 240, 240));
+}
+
 void setColour(QWidget* widget, QPalette::ColorRole role, QRgb colour) {
     QPalette palette = widget->palette();
     palette.setColor(role, QColor(colour));

@@ -49,6 +49,9 @@ constexpr QRgb blue = qRgb(0, 0, 255);
 constexpr QRgb black = qRgb(0, 0, 0);
 constexpr QRgb white = qRgb(255, 255, 255);
 
+// The light grey window with black text both windows set for themselves, so that their own colours read the
+// same under any desktop theme, a dark one too.
+QPalette lightPalette();
 // Sets `role` to `colour` in every colour group.
 void setColour(QWidget* widget, QPalette::ColorRole role, QRgb colour);
 // The pale yellow background and blue text that the lists of both windows share.

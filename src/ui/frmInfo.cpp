@@ -88,6 +88,7 @@ frmInfo::frmInfo() {
     setObjectName(QStringLiteral("frmInfo"));
     setWindowTitle(QStringLiteral("Dodiveverazed - Info"));
     setWindowIcon(ui::images::windowIcon());
+    setPalette(ui::layout::lightPalette());
     setFont(ui::layout::font(ui::layout::windowFont));
     resize(px(6045), px(5400));
 

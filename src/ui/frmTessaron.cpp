@@ -169,6 +169,7 @@ frmTessaron::frmTessaron(ui::UiSeam* seam, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Dodiveverazed (für Dateien bis max. 2 GByte)"));
     setWindowIcon(ui::images::windowIcon());
+    setPalette(ui::layout::lightPalette());
     setFont(ui::layout::font(defaultFont));
     resize(px(5835), px(5775));
     createControls();

@@ -13,6 +13,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFontMetricsF>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <cmath>
 #include <functional>
 
 #include "fileio/files.hpp"
@@ -592,6 +594,47 @@ TEST_F(DisplayScale, EveryCaptionFitsItsRoom) {
     EXPECT_EQ(checked, 18);
     EXPECT_EQ(QFontInfo(control("Label13")->font()).family() + QFontInfo(control("Label4")->font()).family(),
               "Liberation SansLiberation Serif");
+}
+
+// The contrast of a widget as it is drawn: its commonest colour (the background) against the pixel most
+// unlike it.
+double drawnContrast(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    const auto luminance = [](QRgb c) {
+        const auto linear = [](int v) {
+            return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
+        };
+        return 0.05 + 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+    };
+    std::map<QRgb, int> counts;
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        ++counts[image.pixel(i % image.width(), i / image.width())];
+    }
+    const double back =
+        luminance(std::ranges::max_element(counts, {}, &std::pair<const QRgb, int>::second)->first);
+    double most = 1;
+    for (const auto& entry : counts) {
+        most = std::max({most, luminance(entry.first) / back, back / luminance(entry.first)});
+    }
+    return most;
+}
+
+// Under a dark desktop theme both windows keep their own light colours: every heading and list reads.
+TEST_F(WindowTest, ReadableUnderADarkTheme) {
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(QPalette(QColor(53, 53, 53)));
+    freshWindow();
+    frmInfo::open();
+    control<QLabel>("Label8")->setText(QStringLiteral("Hinweis"));
+    for (const char* name : {"List1", "List2"}) {
+        control<QListWidget>(name)->addItem(QStringLiteral("x.dat._001"));
+    }
+    for (QWidget* widget : {control("Label3"), control("Label4"), control("Label8"), control("List1"),
+                            control("List2"), frmInfo::instance()->findChild<QWidget*>("Label1")}) {
+        EXPECT_GE(drawnContrast(widget), 4.5) << widget->objectName().toStdString();
+    }
+    frmInfo::instance()->close();
+    QApplication::setPalette(before);
 }
 
 // "End" leaves the help window open: its 46 lines (SHA-256 joined by line ends), afresh when reopened.
