@@ -142,7 +142,16 @@ quick_tests() { ctest --test-dir build/quick --output-on-failure -j "$jobs" -LE 
 # link with lld (half the time of ld).
 unity=(-DCMAKE_UNITY_BUILD=ON -DDODIVEVERAZED_UNITY_TESTS=ON)
 lld=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld)
-release_configure() { configure build/release -DCMAKE_BUILD_TYPE=Release "${unity[@]}" "${lld[@]}"; }
+# The package's tree is built with the distribution's hardening flags (dpkg-buildflags, all of them; without
+# -g and -O2, which the package strips and Release raises).
+release_configure() {
+    local compile link
+    compile=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS)
+    compile+=" $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS | sed 's/\(^\| \)-\(g\|O2\)\b//g')"
+    link=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
+    configure build/release -DCMAKE_BUILD_TYPE=Release "${unity[@]}" "-DCMAKE_CXX_FLAGS=$compile" \
+        "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld $link"
+}
 release_build() { cmake --build build/release; }
 release_tests() { ctest --test-dir build/release --output-on-failure -j "$jobs"; }
 package_checks() { scripts/check-package.sh build/release; }

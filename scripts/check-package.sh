@@ -57,6 +57,14 @@ for program in "$root"/usr/bin/*; do
     [[ -z $missing ]] || fail "$(basename "$program") lacks libraries: $missing"
     [[ -f $share/man/man1/$(basename "$program").1.gz ]] || fail "no manual page for $(basename "$program")"
 done
+# The completion offers the commands to both executables.
+for program in dodiveverazed dodiveverazed-cli; do
+    # shellcheck disable=SC2016  # expanded by the inner shell
+    offered=$(bash -c 'source "$1"; COMP_WORDS=("$2" c); COMP_CWORD=1; _dodiveverazed; echo "${COMPREPLY[*]}"' \
+        - "$share/bash-completion/completions/$program" "$program")
+    [[ $offered == "check crc"* ]] || fail "the completion of $program offers '$offered' for 'c'"
+done
+
 # The unpacked executables run, without a display: --version names the package's version.
 version=$(dpkg-deb -f "$deb" Version)
 for program in dodiveverazed dodiveverazed-cli; do

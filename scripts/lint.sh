@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The gates on the sources themselves.
 #   lint.sh --format      clang-format 14 on every C++ file of the repository, shellcheck on every
-#                         shell script (a file whose first line runs bash or sh)
+#                         shell script (a file whose first line runs bash or sh, or names its shell
+#                         for shellcheck, as the completion does)
 #   lint.sh --tidy BUILD  clang-tidy 14 on src/ with the committed .clang-tidy, from BUILD's
 #                         compile_commands.json (a configured tree is enough: nothing in src/
 #                         includes a generated file other than the configured project.hpp; a unity
@@ -24,7 +25,7 @@ if ((format)); then
 
     scripts=()
     while IFS= read -r file; do
-        [[ -f $file ]] && head -n1 "$file" | grep -Eq '^#!.*\b(ba)?sh\b' && scripts+=("$file")
+        [[ -f $file ]] && head -n1 "$file" | grep -Eq '^#!.*\b(ba)?sh\b|^# shellcheck shell=' && scripts+=("$file")
     done < <(git ls-files)
     echo "shellcheck: ${#scripts[@]} scripts"
     shellcheck "${scripts[@]}"
