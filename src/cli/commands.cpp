@@ -7,8 +7,10 @@
 #include <ostream>
 #include <regex>
 #include <variant>
+#include <vector>
 
 #include "checksum/crc32.hpp"
+#include "checksum/crc32_core.hpp"
 #include "checksum/file_checksum.hpp"
 #include "fileio/error.hpp"
 #include "fileio/files.hpp"
@@ -327,12 +329,37 @@ int check(const std::string& file, const Output& output) {
     }
 }
 
+// The CRC-32 of what comes on `input` until its end.
+std::uint32_t streamCrc32(std::istream& input) {
+    checksum::RunningCrc32 crc;
+    std::vector<char> block(std::size_t{1} << 20);
+    while (input.read(block.data(), static_cast<std::streamsize>(block.size())) || input.gcount() > 0) {
+        crc(block.data(), static_cast<std::size_t>(input.gcount()));
+    }
+    return crc.value();
+}
+
+// A line of `crc` as sha256sum writes one: a name with a line end or a backslash escaped, the line marked.
+std::string crcLine(std::uint32_t crc, const std::string& name) {
+    std::string escaped;
+    for (const char c : name) {
+        const char* escape = c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : nullptr;
+        escape ? escaped.append(escape) : escaped.append(1, c);
+    }
+    std::string line(escaped == name ? "" : "\\");
+    return line.append(checksum::crcText(crc)).append("  ").append(escaped).append(1, '\n');
+}
+
 int crc(const std::vector<std::string>& files, const Output& output) {
     clsCRC32 calculator;
     int status = success;
     for (const std::string& file : files) {
         try {
-            output.out << checksum::crcText(checksum::fileCrc32(file, calculator)) << "  " << file << '\n'
+            // "-" is standard input, never a file of that name.
+            const bool piped = file == "-" && output.console.input;
+            output.out << crcLine(piped ? streamCrc32(*output.console.input)
+                                        : checksum::fileCrc32(file, calculator),
+                                  file)
                        << std::flush;
         } catch (const fileio::FileError& error) {
             status = output.fail(says::fileUnreadable(file, texts::utf8::reason(error.code())));

@@ -1,6 +1,7 @@
 // The console of a Windows process: its locale, its terminals, its arguments (as UTF-8, whatever
 // the code page) and Ctrl-C.
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 // After windows.h.
@@ -79,6 +80,8 @@ Console processConsole(std::string program, bool opensWindow) {
     console.program = std::move(program);
     console.opensWindow = opensWindow;
     console.input = &std::cin;
+    // `crc -` reads standard input's bytes as they are.
+    _setmode(_fileno(stdin), _O_BINARY);
     console.inputIsTerminal = _isatty(_fileno(stdin)) != 0;
     console.errorIsTerminal = _isatty(_fileno(stderr)) != 0;
     console.regional = Regional{localeInfo(LOCALE_SDECIMAL), localeInfo(LOCALE_STHOUSAND), "%x", "^(y|yes)$"};

@@ -61,6 +61,10 @@ Entry entryAt(const std::string& path);
 // as zeros; copyBytes keeps them), or the file system compresses it. False where that cannot be told.
 bool takesLessRoomThanItsLength(const std::string& path);
 
+// True for a path in /dev or /proc, where a process's descriptors are reached (/dev/stdin, /dev/fd/N,
+// /proc/self/fd/N) and no file of the user's belongs; false on Windows.
+bool isSystemPath(const std::string& path);
+
 // The identity of the file `path` leads to, links followed; nullopt when it leads nowhere.
 std::optional<FileIdentity> identityOf(const std::string& path);
 

@@ -474,6 +474,12 @@ Entry entryAt(const std::string& path) {
     return entry;
 }
 
+bool isSystemPath(const std::string& path) {
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
+    return absolute.starts_with("/dev/") || absolute.starts_with("/proc/");
+}
+
 bool takesLessRoomThanItsLength(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && static_cast<std::int64_t>(info.st_blocks) * 512 < info.st_size;

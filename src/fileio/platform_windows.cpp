@@ -437,6 +437,10 @@ Entry entryAt(const std::string& path) {
     return entry;
 }
 
+bool isSystemPath(const std::string&) {
+    return false;
+}
+
 bool takesLessRoomThanItsLength(const std::string&) {
     // Nothing is reserved here (reserveSpace), so nothing asks.
     return false;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "fileio/error.hpp"
 #include "fileio/files.hpp"
 #include "fragments/checksum_file.hpp"
 #include "fragments/events.hpp"
@@ -16,6 +17,10 @@ namespace fragments {
 std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
                                                     const SplitJobEvents& events) {
     const std::string& source = request.sourcePath;
+    // Reached through a descriptor (/dev/stdin, ...), the fragments would go into /dev or /proc.
+    if (fileio::isSystemPath(source)) {
+        throw fileio::FileError(fileio::FileError::Kind::CannotOpen, source, fileio::Errc::NotRegularFile);
+    }
     // One operation per set, in any process: a second one is refused before it changes anything.
     const auto lock = SetLock::forSource(source);
     if (!lock) {

@@ -7,8 +7,10 @@
 #include "texts/reasons.hpp"
 #include "texts/texts.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <iterator>
 #include <sstream>
@@ -76,9 +78,14 @@ TEST_F(CommandLine, SplitJoinCrc) {
               "Kopie.dat: vollständig, CRC32 von 3 Fragmenten geprüft (Kopie.dat.sfv)\n");
     EXPECT_EQ(texts::utf8::reason(fragments::Errc::IsOriginal), "die Datei ist die Originaldatei selbst");
     writeFile("ziffern", std::string("123456789"));
-    EXPECT_EQ(run("crc ziffern fehlt ziffern"),
-              (Result{1, "CBF43926  ziffern\nCBF43926  ziffern\n",
-                      "Die Datei fehlt kann nicht gelesen werden: " + germanReason(ENOENT) + '\n'}));
+    writeFile("zwei\nZeilen\\", std::string("123456789"));
+    std::istringstream piped("123456789");
+    console.input = &piped;  // "-", escaped names as sha256sum writes them
+    std::ostringstream out, err;
+    const int status = cli::run({"crc", "ziffern", "fehlt", "-", "zwei\nZeilen\\"}, out, err, console);
+    EXPECT_EQ(std::tuple(status, out.str(), err.str()),
+              std::tuple(1, "CBF43926  ziffern\nCBF43926  -\n\\CBF43926  zwei\\nZeilen\\\\\n",
+                         "Die Datei fehlt kann nicht gelesen werden: " + germanReason(ENOENT) + '\n'));
 }
 
 // Each refusal and usage error with its exit status; options may follow the file.
@@ -93,12 +100,16 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     }
     writeFile("c.dat._003", std::string(100, 'x'));
     std::filesystem::remove("d.dat._002");
+    const int held = ::open("x.dat", O_RDONLY);  // a regular file reached through a descriptor
     const std::tuple<std::string, int, std::string> rows[] = {
         // Refused before the old set goes: c.dat's fragments are joined below.
         {"split -s 0 c.dat", 1, "Ungültige Dateifragmentgröße !\n"},
         {"split -s 2g c.dat", 1,
          "Die Fragmentgröße muss zwischen 1 und 2.097.151 kBytes liegen (unter 2 GByte).\n"},
         {"split -n 3 n.dat", 0, ""},
+        {"split /proc/self/fd/" + std::to_string(held), 1,
+         "Die Datei /proc/self/fd/" + std::to_string(held) +
+             " kann nicht gelesen werden: keine gewöhnliche Datei\n"},
         {"split -n 3 -s 1 n.dat", 2, "Es geht nur entweder --size oder --parts."},
         {"split --parts=1000 n.dat", 2,
          "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"1000\"."},
@@ -148,6 +159,7 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
             << line << ": " << got.err;
     }
     fileio::testing::setOperationFault({});
+    ::close(held);
     EXPECT_EQ(fileio::fileSize("n.dat._003"), 100);
 }
 
