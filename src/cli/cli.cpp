@@ -129,6 +129,9 @@ int runSplit(const Parsed& parsed, const Output& output) {
         }
         request.parts = std::stoi(n);
     }
+    if (const auto folder = parsed.options.find("output-dir"); folder != parsed.options.end()) {
+        request.outputFolder = folder->second.empty() ? std::string("-") : folder->second;
+    }
     request.script = parsed.has("script");
     request.checksumFile = !parsed.has("no-sfv");
     return split(request, output);
@@ -165,7 +168,11 @@ struct Command {
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {"split",
-         {{'s', "size", true}, {'n', "parts", true}, {'\0', "script", false}, {'\0', "no-sfv", false}},
+         {{'s', "size", true},
+          {'n', "parts", true},
+          {'o', "output-dir", true},
+          {'\0', "script", false},
+          {'\0', "no-sfv", false}},
          runSplit},
         {"join", {{'o', "output", true}, {'\0', "allow-gap", false}, {'f', "force", false}}, runJoin},
         {"check", {}, runCheck},

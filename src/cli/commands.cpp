@@ -125,7 +125,9 @@ int splitSource(const SplitRequest& request, const Output& output) {
         request.parts ? fragments::kilobytesForParts(fileio::fileSize(source), *request.parts)
                       : request.kilobytes;
     // Unlike the window, a refused size deletes nothing.
-    const auto outcome = fragments::runSplitJob({source, kilobytes, request.checksumFile, true}, events);
+    const fragments::SplitRequest job{source, kilobytes, request.checksumFile, true, request.outputFolder};
+    const std::string setPath = fragments::setPathOf(job);
+    const auto outcome = fragments::runSplitJob(job, events);
     progress.clear();
     if (const auto* refusal = std::get_if<fragments::SplitRefusal>(&outcome)) {
         return output.fail(splitRefusalText(*refusal, source));
@@ -135,7 +137,7 @@ int splitSource(const SplitRequest& request, const Output& output) {
                << says::splitProgress(std::ssize(result.fileNames), result.plan.fragmentCount) << '\n'
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
     if (result.checksumFileKept) {
-        output.out << says::checksumFileKept(fragments::Nurdatei(fragments::checksumFilePath(source)))
+        output.out << says::checksumFileKept(fragments::Nurdatei(fragments::checksumFilePath(setPath)))
                    << '\n';
     }
     if (result.joinScriptFailure) {
@@ -144,7 +146,7 @@ int splitSource(const SplitRequest& request, const Output& output) {
     if (!result.joinScript) {
         return success;
     }
-    const std::string scriptName = fragments::joinScriptLocation(source).name;
+    const std::string scriptName = fragments::joinScriptLocation(setPath).name;
     if (const auto* refusal = std::get_if<fragments::NoJoinScript>(&*result.joinScript)) {
         return output.fail(says::noScript(*refusal, fragments::Nurdatei(source), scriptName));
     }
@@ -226,6 +228,11 @@ int split(const SplitRequest& request, const Output& output) {
     if (const auto reason = whyUnreadable(request.source)) {
         return output.fail(says::fileUnreadable(request.source, *reason));
     }
+    if (!request.outputFolder.empty() &&
+        (request.outputFolder == "-" ||
+         fileio::entryAt(request.outputFolder).type != fileio::EntryType::Directory)) {
+        return output.fail(says::noOutputFolder(request.outputFolder));
+    }
     try {
         return splitSource(request, output);
     } catch (...) {
@@ -255,6 +262,10 @@ int join(const JoinRequest& request, const Output& output) {
         return request.allowGap;
     };
     events.chooseTarget = [&](const std::string& suggestedName) {
+        // Into an existing folder under the name the fragments carry, as cp puts a file into one.
+        if (request.target && fileio::entryAt(*request.target).type == fileio::EntryType::Directory) {
+            return std::optional(fragments::withTrailingSeparator(*request.target) + suggestedName);
+        }
         return std::optional(request.target.value_or(folder + suggestedName));
     };
     // For a failure's message.

@@ -27,6 +27,7 @@ struct SplitRequest {
     std::int64_t kilobytes = fragments::defaultFragmentKilobytes;
     // Instead of `kilobytes`: at most this many parts of equal size.
     std::optional<int> parts;
+    std::string outputFolder{};  // Where the set goes; empty: beside the source.
     bool script = false;
     bool checksumFile = true;  // The checksum file beside the fragments; --no-sfv turns it off.
 };

@@ -88,35 +88,38 @@ std::optional<std::int64_t> fragmentBytesFor(std::int64_t kilobytes) {
 }
 
 void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
-                     const std::string& sourcePath, std::int64_t fragmentCount, char separator) {
+                     const std::string& sourcePath, std::int64_t fragmentCount, char separator,
+                     const std::string& setPath) {
     const auto source = fileio::identityOf(sourcePath);
-    for (const auto& name : oldFragmentsOf(listing, sourcePath, separator)) {
+    const std::string& named = setPath.empty() ? sourcePath : setPath;
+    for (const auto& name : oldFragmentsOf(listing, named, separator)) {
         checkReplaceable(withTrailingSeparator(directory, separator) + name, source);
     }
     for (int number = 1; number <= fragmentCount && number <= maxFragments; ++number) {
-        checkReplaceable(fragmentName(sourcePath, number), source);
+        checkReplaceable(fragmentName(named, number), source);
     }
 }
 
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
-                      char separator, bool checksumFile) {
+                      char separator, bool checksumFile, const std::string& setPath) {
     if (plan.fragmentCount > maxFragments || (plan.fragmentCount > 0 && plan.fragmentBytes <= 0)) {
         throw std::invalid_argument("split plan outside the limits");
     }
     fileio::InputFile source(sourcePath);
     const fileio::FileIdentity identity = source.identity();
+    const std::string& named = setPath.empty() ? sourcePath : setPath;
     // An empty source has no fragments, and so no set to check; fragment names that a checksum file cannot
     // hold (all of a set's names start alike) get none either.
     const bool wanted = checksumFile && plan.fragmentCount > 0 &&
-                        fitsChecksumFile(Nurdatei(fragmentName(sourcePath, 1), separator));
-    const bool sums = wanted && mayWriteChecksumFile(checksumFilePath(sourcePath));
+                        fitsChecksumFile(Nurdatei(fragmentName(named, 1), separator));
+    const bool sums = wanted && mayWriteChecksumFile(checksumFilePath(named));
     std::vector<std::uint32_t> crcs;
     const FragmentCopy copy{source, identity, sums ? &crcs : nullptr};
     SplitResult result;
     result.plan = plan;
     for (int number = 1; number <= plan.fragmentCount; ++number) {
         const bool full = number <= plan.fullFragments;
-        const std::string path = fragmentName(sourcePath, number);
+        const std::string path = fragmentName(named, number);
         result.fileNames.push_back(Nurdatei(path, separator));
         makeWayFor(path, identity);
         // The next fragment's bytes are read from the disk while this one is written.
@@ -132,7 +135,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
         }
     }
     if (sums) {
-        result.checksumFileWritten = writeChecksumFileOf(sourcePath, result, crcs, plan);
+        result.checksumFileWritten = writeChecksumFileOf(named, result, crcs, plan);
     }
     result.checksumFileKept = wanted && !result.checksumFileWritten;
     return result;

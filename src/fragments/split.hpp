@@ -53,11 +53,13 @@ struct SplitResult {
 };
 
 // Checks every name a split of `sourcePath` will delete or write, before it changes anything: the
-// source's old fragments in `listing` (bare names in `directory`) and fragments 1 to `fragmentCount`.
-// Throws FileError (Io) naming the first that is a folder, FIFO, socket or device
-// (fileio::Errc::NotRegularFile) or the source itself (Errc::IsSplitSource).
+// source's old fragments in `listing` (bare names in `directory`) and fragments 1 to `fragmentCount`, named
+// after `setPath` when given (a set in another folder, see runSplitJob). Throws FileError (Io) naming the
+// first that is a folder, FIFO, socket or device (fileio::Errc::NotRegularFile) or the source itself
+// (Errc::IsSplitSource).
 void checkSplitNames(const std::vector<std::string>& listing, const std::string& directory,
-                     const std::string& sourcePath, std::int64_t fragmentCount, char separator);
+                     const std::string& sourcePath, std::int64_t fragmentCount, char separator,
+                     const std::string& setPath = {});
 
 // Writes the fragments of `sourcePath` as `plan` says (plan.fragmentCount at most 999). What was at a
 // fragment's name goes first: a regular file or a link (the link itself); a folder, FIFO, socket or device
@@ -67,8 +69,10 @@ void checkSplitNames(const std::vector<std::string>& listing, const std::string&
 // checksum file (checksum_file.hpp) is written after the last one, unless a file of its name that this
 // program did not write is there or the names do not fit one (fitsChecksumFile). Throws FileError; fragments
 // written before a failure stay, and the temporary file of the failed one goes.
+// With `setPath`, the fragments and the checksum file are named after it instead of the source (a set
+// written into another folder).
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
-                      char separator, bool checksumFile = false);
+                      char separator, bool checksumFile = false, const std::string& setPath = {});
 
 // Removes from `directory` what killed splits of `sourcePath` left there: temporary files of exactly the
 // shape of its fragments', its checksum file's and its join script's (see temporaryNameFor). Throws FileError

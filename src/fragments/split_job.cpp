@@ -14,6 +14,12 @@
 
 namespace fragments {
 
+std::string setPathOf(const SplitRequest& request) {
+    return request.outputFolder.empty()
+               ? request.sourcePath
+               : withTrailingSeparator(request.outputFolder) + Nurdatei(request.sourcePath);
+}
+
 std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
                                                     const SplitJobEvents& events) {
     const std::string& source = request.sourcePath;
@@ -21,13 +27,15 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     if (fileio::isSystemPath(source)) {
         throw fileio::FileError(fileio::FileError::Kind::CannotOpen, source, fileio::Errc::NotRegularFile);
     }
+    // The set's files are named after the source, in the output folder or beside the source.
+    const std::string setPath = setPathOf(request);
     // One operation per set, in any process: a second one is refused before it changes anything.
-    const auto lock = SetLock::forSource(source);
+    const auto lock = SetLock::forSource(setPath);
     if (!lock) {
         return SplitRefusal{SplitRefusal::Kind::SetBusy};
     }
     // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
-    const std::string folder = folderOf(source);
+    const std::string folder = folderOf(setPath);
     const std::vector<std::string> listing = listFragmentCandidates(folder);
     const auto fragmentBytes = fragmentBytesFor(request.kilobytes);
     std::optional<SplitPlan> plan;
@@ -51,29 +59,30 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return *refusal;
     }
     // Every name the split deletes or writes is checked before the first of them changes.
-    checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator);
+    checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator, setPath);
     // From here until the new set is whole, what is beside the source may be part of a set: never joined.
-    markUnfinished(source);
+    markUnfinished(setPath);
     // A source named like its own script (Beispiel.bat) is never taken for an old script.
-    removeOldJoinScript(source);
+    removeOldJoinScript(setPath);
     notify(events.clearingOld, folder);
-    deleteOldFragments(listing, folder, source, nativeSeparator, events.clearingStep);
-    removeOwnChecksumFile(checksumFilePath(source));
-    removeSplitLeftovers(folder, source, nativeSeparator);
+    deleteOldFragments(listing, folder, setPath, nativeSeparator, events.clearingStep);
+    removeOwnChecksumFile(checksumFilePath(setPath));
+    removeSplitLeftovers(folder, setPath, nativeSeparator);
 
     if (refusal) {
         // The old set is gone and no new one begun: nothing is left to be joined.
-        clearUnfinished(source);
+        clearUnfinished(setPath);
         return *refusal;
     }
     notify(events.writing, *plan);
-    SplitResult result = splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile);
-    clearUnfinished(source);
-    result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, source, nativeSeparator);
+    SplitResult result =
+        splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile, setPath);
+    clearUnfinished(setPath);
+    result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, setPath, nativeSeparator);
     if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {
         try {
-            result.joinScript = writeJoinScriptAfterSplit(source, result.fileNames, style->thousandsSeparator,
-                                                          style->dateText);
+            result.joinScript = writeJoinScriptAfterSplit(setPath, result.fileNames,
+                                                          style->thousandsSeparator, style->dateText);
         } catch (...) {
             result.joinScriptFailure = std::current_exception();
         }

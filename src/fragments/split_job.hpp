@@ -26,7 +26,12 @@ struct SplitRequest {
     bool checksumFile = true;    // The checksum file beside the fragments.
     // A refused size deletes nothing (the command line); else the old set goes first (the window).
     bool refuseBeforeDeleting = false;
+    // An existing folder the set goes into (the command line's --output-dir); empty: beside the source.
+    std::string outputFolder = {};
 };
+
+// The path the set's files are named after: the source's name in the output folder, or the source itself.
+std::string setPathOf(const SplitRequest& request);
 
 // Why a split writes no fragment.
 struct SplitRefusal {

@@ -243,6 +243,10 @@ inline std::string missingValue(const std::string& option) {
 inline const std::string noDisplay =
     "Das Fenster von Dodiveverazed kann ohne grafische Anzeige nicht geöffnet werden. Ohne Fenster arbeitet "
     "es mit den Befehlen split, join, check und crc; Hilfe: dodiveverazed --help";
+inline std::string noOutputFolder(const std::string& folder) {
+    return "Der Ausgabeordner " + folder +
+           " ist kein vorhandener Ordner. Bitte einen anlegen oder einen anderen angeben.";
+}
 inline const std::string sizeOrParts = "Es geht nur entweder --size oder --parts.";
 inline std::string invalidParts(const std::string& value) {
     return "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"" + value + "\".";
@@ -257,7 +261,7 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
     if (window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
-    for (const char* call : {" split [-s GRÖSSE | -n TEILE] [--script] [--no-sfv] DATEI\n",
+    for (const char* call : {" split [-s GRÖSSE | -n TEILE] [-o ORDNER] [--script] [--no-sfv] DATEI\n",
                              " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
                              " check ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI...\n",
                              " -h | --help | --version\n"}) {
@@ -280,11 +284,14 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "  -s, --size GRÖSSE   Fragmentgröße in kBytes (1 KB = 1024 Byte), voreingestellt 1420;\n"
            "                      mit k, m oder g dahinter in KB, MB oder GB (1 MB = 1024 KB): 700m\n"
            "  -n, --parts TEILE   höchstens TEILE (1 bis 999) gleich große Fragmente, das letzte kürzer\n"
+           "  -o, --output-dir ORDNER  (split) schreibt Fragmente, .sfv und Batchdatei in den vorhandenen\n"
+           "                      ORDNER statt neben DATEI\n"
            "      --script        schreibt auch die Batchdatei (Beispiel.bat für Beispiel.dat),\n"
            "                      die die Fragmente unter Windows mit copy /b zusammenfügt\n"
            "      --no-sfv        schreibt keine Prüfsummendatei DATEI.sfv\n"
-           "  -o, --output ZIEL   die zusammengefügte Datei; voreingestellt der Name des ersten\n"
-           "                      Fragments ohne seine letzten fünf Zeichen, neben den Fragmenten\n"
+           "  -o, --output ZIEL   (join) die zusammengefügte Datei, oder ein vorhandener Ordner für sie;\n"
+           "                      voreingestellt der Name des ersten Fragments ohne seine letzten\n"
+           "                      fünf Zeichen, neben den Fragmenten\n"
            "      --allow-gap     fügt auch zusammen, wenn in der Nummerierung ein Fragment fehlt\n"
            "  -f, --force         ersetzt eine vorhandene Zieldatei ohne Rückfrage\n"
            "  -h, --help          zeigt diese Hilfe\n"

@@ -101,12 +101,18 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     writeFile("c.dat._003", std::string(100, 'x'));
     std::filesystem::remove("d.dat._002");
     const int held = ::open("x.dat", O_RDONLY);  // a regular file reached through a descriptor
+    std::filesystem::create_directory("aus");
     const std::tuple<std::string, int, std::string> rows[] = {
         // Refused before the old set goes: c.dat's fragments are joined below.
         {"split -s 0 c.dat", 1, "Ungültige Dateifragmentgröße !\n"},
         {"split -s 2g c.dat", 1,
          "Die Fragmentgröße muss zwischen 1 und 2.097.151 kBytes liegen (unter 2 GByte).\n"},
         {"split -n 3 n.dat", 0, ""},
+        // Into another folder, and joined from there into a folder.
+        {"split -o aus -s 1 n.dat", 0, ""},
+        {"join -o aus aus/n.dat._001", 0, ""},
+        {"split --output-dir=- n.dat", 1, "Der Ausgabeordner - ist kein vorhandener Ordner. Bitte einen"},
+        {"split -o x.dat n.dat", 1, "Der Ausgabeordner x.dat ist kein vorhandener Ordner. Bitte einen"},
         {"split /proc/self/fd/" + std::to_string(held), 1,
          "Die Datei /proc/self/fd/" + std::to_string(held) +
              " kann nicht gelesen werden: keine gewöhnliche Datei\n"},
@@ -161,6 +167,9 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     fileio::testing::setOperationFault({});
     ::close(held);
     EXPECT_EQ(fileio::fileSize("n.dat._003"), 100);
+    EXPECT_EQ(filesIn("aus"),
+              (std::vector<std::string>{"n.dat", "n.dat._001", "n.dat._002", "n.dat._003", "n.dat.sfv"}));
+    EXPECT_EQ(readFile("aus/n.dat"), readFile("n.dat"));
 }
 
 // A lock file another user left keeps the set from this one: its owner is named.
