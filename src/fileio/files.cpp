@@ -204,7 +204,7 @@ void OutputFile::write(const void* data, std::size_t size) {
 }
 
 void OutputFile::reserve(std::int64_t bytes) {
-    platform::reserveSpace(file_.get(), path_, bytes);
+    platform::reserveSpace(file_.get(), path_, written_, bytes);
 }
 
 void OutputFile::close() {

@@ -160,8 +160,8 @@ class OutputFile {
     const std::string& path() const noexcept { return path_; }
     // Writes all of `data` after what was written so far. Throws FileError (Io).
     void write(const void* data, std::size_t size);
-    // Reserves disk space for the first `bytes` of the file up front (faster, and a full disk shows
-    // at once); the file's length stays. Throws FileError (Io) only when the space is not there.
+    // Reserves disk space for the `bytes` after what was written so far, up front (faster, and a full disk
+    // shows at once); the file's length stays. Throws FileError (Io) only when the space is not there.
     void reserve(std::int64_t bytes);
     // Closes the file, reporting a failure of the close itself. Throws FileError (Io).
     void close();

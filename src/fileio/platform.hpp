@@ -78,9 +78,9 @@ ChangeStamp changeStampOf(Handle handle, const std::string& path);
 void findData(Handle handle, std::int64_t offset, std::int64_t& dataStart, std::int64_t& dataEnd);
 // Sets the file's length, extending it with zeros (a hole) where it grows.
 void setLength(Handle handle, const std::string& path, std::int64_t length);
-// Reserves disk space for the first `bytes` of the file without changing its length, so that it is
+// Reserves disk space for the `bytes` at `offset` without changing the file's length, so that they are
 // laid out in one go. Only a lack of space is reported; where the platform cannot reserve, nothing happens.
-void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes);
+void reserveSpace(Handle handle, const std::string& path, std::int64_t offset, std::int64_t bytes);
 
 // The length of a path in the units longestPath counts.
 std::size_t pathLength(const std::string& utf8);

@@ -276,15 +276,16 @@ void setLength(Handle handle, const std::string& path, std::int64_t length) {
             path);
 }
 
-void reserveSpace(Handle handle, const std::string& path, std::int64_t bytes) {
+void reserveSpace(Handle handle, const std::string& path, std::int64_t offset, std::int64_t bytes) {
 #ifdef __linux__
     if (bytes > 0 && retryInterrupted([&] {
-                         return ::fallocate(fd(handle), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+                         return ::fallocate(fd(handle), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                                            static_cast<off_t>(bytes));
                      }) != 0) {
         failWhenNoRoom(path);
     }
 #else
-    (void)handle, (void)path, (void)bytes;
+    (void)handle, (void)path, (void)offset, (void)bytes;
 #endif
 }
 

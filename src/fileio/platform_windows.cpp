@@ -249,7 +249,7 @@ void setLength(Handle handle, const std::string& path, std::int64_t length) {
     check(::SetFileInformationByHandle(native(handle), FileEndOfFileInfo, &end, sizeof end), path);
 }
 
-void reserveSpace(Handle, const std::string&, std::int64_t) {}
+void reserveSpace(Handle, const std::string&, std::int64_t, std::int64_t) {}
 
 void renameReplacing(const std::string& from, const std::string& to) {
     checkFault("rename", to);

@@ -53,6 +53,7 @@ TEST(FileError, KindPathCodeAndGermanReasonAndTheListing) {
              {std::make_error_code(std::errc::no_space_on_device), "kein Platz mehr auf dem Datenträger"},
              {Errc::NotRegularFile, "keine gewöhnliche Datei"},
              {fragments::Errc::SizeChanged, "die Datei hat sich während des Zusammenfügens geändert"},
+             {Errc::ChangedWhileRead, "die Datei wurde geändert, während sie gelesen wurde"},
              {other, other.message()}}) {
         EXPECT_EQ(texts::utf8::reason(code), text);
     }
@@ -222,29 +223,35 @@ TEST(CloneBytes, SharedWhereAlignedAndAChangeMeanwhileRefused) {
     OutputFile out(target);
     failOperation("clone", ENOSPC);
     EXPECT_EQ(failureOf([&] { cloneBytes(in, 0, out, 4096); }), io(target, std::errc::no_space_on_device));
-    failOperation("clone", EOPNOTSUPP);
-    EXPECT_FALSE(cloneBytes(in, 0, out, 4096));
     testing::setOperationFault({});
     if (!cloneBytes(in, 0, out, 65536)) {
         GTEST_SKIP() << "no shared blocks on this file system";
     }
-    EXPECT_FALSE(cloneBytes(in, 1, out, 4096));
+    EXPECT_FALSE(cloneBytes(in, 1, out, 4096));  // off the block size; the next one is cloned again
     std::string seen;
-    const SeenBytes observe = [&](const void* bytes, std::size_t size) {
+    EXPECT_TRUE(cloneBytes(in, 65536, out, in.size() - 65536, [&](const void* bytes, std::size_t size) {
         seen.append(static_cast<const char*>(bytes), size);
-    };
-    EXPECT_TRUE(cloneBytes(in, 65536, out, in.size() - 65536, observe));
+    }));
     EXPECT_EQ(seen, all.substr(65536));
-    testing::setStepHook([&](std::string_view step, std::int64_t) {
-        std::ofstream(pathOf(source), std::ios::in | std::ios::out | std::ios::binary)
-            << (step == "cloned" ? "x" : "");
-    });
-    EXPECT_EQ(failureOf([&] { cloneBytes(in, 0, out, 4096, observe); }),
-              Failure(FileError::Kind::Io, source,
-                      make_error_code(Errc::ChangedWhileRead).default_error_condition()));
-    testing::setStepHook({});
+    // A write to the source just before its clone, or while its bytes are read, is refused.
+    for (const bool whileRead : {false, true}) {
+        const auto write = [&] {
+            std::ofstream(pathOf(source), std::ios::in | std::ios::out | std::ios::binary) << "x";
+        };
+        testing::setOperationFault(
+            [&](auto op, auto&) { return op == "clone" && !whileRead ? (write(), 0) : 0; });
+        EXPECT_EQ(failureOf([&] {
+                      cloneBytes(in, 0, out, 4096,
+                                 [&](const void*, std::size_t) { whileRead ? write() : void(); });
+                  }),
+                  Failure(FileError::Kind::Io, source,
+                          make_error_code(Errc::ChangedWhileRead).default_error_condition()));
+    }
+    failOperation("clone", EOPNOTSUPP);
+    EXPECT_FALSE(cloneBytes(in, 0, out, 4096));
+    testing::setOperationFault({});
     out.close();
-    EXPECT_EQ(readFile(target), all + all.substr(0, 4096));
+    EXPECT_EQ(readFile(target), all + "x" + all.substr(1, 4095) + "x" + all.substr(1, 4095));
 }
 
 // The longest path: PATH_MAX less the NUL in UTF-8 bytes; on Windows 32767 less the NUL, in UTF-16 units.
