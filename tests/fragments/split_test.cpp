@@ -39,6 +39,10 @@ std::string split(Scene& s) {
         named.push_back(name);
         EXPECT_EQ(name, Nurdatei(fragmentName(source, number)));
     };
+    // The window serves its events after each old fragment checked and each deleted.
+    const auto old = 2 * oldFragmentsOf(listFragmentCandidates(folder), source, nativeSeparator).size();
+    std::size_t steps = 0;
+    events.clearingStep = [&steps] { ++steps; };
     // A failed split leaves its mark, which the join's scenes and the kill runs look at.
     const auto result = [&] {
         try {
@@ -52,6 +56,7 @@ std::string split(Scene& s) {
         return refused(refusal->kind, refusal->fragmentCount);
     }
     const auto& done = std::get<SplitResult>(result);
+    EXPECT_EQ(steps, old);
     std::string joined;
     std::vector<ChecksumEntry> sums;
     for (const auto& name : done.fileNames) {
