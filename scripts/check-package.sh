@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a configured and built tree and checks it as a user would get it:
-# lintian accepts it without errors, its desktop entry and metainfo validate, and, unpacked into a
+# lintian accepts it at --pedantic (no error, warning or pedantic tag), its desktop entry and metainfo validate, and, unpacked into a
 # scratch root, it holds every file the desktop needs and its executables find their libraries.
 # Usage: check-package.sh BUILD_DIR
 set -euo pipefail
@@ -15,8 +15,8 @@ debs=("$build"/package/dodiveverazed_*.deb)
 deb=${debs[0]}
 echo "package: ${deb#"$PWD"/}"
 
-echo "lintian (fails on errors; warnings are shown)"
-lintian --fail-on error "$deb"
+echo "lintian --pedantic (fails on errors, warnings and pedantic tags; information is shown)"
+lintian --pedantic --fail-on error,warning,pedantic "$deb"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
