@@ -61,9 +61,10 @@ Entry entryAt(const std::string& path);
 // as zeros; copyBytes keeps them), or the file system compresses it. False where that cannot be told.
 bool takesLessRoomThanItsLength(const std::string& path);
 
-// True for a path in /dev or /proc, where a process's descriptors are reached (/dev/stdin, /dev/fd/N,
-// /proc/self/fd/N) and no file of the user's belongs; false on Windows.
-bool isSystemPath(const std::string& path);
+// True for a path through which a process's open descriptors are reached (/dev/stdin, /dev/stdout,
+// /dev/stderr, /dev/fd/N, /proc/self/fd/N, /proc/PID/fd/N), even when it leads to a regular file: its
+// folder is no folder of the user's. False on Windows.
+bool isDescriptorPath(const std::string& path);
 
 // The identity of the file `path` leads to, links followed; nullopt when it leads nowhere.
 std::optional<FileIdentity> identityOf(const std::string& path);

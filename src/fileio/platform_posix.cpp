@@ -475,10 +475,12 @@ Entry entryAt(const std::string& path) {
     return entry;
 }
 
-bool isSystemPath(const std::string& path) {
+bool isDescriptorPath(const std::string& path) {
     std::error_code error;
     const std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
-    return absolute.starts_with("/dev/") || absolute.starts_with("/proc/");
+    return absolute == "/dev/stdin" || absolute == "/dev/stdout" || absolute == "/dev/stderr" ||
+           absolute.starts_with("/dev/fd/") ||
+           (absolute.starts_with("/proc/") && absolute.find("/fd/") != std::string::npos);
 }
 
 bool takesLessRoomThanItsLength(const std::string& path) {

@@ -437,7 +437,7 @@ Entry entryAt(const std::string& path) {
     return entry;
 }
 
-bool isSystemPath(const std::string&) {
+bool isDescriptorPath(const std::string&) {
     return false;
 }
 

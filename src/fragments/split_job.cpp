@@ -24,7 +24,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
                                                     const SplitJobEvents& events) {
     const std::string& source = request.sourcePath;
     // Reached through a descriptor (/dev/stdin, ...), the fragments would go into /dev or /proc.
-    if (fileio::isSystemPath(source)) {
+    if (fileio::isDescriptorPath(source)) {
         throw fileio::FileError(fileio::FileError::Kind::CannotOpen, source, fileio::Errc::NotRegularFile);
     }
     // The set's files are named after the source, in the output folder or beside the source.
