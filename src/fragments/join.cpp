@@ -125,19 +125,23 @@ std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const 
     }
     JoinOutput output(plan.targetPath);
     output.reserve(plan.fragmentPaths, plan.totalBytes);
-    // The next fragment is read from the disk while this one is copied.
+    // The next fragment is read from the disk while this one is copied (or checked: a clone reads nothing).
     std::optional<fileio::InputFile> next;
+    bool cloned = false;
     for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
         notify(events.beforeFragment, index);
         fileio::InputFile fragment = next ? std::move(*next) : fileio::InputFile(plan.fragmentPaths[index]);
         next.reset();
         if (index + 1 < plan.fragmentPaths.size()) {
-            next.emplace(plan.fragmentPaths[index + 1]).readAhead();
+            next.emplace(plan.fragmentPaths[index + 1]);
+            if (!cloned || plan.expectedCrcs[index + 1]) {
+                next->readAhead();
+            }
         }
         const auto& expected = plan.expectedCrcs[index];
         checksum::RunningCrc32 crc;
-        output.append(fragment, plan.fragmentBytes[index],
-                      expected ? fileio::SeenBytes(std::ref(crc)) : fileio::SeenBytes());
+        cloned = output.append(fragment, plan.fragmentBytes[index],
+                               expected ? fileio::SeenBytes(std::ref(crc)) : fileio::SeenBytes());
         if (expected && crc.value() != *expected) {
             throw DamagedFragment(Nurdatei(fragment.path()), crc.value(), *expected);
         }
@@ -200,12 +204,14 @@ void JoinOutput::reserveRest() {
     file_->file().reserve(rest);
 }
 
-void JoinOutput::append(fileio::InputFile& fragment, std::int64_t expectedBytes,
+bool JoinOutput::append(fileio::InputFile& fragment, std::int64_t expectedBytes,
                         const fileio::SeenBytes& seen) {
+    bool cloned = false;
     try {
         // Shared blocks where the file system can, else a copy into room reserved for the rest. A fragment
         // that grew shows after it, one that shrank as a read that ended early.
-        if (!fileio::cloneBytes(fragment, 0, file_->file(), expectedBytes, seen)) {
+        cloned = fileio::cloneBytes(fragment, 0, file_->file(), expectedBytes, seen);
+        if (!cloned) {
             reserveRest();
             fileio::copyBytes(fragment, 0, file_->file(), expectedBytes, seen);
         }
@@ -217,6 +223,7 @@ void JoinOutput::append(fileio::InputFile& fragment, std::int64_t expectedBytes,
         throw;
     }
     checkSize(fragment, expectedBytes);
+    return cloned;
 }
 
 fileio::FileIdentity JoinOutput::commit() {

@@ -147,8 +147,9 @@ class JoinOutput {
     // Appends the whole fragment, which must hold `expectedBytes` before and after: otherwise FileError (Io,
     // Errc::SizeChanged) naming it. Its blocks are shared where the file system can (fileio::cloneBytes),
     // else copied. With `seen`, every byte is read once and shown to it (see fileio::copyBytes). Throws
-    // FileError naming the fragment (read) or the target (write; a lack of room for the rest).
-    void append(fileio::InputFile& fragment, std::int64_t expectedBytes, const fileio::SeenBytes& seen = {});
+    // FileError naming the fragment (read) or the target (write; a lack of room for the rest). True when its
+    // bytes were cloned.
+    bool append(fileio::InputFile& fragment, std::int64_t expectedBytes, const fileio::SeenBytes& seen = {});
     // Replaces the target (a read-only one too) by the joined data and gives the identity of the file now
     // there. Throws FileError naming the target.
     fileio::FileIdentity commit();

@@ -27,15 +27,16 @@ struct FragmentCopy {
 };
 
 // Writes fragment `number` at `path` as a new file and renames it to its name once complete: no old
-// bytes survive in it, and nothing is written through a link.
-std::int64_t writeFragment(const FragmentCopy& copy, int number, std::int64_t offset, const std::string& path,
-                           std::int64_t bytes) {
+// bytes survive in it, and nothing is written through a link. True when its bytes were cloned.
+bool writeFragment(const FragmentCopy& copy, int number, std::int64_t offset, const std::string& path,
+                   std::int64_t bytes) {
     fileio::PendingFile out(
         path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
     checksum::RunningCrc32 crc;
     const fileio::SeenBytes seen = copy.crcs ? fileio::SeenBytes(std::ref(crc)) : fileio::SeenBytes();
     // Where the file system shares the source's blocks, the fragment takes no room and the CRC one read.
-    if (!fileio::cloneBytes(copy.source, offset, out.file(), bytes, seen)) {
+    const bool cloned = fileio::cloneBytes(copy.source, offset, out.file(), bytes, seen);
+    if (!cloned) {
         fileio::copyBytes(copy.source, offset, out.file(), bytes, seen);
     }
     fileio::testing::stepReached("fragment-written", number);
@@ -46,7 +47,7 @@ std::int64_t writeFragment(const FragmentCopy& copy, int number, std::int64_t of
     if (copy.crcs) {
         copy.crcs->push_back(crc.value());
     }
-    return bytes;
+    return cloned;
 }
 
 // Writes the checksum file of the split of `sourcePath` that wrote `result`, unless a file of its name
@@ -117,19 +118,23 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     const FragmentCopy copy{source, identity, sums ? &crcs : nullptr};
     SplitResult result;
     result.plan = plan;
+    bool cloned = false;
     for (int number = 1; number <= plan.fragmentCount; ++number) {
         const bool full = number <= plan.fullFragments;
         const std::string path = fragmentName(named, number);
         result.fileNames.push_back(Nurdatei(path, separator));
         makeWayFor(path, identity);
-        // The next fragment's bytes are read from the disk while this one is written.
-        source.readAhead(number * plan.fragmentBytes, plan.fragmentBytes);
+        // The next fragment's bytes are read from the disk while this one is written (a clone reads none).
+        if (sums || !cloned) {
+            source.readAhead(number * plan.fragmentBytes, plan.fragmentBytes);
+        }
         // A full fragment is named before it is written, so the window can show progress while it is.
         if (full) {
             notify(events.fragmentNamed, number, result.fileNames.back(), true);
         }
-        result.bytesWritten += writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path,
-                                             full ? plan.fragmentBytes : plan.remainder);
+        const std::int64_t bytes = full ? plan.fragmentBytes : plan.remainder;
+        cloned = writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path, bytes);
+        result.bytesWritten += bytes;
         if (!full) {
             notify(events.fragmentNamed, number, result.fileNames.back(), false);
         }
