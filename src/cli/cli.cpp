@@ -96,6 +96,14 @@ Parsed parse(std::span<const std::string> args, std::span<const Option> known) {
     return parsed;
 }
 
+// "-" stands for standard input or output, never for a file of that name.
+const std::string& notStandardStream(const std::string& name) {
+    if (name == "-") {
+        throw UsageError{says::standardStreamOnlyForCrc};
+    }
+    return name;
+}
+
 const std::string& onlyFile(const Parsed& parsed) {
     if (parsed.files.empty()) {
         throw UsageError{says::missingFileName};
@@ -103,7 +111,7 @@ const std::string& onlyFile(const Parsed& parsed) {
     if (parsed.files.size() > 1) {
         throw UsageError{says::oneFileNameOnly};
     }
-    return parsed.files.front();
+    return notStandardStream(parsed.files.front());
 }
 
 int runSplit(const Parsed& parsed, const Output& output) {
@@ -141,7 +149,7 @@ int runJoin(const Parsed& parsed, const Output& output) {
     JoinRequest request;
     request.firstFragment = onlyFile(parsed);
     if (const auto target = parsed.options.find("output"); target != parsed.options.end()) {
-        request.target = target->second;
+        request.target = notStandardStream(target->second);
     }
     request.allowGap = parsed.has("allow-gap");
     request.force = parsed.has("force");
