@@ -248,9 +248,8 @@ inline std::string noOutputFolder(const std::string& folder) {
            " ist kein vorhandener Ordner. Bitte einen anlegen oder einen anderen angeben.";
 }
 inline const std::string standardStreamOnlyForCrc =
-    "\"-\" steht für die Standardeingabe und wird nur von crc gelesen; eine Datei dieses Namens bitte als "
-    "./- "
-    "angeben.";
+    "\"-\" steht für die Standardein- oder -ausgabe, die nur crc liest; eine Datei dieses Namens bitte als "
+    "./- angeben.";
 inline const std::string sizeOrParts = "Es geht nur entweder --size oder --parts.";
 inline std::string invalidParts(const std::string& value) {
     return "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"" + value + "\".";

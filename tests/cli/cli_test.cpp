@@ -114,8 +114,8 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
         {"split --output-dir=- n.dat", 1, "Der Ausgabeordner - ist kein vorhandener Ordner. Bitte einen"},
         {"split -o x.dat n.dat", 1, "Der Ausgabeordner x.dat ist kein vorhandener Ordner. Bitte einen"},
         {"join -o - n.dat._001", 2,
-         "\"-\" steht für die Standardeingabe und wird nur von crc gelesen; eine Datei "
-         "dieses Namens bitte als ./- angeben."},
+         "\"-\" steht für die Standardein- oder -ausgabe, die nur crc liest; eine Datei dieses Namens "
+         "bitte als ./- angeben."},
         {"split /proc/self/fd/" + std::to_string(held), 1,
          "Die Datei /proc/self/fd/" + std::to_string(held) +
              " kann nicht gelesen werden: keine gewöhnliche Datei\n"},
