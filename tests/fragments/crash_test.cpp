@@ -24,7 +24,8 @@ std::string inChild(const std::function<void()>& work, const std::string& stop) 
     std::int64_t number = -1;
     words >> step >> number;
     const std::int64_t bytes = step[0] == '+' ? std::stoll(step.substr(1)) : -1;
-    // The child says when its work is done: a kill after that (a timed one) finds nothing unfinished.
+    // The child says when its work is done, a split's as soon as its set is whole: a kill after that (a timed
+    // one) finds nothing unfinished.
     int finished[2];
     EXPECT_EQ(::pipe(finished), 0);
     const pid_t child = ::fork();
@@ -32,6 +33,9 @@ std::string inChild(const std::function<void()>& work, const std::string& stop) 
         fileio::testing::setStepHook([&](std::string_view reached, std::int64_t n) {
             if (reached == step && n == number) {
                 ::raise(SIGKILL);
+            }
+            if (reached == "set-whole" && ::write(finished[1], "x", 1) != 1) {
+                ::_exit(1);
             }
         });
         fileio::testing::setWriteFault(
