@@ -75,6 +75,11 @@ std::optional<std::string> whyUnreadable(const std::string& path) {
     }
 }
 
+// True when `path` itself is a folder that exists (a link to one is not).
+bool isFolder(const std::string& path) {
+    return fileio::entryAt(path).type == fileio::EntryType::Directory;
+}
+
 std::string sizeText(std::int64_t bytes, const Output& output) {
     return fragments::sizeText(bytes, output.console.regional.groupSeparator);
 }
@@ -228,9 +233,7 @@ int split(const SplitRequest& request, const Output& output) {
     if (const auto reason = whyUnreadable(request.source)) {
         return output.fail(says::fileUnreadable(request.source, *reason));
     }
-    if (!request.outputFolder.empty() &&
-        (request.outputFolder == "-" ||
-         fileio::entryAt(request.outputFolder).type != fileio::EntryType::Directory)) {
+    if (!request.outputFolder.empty() && (request.outputFolder == "-" || !isFolder(request.outputFolder))) {
         return output.fail(says::noOutputFolder(request.outputFolder));
     }
     try {
@@ -263,7 +266,7 @@ int join(const JoinRequest& request, const Output& output) {
     };
     events.chooseTarget = [&](const std::string& suggestedName) {
         // Into an existing folder under the name the fragments carry, as cp puts a file into one.
-        if (request.target && fileio::entryAt(*request.target).type == fileio::EntryType::Directory) {
+        if (request.target && isFolder(*request.target)) {
             return std::optional(fragments::withTrailingSeparator(*request.target) + suggestedName);
         }
         return std::optional(request.target.value_or(folder + suggestedName));
