@@ -78,7 +78,6 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     SplitResult result =
         splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile, setPath);
     clearUnfinished(setPath);
-    fileio::testing::stepReached("set-whole");
     result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, setPath, nativeSeparator);
     if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {
         try {
