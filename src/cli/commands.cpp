@@ -250,17 +250,14 @@ int join(const JoinRequest& request, const Output& output) {
     }
     // The set the window lists beside the first fragment, in its order.
     const std::string folder = fragments::folderOf(first);
-    const std::vector<std::string> names =
-        fragments::collectFragmentSet(fragments::listFragmentCandidates(folder), folder, first,
-                                      nativeSeparator)
-            .names;
+    const std::vector<std::string> names = fragments::setBeside(first).names;
     ProgressLine progress(output);
     std::string target;
     fragments::JoinJobEvents events;
     events.joinDespiteGap = [&](int missingNumber) {
         if (!request.allowGap) {
             output.fail(
-                says::gapInNumbering(missingNumber, fragments::withoutLastCharacters(names.front(), 5)));
+                says::gapInNumbering(missingNumber, fragments::memberName(names.front(), missingNumber)));
         }
         return request.allowGap;
     };
@@ -308,8 +305,8 @@ int check(const std::string& file, const Output& output) {
     try {
         const bool isChecksumFile = fragments::lowerCase(name).ends_with(".sfv");
         const auto source = isChecksumFile ? fragments::setNameOf(file)
-                            : fragments::hasFragmentEnding(name)
-                                ? std::optional(fragments::withoutLastCharacters(name, 5))
+                            : fragments::hasFragmentEnding(name) || fragments::hasNumberEnding(name)
+                                ? std::optional(fragments::sourceNameOf(name))
                                 : std::nullopt;
         if (!source) {
             return output.fail(says::noFragmentsBeside(file));

@@ -30,7 +30,7 @@ bool lockTarget(const JoinPlan& plan, std::optional<SetLock>& lock) {
         return true;
     }
     const std::string setLock = folderOf(plan.fragmentPaths.front()) +
-                                lockFileName(withoutLastCharacters(Nurdatei(plan.fragmentPaths.front()), 5));
+                                lockFileName(sourceNameOf(Nurdatei(plan.fragmentPaths.front())));
     const std::string targetLock = folderOf(plan.targetPath) + lockFileName(Nurdatei(plan.targetPath));
     const auto held = fileio::identityOf(setLock);
     if (targetLock == setLock || (held && held == fileio::identityOf(targetLock))) {
@@ -60,9 +60,9 @@ std::variant<JoinProblem, JoinListCheck> checkJoinList(const std::vector<std::st
     }
     // Every fragment must come from the same file as the first one.
     JoinListCheck check;
-    check.suggestedName = withoutLastCharacters(names.front(), 5);
+    check.suggestedName = sourceNameOf(names.front());
     for (const auto& name : names) {
-        if (withoutLastCharacters(name, 5) != check.suggestedName) {
+        if (sourceNameOf(name) != check.suggestedName) {
             return JoinProblem{JoinProblem::Kind::MixedSources, name};
         }
     }

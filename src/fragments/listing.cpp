@@ -83,10 +83,34 @@ FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const st
     return set;
 }
 
+FragmentSet setBeside(const std::string& firstPath, char separator) {
+    const std::string folder = folderOf(firstPath, separator), first = Nurdatei(firstPath, separator);
+    if (!beginsNumberedSet(first)) {
+        return collectFragmentSet(listFragmentCandidates(folder), folder, firstPath, separator);
+    }
+    const std::string stem = sourceNameOf(first);
+    FragmentSet set;
+    try {
+        for (fileio::FolderEntry& entry : fileio::regularFilesIn(folder)) {
+            if (hasNumberEnding(entry.name) && sourceNameOf(entry.name) == stem &&
+                !entry.name.ends_with("000")) {
+                set.names.push_back(std::move(entry.name));
+            }
+        }
+    } catch (const fileio::FileError&) {
+        // A folder that cannot be read lists nothing.
+    }
+    std::sort(set.names.begin(), set.names.end());
+    for (const auto& name : set.names) {
+        set.totalBytes += sizeIfPresent(folder + name);
+    }
+    return set;
+}
+
 std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory) {
     std::int64_t total = 0;
     for (const auto& name : names) {
-        if (hasFragmentEnding(name)) {
+        if (hasFragmentEnding(name) || hasNumberEnding(name)) {
             total += sizeIfPresent(inDirectory(directory, name));
         }
     }
@@ -118,7 +142,7 @@ void deleteFragmentSet(const std::vector<std::string>& names, const std::string&
     if (names.empty()) {
         return;
     }
-    const std::string sourceName = withoutLastCharacters(names.front(), 5);
+    const std::string sourceName = sourceNameOf(names.front());
     deleteChecked(names, directory, fileio::identityOf(inDirectory(directory, sourceName)), Errc::IsOriginal,
                   true, afterEach);
     removeOwnChecksumFile(checksumFilePath(inDirectory(directory, sourceName)));

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "fragments/paths.hpp"
+
 namespace fragments {
 
 // Bare names of the files in `directory` that match "*._*" ignoring case (the text after the last
@@ -26,6 +28,11 @@ struct FragmentSet {
 // Collects the fragment set of `reference` from `listing`; sizes are read in `directory`.
 FragmentSet collectFragmentSet(const std::vector<std::string>& listing, const std::string& directory,
                                const std::string& reference, char separator);
+
+// The set that the first fragment `firstPath` begins, as a join lists it: for a name ending in ".001"
+// (beginsNumberedSet) the regular files "<name less .001>.001" … ".999" in its folder, else the set of the
+// folder's candidates that pass the fragment test for it; in ascending order, with their total size.
+FragmentSet setBeside(const std::string& firstPath, char separator = nativeSeparator);
 
 // Sum of the sizes of the entries that have a fragment ending and exist in `directory`.
 std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory);

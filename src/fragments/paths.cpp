@@ -105,6 +105,24 @@ bool hasFragmentEnding(std::string_view name) {
     return found == 4 && name[start] == '_';
 }
 
+bool hasNumberEnding(std::string_view name) {
+    return name.size() > 4 && name[name.size() - 4] == '.' && fragmentNumber(name).has_value();
+}
+
+bool beginsNumberedSet(std::string_view name) {
+    return hasNumberEnding(name) && name.ends_with("001");
+}
+
+std::string sourceNameOf(std::string_view name) {
+    return withoutLastCharacters(name, hasNumberEnding(name) ? 4 : 5);
+}
+
+std::string memberName(std::string_view member, int number) {
+    std::string name = fragmentName(sourceNameOf(member), number);
+    // "._NNN" less its "_" for a set named with ".NNN".
+    return hasNumberEnding(member) ? name.erase(name.size() - 4, 1) : name;
+}
+
 bool isFragmentOf(std::string_view name, std::string_view reference, char separator) {
     return hasFragmentEnding(name) && NurName(name, separator) == NurName(reference, separator);
 }

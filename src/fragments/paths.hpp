@@ -39,6 +39,20 @@ std::string fragmentName(std::string_view source, int number);
 // True when the fourth character from the end of `name` is "_" (the name ends in "_" and three more).
 bool hasFragmentEnding(std::string_view name);
 
+// True when `name` ends in "." and three digits after at least one more character, as the volumes of
+// other splitters are named (Beispiel.dat.001); the program reads such sets but never writes them.
+bool hasNumberEnding(std::string_view name);
+
+// True when `name` is the first of such a set: it ends in ".001" after at least one more character.
+bool beginsNumberedSet(std::string_view name);
+
+// The name of the file the fragment `name` was cut from: `name` less its ".NNN" ending when it has one
+// (hasNumberEnding), else less its last five characters ("._NNN").
+std::string sourceNameOf(std::string_view name);
+
+// The name of fragment `number` of the set that `member` belongs to, in that set's way of naming.
+std::string memberName(std::string_view member, int number);
+
 // The fragment test: `name` (bare) has a fragment ending and the base name of `reference`.
 bool isFragmentOf(std::string_view name, std::string_view reference, char separator = nativeSeparator);
 

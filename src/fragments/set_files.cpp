@@ -174,7 +174,7 @@ std::optional<SetLock> SetLock::forList(const std::vector<std::string>& names, c
     if (names.empty()) {
         return SetLock(fileio::LockFile());
     }
-    return lockIn(withTrailingSeparator(directory), withoutLastCharacters(names.front(), 5));
+    return lockIn(withTrailingSeparator(directory), sourceNameOf(names.front()));
 }
 
 std::optional<SetLock> SetLock::lockIn(const std::string& directory, const std::string& sourceName) {

@@ -198,12 +198,13 @@ inline std::string fragmentsOfDifferentFiles(const std::string& first, const std
            "werden.";
 }
 inline std::string noFragmentsBeside(const std::string& path) {
-    return "Keine Dateifragmente zu " + path + " gefunden ! Bitte das erste Dateifragment (*._001) angeben.";
+    return "Keine Dateifragmente zu " + path +
+           " gefunden ! Bitte das erste Dateifragment (*._001 oder *.001) angeben.";
 }
-inline std::string gapInNumbering(int number, const std::string& name) {
+inline std::string gapInNumbering(int number, const std::string& missingName) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", number);
-    return std::string("In der Nummerierung fehlt Fragment ") + digits + " (" + name + "._" + digits +
+    return std::string("In der Nummerierung fehlt Fragment ") + digits + " (" + missingName +
            "). Mit --allow-gap werden die übrigen Fragmente trotzdem zusammengefügt.";
 }
 inline std::string targetExists(const std::string& path) {

@@ -36,8 +36,11 @@ void frmTessaron::setFragmentDirectory(const QString& directory) {
 }
 
 void frmTessaron::füllen2(const QString& reference) {
-    füllen2(fragments::collectFragmentSet(File1->listing(), toUtf8(fragmentDirectory_), toUtf8(reference),
-                                          fragments::nativeSeparator));
+    // A set named ".001" … is not among the file list's "*._*" candidates.
+    füllen2(fragments::beginsNumberedSet(toUtf8(QFileInfo(reference).fileName()))
+                ? fragments::setBeside(toUtf8(reference))
+                : fragments::collectFragmentSet(File1->listing(), toUtf8(fragmentDirectory_),
+                                                toUtf8(reference), fragments::nativeSeparator));
 }
 
 void frmTessaron::füllen2(const fragments::FragmentSet& set) {
@@ -179,7 +182,8 @@ std::optional<fragments::SetLock> frmTessaron::lockListedSet(const std::vector<s
 
 void frmTessaron::chooseFile(const QString& path) {
     const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    if (!fragments::hasFragmentEnding(toUtf8(QFileInfo(full).fileName()))) {
+    const std::string name = toUtf8(QFileInfo(full).fileName());
+    if (!fragments::hasFragmentEnding(name) && !fragments::beginsNumberedSet(name)) {
         chooseSource(full);
     } else if (readableSize(full)) {
         // Unlike the dialog, a command line can name a fragment that is not there.

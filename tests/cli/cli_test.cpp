@@ -133,7 +133,8 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
              "Bitte "
              "die Quelldatei erneut splitten.\n"},
         {"join x.dat", 1,
-         "Keine Dateifragmente zu x.dat gefunden ! Bitte das erste Dateifragment (*._001) angeben.\n"},
+         "Keine Dateifragmente zu x.dat gefunden ! Bitte das erste Dateifragment (*._001 oder *.001) "
+         "angeben.\n"},
         {"join --allow-gap m.dat._001", 1,
          "Neben dem ersten Fragment liegen Dateifragmente von verschiedenen Dateien (m.dat._001, "
          "m.txt._001). "
@@ -173,6 +174,37 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
     EXPECT_EQ(filesIn("aus"),
               (std::vector<std::string>{"n.dat", "n.dat._001", "n.dat._002", "n.dat._003", "n.dat.sfv"}));
     EXPECT_EQ(readFile("aus/n.dat"), readFile("n.dat"));
+}
+
+// A set named as other splitters name it (x.iso.001 …), with cksfv's checksum file: joined, checked, gaps
+// named.
+TEST_F(CommandLine, SetsNamedLikeOtherSplitters) {
+    if (std::system("command -v cksfv >/dev/null") != 0) {
+        GTEST_SKIP() << "cksfv is not installed";
+    }
+    const auto pattern = patternBytes(5000);
+    const std::string bytes(pattern.begin(), pattern.end());
+    writeFile("x.iso", bytes);
+    ASSERT_EQ(std::system("split -a 3 --numeric-suffixes=1 -b 2048 x.iso x.iso. && cksfv -b x.iso.0* "
+                          ">x.iso.sfv && mv x.iso x.iso.001.alt && mv x.iso.sfv x.sfv"),
+              0);
+    EXPECT_EQ(run("join x.iso.001"),
+              (Result{0,
+                      "Zusammengefügte Datei: " + dir.file("x.iso") +
+                          "\nDateigrösse (Byte): 5.000 = 5 KB\nCRC32 von 3 Fragmenten geprüft (x.sfv)\n",
+                      ""}));
+    EXPECT_EQ(readFile("x.iso"), bytes);
+    const std::string whole = run("crc x.iso.002").out.substr(0, 8);
+    writeFile("x.iso.002", std::string(2048, 'x'));
+    EXPECT_EQ(run("check x.iso.001").out, "x.iso.001: OK\nx.iso.002: beschädigt (CRC32 " +
+                                              run("crc x.iso.002").out.substr(0, 8) + " statt " + whole +
+                                              ")\nx.iso.003: OK\n");
+    EXPECT_EQ(run("join -f x.iso.001").status, 1);
+    std::filesystem::remove("x.iso.002"), std::filesystem::remove("x.sfv");
+    EXPECT_EQ(run("join -f x.iso.001").err,
+              "In der Nummerierung fehlt Fragment 002 (x.iso.002). Mit --allow-gap werden die übrigen "
+              "Fragmente trotzdem zusammengefügt.\n");
+    EXPECT_EQ(readFile("x.iso"), bytes);
 }
 
 // A lock file another user left keeps the set from this one: its owner is named.

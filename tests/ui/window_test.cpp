@@ -503,6 +503,15 @@ TEST_F(WindowTest, DropAndCommandLineChoose) {
     win->chooseFile("a.dat");
     QDir::setCurrent(previous);
     EXPECT_EQ(texts({"Text1", "Label9"}), qfile("a.dat") + " | Quelldatei  (Byte): 1.500 = 2 KB");
+    // Another splitter's set, by its first volume: listed and joined under the name less ".001".
+    for (const char* name : {"b.iso.001", "b.iso.002", "b.iso.000", "b.iso.0001"}) {
+        writeFile(file(name), std::string(name));
+    }
+    drop({url("b.iso.001")});
+    EXPECT_EQ(entries("List1"), "b.iso.001,b.iso.002");
+    pick("Command4", file("b.iso"));
+    EXPECT_EQ(std::pair(fake.requests.back().initialName, readFile(file("b.iso"))),
+              std::pair(QStringLiteral("b.iso"), std::string("b.iso.001b.iso.002")));
 }
 
 using DisplayScale = WindowTest;
