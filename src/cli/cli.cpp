@@ -99,7 +99,7 @@ Parsed parse(std::span<const std::string> args, std::span<const Option> known) {
 // "-" stands for standard input or output, never for a file of that name.
 const std::string& notStandardStream(const std::string& name) {
     if (name == "-") {
-        throw UsageError{says::standardStreamOnlyForCrc};
+        throw UsageError{says::standardStreamUse};
     }
     return name;
 }
@@ -116,7 +116,22 @@ const std::string& onlyFile(const Parsed& parsed) {
 
 int runSplit(const Parsed& parsed, const Output& output) {
     SplitRequest request;
-    request.source = onlyFile(parsed);
+    // "split --name NAME -": standard input, its set named NAME.
+    const auto name = parsed.options.find("name");
+    request.fromInput =
+        parsed.files.size() == 1 && parsed.files.front() == "-" && name != parsed.options.end();
+    request.source = request.fromInput ? name->second : onlyFile(parsed);
+    if (name != parsed.options.end() && !request.fromInput) {
+        throw UsageError{says::nameOnlyForInput};
+    }
+    if (request.fromInput &&
+        (request.source.empty() || request.source == "." || request.source == ".." || request.source == "-" ||
+         request.source.find_first_of("/\\") != std::string::npos)) {
+        throw UsageError{says::invalidStreamName(request.source)};
+    }
+    if (request.fromInput && parsed.has("parts")) {
+        throw UsageError{says::partsNeedAFile};
+    }
     if (const auto size = parsed.options.find("size"); size != parsed.options.end()) {
         const Regional& regional = output.console.regional;
         const auto kilobytes =
@@ -149,7 +164,7 @@ int runJoin(const Parsed& parsed, const Output& output) {
     JoinRequest request;
     request.firstFragment = onlyFile(parsed);
     if (const auto target = parsed.options.find("output"); target != parsed.options.end()) {
-        request.target = notStandardStream(target->second);
+        request.target = target->second;
     }
     request.allowGap = parsed.has("allow-gap");
     request.force = parsed.has("force");
@@ -179,6 +194,7 @@ const std::vector<Command>& commands() {
          {{'s', "size", true},
           {'n', "parts", true},
           {'o', "output-dir", true},
+          {'\0', "name", true},
           {'\0', "script", false},
           {'\0', "no-sfv", false}},
          runSplit},

@@ -1,5 +1,6 @@
 #include "cli/commands.hpp"
 
+#include <cerrno>
 #include <ctime>
 #include <exception>
 #include <istream>
@@ -100,10 +101,30 @@ std::string splitRefusalText(const fragments::SplitRefusal& refusal, const std::
             return says::invalidFragmentSize;
         case Kind::OutOfMemory:
             return says::fragmentSizeOutOfRange;
+        case Kind::StreamTooLong:
+            return says::streamTooLong;
         case Kind::TooManyFragments:
             break;
     }
     return says::tooManyFragments(refusal.fragmentCount);
+}
+
+// A failure of standard input or output, for a message naming "-".
+[[noreturn]] void standardStreamFailed() {
+    throw fileio::FileError(fileio::FileError::Kind::Io, "-",
+                            std::error_code(errno != 0 ? errno : EIO, std::generic_category()));
+}
+
+// Reads standard input (or what stands for it) for a split.
+fragments::StreamReader readerOf(std::istream& input) {
+    return [&input](void* buffer, std::size_t size) {
+        errno = 0;
+        input.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
+        if (input.bad()) {
+            standardStreamFailed();
+        }
+        return static_cast<std::size_t>(input.gcount());
+    };
 }
 
 // The split from its lock on; failures are thrown to split().
@@ -116,7 +137,9 @@ int splitSource(const SplitRequest& request, const Output& output) {
         fragmentCount = plan.fragmentCount;
     };
     events.progress.fragmentNamed = [&](int number, const std::string&, bool full) {
-        if (full) {
+        if (request.fromInput) {
+            progress.show(says::splitProgressSoFar(number));
+        } else if (full) {
             progress.show(says::splitProgress(number, fragmentCount));
         }
     };
@@ -130,7 +153,12 @@ int splitSource(const SplitRequest& request, const Output& output) {
         request.parts ? fragments::kilobytesForParts(fileio::fileSize(source), *request.parts)
                       : request.kilobytes;
     // Unlike the window, a refused size deletes nothing.
-    const fragments::SplitRequest job{source, kilobytes, request.checksumFile, true, request.outputFolder};
+    const fragments::SplitRequest job{source,
+                                      kilobytes,
+                                      request.checksumFile,
+                                      true,
+                                      request.outputFolder,
+                                      request.fromInput ? readerOf(*output.console.input) : nullptr};
     const std::string setPath = fragments::setPathOf(job);
     const auto outcome = fragments::runSplitJob(job, events);
     progress.clear();
@@ -230,8 +258,10 @@ int Output::fail(const std::string& message) const {
 }
 
 int split(const SplitRequest& request, const Output& output) {
-    if (const auto reason = whyUnreadable(request.source)) {
-        return output.fail(says::fileUnreadable(request.source, *reason));
+    const auto reason = request.fromInput ? std::nullopt : whyUnreadable(request.source);
+    if (reason || (request.fromInput && !output.console.input)) {
+        return output.fail(
+            says::fileUnreadable(request.fromInput ? "-" : request.source, reason.value_or("")));
     }
     if (!request.outputFolder.empty() && (request.outputFolder == "-" || !isFolder(request.outputFolder))) {
         return output.fail(says::noOutputFolder(request.outputFolder));
@@ -254,6 +284,15 @@ int join(const JoinRequest& request, const Output& output) {
     ProgressLine progress(output);
     std::string target;
     fragments::JoinJobEvents events;
+    const bool toOutput = request.target == "-";
+    if (toOutput) {
+        events.stream = [&output](const void* data, std::size_t size) {
+            errno = 0;
+            if (!output.out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size))) {
+                standardStreamFailed();
+            }
+        };
+    }
     events.joinDespiteGap = [&](int missingNumber) {
         if (!request.allowGap) {
             output.fail(
@@ -269,7 +308,7 @@ int join(const JoinRequest& request, const Output& output) {
         return std::optional(request.target.value_or(folder + suggestedName));
     };
     // For a failure's message.
-    events.targetAccepted = [&target](const std::string& accepted) { target = accepted; };
+    events.targetAccepted = [&](const std::string& accepted) { target = toOutput ? "-" : accepted; };
     events.beforeRun = [&](const fragments::JoinPlan& plan) {
         return !fileio::fileExists(plan.targetPath) || request.force ||
                replaceConfirmed(plan.targetPath, output);
@@ -286,6 +325,13 @@ int join(const JoinRequest& request, const Output& output) {
                        : output.fail(joinProblemText(*problem, first, names));
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
+        if (toOutput) {
+            errno = 0;
+            if (!output.out.flush()) {
+                standardStreamFailed();
+            }
+            return success;
+        }
         output.out << says::joinedFile(result.targetPath) << '\n'
                    << says::joinedSize(sizeText(result.bytesWritten, output)) << '\n'
                    << says::verification(result.verifiedFragments, result.checksumFile,

@@ -30,11 +30,14 @@ struct SplitRequest {
     std::string outputFolder{};  // Where the set goes; empty: beside the source.
     bool script = false;
     bool checksumFile = true;  // The checksum file beside the fragments; --no-sfv turns it off.
+    // The bytes come from standard input; `source` is the name of the set (NAME._001 …).
+    bool fromInput = false;
 };
 
 struct JoinRequest {
     std::string firstFragment;
-    std::optional<std::string> target;  // nullopt: the name the fragments carry, beside them.
+    std::optional<std::string>
+        target;  // nullopt: the name the fragments carry, beside them; "-": standard output.
     bool allowGap = false;
     bool force = false;
 };

@@ -80,8 +80,10 @@ Console processConsole(std::string program, bool opensWindow) {
     console.program = std::move(program);
     console.opensWindow = opensWindow;
     console.input = &std::cin;
-    // `crc -` reads standard input's bytes as they are.
+    // `crc -` and `split --name NAME -` read standard input's bytes as they are, `join -o -` writes the
+    // joined bytes so.
     _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
     console.inputIsTerminal = _isatty(_fileno(stdin)) != 0;
     console.errorIsTerminal = _isatty(_fileno(stderr)) != 0;
     console.regional = Regional{localeInfo(LOCALE_SDECIMAL), localeInfo(LOCALE_STHOUSAND), "%x", "^(y|yes)$"};

@@ -1,5 +1,6 @@
 #include "fragments/join.hpp"
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -14,6 +15,9 @@
 namespace fragments {
 
 namespace {
+
+// A join into a stream reads and checks the fragments in pieces of this size.
+constexpr std::int64_t pieceBytes = std::int64_t{1} << 20;
 
 // Throws when `fragment` is no longer the planned `bytes` long.
 void checkSize(const fileio::InputFile& fragment, std::int64_t bytes) {
@@ -149,6 +153,62 @@ std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const 
     }
     const fileio::FileIdentity identity = output.commit();
     return JoinResult{output.bytesWritten(), identity, plan.targetPath};
+}
+
+JoinResult joinToStream(const JoinPlan& plan, const JoinEvents& events, const fileio::SeenBytes& sink) {
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(pieceBytes));
+    // Reads `size` bytes of `fragment` at `offset` into the buffer and gives their CRC-32.
+    const auto readPiece = [&buffer](fileio::InputFile& fragment, std::int64_t offset, std::size_t size) {
+        for (std::size_t done = 0; done < size;) {
+            const std::size_t got =
+                fragment.readAt(buffer.data() + done, size - done, offset + static_cast<std::int64_t>(done));
+            if (got == 0) {
+                throw fileio::FileError(fileio::FileError::Kind::Io, fragment.path(), Errc::SizeChanged);
+            }
+            done += got;
+        }
+        checksum::RunningCrc32 crc;
+        crc(buffer.data(), size);
+        return crc.value();
+    };
+    const auto pieceSize = [&plan](std::size_t index, std::int64_t offset) {
+        return static_cast<std::size_t>(std::min(pieceBytes, plan.fragmentBytes[index] - offset));
+    };
+    // The CRC of each piece of the checked fragments, from the reading that checked them.
+    std::vector<std::vector<std::uint32_t>> pieces(plan.fragmentPaths.size());
+    for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
+        if (const auto expected = plan.expectedCrcs[index]) {
+            fileio::InputFile fragment(plan.fragmentPaths[index]);
+            std::uint32_t crc = 0;
+            for (std::int64_t offset = 0; offset < plan.fragmentBytes[index]; offset += pieceBytes) {
+                const std::size_t size = pieceSize(index, offset);
+                pieces[index].push_back(readPiece(fragment, offset, size));
+                crc = checksum::crc32Combine(crc, pieces[index].back(), static_cast<std::int64_t>(size));
+            }
+            checkSize(fragment, plan.fragmentBytes[index]);
+            if (crc != *expected) {
+                throw DamagedFragment(Nurdatei(fragment.path()), crc, *expected);
+            }
+        }
+    }
+    std::int64_t written = 0;
+    for (std::size_t index = 0; index < plan.fragmentPaths.size(); ++index) {
+        notify(events.beforeFragment, index);
+        fileio::InputFile fragment(plan.fragmentPaths[index]);
+        for (std::int64_t offset = 0; offset < plan.fragmentBytes[index]; offset += pieceBytes) {
+            const std::size_t size = pieceSize(index, offset);
+            const std::uint32_t crc = readPiece(fragment, offset, size);
+            if (plan.expectedCrcs[index] &&
+                crc != pieces[index][static_cast<std::size_t>(offset / pieceBytes)]) {
+                throw fileio::FileError(fileio::FileError::Kind::Io, fragment.path(),
+                                        fileio::Errc::ChangedWhileRead);
+            }
+            sink(buffer.data(), size);
+            written += static_cast<std::int64_t>(size);
+        }
+        checkSize(fragment, plan.fragmentBytes[index]);
+    }
+    return JoinResult{written, {}, plan.targetPath};
 }
 
 std::optional<int> firstMissingNumber(const std::vector<std::string>& names) {

@@ -118,6 +118,13 @@ struct JoinResult {
 // then as it was and no temporary file remains.
 std::variant<JoinProblem, JoinResult> joinFragments(const JoinPlan& plan, const JoinEvents& events);
 
+// Runs `plan` into `sink` instead of a target (standard output, a pipe), with the set's lock held as for
+// joinFragments. Where an expected CRC-32 is given, every such fragment is read and checked before the first
+// byte goes out (DamagedFragment), and each of its pieces is compared again as it goes, so that a fragment
+// changed meanwhile stops the output before a byte of it differs from what was checked (FileError,
+// fileio::Errc::ChangedWhileRead). Throws FileError and DamagedFragment; what `sink` throws passes through.
+JoinResult joinToStream(const JoinPlan& plan, const JoinEvents& events, const fileio::SeenBytes& sink);
+
 // The first number missing from 1, 2, ... n when every name ends in three digits and they do not
 // run without a gap; nullopt otherwise.
 std::optional<int> firstMissingNumber(const std::vector<std::string>& names);

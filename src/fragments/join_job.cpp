@@ -48,11 +48,14 @@ std::optional<JoinProblem> checkSums(const std::vector<std::string>& names, cons
 
 // Runs `plan`; a damaged fragment against a checksum file (`checksumFile` in `directory`) older than every
 // fragment names that file as the likelier stale part, as it was not written with them (a user's old one).
-std::variant<JoinProblem, JoinResult> joinNaming(const JoinPlan& plan, const JoinEvents& events,
+std::variant<JoinProblem, JoinResult> joinNaming(const JoinPlan& plan, const JoinJobEvents& events,
                                                  const std::string& directory,
                                                  const std::string& checksumFile) {
     try {
-        return joinFragments(plan, events);
+        if (events.stream) {
+            return joinToStream(plan, events.progress, events.stream);
+        }
+        return joinFragments(plan, events.progress);
     } catch (const DamagedFragment& damaged) {
         const std::string sums = withTrailingSeparator(directory) + checksumFile;
         if (!checksumFile.empty() && std::ranges::all_of(plan.fragmentPaths, [&sums](const auto& path) {
@@ -96,8 +99,9 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
     // Chosen before the set is locked: an open dialog holds up no other operation on the set.
-    const std::optional<std::string> target =
-        events.chooseTarget ? events.chooseTarget(source) : std::nullopt;
+    const std::optional<std::string> target = events.stream         ? std::optional(std::string())
+                                              : events.chooseTarget ? events.chooseTarget(source)
+                                                                    : std::nullopt;
     if (!target) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
@@ -126,7 +130,7 @@ std::variant<JoinProblem, JoinResult> runJoinJob(const std::vector<std::string>&
     if (events.beforeRun && !events.beforeRun(plan)) {
         return JoinProblem{JoinProblem::Kind::Cancelled, {}};
     }
-    auto joined = joinNaming(plan, events.progress, directory,
+    auto joined = joinNaming(plan, events, directory,
                              checksums.files.empty() ? std::string() : checksums.files.front());
     if (auto* refused = std::get_if<JoinProblem>(&joined)) {
         return *refused;

@@ -27,6 +27,9 @@ struct JoinJobEvents {
     // Planned and about to write; false cancels (the command line asks before it replaces a target).
     std::function<bool(const JoinPlan& plan)> beforeRun;
     JoinEvents progress;
+    // When given, the joined bytes go here instead of into a target (standard output): no target is
+    // chosen, and the plan's target path is empty (see joinToStream).
+    fileio::SeenBytes stream = {};
 };
 
 // The problem with the set's checksum files `checksums` found in `directory`, when they cannot be trusted

@@ -1,5 +1,6 @@
 #include "fragments/split.hpp"
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -143,6 +144,65 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
         result.checksumFileWritten = writeChecksumFileOf(named, result, crcs, plan);
     }
     result.checksumFileKept = wanted && !result.checksumFileWritten;
+    return result;
+}
+
+std::optional<SplitResult> splitStream(const StreamReader& read, std::int64_t fragmentBytes,
+                                       const SplitEvents& events, char separator, bool checksumFile,
+                                       const std::string& setPath) {
+    if (fragmentBytes <= 0 || fragmentBytes > largestFragment) {
+        throw std::invalid_argument("split plan outside the limits");
+    }
+    const bool wanted = checksumFile && fitsChecksumFile(Nurdatei(fragmentName(setPath, 1), separator));
+    const bool sums = wanted && mayWriteChecksumFile(checksumFilePath(setPath));
+    std::vector<std::uint32_t> crcs;
+    std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
+    // The bytes of `buffer` from `start` to `end` are read and not yet written.
+    std::size_t start = 0, end = 0;
+    const auto refill = [&] {
+        start = end = 0;
+        while (end < buffer.size()) {
+            const std::size_t got = read(buffer.data() + end, buffer.size() - end);
+            if (got == 0) {
+                break;
+            }
+            end += got;
+        }
+    };
+    refill();
+    SplitResult result;
+    for (int number = 1; start < end; ++number) {
+        if (number > maxFragments) {
+            return std::nullopt;
+        }
+        const std::string path = fragmentName(setPath, number);
+        result.fileNames.push_back(Nurdatei(path, separator));
+        makeWayFor(path);
+        notify(events.fragmentNamed, number, result.fileNames.back(), true);
+        fileio::PendingFile out(
+            path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
+        checksum::RunningCrc32 crc;
+        for (std::int64_t left = fragmentBytes; left > 0 && start < end;) {
+            const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(left, end - start));
+            out.file().write(buffer.data() + start, piece);
+            crc(buffer.data() + start, piece);
+            start += piece;
+            left -= static_cast<std::int64_t>(piece);
+            if (start == end) {
+                refill();
+            }
+        }
+        result.bytesWritten += out.file().written();
+        fileio::testing::stepReached("fragment-written", number);
+        checkReplaceable(path);
+        out.commit();
+        crcs.push_back(crc.value());
+    }
+    result.plan = planSplit(result.bytesWritten, fragmentBytes);
+    if (sums && !crcs.empty()) {
+        result.checksumFileWritten = writeChecksumFileOf(setPath, result, crcs, result.plan);
+    }
+    result.checksumFileKept = wanted && !crcs.empty() && !result.checksumFileWritten;
     return result;
 }
 

@@ -74,6 +74,19 @@ void checkSplitNames(const std::vector<std::string>& listing, const std::string&
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
                       char separator, bool checksumFile = false, const std::string& setPath = {});
 
+// Reads the next bytes of a stream (standard input) into `buffer`, up to `size`; 0 only at its end. Throws
+// FileError.
+using StreamReader = std::function<std::size_t(void* buffer, std::size_t size)>;
+
+// Writes the fragments of the stream `read` gives, `fragmentBytes` each, named after `setPath`, as splitFile
+// writes a file's: the length shows only at the stream's end, when the result's plan is made. Nullopt when
+// the stream holds more than 999 fragments: the 999 written stay (the caller's unfinished mark keeps them
+// from being joined). A full fragment is named when its first bytes have come. Throws FileError as splitFile
+// does.
+std::optional<SplitResult> splitStream(const StreamReader& read, std::int64_t fragmentBytes,
+                                       const SplitEvents& events, char separator, bool checksumFile,
+                                       const std::string& setPath);
+
 // Removes from `directory` what killed splits of `sourcePath` left there: temporary files of exactly the
 // shape of its fragments', its checksum file's and its join script's (see temporaryNameFor). Throws FileError
 // (Io) when one cannot be removed.

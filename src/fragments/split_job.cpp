@@ -24,7 +24,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
                                                     const SplitJobEvents& events) {
     const std::string& source = request.sourcePath;
     // Reached through a descriptor (/dev/stdin, ...), the fragments would go into /dev or /proc.
-    if (fileio::isDescriptorPath(source)) {
+    if (!request.input && fileio::isDescriptorPath(source)) {
         throw fileio::FileError(fileio::FileError::Kind::CannotOpen, source, fileio::Errc::NotRegularFile);
     }
     // The set's files are named after the source, in the output folder or beside the source.
@@ -39,7 +39,9 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     const std::vector<std::string> listing = listFragmentCandidates(folder);
     const auto fragmentBytes = fragmentBytesFor(request.kilobytes);
     std::optional<SplitPlan> plan;
-    if (request.kilobytes != 0 && fragmentBytes) {
+    if (request.kilobytes != 0 && fragmentBytes && request.input) {
+        plan = planSplit(0, *fragmentBytes);  // the stream's length shows at its end
+    } else if (request.kilobytes != 0 && fragmentBytes) {
         plan = planSplit(fileio::fileSize(source), *fragmentBytes);
     }
     const bool writes = plan && plan->fragmentCount <= maxFragments;
@@ -59,7 +61,11 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return *refusal;
     }
     // Every name the split deletes or writes is checked before the first of them changes.
-    checkSplitNames(listing, folder, source, writes ? plan->fragmentCount : 0, nativeSeparator, setPath);
+    checkSplitNames(listing, folder, source,
+                    !writes         ? 0
+                    : request.input ? maxFragments
+                                    : plan->fragmentCount,
+                    nativeSeparator, setPath);
     // From here until the new set is whole, what is beside the source may be part of a set: never joined.
     markUnfinished(setPath);
     // A source named like its own script (Beispiel.bat) is never taken for an old script.
@@ -75,8 +81,15 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return *refusal;
     }
     notify(events.writing, *plan);
-    SplitResult result =
-        splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile, setPath);
+    std::optional<SplitResult> written =
+        request.input
+            ? splitStream(request.input, plan->fragmentBytes, events.progress, nativeSeparator,
+                          request.checksumFile, setPath)
+            : splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile, setPath);
+    if (!written) {
+        return SplitRefusal{SplitRefusal::Kind::StreamTooLong};
+    }
+    SplitResult& result = *written;
     clearUnfinished(setPath);
     result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, setPath, nativeSeparator);
     if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {

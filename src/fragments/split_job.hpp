@@ -28,6 +28,9 @@ struct SplitRequest {
     bool refuseBeforeDeleting = false;
     // An existing folder the set goes into (the command line's --output-dir); empty: beside the source.
     std::string outputFolder = {};
+    // When given, the bytes to split come from this stream (standard input) and `sourcePath` only names the
+    // set; the 999 limit is checked as they come.
+    StreamReader input = {};
 };
 
 // The path the set's files are named after: the source's name in the output folder, or the source itself.
@@ -40,6 +43,7 @@ struct SplitRefusal {
         InvalidSize,       // a fragment size of 0
         OutOfMemory,       // a negative size, or one of more than 2,147,483,647 bytes
         TooManyFragments,  // more than 999 fragments: `fragmentCount`
+        StreamTooLong,  // the input stream held more than 999 fragments; those written stay marked unfinished
     };
     Kind kind = Kind::SetBusy;
     std::int64_t fragmentCount = 0;

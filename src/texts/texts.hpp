@@ -19,6 +19,9 @@ inline std::string sourceSize(const std::string& size) {
 inline std::string fragmentsSize(const std::string& size) {
     return "Fragmente (Byte): " + size;
 }
+inline std::string splitProgressSoFar(std::int64_t done) {
+    return "Dateifragmente: " + std::to_string(done);
+}
 inline std::string splitProgress(std::int64_t done, std::int64_t total) {
     return "Dateifragmente: " + std::to_string(done) + " von " + std::to_string(total);
 }
@@ -39,6 +42,10 @@ inline std::string tooManyFragments(std::int64_t count) {
            "). Die Anzahl der entstehenden Dateifragmente darf 999 nicht überschreiten. Bitte die "
            "Dateifragmentgrösse erhöhen.";
 }
+inline const std::string streamTooLong =
+    "Die Standardeingabe ergibt mehr als 999 Dateifragmente. Die Splittung wurde abgebrochen; die "
+    "geschriebenen Fragmente sind als unvollständig markiert und werden nicht zusammengefügt. Bitte die "
+    "Dateifragmentgrösse erhöhen.";
 inline const std::string outOfMemory = "Zu wenig Speicher. Fragmentgrösse zu gross gewählt!";
 inline const std::string cannotWriteFragments =
     "Die Dateifragmente können nicht auf den Datenträger geschrieben werden. Bitte die zu splittende "
@@ -248,9 +255,17 @@ inline std::string noOutputFolder(const std::string& folder) {
     return "Der Ausgabeordner " + folder +
            " ist kein vorhandener Ordner. Bitte einen anlegen oder einen anderen angeben.";
 }
-inline const std::string standardStreamOnlyForCrc =
-    "\"-\" steht für die Standardein- oder -ausgabe, die nur crc liest; eine Datei dieses Namens bitte als "
-    "./- angeben.";
+inline const std::string standardStreamUse =
+    "\"-\" steht für die Standardein- oder -ausgabe: crc - und split --name NAME - lesen die "
+    "Standardeingabe, "
+    "join -o - schreibt in die Standardausgabe. Eine Datei dieses Namens bitte als ./- angeben.";
+inline const std::string nameOnlyForInput =
+    "--name gilt nur für die Standardeingabe: split --name NAME - schreibt NAME._001 usw.";
+inline std::string invalidStreamName(const std::string& name) {
+    return "Der Name \"" + name + "\" für --name muss ein Dateiname ohne Ordner sein.";
+}
+inline const std::string partsNeedAFile =
+    "--parts braucht eine Datei: die Länge der Standardeingabe ist vorher nicht bekannt.";
 inline const std::string sizeOrParts = "Es geht nur entweder --size oder --parts.";
 inline std::string invalidParts(const std::string& value) {
     return "Die Anzahl der Teile muss eine ganze Zahl von 1 bis 999 sein, nicht \"" + value + "\".";

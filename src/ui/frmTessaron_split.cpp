@@ -172,6 +172,7 @@ void frmTessaron::showSplitRefusal(const fragments::SplitRefusal& refusal, const
             showOutOfMemory();
             break;
         case Kind::TooManyFragments:
+        case Kind::StreamTooLong:  // the window splits no stream
             showMessage(QMessageBox::Critical, texts::infoTitle,
                         fromUtf8(says::tooManyFragments(refusal.fragmentCount)));
             break;

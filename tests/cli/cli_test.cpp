@@ -113,9 +113,15 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
         {"join -o aus aus/n.dat._001", 0, ""},
         {"split --output-dir=- n.dat", 1, "Der Ausgabeordner - ist kein vorhandener Ordner. Bitte einen"},
         {"split -o x.dat n.dat", 1, "Der Ausgabeordner x.dat ist kein vorhandener Ordner. Bitte einen"},
-        {"join -o - n.dat._001", 2,
-         "\"-\" steht für die Standardein- oder -ausgabe, die nur crc liest; eine Datei dieses Namens "
-         "bitte als ./- angeben."},
+        {"check -", 2,
+         "\"-\" steht für die Standardein- oder -ausgabe: crc - und split --name NAME - lesen die "
+         "Standardeingabe, join -o - schreibt in die Standardausgabe. Eine Datei dieses Namens bitte als ./- "
+         "angeben."},
+        {"split --name a/b -", 2, "Der Name \"a/b\" für --name muss ein Dateiname ohne Ordner sein."},
+        {"split --name a n.dat", 2,
+         "--name gilt nur für die Standardeingabe: split --name NAME - schreibt NAME._001 usw."},
+        {"split -n 2 --name a -", 2,
+         "--parts braucht eine Datei: die Länge der Standardeingabe ist vorher nicht bekannt."},
         {"split /proc/self/fd/" + std::to_string(held), 1,
          "Die Datei /proc/self/fd/" + std::to_string(held) +
              " kann nicht gelesen werden: keine gewöhnliche Datei\n"},
@@ -205,6 +211,30 @@ TEST_F(CommandLine, SetsNamedLikeOtherSplitters) {
               "In der Nummerierung fehlt Fragment 002 (x.iso.002). Mit --allow-gap werden die übrigen "
               "Fragmente trotzdem zusammengefügt.\n");
     EXPECT_EQ(readFile("x.iso"), bytes);
+}
+
+// Through pipes: split from standard input as it comes, join to standard output only what was verified.
+TEST_F(CommandLine, StandardInputAndOutput) {
+    const auto pattern = patternBytes(5000);
+    std::istringstream piped(std::string(pattern.begin(), pattern.end()));
+    console.input = &piped;
+    EXPECT_EQ(
+        run("split --name p.dat -s 1 -"),
+        (Result{0,
+                "Quelldatei  (Byte): 5.000 = 5 KB\nDateifragmente: 5 von 5\nFragmente (Byte): 5.000 = 5 "
+                "KB\n",
+                ""}));
+    EXPECT_EQ(run("join -o - p.dat._001"), (Result{0, std::string(pattern.begin(), pattern.end()), ""}));
+    writeFile("p.dat._005", std::string(904, 'x'));
+    const Result damaged = run("join -o - p.dat._001");
+    EXPECT_EQ(std::tuple(damaged.status, damaged.out, damaged.err.substr(0, 39)),
+              std::tuple(1, "", "Das Fragment p.dat._005 ist beschädigt"));
+    // One byte more than 999 fragments hold: the 999 stay, marked unfinished.
+    std::istringstream tooLong(std::string(999 * 1024 + 1, 'y'));
+    console.input = &tooLong;
+    EXPECT_EQ(run("split --name q.dat -s 1 -"), (Result{1, "", texts::utf8::streamTooLong + "\n"}));
+    EXPECT_EQ(run("join q.dat._001").err.substr(0, 24), "Die Splittung von " + dir.file("q").substr(0, 6));
+    EXPECT_EQ(fileio::fileSize("q.dat._999"), 1024);
 }
 
 // A lock file another user left keeps the set from this one: its owner is named.

@@ -161,6 +161,7 @@ struct Scene {
             {"nosfv", [&](W) { checksumFile = false; }},
             {"noconfirm", [&](W) { confirm = false; }},
             {"nobody", [&](W) { nobody = true; }},
+            {"stream", [&](W) { stream = true; }},
             {"rw", [](W) { fileio::testing::forceReadWriteCopy(true); }},
             {"cancel", [](W) { fileio::requestCancel(); }},
             {"named", [](W) { fileio::testing::forceNamedPendingFiles(true); }}};
@@ -190,7 +191,8 @@ struct Scene {
     std::string source = "set/a.dat", target = "set/x.dat", fullAt;
     Names names{"x.dat._001", "x.dat._002"};
     std::int64_t kilobytes = 1;
-    bool checksumFile = true, confirm = true, nobody = false;  // nobody: modes count for root too (POSIX)
+    bool checksumFile = true, confirm = true, stream = false,
+         nobody = false;  // nobody: modes count for root too (POSIX)
     int interruptedWrites = 0;
     std::optional<fragments::SetLock> lock;
     std::shared_ptr<LockHolder> holder;

@@ -49,12 +49,23 @@ std::string join(Scene& s) {
 #endif
         s.reached("fragment");
     };
+    std::string streamed;
+    if (s.stream) {
+        events.stream = [&](const void* data, std::size_t size) {
+            streamed.append(static_cast<const char*>(data), size);
+            s.log += "out " + std::to_string(size) + ", ";
+        };
+    }
     const auto result = runJoinJob(s.names, folder, events);
     if (const auto* problem = std::get_if<JoinProblem>(&result)) {
         const std::string path = problem->path.starts_with(s.dir.utf8())
                                      ? problem->path.substr(s.dir.utf8().size() + 1)
                                      : problem->path;
         return "problem " + std::to_string(static_cast<int>(problem->kind)) + " " + path;
+    }
+    if (s.stream) {
+        EXPECT_EQ(streamed, expected);
+        return "streamed";
     }
     EXPECT_EQ(readFile(target), expected);
     EXPECT_EQ(std::get<JoinResult>(result).bytesWritten, static_cast<std::int64_t>(expected.size()));
@@ -141,6 +152,12 @@ TEST(Join, Scenes) {
         {"sfv; user set/y.sfv", "accepted, joined 2 by x.dat.sfv", target},
         {"foreign; flip set/x.dat._002; names x.dat._002", "gap 1, accepted, damaged x.dat._002"},
         {"foreign; flip set/x.dat._002", "accepted, damaged x.dat._002"},  // past one it does not name
+        // Into a stream: nothing goes out before every fragment is verified, nor any piece changed since.
+        {"stream", "accepted, out 1024, out 500, streamed"},
+        {"stream; sfv; flip set/x.dat._002", "accepted, damaged x.dat._002"},
+        {"stream; sfv; at fragment#2 flip set/x.dat._002",
+         "accepted, out 1024, " + failed("set/x.dat._002", fileio::Errc::ChangedWhileRead),
+         {"set/x.dat._002"}},
         {"resize 8000000 set/x.dat._002; sfv", "accepted, joined 2 by x.dat.sfv",
          target},  // holes stay holes
 #ifdef __linux__
