@@ -281,8 +281,9 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
     for (const char* call : {" split [-s GRÖSSE | -n TEILE] [-o ORDNER] [--script] [--no-sfv] DATEI\n",
-                             " join [-o ZIEL] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
-                             " check ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI...\n",
+                             " split --name NAME [-s GRÖSSE] [-o ORDNER] [--script] [--no-sfv] -\n",
+                             " join [-o ZIEL | -o -] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
+                             " check ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI... | -\n",
                              " -h | --help | --version\n"}) {
         help += "  " + program + call;
     }
@@ -291,9 +292,11 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "Befehle:\n"
            "  split   splittet DATEI in die Fragmente DATEI._001, DATEI._002, ... neben DATEI\n"
            "          (höchstens 999) und schreibt ihre CRC32-Prüfsummen in DATEI.sfv; alte\n"
-           "          Fragmente derselben Datei werden vorher gelöscht.\n"
+           "          Fragmente derselben Datei werden vorher gelöscht. Mit --name NAME - liest\n"
+           "          split die Standardeingabe bis zu ihrem Ende und schreibt NAME._001 usw.\n"
            "  join    fügt die Fragmente neben ERSTES_FRAGMENT, die zu ihm gehören, zusammen;\n"
-           "          liegt die .sfv-Datei daneben, wird jedes Fragment dabei geprüft.\n"
+           "          liegt die .sfv-Datei daneben, wird jedes Fragment dabei geprüft. Auch Teile,\n"
+           "          die andere Programme DATEI.001, DATEI.002, ... nennen.\n"
            "  check   prüft die Fragmente mit ihrer .sfv-Datei, ohne sie zusammenzufügen: je\n"
            "          Fragment OK, beschädigt oder fehlt, dann eine Zeile für den ganzen Satz.\n"
            "  crc     zeigt je DATEI eine Zeile: die CRC32-Prüfsumme (acht Hexadezimalziffern),\n"
@@ -305,12 +308,13 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "  -n, --parts TEILE   höchstens TEILE (1 bis 999) gleich große Fragmente, das letzte kürzer\n"
            "  -o, --output-dir ORDNER  (split) schreibt Fragmente, .sfv und Batchdatei in den vorhandenen\n"
            "                      ORDNER statt neben DATEI\n"
+           "      --name NAME     (split) der Name der Fragmente aus der Standardeingabe (DATEI -)\n"
            "      --script        schreibt auch die Batchdatei (Beispiel.bat für Beispiel.dat),\n"
            "                      die die Fragmente unter Windows mit copy /b zusammenfügt\n"
            "      --no-sfv        schreibt keine Prüfsummendatei DATEI.sfv\n"
-           "  -o, --output ZIEL   (join) die zusammengefügte Datei, oder ein vorhandener Ordner für sie;\n"
-           "                      voreingestellt der Name des ersten Fragments ohne seine letzten\n"
-           "                      fünf Zeichen, neben den Fragmenten\n"
+           "  -o, --output ZIEL   (join) die zusammengefügte Datei, oder ein vorhandener Ordner für sie,\n"
+           "                      oder - für die Standardausgabe (nur geprüfte Bytes); voreingestellt\n"
+           "                      der Name des ersten Fragments ohne ._001 oder .001, neben ihm\n"
            "      --allow-gap     fügt auch zusammen, wenn in der Nummerierung ein Fragment fehlt\n"
            "  -f, --force         ersetzt eine vorhandene Zieldatei ohne Rückfrage\n"
            "  -h, --help          zeigt diese Hilfe\n"
