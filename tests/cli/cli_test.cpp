@@ -303,6 +303,12 @@ TEST_F(CommandLine, ProgramsAsAUserStartsThem) {
                 help.out.starts_with("Aufruf:\n  dodiveverazed-cli split") &&
                 help.out.find(" check ERSTES_FRAGMENT") != std::string::npos)
         << help.out;
+    // A round trip through real pipes: the bytes come back as they went in.
+    const std::string cli = std::string("'") + CLI_PROGRAM + "' ";
+    EXPECT_EQ(std::system(("head -c 3000000 /dev/urandom | tee quelle | " + cli +
+                           "split --name p -s 1m - >/dev/null && " + cli + "join -o - p._001 | cmp - quelle")
+                              .c_str()),
+              0);
 #ifdef WINDOW_PROGRAM
     const Result window = start(WINDOW_PROGRAM, "-- -x");
     EXPECT_TRUE(window.status == 1 && window.err.find("\"keine\"") != std::string::npos &&
