@@ -183,7 +183,8 @@ std::optional<SplitResult> splitStream(const StreamReader& read, std::int64_t fr
             path, [&path] { return temporaryNameFor(path, ".tmp"); }, false);
         checksum::RunningCrc32 crc;
         for (std::int64_t left = fragmentBytes; left > 0 && start < end;) {
-            const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(left, end - start));
+            const auto piece =
+                static_cast<std::size_t>(std::min(left, static_cast<std::int64_t>(end - start)));
             out.file().write(buffer.data() + start, piece);
             crc(buffer.data() + start, piece);
             start += piece;
