@@ -41,7 +41,8 @@ constexpr std::string_view kExtension = ".par2";
 constexpr std::string_view kCreator = "Dodiveverazed";
 
 std::string folderOf(const std::string& path) {
-    return fileio::utf8FromPath(fileio::pathFromUtf8(path).parent_path());
+    const auto folder = fileio::pathFromUtf8(path).parent_path();
+    return folder.empty() ? std::string(".") : fileio::utf8FromPath(folder);
 }
 std::string nameOf(const std::string& path) {
     return fileio::utf8FromPath(fileio::pathFromUtf8(path).filename());
