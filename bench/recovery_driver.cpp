@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
         if (args.size() == 2 && args[0] == "repair") {
             const auto diagnosis = recovery::diagnose(args[1]);
             std::printf("%lld of %lld blocks missing, %lld recovery blocks\n",
-                        static_cast<long long>(diagnosis.missingBlocks), static_cast<long long>(diagnosis.sourceBlocks),
+                        static_cast<long long>(diagnosis.missingBlocks),
+                        static_cast<long long>(diagnosis.sourceBlocks),
                         static_cast<long long>(diagnosis.recoveryBlocks));
             if (!diagnosis.intact()) {
                 std::printf("rebuilt %zu files\n", recovery::repair(diagnosis).size());

@@ -25,8 +25,8 @@ namespace {
 
 // Within each 16 bytes: the even (low) bytes first, then the odd (high) ones; and back.
 GF16_TARGET("avx2") inline __m256i splitHalves256() {
-    return _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15, 0, 2, 4, 6, 8, 10, 12, 14, 1,
-                            3, 5, 7, 9, 11, 13, 15);
+    return _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15, 0, 2, 4, 6, 8, 10, 12, 14,
+                            1, 3, 5, 7, 9, 11, 13, 15);
 }
 GF16_TARGET("avx2") inline __m256i joinHalves256() {
     return _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0, 8, 1, 9, 2, 10, 3, 11, 4,
@@ -55,8 +55,8 @@ GF16_TARGET("avx2") void avx2Finish(std::uint8_t* region, std::size_t size) {
 }
 
 // Table [half][nibble]: the low (half 0) or high product byte of each value of the nibble'th nibble.
-GF16_TARGET("avx2") void avx2MultiplyAdd(std::uint16_t factor, const std::uint8_t* src, std::uint8_t* dst,
-                                         std::size_t size) {
+GF16_TARGET("avx2")
+void avx2MultiplyAdd(std::uint16_t factor, const std::uint8_t* src, std::uint8_t* dst, std::size_t size) {
     const auto images = bitImages(factor);
     __m256i table[2][4];
     for (int nibble = 0; nibble < 4; ++nibble) {
@@ -69,15 +69,18 @@ GF16_TARGET("avx2") void avx2MultiplyAdd(std::uint16_t factor, const std::uint8_
             low[v] = static_cast<std::uint8_t>(product), high[v] = static_cast<std::uint8_t>(product >> 8);
         }
         table[0][nibble] = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(low)));
-        table[1][nibble] = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(high)));
+        table[1][nibble] =
+            _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(high)));
     }
     const __m256i mask = _mm256_set1_epi8(0x0F);
     for (std::size_t i = 0; i < size; i += 64) {
         const auto* s = reinterpret_cast<const __m256i*>(src + i);
         auto* d = reinterpret_cast<__m256i*>(dst + i);
         const __m256i low = _mm256_load_si256(s), high = _mm256_load_si256(s + 1);
-        const __m256i n0 = _mm256_and_si256(low, mask), n1 = _mm256_and_si256(_mm256_srli_epi16(low, 4), mask);
-        const __m256i n2 = _mm256_and_si256(high, mask), n3 = _mm256_and_si256(_mm256_srli_epi16(high, 4), mask);
+        const __m256i n0 = _mm256_and_si256(low, mask),
+                      n1 = _mm256_and_si256(_mm256_srli_epi16(low, 4), mask);
+        const __m256i n2 = _mm256_and_si256(high, mask),
+                      n3 = _mm256_and_si256(_mm256_srli_epi16(high, 4), mask);
         __m256i half[2];
         for (int h = 0; h < 2; ++h) {
             half[h] = _mm256_xor_si256(
@@ -99,7 +102,9 @@ struct Pattern512 {
     constexpr Pattern512() : bytes{} {
         for (int i = 0; i < 64; ++i) {
             const int k = i % 16;
-            const int index = Kind == 0 ? (k < 8 ? 2 * k : 2 * (k - 8) + 1) : Kind == 1 ? (k % 2 == 0 ? k / 2 : 8 + k / 2) : (k + 8) % 16;
+            const int index = Kind == 0   ? (k < 8 ? 2 * k : 2 * (k - 8) + 1)
+                              : Kind == 1 ? (k % 2 == 0 ? k / 2 : 8 + k / 2)
+                                          : (k + 8) % 16;
             bytes[i] = static_cast<std::uint8_t>(index);
         }
     }

@@ -22,7 +22,8 @@ inline std::uint32_t rotl(std::uint32_t x, int n) {
 }
 
 inline std::uint32_t load32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
 }
 
 // The four rounds written out, so that the shifts and word indices are constants the compiler folds.

@@ -158,14 +158,16 @@ class Window {
     }
     // Up to `count` bytes at `offset`.
     std::string_view at(std::int64_t offset, std::size_t count) {
-        count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size_ - offset));
-        if (offset < start_ || offset + static_cast<std::int64_t>(count) > start_ + static_cast<std::int64_t>(length_)) {
+        count = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(count), size_ - offset));
+        if (offset < start_ ||
+            offset + static_cast<std::int64_t>(count) > start_ + static_cast<std::int64_t>(length_)) {
             buffer_.resize(std::max(count, kWindow));
             start_ = offset;
             length_ = 0;
             while (length_ < buffer_.size()) {
-                const std::size_t got =
-                    file_.readAt(buffer_.data() + length_, buffer_.size() - length_, offset + static_cast<std::int64_t>(length_));
+                const std::size_t got = file_.readAt(buffer_.data() + length_, buffer_.size() - length_,
+                                                     offset + static_cast<std::int64_t>(length_));
                 if (got == 0) {
                     break;
                 }
@@ -189,8 +191,9 @@ class Window {
 bool hashMatches(Window& window, std::int64_t start, std::uint64_t length, const Md5Digest& expected) {
     Md5 md5;
     for (std::uint64_t done = 32; done < length;) {
-        const auto piece = window.at(start + static_cast<std::int64_t>(done),
-                                     static_cast<std::size_t>(std::min<std::uint64_t>(length - done, 1 << 20)));
+        const auto piece =
+            window.at(start + static_cast<std::int64_t>(done),
+                      static_cast<std::size_t>(std::min<std::uint64_t>(length - done, 1 << 20)));
         if (piece.empty()) {
             return false;
         }
@@ -219,11 +222,12 @@ void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector
         const Md5Digest setId = digestAt(header.data() + 32);
         if (isRecovery) {
             const std::string exponent(window.at(at + kHeaderSize, 4));
-            slices.push_back({path, at + static_cast<std::int64_t>(kRecoveryPrefixSize), load32le(exponent.data()),
-                              length - kRecoveryPrefixSize, setId});
+            slices.push_back({path, at + static_cast<std::int64_t>(kRecoveryPrefixSize),
+                              load32le(exponent.data()), length - kRecoveryPrefixSize, setId});
         } else {
-            packets.push_back({setId, type,
-                               std::string(window.at(at + kHeaderSize, static_cast<std::size_t>(length - kHeaderSize)))});
+            packets.push_back(
+                {setId, type,
+                 std::string(window.at(at + kHeaderSize, static_cast<std::size_t>(length - kHeaderSize)))});
         }
         at += static_cast<std::int64_t>(length);
     }

@@ -173,11 +173,15 @@ SourceFile describe(const std::string& path) {
     if (source.description.length == 0) {
         throw std::invalid_argument("recovery data for an empty file: " + path);
     }
-    std::string first(static_cast<std::size_t>(std::min<std::uint64_t>(kFirstBytesHashed, source.description.length)), '\0');
+    std::string first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(kFirstBytesHashed, source.description.length)),
+        '\0');
     for (std::size_t done = 0; done < first.size();) {
-        const std::size_t got = file.readAt(first.data() + done, first.size() - done, static_cast<std::int64_t>(done));
+        const std::size_t got =
+            file.readAt(first.data() + done, first.size() - done, static_cast<std::int64_t>(done));
         if (got == 0) {
-            throw fileio::FileError(fileio::FileError::Kind::Io, path, make_error_code(fileio::Errc::EndedEarly));
+            throw fileio::FileError(fileio::FileError::Kind::Io, path,
+                                    make_error_code(fileio::Errc::EndedEarly));
         }
         done += got;
     }
@@ -196,16 +200,19 @@ std::string mainFileOf(const std::string& base) {
 std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& files, int percent,
                                              const std::string& mainPath, const Progress& progress,
                                              const TemporaryName& temporaryName) {
-    if (percent < 1 || percent > 100 || files.empty() || files.size() > 32768 || !endsWithExtension(mainPath)) {
-        throw std::invalid_argument("recovery files: no files, more than 32768, a percentage outside 1..100 "
-                                    "or a main file not ending in .par2");
+    if (percent < 1 || percent > 100 || files.empty() || files.size() > 32768 ||
+        !endsWithExtension(mainPath)) {
+        throw std::invalid_argument(
+            "recovery files: no files, more than 32768, a percentage outside 1..100 "
+            "or a main file not ending in .par2");
     }
     std::vector<SourceFile> sources;
     for (const auto& path : files) {
         sources.push_back(describe(path));
     }
-    std::sort(sources.begin(), sources.end(),
-              [](const auto& a, const auto& b) { return packets::idBefore(a.description.id, b.description.id); });
+    std::sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) {
+        return packets::idBefore(a.description.id, b.description.id);
+    });
     std::uint64_t largest = 0;
     std::vector<Md5Digest> ids;
     for (const auto& source : sources) {
@@ -217,7 +224,8 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
     const Md5Digest setId = md5Of(mainBody.data(), mainBody.size());
 
     const auto count = static_cast<std::uint32_t>(sources.size());
-    const std::uint32_t recoveryBlocks = std::max<std::uint32_t>(1, (static_cast<std::uint32_t>(percent) * count + 99) / 100);
+    const std::uint32_t recoveryBlocks =
+        std::max<std::uint32_t>(1, (static_cast<std::uint32_t>(percent) * count + 99) / 100);
     StripePlan plan;
     plan.blockSize = blockSize;
     plan.outputs = recoveryBlocks;
@@ -263,7 +271,9 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
         },
         [&](std::size_t r, std::int64_t offset, const std::uint8_t* data, std::size_t size) {
             const auto exponent = static_cast<std::uint32_t>(r);
-            volumeOf[r]->writeAt(data, size, packetAt(exponent) + static_cast<std::int64_t>(packets::kRecoveryPrefixSize) + offset);
+            volumeOf[r]->writeAt(
+                data, size,
+                packetAt(exponent) + static_cast<std::int64_t>(packets::kRecoveryPrefixSize) + offset);
             recoveryHashes[r].update(data, size);
         },
         progress);
@@ -274,7 +284,8 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
         description.md5 = fileHashes[i].digest();
         Md5 padded = fileHashes[i];
         padded.updateZeros(static_cast<std::uint64_t>(blockSize) - description.length);
-        critical += packets::packet(setId, packets::kFileDescriptionType, packets::fileDescriptionBody(description));
+        critical +=
+            packets::packet(setId, packets::kFileDescriptionType, packets::fileDescriptionBody(description));
         critical += packets::packet(setId, packets::kSliceChecksumType,
                                     packets::sliceChecksumBody(description.id, {{padded.digest(), crcs[i]}}));
     }
@@ -283,8 +294,8 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
     for (const auto& volume : volumes) {
         fileio::OutputFile& out = *volumeOf[volume.first];
         for (std::uint32_t r = volume.first; r < volume.first + volume.count; ++r) {
-            const std::string prefix =
-                packets::recoveryPrefix(setId, r, static_cast<std::uint64_t>(blockSize), recoveryHashes[r].digest());
+            const std::string prefix = packets::recoveryPrefix(
+                setId, r, static_cast<std::uint64_t>(blockSize), recoveryHashes[r].digest());
             out.writeAt(prefix.data(), prefix.size(), packetAt(r));
         }
         out.writeAt(critical.data(), critical.size(), packetSize * volume.count);
@@ -295,7 +306,8 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
 // ------------------------------------------------------------------------------------------------------
 
 bool Diagnosis::intact() const {
-    return std::all_of(files.begin(), files.end(), [](const auto& f) { return f.state == FileState::Intact; });
+    return std::all_of(files.begin(), files.end(),
+                       [](const auto& f) { return f.state == FileState::Intact; });
 }
 
 namespace {
@@ -303,11 +315,13 @@ namespace {
 // The recovery files of the set: the main file first, then NAME.*.par2 beside it.
 std::vector<std::string> recoveryFilesOf(const std::string& mainPath) {
     const std::string folder = folderOf(mainPath), mainName = nameOf(mainPath);
-    const std::string base = endsWithExtension(mainName) ? mainName.substr(0, mainName.size() - kExtension.size()) : mainName;
+    const std::string base =
+        endsWithExtension(mainName) ? mainName.substr(0, mainName.size() - kExtension.size()) : mainName;
     std::vector<std::string> names;
     try {
         for (const auto& entry : fileio::regularFilesIn(folder)) {
-            if (entry.name != mainName && entry.name.starts_with(base + ".") && endsWithExtension(entry.name)) {
+            if (entry.name != mainName && entry.name.starts_with(base + ".") &&
+                endsWithExtension(entry.name)) {
                 names.push_back(entry.name);
             }
         }
@@ -392,7 +406,8 @@ std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& b
             check.crc = packets::load32le(c->second->body.data() + at + 16);
             sliceChecks.push_back(check);
         }
-        if (!safeName(file.name) || static_cast<std::int64_t>(sliceChecks.size()) != slicesOf(file.length, blockSize)) {
+        if (!safeName(file.name) ||
+            static_cast<std::int64_t>(sliceChecks.size()) != slicesOf(file.length, blockSize)) {
             noSet(mainPath, "a file description out of range");
         }
         details->files.push_back(std::move(file));
@@ -410,9 +425,9 @@ std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& b
 
 // Checks one protected file: its whole MD5 and each slice's CRC-32 in one pass; when the whole does not
 // match, the MD5 of each slice whose CRC-32 does. Returns which slices are intact.
-std::vector<bool> checkFile(const std::string& path, const FileDescription& file, const std::vector<SliceCheck>& checks,
-                            std::int64_t blockSize, FileState& state, std::atomic<std::int64_t>& done,
-                            const std::atomic<bool>& stop) {
+std::vector<bool> checkFile(const std::string& path, const FileDescription& file,
+                            const std::vector<SliceCheck>& checks, std::int64_t blockSize, FileState& state,
+                            std::atomic<std::int64_t>& done, const std::atomic<bool>& stop) {
     std::vector<bool> intact(checks.size(), false);
     state = FileState::Missing;
     if (!fileio::fileExists(path)) {
@@ -430,12 +445,14 @@ std::vector<bool> checkFile(const std::string& path, const FileDescription& file
     const auto readAll = [&](std::uint64_t from, std::uint64_t to, const auto& seen) {
         for (std::uint64_t at = from; at < to;) {
             if (stop) {
-                throw fileio::FileError(fileio::FileError::Kind::Io, path, make_error_code(fileio::Errc::Cancelled));
+                throw fileio::FileError(fileio::FileError::Kind::Io, path,
+                                        make_error_code(fileio::Errc::Cancelled));
             }
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(to - at, kReadChunk));
             const std::size_t got = in.readAt(buffer.data(), want, static_cast<std::int64_t>(at));
             if (got == 0) {
-                throw fileio::FileError(fileio::FileError::Kind::Io, path, make_error_code(fileio::Errc::EndedEarly));
+                throw fileio::FileError(fileio::FileError::Kind::Io, path,
+                                        make_error_code(fileio::Errc::EndedEarly));
             }
             seen(at, buffer.data(), got);
             at += got;
@@ -445,7 +462,8 @@ std::vector<bool> checkFile(const std::string& path, const FileDescription& file
         whole.update(data, size);
         for (std::size_t used = 0; used < size;) {
             const std::uint64_t slice = (at + used) / block;
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - used, (slice + 1) * block - at - used));
+            const auto n = static_cast<std::size_t>(
+                std::min<std::uint64_t>(size - used, (slice + 1) * block - at - used));
             crcs[slice] = checksum::crc32Update(crcs[slice], data + used, n);
             used += n;
         }
@@ -459,11 +477,13 @@ std::vector<bool> checkFile(const std::string& path, const FileDescription& file
     }
     for (std::size_t k = 0; k < checks.size(); ++k) {
         const std::uint64_t start = k * block, end = std::min(start + block, file.length);
-        if (end > present || checksum::crc32Zeros(crcs[k], static_cast<std::int64_t>(start + block - end)) != checks[k].crc) {
+        if (end > present ||
+            checksum::crc32Zeros(crcs[k], static_cast<std::int64_t>(start + block - end)) != checks[k].crc) {
             continue;
         }
         Md5 md5;
-        readAll(start, end, [&](std::uint64_t, const std::uint8_t* data, std::size_t size) { md5.update(data, size); });
+        readAll(start, end,
+                [&](std::uint64_t, const std::uint8_t* data, std::size_t size) { md5.update(data, size); });
         md5.updateZeros(start + block - end);
         intact[k] = md5.digest() == checks[k].md5;
     }
@@ -522,8 +542,12 @@ Diagnosis diagnose(const std::string& mainPath, const Progress& progress) {
     }
     for (std::size_t i = 0; i < count; ++i) {
         const auto& file = details->files[i];
-        ProtectedFile entry{file.name, inFolder(folder, file.name), static_cast<std::int64_t>(file.length), states[i],
-                            static_cast<std::int64_t>(details->checks[i].size()), 0};
+        ProtectedFile entry{file.name,
+                            inFolder(folder, file.name),
+                            static_cast<std::int64_t>(file.length),
+                            states[i],
+                            static_cast<std::int64_t>(details->checks[i].size()),
+                            0};
         entry.missingBlocks = static_cast<std::int64_t>(
             std::count(details->intactSlices[i].begin(), details->intactSlices[i].end(), false));
         result.sourceBlocks += entry.blocks;
@@ -542,7 +566,8 @@ namespace {
 using Matrix = std::vector<std::vector<std::uint16_t>>;
 
 // Row `row` minus `factor` times row `by` (in GF(2^16) minus is plus).
-void subtractRow(std::vector<std::uint16_t>& row, const std::vector<std::uint16_t>& by, std::uint16_t factor) {
+void subtractRow(std::vector<std::uint16_t>& row, const std::vector<std::uint16_t>& by,
+                 std::uint16_t factor) {
     for (std::size_t c = 0; c < row.size(); ++c) {
         row[c] ^= gf16::multiply(factor, by[c]);
     }
@@ -615,10 +640,11 @@ void copyIntactSlices(const std::string& from, const FileDescription& file, cons
         const auto start = static_cast<std::int64_t>(k) * blockSize;
         const std::int64_t end = std::min(start + blockSize, static_cast<std::int64_t>(file.length));
         for (std::int64_t at = start; intact[k] && at < end;) {
-            const std::size_t got =
-                in.readAt(buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(end - at, kReadChunk)), at);
+            const std::size_t got = in.readAt(
+                buffer.data(), static_cast<std::size_t>(std::min<std::int64_t>(end - at, kReadChunk)), at);
             if (got == 0) {
-                throw fileio::FileError(fileio::FileError::Kind::Io, from, make_error_code(fileio::Errc::EndedEarly));
+                throw fileio::FileError(fileio::FileError::Kind::Io, from,
+                                        make_error_code(fileio::Errc::EndedEarly));
             }
             to.writeAt(buffer.data(), got, at);
             at += static_cast<std::int64_t>(got);
@@ -649,8 +675,9 @@ std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& prog
                                 const TemporaryName& temporaryName) {
     if (!diagnosis.repairable()) {
         throw RecoveryError(RecoveryError::Kind::NotRepairable,
-                            diagnosis.mainPath + ": " + std::to_string(diagnosis.missingBlocks) + " blocks missing, " +
-                                std::to_string(diagnosis.recoveryBlocks) + " recovery blocks");
+                            diagnosis.mainPath + ": " + std::to_string(diagnosis.missingBlocks) +
+                                " blocks missing, " + std::to_string(diagnosis.recoveryBlocks) +
+                                " recovery blocks");
     }
     const SetDetails& set = *diagnosis.details;
     const std::int64_t blockSize = diagnosis.blockSize;
@@ -703,7 +730,8 @@ std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& prog
         for (const std::uint32_t log : presentLogs) {
             std::uint16_t factor = 0;
             for (std::size_t j = 0; j < picked->size(); ++j) {
-                factor ^= gf16::multiply(solve[k][j], constantPower(log, set.recovery[(*picked)[j]].exponent));
+                factor ^=
+                    gf16::multiply(solve[k][j], constantPower(log, set.recovery[(*picked)[j]].exponent));
             }
             plan.factors.push_back(factor);
         }
@@ -728,8 +756,12 @@ std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& prog
                 const auto [f, sliceOffset] = missing[k];
                 const std::int64_t at = sliceOffset + offset, length = diagnosis.files[f].length;
                 if (at < length) {
-                    pending.file(pendingOf[f]).file().writeAt(
-                        data, static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(size), length - at)), at);
+                    pending.file(pendingOf[f])
+                        .file()
+                        .writeAt(data,
+                                 static_cast<std::size_t>(
+                                     std::min<std::int64_t>(static_cast<std::int64_t>(size), length - at)),
+                                 at);
                 }
             },
             progress);

@@ -37,9 +37,13 @@ using AlignedBytes = std::vector<std::uint8_t, fileio::PageAlignedAllocator<std:
 class Worker {
   public:
     Worker(const StripePlan& plan, std::size_t first, std::size_t last, std::size_t stripe)
-        : plan_(plan), first_(first), last_(last), stripe_(stripe),
+        : plan_(plan),
+          first_(first),
+          last_(last),
+          stripe_(stripe),
           kernel_(gf16::regionKernel(gf16::activeKernel())),
-          inputs_(kGroup * stripe), outputs_(plan.outputs * stripe) {}
+          inputs_(kGroup * stripe),
+          outputs_(plan.outputs * stripe) {}
 
     // Adds the stripe at `offset` of `size` bytes (padded to `padded`) of every source to the outputs.
     void run(std::int64_t offset, std::size_t size, std::size_t padded, const SourceSeen& seen) {
@@ -61,8 +65,8 @@ class Worker {
                 const std::uint16_t* factors = plan_.factors.data() + o * plan_.sources.size() + group;
                 for (std::size_t k = 0; k < count; ++k) {
                     if (factors[k] != 0) {
-                        kernel_.multiplyAdd(factors[k], inputs_.data() + k * padded, outputs_.data() + o * padded,
-                                            padded);
+                        kernel_.multiplyAdd(factors[k], inputs_.data() + k * padded,
+                                            outputs_.data() + o * padded, padded);
                     }
                 }
             }
@@ -74,7 +78,8 @@ class Worker {
   private:
     // Reads the source's bytes of the stripe; returns how many the file gave.
     std::size_t read(const StripeSource& source, std::int64_t offset, std::size_t size, std::uint8_t* into) {
-        const std::int64_t wanted = std::clamp<std::int64_t>(source.length - offset, 0, static_cast<std::int64_t>(size));
+        const std::int64_t wanted =
+            std::clamp<std::int64_t>(source.length - offset, 0, static_cast<std::int64_t>(size));
         if (wanted == 0) {
             return 0;
         }
@@ -92,7 +97,8 @@ class Worker {
         }
         const auto count = static_cast<std::size_t>(wanted);
         for (std::size_t done = 0; done < count;) {
-            const std::size_t got = file->readAt(into + done, count - done, source.offset + offset + static_cast<std::int64_t>(done));
+            const std::size_t got = file->readAt(into + done, count - done,
+                                                 source.offset + offset + static_cast<std::int64_t>(done));
             if (got == 0) {
                 throw fileio::FileError(fileio::FileError::Kind::Io, file->path(),
                                         make_error_code(fileio::Errc::EndedEarly));
@@ -114,10 +120,9 @@ class Worker {
 void runStripes(const StripePlan& plan, const SourceSeen& seen, const OutputReady& ready,
                 const Progress& progress) {
     const auto blockSize = static_cast<std::size_t>(plan.blockSize);
-    const std::size_t stripe =
-        plan.outputs == 0
-            ? kLargestStripe
-            : std::clamp(kAccumulatorBudget / plan.outputs / 1024 * 1024, kSmallestStripe, kLargestStripe);
+    const std::size_t stripe = plan.outputs == 0 ? kLargestStripe
+                                                 : std::clamp(kAccumulatorBudget / plan.outputs / 1024 * 1024,
+                                                              kSmallestStripe, kLargestStripe);
     const std::size_t width = std::min(stripe, roundUp(blockSize, kAlign));
     // Two threads where there is work for two.
     const std::size_t half = plan.sources.size() >= 2 && std::thread::hardware_concurrency() > 1

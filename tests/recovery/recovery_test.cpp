@@ -51,7 +51,8 @@ TEST(Md5, RfcVectorsInPiecesAndZeros) {
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57edf4a22be3c955ac49da2e2107b67a"}};
     for (const auto& [text, digest] : vectors) {
@@ -79,7 +80,8 @@ TEST(Md5, RfcVectorsInPiecesAndZeros) {
 TEST(Gf16, ArithmeticAgainstBitwiseProducts) {
     std::mt19937 random(7);
     for (int i = 0; i < 20000; ++i) {
-        const auto a = static_cast<std::uint16_t>(i < 256 ? i : random()), b = static_cast<std::uint16_t>(random());
+        const auto a = static_cast<std::uint16_t>(i < 256 ? i : random()),
+                   b = static_cast<std::uint16_t>(random());
         ASSERT_EQ(gf16::multiply(a, b), bitwiseProduct(a, b)) << a << " " << b;
         if (b != 0) {
             ASSERT_EQ(gf16::multiply(gf16::divide(a, b), b), a) << a << " " << b;
@@ -111,8 +113,11 @@ TEST(Gf16, EveryKernelEqualsTheBitwiseRegionProduct) {
                 const Bytes src = patternBytes(size + offset, static_cast<std::uint32_t>(random()));
                 Bytes dst = patternBytes(size + offset, static_cast<std::uint32_t>(random()));
                 Bytes expected(dst.begin() + static_cast<std::ptrdiff_t>(offset), dst.end());
-                bitwiseMultiplyAdd(static_cast<std::uint16_t>(factor), Bytes(src.begin() + static_cast<std::ptrdiff_t>(offset), src.end()), expected);
-                gf16::multiplyAdd(kernel, static_cast<std::uint16_t>(factor), src.data() + offset, dst.data() + offset, size);
+                bitwiseMultiplyAdd(static_cast<std::uint16_t>(factor),
+                                   Bytes(src.begin() + static_cast<std::ptrdiff_t>(offset), src.end()),
+                                   expected);
+                gf16::multiplyAdd(kernel, static_cast<std::uint16_t>(factor), src.data() + offset,
+                                  dst.data() + offset, size);
                 ASSERT_EQ(Bytes(dst.begin() + static_cast<std::ptrdiff_t>(offset), dst.end()), expected)
                     << gf16::kernelName(kernel) << " size " << size << " factor " << factor;
             }
@@ -211,7 +216,10 @@ TEST(RecoveryFiles, LossesUpToTheRecoveryBlocks) {
                 const bool damaged = std::count(c.damaged.begin(), c.damaged.end(), i) != 0;
                 const auto& file = *std::find_if(diagnosis.files.begin(), diagnosis.files.end(),
                                                  [&](const auto& f) { return f.path == scene.fragments[i]; });
-                EXPECT_EQ(file.state, lost ? FileState::Missing : damaged ? FileState::Damaged : FileState::Intact) << i;
+                EXPECT_EQ(file.state, lost      ? FileState::Missing
+                                      : damaged ? FileState::Damaged
+                                                : FileState::Intact)
+                    << i;
             }
             const auto before = state(scene.dir);
             if (c.repairable) {
@@ -238,7 +246,8 @@ TEST(RecoveryFiles, LossesUpToTheRecoveryBlocks) {
     bitwiseMultiplyAdd(4, a, swapped), bitwiseMultiplyAdd(2, b, swapped);
     EXPECT_EQ(first.substr(68, 64), std::string(xorred.begin(), xorred.end()));
     const std::string data = second.substr(68, 64);
-    EXPECT_TRUE(data == std::string(weighed.begin(), weighed.end()) || data == std::string(swapped.begin(), swapped.end()));
+    EXPECT_TRUE(data == std::string(weighed.begin(), weighed.end()) ||
+                data == std::string(swapped.begin(), swapped.end()));
 }
 
 // A failed write, a cancel and a failed rename leave the folder as it was, named temporaries included.
