@@ -3,19 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "recovery/md5_kernels.hpp"
+
 namespace recovery {
 
 namespace {
-
-constexpr std::array<std::uint32_t, 64> kSines{
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
-    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
-    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
-    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
-    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
-    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
-    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
 inline std::uint32_t rotl(std::uint32_t x, int n) {
     return (x << n) | (x >> (32 - n));
@@ -27,7 +19,7 @@ inline std::uint32_t load32(const std::uint8_t* p) {
 }
 
 // The four rounds written out, so that the shifts and word indices are constants the compiler folds.
-#define MD5_STEP(f, a, b, c, d, k, s, i) a = b + rotl(a + (f) + w[k] + kSines[i], s)
+#define MD5_STEP(f, a, b, c, d, k, s, i) a = b + rotl(a + (f) + w[k] + detail::kMd5Sines[i], s)
 #define MD5_F(b, c, d) ((d) ^ ((b) & ((c) ^ (d))))
 #define MD5_G(b, c, d) ((c) ^ ((d) & ((b) ^ (c))))
 #define MD5_H(b, c, d) ((b) ^ (c) ^ (d))
@@ -87,6 +79,42 @@ void Md5::update(const void* data, std::size_t size) {
     std::memcpy(pending_.data(), bytes + size / 64 * 64, size % 64);
 }
 
+void Md5::updateMany(Md5* const* digests, const std::uint8_t* const* data, std::size_t count,
+                     std::size_t size) {
+    std::size_t done = 0;
+#ifdef DODIVEVERAZED_MD5_X86
+    static const bool vector = detail::cpuHasAvx512();
+    const std::size_t blocks = size / 64;
+    const bool aligned =
+        std::all_of(digests, digests + count, [](const Md5* digest) { return digest->length_ % 64 == 0; });
+    for (std::size_t lanes = 0; vector && aligned && blocks > 0 && count - done >= 2; done += lanes) {
+        lanes = std::min<std::size_t>(16, count - done);
+        std::uint32_t state[4][16]{};
+        const std::uint8_t* from[16];
+        for (std::size_t j = 0; j < 16; ++j) {
+            // Lanes beyond the messages hash the first one's bytes again, and are dropped.
+            const std::size_t lane = done + (j < lanes ? j : 0);
+            from[j] = data[lane];
+            for (std::size_t word = 0; word < 4; ++word) {
+                state[word][j] = digests[lane]->state_[word];
+            }
+        }
+        detail::md5Compress16(state, from, blocks);
+        for (std::size_t j = 0; j < lanes; ++j) {
+            Md5& digest = *digests[done + j];
+            for (std::size_t word = 0; word < 4; ++word) {
+                digest.state_[word] = state[word][j];
+            }
+            digest.length_ += blocks * 64;
+            digest.update(data[done + j] + blocks * 64, size % 64);
+        }
+    }
+#endif
+    for (; done < count; ++done) {
+        digests[done]->update(data[done], size);
+    }
+}
+
 void Md5::updateZeros(std::uint64_t count) {
     static const std::array<std::uint8_t, 4096> zeros{};
     for (; count > 0; count -= std::min<std::uint64_t>(count, zeros.size())) {
@@ -127,3 +155,9 @@ std::string hexOf(const Md5Digest& digest) {
 }
 
 }  // namespace recovery
+
+#undef MD5_STEP
+#undef MD5_F
+#undef MD5_G
+#undef MD5_H
+#undef MD5_I

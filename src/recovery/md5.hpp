@@ -15,6 +15,10 @@ class Md5 {
   public:
     // Adds `size` bytes to the message.
     void update(const void* data, std::size_t size);
+    // Adds `size` bytes at data[j] to digests[j] for each of the `count` digests: sixteen at once where the
+    // CPU has AVX-512.
+    static void updateMany(Md5* const* digests, const std::uint8_t* const* data, std::size_t count,
+                           std::size_t size);
     // Adds `count` zero bytes to the message.
     void updateZeros(std::uint64_t count);
     // The digest of everything added so far; the state itself stays as it was.

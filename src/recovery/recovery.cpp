@@ -1,6 +1,7 @@
 #include "recovery/recovery.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <exception>
 #include <filesystem>
@@ -265,9 +266,21 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
     }
     runStripes(
         plan,
-        [&](std::size_t s, const std::uint8_t* data, std::size_t fromFile, std::size_t size) {
-            fileHashes[s].update(data, fromFile);
-            crcs[s] = checksum::crc32Update(crcs[s], data, size);
+        [&](std::size_t first, std::size_t group, const std::uint8_t* const* data,
+            const std::size_t* fromFile, std::size_t size) {
+            // The sources whose stripes all come from their files are hashed together.
+            std::array<Md5*, 16> hashes{};
+            std::array<const std::uint8_t*, 16> bytes{};
+            std::size_t whole = 0;
+            for (std::size_t j = 0; j < group; ++j) {
+                crcs[first + j] = checksum::crc32Update(crcs[first + j], data[j], size);
+                if (fromFile[j] == size) {
+                    hashes[whole] = &fileHashes[first + j], bytes[whole++] = data[j];
+                } else {
+                    fileHashes[first + j].update(data[j], fromFile[j]);
+                }
+            }
+            Md5::updateMany(hashes.data(), bytes.data(), whole, size);
         },
         [&](std::size_t r, std::int64_t offset, const std::uint8_t* data, std::size_t size) {
             const auto exponent = static_cast<std::uint32_t>(r);
@@ -423,71 +436,120 @@ std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& b
     return details;
 }
 
-// Checks one protected file: its whole MD5 and each slice's CRC-32 in one pass; when the whole does not
-// match, the MD5 of each slice whose CRC-32 does. Returns which slices are intact.
-std::vector<bool> checkFile(const std::string& path, const FileDescription& file,
-                            const std::vector<SliceCheck>& checks, std::int64_t blockSize, FileState& state,
-                            std::atomic<std::int64_t>& done, const std::atomic<bool>& stop) {
-    std::vector<bool> intact(checks.size(), false);
-    state = FileState::Missing;
-    if (!fileio::fileExists(path)) {
-        done += static_cast<std::int64_t>(file.length);
-        return intact;
-    }
-    fileio::InputFile in(path);
-    const auto actual = static_cast<std::uint64_t>(in.size());
-    const std::uint64_t present = std::min(actual, file.length);
-    const auto block = static_cast<std::uint64_t>(blockSize);
-    state = FileState::Damaged;
-    Md5 whole;
-    std::vector<std::uint32_t> crcs(checks.size());
-    fileio::ReadBuffer<std::uint8_t> buffer(kReadChunk);
-    const auto readAll = [&](std::uint64_t from, std::uint64_t to, const auto& seen) {
-        for (std::uint64_t at = from; at < to;) {
-            if (stop) {
-                throw fileio::FileError(fileio::FileError::Kind::Io, path,
-                                        make_error_code(fileio::Errc::Cancelled));
-            }
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(to - at, kReadChunk));
-            const std::size_t got = in.readAt(buffer.data(), want, static_cast<std::int64_t>(at));
-            if (got == 0) {
-                throw fileio::FileError(fileio::FileError::Kind::Io, path,
-                                        make_error_code(fileio::Errc::EndedEarly));
-            }
-            seen(at, buffer.data(), got);
-            at += got;
+constexpr std::size_t kLaneChunk = 64 << 10;
+
+// One protected file being checked: its whole MD5 and each slice's CRC-32 in one pass over its bytes; when
+// the whole does not match, the MD5 of each slice whose CRC-32 does.
+class FileCheck {
+  public:
+    FileCheck(const std::string& path, const FileDescription& file, const std::vector<SliceCheck>& checks,
+              std::int64_t blockSize)
+        : path_(path),
+          file_(file),
+          checks_(checks),
+          block_(static_cast<std::uint64_t>(blockSize)),
+          crcs_(checks.size()) {
+        if (fileio::fileExists(path)) {
+            in_.emplace(path);
+            actual_ = static_cast<std::uint64_t>(in_->size());
+            present_ = std::min(actual_, file.length);
         }
-    };
-    readAll(0, present, [&](std::uint64_t at, const std::uint8_t* data, std::size_t size) {
-        whole.update(data, size);
-        for (std::size_t used = 0; used < size;) {
-            const std::uint64_t slice = (at + used) / block;
+    }
+
+    Md5& whole() { return whole_; }
+
+    // Reads the next bytes, up to `size`, into `buffer` and adds them to the slices' CRC-32s; 0 at the end.
+    std::size_t readNext(std::uint8_t* buffer, std::size_t size) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(size, present_ - position_));
+        readExactly(buffer, count, position_);
+        for (std::size_t used = 0; used < count;) {
+            const std::uint64_t slice = (position_ + used) / block_;
             const auto n = static_cast<std::size_t>(
-                std::min<std::uint64_t>(size - used, (slice + 1) * block - at - used));
-            crcs[slice] = checksum::crc32Update(crcs[slice], data + used, n);
+                std::min<std::uint64_t>(count - used, (slice + 1) * block_ - position_ - used));
+            crcs_[slice] = checksum::crc32Update(crcs_[slice], buffer + used, n);
             used += n;
         }
-        done += static_cast<std::int64_t>(size);
-    });
-    done += static_cast<std::int64_t>(file.length - present);
-    if (actual == file.length && whole.digest() == file.md5) {
-        state = FileState::Intact;
-        intact.assign(checks.size(), true);
+        position_ += count;
+        return count;
+    }
+
+    // The verdict once every byte was read: the file's state and which of its slices are intact.
+    std::vector<bool> finish(FileState& state) {
+        std::vector<bool> intact(checks_.size(), false);
+        state = !in_ ? FileState::Missing : FileState::Damaged;
+        if (in_ && actual_ == file_.length && whole_.digest() == file_.md5) {
+            state = FileState::Intact;
+            intact.assign(checks_.size(), true);
+            return intact;
+        }
+        fileio::ReadBuffer<std::uint8_t> buffer(kLaneChunk);
+        for (std::size_t k = 0; in_ && k < checks_.size(); ++k) {
+            const std::uint64_t start = k * block_, end = std::min(start + block_, file_.length);
+            if (end > present_ ||
+                checksum::crc32Zeros(crcs_[k], static_cast<std::int64_t>(start + block_ - end)) !=
+                    checks_[k].crc) {
+                continue;
+            }
+            Md5 md5;
+            for (std::uint64_t at = start; at < end; at += kLaneChunk) {
+                const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(end - at, kLaneChunk));
+                readExactly(buffer.data(), n, at);
+                md5.update(buffer.data(), n);
+            }
+            md5.updateZeros(start + block_ - end);
+            intact[k] = md5.digest() == checks_[k].md5;
+        }
         return intact;
     }
-    for (std::size_t k = 0; k < checks.size(); ++k) {
-        const std::uint64_t start = k * block, end = std::min(start + block, file.length);
-        if (end > present ||
-            checksum::crc32Zeros(crcs[k], static_cast<std::int64_t>(start + block - end)) != checks[k].crc) {
-            continue;
+
+  private:
+    void readExactly(std::uint8_t* buffer, std::size_t count, std::uint64_t at) {
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t got =
+                in_->readAt(buffer + done, count - done, static_cast<std::int64_t>(at + done));
+            if (got == 0) {
+                throw fileio::FileError(fileio::FileError::Kind::Io, path_,
+                                        make_error_code(fileio::Errc::EndedEarly));
+            }
+            done += got;
         }
-        Md5 md5;
-        readAll(start, end,
-                [&](std::uint64_t, const std::uint8_t* data, std::size_t size) { md5.update(data, size); });
-        md5.updateZeros(start + block - end);
-        intact[k] = md5.digest() == checks[k].md5;
     }
-    return intact;
+
+    std::string path_;
+    const FileDescription& file_;
+    const std::vector<SliceCheck>& checks_;
+    std::uint64_t block_;
+    std::optional<fileio::InputFile> in_;
+    std::uint64_t actual_ = 0, present_ = 0, position_ = 0;
+    Md5 whole_;
+    std::vector<std::uint32_t> crcs_;
+};
+
+// Checks up to sixteen files side by side, so that their MD5s are computed together.
+void checkBatch(std::vector<FileCheck>& batch, fileio::ReadBuffer<std::uint8_t>& buffers,
+                std::atomic<std::int64_t>& done, const std::atomic<bool>& stop) {
+    for (bool more = true; more;) {
+        if (stop) {
+            throw fileio::FileError(fileio::FileError::Kind::Io, {},
+                                    make_error_code(fileio::Errc::Cancelled));
+        }
+        std::array<Md5*, 16> hashes{};
+        std::array<const std::uint8_t*, 16> bytes{};
+        std::size_t full = 0;
+        more = false;
+        for (std::size_t j = 0; j < batch.size(); ++j) {
+            std::uint8_t* buffer = buffers.data() + j * kLaneChunk;
+            const std::size_t got = batch[j].readNext(buffer, kLaneChunk);
+            if (got == kLaneChunk) {
+                hashes[full] = &batch[j].whole(), bytes[full++] = buffer;
+            } else {
+                batch[j].whole().update(buffer, got);
+            }
+            more = more || got > 0;
+            done += static_cast<std::int64_t>(got);
+        }
+        Md5::updateMany(hashes.data(), bytes.data(), full, kLaneChunk);
+    }
 }
 
 }  // namespace
@@ -509,10 +571,19 @@ Diagnosis diagnose(const std::string& mainPath, const Progress& progress) {
     std::atomic<std::int64_t> done{0};
     std::atomic<bool> stop{false};
     std::exception_ptr failure;
+    // Batches of sixteen files; two threads take them in turn, the calling one reports the progress.
     const auto work = [&](bool reports) {
-        for (std::size_t i = next++; i < count && !stop; i = next++) {
-            details->intactSlices[i] = checkFile(inFolder(folder, details->files[i].name), details->files[i],
-                                                 details->checks[i], result.blockSize, states[i], done, stop);
+        fileio::ReadBuffer<std::uint8_t> buffers(16 * kLaneChunk);
+        for (std::size_t first = 16 * next++; first < count && !stop; first = 16 * next++) {
+            std::vector<FileCheck> batch;
+            for (std::size_t i = first; i < std::min(count, first + 16); ++i) {
+                batch.emplace_back(inFolder(folder, details->files[i].name), details->files[i],
+                                   details->checks[i], result.blockSize);
+            }
+            checkBatch(batch, buffers, done, stop);
+            for (std::size_t j = 0; j < batch.size(); ++j) {
+                details->intactSlices[first + j] = batch[j].finish(states[first + j]);
+            }
             if (reports && progress) {
                 progress(done.load(), total);
             }
@@ -520,7 +591,7 @@ Diagnosis diagnose(const std::string& mainPath, const Progress& progress) {
     };
     {
         std::optional<std::jthread> helper;
-        if (count > 1 && std::thread::hardware_concurrency() > 1) {
+        if (count > 16 && std::thread::hardware_concurrency() > 1) {
             helper.emplace([&] {
                 try {
                     work(false);

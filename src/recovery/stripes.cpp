@@ -1,6 +1,7 @@
 #include "recovery/stripes.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -22,7 +23,7 @@ constexpr std::size_t kAccumulatorBudget = 512u << 10;
 constexpr std::size_t kLargestStripe = 64u << 10;
 constexpr std::size_t kSmallestStripe = 4u << 10;
 // Sources read and reordered together before they are multiplied into every output.
-constexpr std::size_t kGroup = 8;
+constexpr std::size_t kGroup = 16;
 // Files each thread keeps open; the others are opened for each read.
 constexpr std::size_t kOpenFilesPerThread = 384;
 
@@ -46,20 +47,23 @@ class Worker {
           outputs_(plan.outputs * stripe) {}
 
     // Adds the stripe at `offset` of `size` bytes (padded to `padded`) of every source to the outputs.
-    void run(std::int64_t offset, std::size_t size, std::size_t padded, const SourceSeen& seen) {
+    void run(std::int64_t offset, std::size_t size, std::size_t padded, const SourcesSeen& seen) {
         std::fill_n(outputs_.begin(), plan_.outputs * padded, std::uint8_t{0});
         for (std::size_t group = first_; group < last_; group += kGroup) {
             const std::size_t count = std::min(kGroup, last_ - group);
+            std::array<const std::uint8_t*, kGroup> data{};
+            std::array<std::size_t, kGroup> fromFile{};
             for (std::size_t k = 0; k < count; ++k) {
                 std::uint8_t* input = inputs_.data() + k * padded;
-                const std::size_t fromFile = read(plan_.sources[group + k], offset, size, input);
-                std::memset(input + fromFile, 0, padded - fromFile);
-                if (seen) {
-                    seen(group + k, input, fromFile, size);
-                }
-                if (plan_.outputs > 0) {
-                    kernel_.prepare(input, padded);
-                }
+                fromFile[k] = read(plan_.sources[group + k], offset, size, input);
+                std::memset(input + fromFile[k], 0, padded - fromFile[k]);
+                data[k] = input;
+            }
+            if (seen) {
+                seen(group, count, data.data(), fromFile.data(), size);
+            }
+            for (std::size_t k = 0; k < count && plan_.outputs > 0; ++k) {
+                kernel_.prepare(inputs_.data() + k * padded, padded);
             }
             for (std::size_t o = 0; o < plan_.outputs; ++o) {
                 const std::uint16_t* factors = plan_.factors.data() + o * plan_.sources.size() + group;
@@ -117,7 +121,7 @@ class Worker {
 
 }  // namespace
 
-void runStripes(const StripePlan& plan, const SourceSeen& seen, const OutputReady& ready,
+void runStripes(const StripePlan& plan, const SourcesSeen& seen, const OutputReady& ready,
                 const Progress& progress) {
     const auto blockSize = static_cast<std::size_t>(plan.blockSize);
     const std::size_t stripe = plan.outputs == 0 ? kLargestStripe

@@ -30,16 +30,17 @@ struct StripePlan {
     std::vector<std::uint16_t> factors;
 };
 
-// Shown each source's stripes in order, from a worker thread (one source always from the same one): `size`
-// bytes of the block, the first `fromFile` of them read from the file, the rest zeros.
-using SourceSeen =
-    std::function<void(std::size_t source, const std::uint8_t* data, std::size_t fromFile, std::size_t size)>;
+// Shown the stripes of the sources first .. first + count - 1 together, each source's in order, from a worker
+// thread (one source always from the same one): for source first + j, `size` bytes of its block at data[j],
+// the first fromFile[j] of them read from the file, the rest zeros.
+using SourcesSeen = std::function<void(std::size_t first, std::size_t count, const std::uint8_t* const* data,
+                                       const std::size_t* fromFile, std::size_t size)>;
 // Given each output's stripes in order, on the calling thread.
 using OutputReady =
     std::function<void(std::size_t output, std::int64_t offset, const std::uint8_t* data, std::size_t size)>;
 
 // Runs `plan`. Throws FileError when a source cannot be read or ends early, or whatever a callback throws.
-void runStripes(const StripePlan& plan, const SourceSeen& seen, const OutputReady& ready,
+void runStripes(const StripePlan& plan, const SourcesSeen& seen, const OutputReady& ready,
                 const Progress& progress);
 
 }  // namespace recovery

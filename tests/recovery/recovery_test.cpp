@@ -75,6 +75,29 @@ TEST(Md5, RfcVectorsInPiecesAndZeros) {
     EXPECT_EQ(md5.digest(), md5Of(data.data(), data.size()));
     md5.updateZeros(5000);
     EXPECT_EQ(md5.digest(), md5Of(padded.data(), padded.size()));
+
+    // Messages hashed side by side (sixteen at once where the CPU can) as each alone: 1, 16 and 17 of them,
+    // lengths off the 64-byte blocks, and (among 17) one digest that holds a part of a block already.
+    for (const std::size_t count : {1, 16, 17}) {
+        for (const std::size_t size : {0, 63, 64, 1000, 4096}) {
+            std::vector<Bytes> messages;
+            std::vector<Md5> digests(count);
+            std::vector<Md5*> pointers;
+            std::vector<const std::uint8_t*> data;
+            for (std::size_t j = 0; j < count; ++j) {
+                messages.push_back(patternBytes(64 + size, static_cast<std::uint32_t>(j + 100)));
+                digests[j].update(messages[j].data(), count == 17 && j == 3 ? 1 : 64);
+                pointers.push_back(&digests[j]);
+                data.push_back(messages[j].data() + 64);
+            }
+            Md5::updateMany(pointers.data(), data.data(), count, size);
+            for (std::size_t j = 0; j < count; ++j) {
+                Bytes message = messages[j];
+                message.erase(message.begin() + (count == 17 && j == 3 ? 1 : 64), message.begin() + 64);
+                ASSERT_EQ(digests[j].digest(), md5Of(message.data(), message.size())) << count << " " << size;
+            }
+        }
+    }
 }
 
 TEST(Gf16, ArithmeticAgainstBitwiseProducts) {
