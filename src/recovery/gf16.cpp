@@ -21,7 +21,7 @@ constexpr std::uint32_t kOrder = 65535;
 // logarithms needs no reduction.
 struct Tables {
     std::vector<std::uint16_t> log = std::vector<std::uint16_t>(65536);
-    std::vector<std::uint16_t> exp = std::vector<std::uint16_t>(2 * kOrder);
+    std::vector<std::uint16_t> exp = std::vector<std::uint16_t>(std::size_t{2} * kOrder);
     Tables() {
         std::uint32_t x = 1;
         for (std::uint32_t i = 0; i < kOrder; ++i) {

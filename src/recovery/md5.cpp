@@ -19,7 +19,7 @@ inline std::uint32_t load32(const std::uint8_t* p) {
 }
 
 // The four rounds written out, so that the shifts and word indices are constants the compiler folds.
-#define MD5_STEP(f, a, b, c, d, k, s, i) a = b + rotl(a + (f) + w[k] + detail::kMd5Sines[i], s)
+#define MD5_STEP(f, a, b, c, d, k, s, i) ((a) = (b) + rotl((a) + (f) + w[k] + detail::kMd5Sines[i], s))
 #define MD5_F(b, c, d) ((d) ^ ((b) & ((c) ^ (d))))
 #define MD5_G(b, c, d) ((c) ^ ((d) & ((b) ^ (c))))
 #define MD5_H(b, c, d) ((b) ^ (c) ^ (d))
@@ -30,29 +30,29 @@ inline std::uint32_t load32(const std::uint8_t* p) {
 void Md5::compress(const std::uint8_t* blocks, std::size_t count) {
     std::uint32_t w[16];
     for (; count > 0; --count, blocks += 64) {
-        for (int i = 0; i < 16; ++i) {
+        for (std::size_t i = 0; i < 16; ++i) {
             w[i] = load32(blocks + 4 * i);
         }
         std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-        for (int i = 0; i < 16; i += 4) {
+        for (std::size_t i = 0; i < 16; i += 4) {
             MD5_STEP(MD5_F(b, c, d), a, b, c, d, i, 7, i);
             MD5_STEP(MD5_F(a, b, c), d, a, b, c, i + 1, 12, i + 1);
             MD5_STEP(MD5_F(d, a, b), c, d, a, b, i + 2, 17, i + 2);
             MD5_STEP(MD5_F(c, d, a), b, c, d, a, i + 3, 22, i + 3);
         }
-        for (int i = 16; i < 32; i += 4) {
+        for (std::size_t i = 16; i < 32; i += 4) {
             MD5_STEP(MD5_G(b, c, d), a, b, c, d, (5 * i + 1) % 16, 5, i);
             MD5_STEP(MD5_G(a, b, c), d, a, b, c, (5 * i + 6) % 16, 9, i + 1);
             MD5_STEP(MD5_G(d, a, b), c, d, a, b, (5 * i + 11) % 16, 14, i + 2);
             MD5_STEP(MD5_G(c, d, a), b, c, d, a, (5 * i + 16) % 16, 20, i + 3);
         }
-        for (int i = 32; i < 48; i += 4) {
+        for (std::size_t i = 32; i < 48; i += 4) {
             MD5_STEP(MD5_H(b, c, d), a, b, c, d, (3 * i + 5) % 16, 4, i);
             MD5_STEP(MD5_H(a, b, c), d, a, b, c, (3 * i + 8) % 16, 11, i + 1);
             MD5_STEP(MD5_H(d, a, b), c, d, a, b, (3 * i + 11) % 16, 16, i + 2);
             MD5_STEP(MD5_H(c, d, a), b, c, d, a, (3 * i + 14) % 16, 23, i + 3);
         }
-        for (int i = 48; i < 64; i += 4) {
+        for (std::size_t i = 48; i < 64; i += 4) {
             MD5_STEP(MD5_I(b, c, d), a, b, c, d, (7 * i) % 16, 6, i);
             MD5_STEP(MD5_I(a, b, c), d, a, b, c, (7 * i + 7) % 16, 10, i + 1);
             MD5_STEP(MD5_I(d, a, b), c, d, a, b, (7 * i + 14) % 16, 15, i + 2);

@@ -12,6 +12,8 @@
 #define MD5_TARGET
 #else
 #define MD5_TARGET __attribute__((target("avx2,avx512f")))
+#endif
+#if defined(__GNUC__) && !defined(__clang__)
 // GCC 12's AVX-512 headers pass undefined registers to the unmasked forms and then warn about them.
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -24,17 +26,17 @@ namespace {
 // Row j (lane j's sixteen words) in, word k of every lane out.
 MD5_TARGET inline void transpose(__m512i r[16]) {
     __m512i t[16], u[16];
-    for (int i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < 8; ++i) {
         t[2 * i] = _mm512_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
         t[2 * i + 1] = _mm512_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
     }
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         u[4 * i] = _mm512_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
         u[4 * i + 1] = _mm512_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
         u[4 * i + 2] = _mm512_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
         u[4 * i + 3] = _mm512_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
     }
-    for (int q = 0; q < 4; ++q) {
+    for (std::size_t q = 0; q < 4; ++q) {
         const __m512i x0 = _mm512_shuffle_i32x4(u[q], u[4 + q], 0x44),
                       x1 = _mm512_shuffle_i32x4(u[q], u[4 + q], 0xEE);
         const __m512i y0 = _mm512_shuffle_i32x4(u[8 + q], u[12 + q], 0x44);
@@ -54,16 +56,16 @@ MD5_TARGET void md5Compress16(std::uint32_t state[4][16], const std::uint8_t* co
     __m512i c = _mm512_loadu_si512(state[2]), d = _mm512_loadu_si512(state[3]);
     for (std::size_t block = 0; block < blocks; ++block) {
         __m512i w[16];
-        for (int j = 0; j < 16; ++j) {
+        for (std::size_t j = 0; j < 16; ++j) {
             w[j] = _mm512_loadu_si512(data[j] + 64 * block);
         }
         transpose(w);
         const __m512i a0 = a, b0 = b, c0 = c, d0 = d;
         // The scalar steps, a = b + rotl(a + f(b, c, d) + w[k] + sine, s), with the registers renamed.
 #pragma GCC unroll 64
-        for (int i = 0; i < 64; ++i) {
+        for (std::size_t i = 0; i < 64; ++i) {
             __m512i f;
-            int k;
+            std::size_t k;
             if (i < 16) {
                 f = _mm512_ternarylogic_epi32(b, c, d, 0xCA), k = i;
             } else if (i < 32) {

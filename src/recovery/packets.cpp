@@ -221,13 +221,13 @@ void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector
         }
         const Md5Digest setId = digestAt(header.data() + 32);
         if (isRecovery) {
-            const std::string exponent(window.at(at + kHeaderSize, 4));
+            const std::string exponent(window.at(at + static_cast<std::int64_t>(kHeaderSize), 4));
             slices.push_back({path, at + static_cast<std::int64_t>(kRecoveryPrefixSize),
                               load32le(exponent.data()), length - kRecoveryPrefixSize, setId});
         } else {
-            packets.push_back(
-                {setId, type,
-                 std::string(window.at(at + kHeaderSize, static_cast<std::size_t>(length - kHeaderSize)))});
+            packets.push_back({setId, type,
+                               std::string(window.at(at + static_cast<std::int64_t>(kHeaderSize),
+                                                     static_cast<std::size_t>(length - kHeaderSize)))});
         }
         at += static_cast<std::int64_t>(length);
     }

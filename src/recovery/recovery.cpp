@@ -64,7 +64,7 @@ bool endsWithExtension(std::string_view name) {
 // A hidden name beside `finalPath`: ".NAME.XXXXXX.tmp".
 std::string hiddenTemporaryName(const std::string& finalPath) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random{std::random_device{}()};
+    thread_local std::mt19937 random(static_cast<std::mt19937::result_type>(std::random_device{}()));
     std::string suffix(6, 'x');
     for (char& letter : suffix) {
         letter = letters[random() % (sizeof letters - 1)];
@@ -208,6 +208,7 @@ std::vector<std::string> createRecoveryFiles(const std::vector<std::string>& fil
             "or a main file not ending in .par2");
     }
     std::vector<SourceFile> sources;
+    sources.reserve(files.size());
     for (const auto& path : files) {
         sources.push_back(describe(path));
     }
@@ -360,6 +361,40 @@ bool safeName(const std::string& name) {
     throw RecoveryError(RecoveryError::Kind::NoRecoverySet, mainPath + ": " + why);
 }
 
+FileDescription describedFile(const Md5Digest& id, const std::string& body) {
+    FileDescription file;
+    file.id = id;
+    std::copy_n(body.begin() + 16, 16, file.md5.begin());
+    std::copy_n(body.begin() + 32, 16, file.md5Of16k.begin());
+    file.length = packets::load64(body.data() + 48);
+    file.name = body.substr(56);
+    file.name.erase(std::find(file.name.begin(), file.name.end(), '\0'), file.name.end());
+    return file;
+}
+
+std::vector<SliceCheck> sliceChecksOf(const std::string& body) {
+    std::vector<SliceCheck> checks((body.size() - 16) / 20);
+    for (std::size_t k = 0; k < checks.size(); ++k) {
+        std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(16 + 20 * k), 16, checks[k].md5.begin());
+        checks[k].crc = packets::load32le(body.data() + 16 + 20 * k + 16);
+    }
+    return checks;
+}
+
+// One recovery slice of the set per exponent.
+std::vector<packets::RecoverySlice> distinctRecovery(const std::vector<packets::RecoverySlice>& slices,
+                                                     const Md5Digest& setId, std::int64_t blockSize) {
+    std::vector<packets::RecoverySlice> distinct;
+    for (const auto& slice : slices) {
+        if (slice.setId == setId && slice.dataSize == static_cast<std::uint64_t>(blockSize) &&
+            std::none_of(distinct.begin(), distinct.end(),
+                         [&](const auto& r) { return r.exponent == slice.exponent; })) {
+            distinct.push_back(slice);
+        }
+    }
+    return distinct;
+}
+
 // The set described by the intact packets of its recovery files.
 std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& blockSize) {
     std::vector<packets::Packet> found;
@@ -398,27 +433,14 @@ std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& b
     }
     for (std::uint32_t i = 0; i < count; ++i) {
         Md5Digest id{};
-        std::copy_n(main->body.begin() + 12 + 16 * i, 16, id.begin());
+        std::copy_n(main->body.begin() + 12 + 16 * static_cast<std::ptrdiff_t>(i), 16, id.begin());
         const auto d = descriptions.find(id);
         const auto c = checks.find(id);
         if (d == descriptions.end() || c == checks.end()) {
             noSet(mainPath, "the description of a file is missing");
         }
-        FileDescription file;
-        const std::string& body = d->second->body;
-        file.id = id;
-        std::copy_n(body.begin() + 16, 16, file.md5.begin());
-        std::copy_n(body.begin() + 32, 16, file.md5Of16k.begin());
-        file.length = packets::load64(body.data() + 48);
-        file.name = body.substr(56);
-        file.name.erase(std::find(file.name.begin(), file.name.end(), '\0'), file.name.end());
-        std::vector<SliceCheck> sliceChecks;
-        for (std::size_t at = 16; at < c->second->body.size(); at += 20) {
-            SliceCheck check;
-            std::copy_n(c->second->body.begin() + static_cast<std::ptrdiff_t>(at), 16, check.md5.begin());
-            check.crc = packets::load32le(c->second->body.data() + at + 16);
-            sliceChecks.push_back(check);
-        }
+        FileDescription file = describedFile(id, d->second->body);
+        std::vector<SliceCheck> sliceChecks = sliceChecksOf(c->second->body);
         if (!safeName(file.name) ||
             static_cast<std::int64_t>(sliceChecks.size()) != slicesOf(file.length, blockSize)) {
             noSet(mainPath, "a file description out of range");
@@ -426,13 +448,7 @@ std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& b
         details->files.push_back(std::move(file));
         details->checks.push_back(std::move(sliceChecks));
     }
-    for (const auto& slice : slices) {
-        if (slice.setId == details->setId && slice.dataSize == static_cast<std::uint64_t>(blockSize) &&
-            std::none_of(details->recovery.begin(), details->recovery.end(),
-                         [&](const auto& r) { return r.exponent == slice.exponent; })) {
-            details->recovery.push_back(slice);
-        }
-    }
+    details->recovery = distinctRecovery(slices, details->setId, blockSize);
     return details;
 }
 
@@ -652,10 +668,9 @@ std::optional<std::vector<std::size_t>> pickRecovery(const std::vector<std::uint
     Matrix reduced;  // the picked rows in echelon form; pivots[i] is row i's leading column
     std::vector<std::size_t> pivots;
     for (std::size_t r = 0; r < recovery.size() && picked.size() < missingLogs.size(); ++r) {
-        std::vector<std::uint16_t> row;
-        for (const std::uint32_t log : missingLogs) {
-            row.push_back(constantPower(log, recovery[r].exponent));
-        }
+        std::vector<std::uint16_t> row(missingLogs.size());
+        std::transform(missingLogs.begin(), missingLogs.end(), row.begin(),
+                       [&](std::uint32_t log) { return constantPower(log, recovery[r].exponent); });
         for (std::size_t i = 0; i < reduced.size(); ++i) {
             subtractRow(row, reduced[i], gf16::divide(row[pivots[i]], reduced[i][pivots[i]]));
         }
@@ -740,16 +755,26 @@ bool matches(const std::string& path, const FileDescription& file) {
     return md5.digest() == file.md5;
 }
 
-}  // namespace
-
-std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& progress,
-                                const TemporaryName& temporaryName) {
-    if (!diagnosis.repairable()) {
-        throw RecoveryError(RecoveryError::Kind::NotRepairable,
-                            diagnosis.mainPath + ": " + std::to_string(diagnosis.missingBlocks) +
-                                " blocks missing, " + std::to_string(diagnosis.recoveryBlocks) +
-                                " recovery blocks");
+// Output k = sum over j of solve[k][j] * (recovery slice j + sum over the intact slices of their constant to
+// exponent j times the slice): the factors of the intact slices, then of the recovery slices.
+void addSolvedFactors(StripePlan& plan, const Matrix& solve, const std::vector<std::uint32_t>& presentLogs,
+                      const std::vector<std::uint32_t>& exponents) {
+    for (const auto& row : solve) {
+        for (const std::uint32_t log : presentLogs) {
+            std::uint16_t factor = 0;
+            for (std::size_t j = 0; j < exponents.size(); ++j) {
+                factor ^= gf16::multiply(row[j], constantPower(log, exponents[j]));
+            }
+            plan.factors.push_back(factor);
+        }
+        plan.factors.insert(plan.factors.end(), row.begin(), row.end());
     }
+}
+
+// The work of a repair: the missing slices (their files and offsets into `missing`) as the outputs, the
+// intact slices and as many recovery slices as there are missing ones as the sources.
+StripePlan repairPlan(const Diagnosis& diagnosis,
+                      std::vector<std::pair<std::size_t, std::int64_t>>& missing) {
     const SetDetails& set = *diagnosis.details;
     const std::int64_t blockSize = diagnosis.blockSize;
     std::size_t blocks = 0;
@@ -762,7 +787,6 @@ std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& prog
     StripePlan plan;
     plan.blockSize = blockSize;
     std::vector<std::uint32_t> presentLogs, missingLogs;
-    std::vector<std::pair<std::size_t, std::int64_t>> missing;  // file, offset of the slice
     std::size_t global = 0;
     for (std::size_t f = 0; f < set.files.size(); ++f) {
         const auto length = static_cast<std::int64_t>(set.files[f].length);
@@ -795,19 +819,30 @@ std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& prog
         plan.files.push_back(set.recovery[r].path);
         plan.sources.push_back({plan.files.size() - 1, set.recovery[r].dataOffset, blockSize});
     }
-    const Matrix solve = missing.empty() ? Matrix{} : inverse(a);
-    plan.outputs = missing.size();
-    for (std::size_t k = 0; k < missing.size(); ++k) {
-        for (const std::uint32_t log : presentLogs) {
-            std::uint16_t factor = 0;
-            for (std::size_t j = 0; j < picked->size(); ++j) {
-                factor ^=
-                    gf16::multiply(solve[k][j], constantPower(log, set.recovery[(*picked)[j]].exponent));
-            }
-            plan.factors.push_back(factor);
-        }
-        plan.factors.insert(plan.factors.end(), solve[k].begin(), solve[k].end());
+    std::vector<std::uint32_t> exponents;
+    for (const std::size_t r : *picked) {
+        exponents.push_back(set.recovery[r].exponent);
     }
+    plan.outputs = missing.size();
+    addSolvedFactors(plan, missing.empty() ? Matrix{} : inverse(a), presentLogs, exponents);
+
+    return plan;
+}
+
+}  // namespace
+
+std::vector<std::string> repair(const Diagnosis& diagnosis, const Progress& progress,
+                                const TemporaryName& temporaryName) {
+    if (!diagnosis.repairable()) {
+        throw RecoveryError(RecoveryError::Kind::NotRepairable,
+                            diagnosis.mainPath + ": " + std::to_string(diagnosis.missingBlocks) +
+                                " blocks missing, " + std::to_string(diagnosis.recoveryBlocks) +
+                                " recovery blocks");
+    }
+    const SetDetails& set = *diagnosis.details;
+    const std::int64_t blockSize = diagnosis.blockSize;
+    std::vector<std::pair<std::size_t, std::int64_t>> missing;  // file, offset of the slice
+    const StripePlan plan = repairPlan(diagnosis, missing);
 
     // The rebuilt files, under temporary names until all of them match.
     PendingSet pending(temporaryName, false);

@@ -41,7 +41,6 @@ class Worker {
         : plan_(plan),
           first_(first),
           last_(last),
-          stripe_(stripe),
           kernel_(gf16::regionKernel(gf16::activeKernel())),
           inputs_(kGroup * stripe),
           outputs_(plan.outputs * stripe) {}
@@ -88,17 +87,14 @@ class Worker {
             return 0;
         }
         std::optional<fileio::InputFile> once;
-        fileio::InputFile* file = nullptr;
-        if (const auto open = std::find_if(open_.begin(), open_.end(),
-                                           [&](const auto& entry) { return entry.first == source.file; });
-            open != open_.end()) {
-            file = open->second.get();
-        } else if (open_.size() < kOpenFilesPerThread) {
+        auto open = std::find_if(open_.begin(), open_.end(),
+                                 [&](const auto& entry) { return entry.first == source.file; });
+        if (open == open_.end() && open_.size() < kOpenFilesPerThread) {
             open_.emplace_back(source.file, std::make_unique<fileio::InputFile>(plan_.files[source.file]));
-            file = open_.back().second.get();
-        } else {
-            file = &once.emplace(plan_.files[source.file]);
+            open = std::prev(open_.end());
         }
+        fileio::InputFile* file =
+            open != open_.end() ? open->second.get() : &once.emplace(plan_.files[source.file]);
         const auto count = static_cast<std::size_t>(wanted);
         for (std::size_t done = 0; done < count;) {
             const std::size_t got = file->readAt(into + done, count - done,
@@ -113,7 +109,7 @@ class Worker {
     }
 
     const StripePlan& plan_;
-    std::size_t first_, last_, stripe_;
+    std::size_t first_, last_;
     const gf16::RegionKernel& kernel_;
     AlignedBytes inputs_, outputs_;
     std::vector<std::pair<std::size_t, std::unique_ptr<fileio::InputFile>>> open_;
