@@ -61,13 +61,19 @@ bool endsWithExtension(std::string_view name) {
                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
-// A hidden name beside `finalPath`: ".NAME.XXXXXX.tmp".
+// A hidden name beside `finalPath`: ".NAME.XXXXXX.tmp", the letters from a counter started at random and
+// mixed (a thread-local generator crashes MinGW's emulated thread storage).
 std::string hiddenTemporaryName(const std::string& finalPath) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random(static_cast<std::mt19937::result_type>(std::random_device{}()));
+    static std::atomic<std::uint64_t> counter{std::random_device{}()};
+    std::uint64_t x = counter.fetch_add(0x9E3779B97F4A7C15u) + 0x9E3779B97F4A7C15u;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+    x ^= x >> 31;
     std::string suffix(6, 'x');
     for (char& letter : suffix) {
-        letter = letters[random() % (sizeof letters - 1)];
+        letter = letters[x % (sizeof letters - 1)];
+        x /= sizeof letters - 1;
     }
     std::string name(".");
     name.append(nameOf(finalPath)).append(".").append(suffix).append(".tmp");
