@@ -18,11 +18,11 @@ for option in "$@"; do
 done
 if ((with_tests)); then
     # The Windows cross build: MinGW-w64 (posix threads), GoogleTest from googletest's sources, Wine;
-    # cksfv checks the checksum files a split writes; shellcheck is the scripts' gate; lld links the test
+    # cksfv checks the checksum files a split writes, par2 the recovery files; shellcheck is the scripts' gate; lld links the test
     # trees of ./test.sh in half the time; btrfs-progs and xfsprogs make the file systems that share blocks
     # (scripts/cow-tests.sh, bench/compare.sh).
     packages+=(googletest libgtest-dev libbenchmark-dev wine wine64 locales clang-format-14 clang-tidy-14 shellcheck
-        lintian desktop-file-utils appstream gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix cksfv lld
+        lintian desktop-file-utils appstream gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix cksfv par2 lld
         btrfs-progs xfsprogs)
 fi
 

@@ -203,6 +203,20 @@ void OutputFile::write(const void* data, std::size_t size) {
     }
 }
 
+void OutputFile::writeAt(const void* data, std::size_t size, std::int64_t offset) {
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t done = 0; done < size;) {
+        checkCancel(path_);
+        const std::size_t put = platform::writeAt(file_.get(), path_, bytes + done, size - done,
+                                                  offset + static_cast<std::int64_t>(done));
+        if (put == 0) {
+            fail(path_, errnoError(EIO));
+        }
+        done += put;
+    }
+    written_ = std::max(written_, offset + static_cast<std::int64_t>(size));
+}
+
 void OutputFile::reserve(std::int64_t bytes) {
     platform::reserveSpace(file_.get(), path_, written_, bytes);
 }

@@ -161,6 +161,9 @@ class OutputFile {
     const std::string& path() const noexcept { return path_; }
     // Writes all of `data` after what was written so far. Throws FileError (Io).
     void write(const void* data, std::size_t size);
+    // Writes all of `data` at `offset`, for a file whose pieces are made out of order; what was written
+    // so far then reaches at least to its end. Throws FileError (Io).
+    void writeAt(const void* data, std::size_t size, std::int64_t offset);
     // Reserves disk space for the `bytes` after what was written so far, up front (faster, and a full disk
     // shows at once); the file's length stays. Throws FileError (Io) only when the space is not there.
     void reserve(std::int64_t bytes);
