@@ -11,6 +11,7 @@
 #include "fragments/events.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/recovery_files.hpp"
 #include "fragments/set_files.hpp"
 
 namespace fragments {
@@ -215,7 +216,8 @@ void removeSplitLeftovers(const std::string& directory, const std::string& sourc
         const auto carries = [&final](const std::string& what) {
             return *final == carriedName(what, ".tmp");
         };
-        if (!final || carries(sourceName + ".sfv") || carries(script)) {
+        if (!final || carries(sourceName + ".sfv") || carries(script) ||
+            isRecoveryFileOf(*final, sourceName)) {
             return final.has_value();
         }
         if (final->size() == sourceName.size() + 5 && final->starts_with(sourceName + "._")) {

@@ -44,6 +44,8 @@ struct SplitResult {
     bool checksumFileWritten = false;
     // One was due, but a file of its name that the program did not write stays there.
     bool checksumFileKept = false;
+    // The recovery files written (bare names, the main file first), when they were asked for.
+    std::vector<std::string> recoveryFiles = {};
     // Filled by runSplitJob (split_job.hpp): the source's fragment set in its folder, listed afresh after the
     // fragments; with the join script asked for, where it was written or why not, or what its writing threw
     // (the front end shows the set first, then this as the split's failure).

@@ -10,6 +10,7 @@
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/recovery_files.hpp"
 #include "fragments/set_files.hpp"
 
 namespace fragments {
@@ -73,6 +74,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     notify(events.clearingOld, folder);
     deleteOldFragments(listing, folder, setPath, nativeSeparator, events.clearingStep);
     removeOwnChecksumFile(checksumFilePath(setPath));
+    removeOwnRecoveryFiles(setPath);
     removeSplitLeftovers(folder, setPath, nativeSeparator);
 
     if (refusal) {
@@ -90,6 +92,11 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return SplitRefusal{SplitRefusal::Kind::StreamTooLong};
     }
     SplitResult& result = *written;
+    // Part of the set: it is finished only when they are in place too.
+    if (request.recoveryPercent > 0 && !result.fileNames.empty()) {
+        result.recoveryFiles =
+            writeRecoveryFiles(setPath, result.fileNames, request.recoveryPercent, events.recoveryProgress);
+    }
     clearUnfinished(setPath);
     result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, setPath, nativeSeparator);
     if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {

@@ -31,6 +31,8 @@ struct SplitRequest {
     // When given, the bytes to split come from this stream (standard input) and `sourcePath` only names the
     // set; the 999 limit is checked as they come.
     StreamReader input = {};
+    // Recovery files (NAME.par2 …) that rebuild this share of the fragments, in per cent; 0: none.
+    int recoveryPercent = 0;
 };
 
 // The path the set's files are named after: the source's name in the output folder, or the source itself.
@@ -61,6 +63,8 @@ struct SplitJobEvents {
     // follows, and how; nullopt (or no function) for none.
     std::function<std::optional<JoinScriptStyle>()> joinScript;
     SplitEvents progress;
+    // While the recovery files are made: bytes done of all.
+    std::function<void(std::int64_t done, std::int64_t total)> recoveryProgress;
 };
 
 // Runs the split of `request.sourcePath`. Throws FileError (and std::bad_alloc) as splitFile does. The old
