@@ -169,6 +169,58 @@ inline std::string fragmentDamaged(const std::string& name, const std::string& f
 inline std::string fragmentMissing(const std::string& name) {
     return name + ": fehlt";
 }
+// Recovery files (NAME.par2 and its volumes).
+inline std::string recoveryWritten(const std::string& mainFile, std::size_t files) {
+    return "Wiederherstellungsdaten: " + mainFile +
+           (files > 1 ? " und " + std::to_string(files - 1) + " Volumedateien" : std::string());
+}
+inline std::string recoveryProgress(std::int64_t percent) {
+    return "Wiederherstellungsdaten: " + std::to_string(percent) + " %";
+}
+inline std::string fragmentRebuilt(const std::string& name) {
+    return name + ": wiederhergestellt";
+}
+// What `mainFile` can do for a set missing `missing` blocks with `usable` recovery blocks.
+inline std::string recoveryState(const std::string& mainFile, std::int64_t missing, std::int64_t usable) {
+    return missing == 0
+               ? mainFile + ": " + std::to_string(usable) + " Wiederherstellungsblöcke, keiner gebraucht"
+           : missing <= usable
+               ? mainFile + ": reparierbar (" + std::to_string(missing) + " von " + std::to_string(usable) +
+                     " Wiederherstellungsblöcken gebraucht)"
+               : mainFile + ": nicht reparierbar (" + std::to_string(missing) + " Blöcke fehlen, nur " +
+                     std::to_string(usable) + " Wiederherstellungsblöcke)";
+}
+inline std::string repairHint(const std::string& mainFile) {
+    return "Mit --repair werden die beschädigten und fehlenden Fragmente aus " + mainFile + " neu erstellt.";
+}
+inline std::string notRepairable(const std::string& mainFile, std::int64_t missing, std::int64_t usable) {
+    return "Die Dateifragmente sind nicht reparierbar: " + std::to_string(missing) + " Blöcke fehlen, " +
+           mainFile + " hat nur " + std::to_string(usable) +
+           " brauchbare Wiederherstellungsblöcke. Es wurde nichts geändert.";
+}
+inline std::string recoveryUnusable(const std::string& mainFile) {
+    return "Die Wiederherstellungsdaten " + mainFile +
+           " sind unbrauchbar: Sie beschreiben keinen Satz von Dateifragmenten.";
+}
+inline std::string rebuiltWrong(const std::string& mainFile) {
+    return "Die aus " + mainFile +
+           " neu erstellten Fragmente stimmen nicht mit ihren Prüfsummen überein; es wurde nichts geändert.";
+}
+inline std::string repairQuestion(std::size_t fragments, const std::string& mainFile, std::int64_t missing,
+                                  std::int64_t usable) {
+    return std::to_string(fragments) +
+           (fragments == 1 ? " Dateifragment ist beschädigt oder fehlt. Die Wiederherstellungsdaten " +
+                                 mainFile + " können es"
+                           : " Dateifragmente sind beschädigt oder fehlen. Die Wiederherstellungsdaten " +
+                                 mainFile + " können sie") +
+           " neu erstellen (" + std::to_string(missing) + " von " + std::to_string(usable) +
+           " Wiederherstellungsblöcken). Jetzt reparieren und dann zusammenfügen ?";
+}
+inline std::string invalidRecoveryPercent(const std::string& value) {
+    return "Der Anteil für --recovery muss eine ganze Zahl von 0 bis 100 (Prozent) sein, nicht \"" + value +
+           "\".";
+}
+
 inline std::string setWhole(const std::string& source, const std::string& verification) {
     return source + ": vollständig, " + verification;
 }
