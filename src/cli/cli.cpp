@@ -155,6 +155,14 @@ int runSplit(const Parsed& parsed, const Output& output) {
     if (const auto folder = parsed.options.find("output-dir"); folder != parsed.options.end()) {
         request.outputFolder = folder->second.empty() ? std::string("-") : folder->second;
     }
+    if (const auto percent = parsed.options.find("recovery"); percent != parsed.options.end()) {
+        const std::string& p = percent->second;
+        if (p.empty() || p.size() > 3 || p.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(p) > 100) {
+            throw UsageError{says::invalidRecoveryPercent(p)};
+        }
+        request.recoveryPercent = std::stoi(p);
+    }
     request.script = parsed.has("script");
     request.checksumFile = !parsed.has("no-sfv");
     return split(request, output);
@@ -168,11 +176,12 @@ int runJoin(const Parsed& parsed, const Output& output) {
     }
     request.allowGap = parsed.has("allow-gap");
     request.force = parsed.has("force");
+    request.repair = parsed.has("repair");
     return join(request, output);
 }
 
 int runCheck(const Parsed& parsed, const Output& output) {
-    return check(onlyFile(parsed), output);
+    return check(onlyFile(parsed), parsed.has("repair"), output);
 }
 
 int runCrc(const Parsed& parsed, const Output& output) {
@@ -195,11 +204,14 @@ const std::vector<Command>& commands() {
           {'n', "parts", true},
           {'o', "output-dir", true},
           {'\0', "name", true},
+          {'\0', "recovery", true},
           {'\0', "script", false},
           {'\0', "no-sfv", false}},
          runSplit},
-        {"join", {{'o', "output", true}, {'\0', "allow-gap", false}, {'f', "force", false}}, runJoin},
-        {"check", {}, runCheck},
+        {"join",
+         {{'o', "output", true}, {'\0', "allow-gap", false}, {'f', "force", false}, {'\0', "repair", false}},
+         runJoin},
+        {"check", {{'\0', "repair", false}}, runCheck},
         {"crc", {}, runCrc},
     };
     return all;

@@ -20,6 +20,7 @@
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
 #include "fragments/paths.hpp"
+#include "fragments/recovery_files.hpp"
 #include "fragments/set_files.hpp"
 #include "fragments/size_text.hpp"
 #include "fragments/split_job.hpp"
@@ -127,6 +128,73 @@ fragments::StreamReader readerOf(std::istream& input) {
     };
 }
 
+// Shows the progress of work on recovery files in whole per cent.
+recovery::Progress recoveryProgressOn(ProgressLine& progress) {
+    return [&progress, shown = std::int64_t{-1}](std::int64_t done, std::int64_t total) mutable {
+        const std::int64_t percent = total > 0 ? done * 100 / total : 100;
+        if (percent != shown) {
+            progress.show(says::recoveryProgress(shown = percent));
+        }
+    };
+}
+
+// What the recovery files of the set cut from `source` in `folder` say (in `diagnosis`; none without them),
+// and with `repair` its damaged and missing fragments rebuilt first, under the set's lock, each named on
+// `lines`. A failure's message, or nullopt to go on. Throws FileError.
+std::optional<std::string> useRecoveryFiles(const std::string& folder, const std::string& source, bool repair,
+                                            std::ostream& lines, const Output& output,
+                                            std::optional<recovery::Diagnosis>& diagnosis) {
+    const std::string mainFile = fragments::Nurdatei(fragments::recoveryFilePath(source));
+    ProgressLine progress(output);
+    std::optional<fragments::SetLock> lock;
+    if (repair &&
+        !(lock = fragments::SetLock::forSource(fragments::withTrailingSeparator(folder) + source))) {
+        return says::setBusy(fragments::withTrailingSeparator(folder) + source);
+    }
+    try {
+        diagnosis = fragments::diagnoseSet(folder, source, recoveryProgressOn(progress));
+        if (!repair || !diagnosis || diagnosis->intact()) {
+            return std::nullopt;
+        }
+        if (!diagnosis->repairable()) {
+            return says::notRepairable(mainFile, diagnosis->missingBlocks, diagnosis->recoveryBlocks);
+        }
+        const auto rebuilt = fragments::repairSet(*diagnosis, recoveryProgressOn(progress));
+        progress.clear();
+        for (const auto& name : rebuilt) {
+            lines << says::fragmentRebuilt(name) << '\n';
+        }
+        diagnosis.reset();
+        return std::nullopt;
+    } catch (const recovery::RecoveryError& error) {
+        progress.clear();
+        diagnosis.reset();
+        const bool wrong = error.kind() == recovery::RecoveryError::Kind::RebuiltWrong;
+        if (!repair) {
+            output.err << says::recoveryUnusable(mainFile) << '\n';
+            return std::nullopt;
+        }
+        return wrong ? says::rebuiltWrong(mainFile) : says::recoveryUnusable(mainFile);
+    }
+}
+
+// After a join stopped for a damaged or missing fragment: what the set's recovery files can do about it.
+void hintRecovery(const std::string& folder, const std::string& source, const Output& output) {
+    try {
+        std::optional<recovery::Diagnosis> diagnosis;
+        if (!useRecoveryFiles(folder, source, false, output.err, output, diagnosis) && diagnosis) {
+            const std::string mainFile = fragments::Nurdatei(fragments::recoveryFilePath(source));
+            output.err << says::recoveryState(mainFile, diagnosis->missingBlocks, diagnosis->recoveryBlocks)
+                       << '\n';
+            if (!diagnosis->intact() && diagnosis->repairable()) {
+                output.err << says::repairHint(mainFile) << '\n';
+            }
+        }
+    } catch (const fileio::FileError&) {
+        // The join's own message stands.
+    }
+}
+
 // The split from its lock on; failures are thrown to split().
 int splitSource(const SplitRequest& request, const Output& output) {
     const std::string& source = request.source;
@@ -158,7 +226,9 @@ int splitSource(const SplitRequest& request, const Output& output) {
                                       request.checksumFile,
                                       true,
                                       request.outputFolder,
-                                      request.fromInput ? readerOf(*output.console.input) : nullptr};
+                                      request.fromInput ? readerOf(*output.console.input) : nullptr,
+                                      request.recoveryPercent};
+    events.recoveryProgress = recoveryProgressOn(progress);
     const std::string setPath = fragments::setPathOf(job);
     const auto outcome = fragments::runSplitJob(job, events);
     progress.clear();
@@ -171,6 +241,10 @@ int splitSource(const SplitRequest& request, const Output& output) {
                << says::fragmentsSize(sizeText(result.bytesWritten, output)) << '\n';
     if (result.checksumFileKept) {
         output.out << says::checksumFileKept(fragments::Nurdatei(fragments::checksumFilePath(setPath)))
+                   << '\n';
+    }
+    if (!result.recoveryFiles.empty()) {
+        output.out << says::recoveryWritten(result.recoveryFiles.front(), result.recoveryFiles.size())
                    << '\n';
     }
     if (result.joinScriptFailure) {
@@ -275,16 +349,29 @@ int split(const SplitRequest& request, const Output& output) {
 
 int join(const JoinRequest& request, const Output& output) {
     const std::string& first = request.firstFragment;
+    const std::string folder = fragments::folderOf(first), firstName = fragments::Nurdatei(first);
+    const bool toOutput = request.target == "-";
+    const bool named = fragments::hasFragmentEnding(firstName) || fragments::hasNumberEnding(firstName);
+    // Rebuilt first, the first fragment too: the set is listed afterwards.
+    if (request.repair && named) {
+        std::optional<recovery::Diagnosis> diagnosis;
+        try {
+            if (const auto failed = useRecoveryFiles(folder, fragments::sourceNameOf(firstName), true,
+                                                     toOutput ? output.err : output.out, output, diagnosis)) {
+                return output.fail(*failed);
+            }
+        } catch (...) {
+            return output.fail(texts::joinFailure(std::current_exception(), ""));
+        }
+    }
     if (const auto reason = whyUnreadable(first)) {
         return output.fail(says::fileUnreadable(first, *reason));
     }
     // The set the window lists beside the first fragment, in its order.
-    const std::string folder = fragments::folderOf(first);
     const std::vector<std::string> names = fragments::setBeside(first).names;
     ProgressLine progress(output);
     std::string target;
     fragments::JoinJobEvents events;
-    const bool toOutput = request.target == "-";
     if (toOutput) {
         events.stream = [&output](const void* data, std::size_t size) {
             errno = 0;
@@ -320,9 +407,14 @@ int join(const JoinRequest& request, const Output& output) {
         const auto outcome = fragments::runJoinJob(names, folder, events);
         progress.clear();
         if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
-            return problem->kind == fragments::JoinProblem::Kind::Cancelled
-                       ? failure
-                       : output.fail(joinProblemText(*problem, first, names));
+            if (problem->kind == fragments::JoinProblem::Kind::Cancelled) {
+                return failure;
+            }
+            output.fail(joinProblemText(*problem, first, names));
+            if (problem->kind == fragments::JoinProblem::Kind::MissingFragment) {
+                hintRecovery(folder, fragments::sourceNameOf(names.front()), output);
+            }
+            return failure;
         }
         const auto& result = std::get<fragments::JoinResult>(outcome);
         if (toOutput) {
@@ -340,11 +432,19 @@ int join(const JoinRequest& request, const Output& output) {
         return success;
     } catch (...) {
         progress.clear();
-        return output.fail(texts::joinFailure(std::current_exception(), target));
+        output.fail(texts::joinFailure(std::current_exception(), target));
+        try {
+            throw;
+        } catch (const fragments::DamagedFragment&) {
+            hintRecovery(folder, fragments::sourceNameOf(names.front()), output);
+        } catch (...) {
+            // Only a damaged fragment can be rebuilt.
+        }
+        return failure;
     }
 }
 
-int check(const std::string& file, const Output& output) {
+int check(const std::string& file, bool repair, const Output& output) {
     using State = fragments::FragmentCheck::State;
     using Found = fragments::SetChecksums::Found;
     const std::string folder = fragments::folderOf(file), name = fragments::Nurdatei(file);
@@ -356,6 +456,10 @@ int check(const std::string& file, const Output& output) {
                                 : std::nullopt;
         if (!source) {
             return output.fail(says::noFragmentsBeside(file));
+        }
+        std::optional<recovery::Diagnosis> recovered;
+        if (const auto failed = useRecoveryFiles(folder, *source, repair, output.out, output, recovered)) {
+            return output.fail(*failed);
         }
         const auto sums = fragments::findSetChecksums(folder, *source, isChecksumFile ? name : "");
         if (const auto untrusted = fragments::untrustedChecksums(sums, folder)) {
@@ -370,6 +474,14 @@ int check(const std::string& file, const Output& output) {
                                : says::fragmentDamaged(fragment.name, checksum::crcText(fragment.found),
                                                        checksum::crcText(fragment.expected)))
                        << '\n';
+        }
+        if (recovered) {
+            const std::string mainFile = fragments::Nurdatei(fragments::recoveryFilePath(*source));
+            output.out << says::recoveryState(mainFile, recovered->missingBlocks, recovered->recoveryBlocks)
+                       << '\n';
+            if (!recovered->intact() && recovered->repairable()) {
+                output.err << says::repairHint(mainFile) << '\n';
+            }
         }
         if (fragments::isUnfinished(folder, *source)) {
             return output.fail(says::setUnfinished(*source));

@@ -32,6 +32,7 @@ struct SplitRequest {
     bool checksumFile = true;  // The checksum file beside the fragments; --no-sfv turns it off.
     // The bytes come from standard input; `source` is the name of the set (NAME._001 …).
     bool fromInput = false;
+    int recoveryPercent = 0;  // Recovery files that rebuild this share of the fragments; 0: none.
 };
 
 struct JoinRequest {
@@ -40,6 +41,7 @@ struct JoinRequest {
         target;  // nullopt: the name the fragments carry, beside them; "-": standard output.
     bool allowGap = false;
     bool force = false;
+    bool repair = false;  // Damaged and missing fragments rebuilt from the set's recovery files first.
 };
 
 int split(const SplitRequest& request, const Output& output);
@@ -47,6 +49,6 @@ int join(const JoinRequest& request, const Output& output);
 // One line per file, in the order given; a file that cannot be read is reported and skipped.
 int crc(const std::vector<std::string>& files, const Output& output);
 // Checks the set of the first fragment (or the checksum file) `file` names against its checksum file.
-int check(const std::string& file, const Output& output);
+int check(const std::string& file, bool repair, const Output& output);
 
 }  // namespace cli

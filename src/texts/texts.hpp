@@ -332,11 +332,12 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
     if (window) {
         help += "  " + program + " [DATEI]    öffnet das Fenster, DATEI schon gewählt\n";
     }
-    for (const char* call : {" split [-s GRÖSSE | -n TEILE] [-o ORDNER] [--script] [--no-sfv] DATEI\n",
-                             " split --name NAME [-s GRÖSSE] [-o ORDNER] [--script] [--no-sfv] -\n",
-                             " join [-o ZIEL | -o -] [--allow-gap] [-f] ERSTES_FRAGMENT\n",
-                             " check ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI... | -\n",
-                             " -h | --help | --version\n"}) {
+    for (const char* call :
+         {" split [-s GRÖSSE | -n TEILE] [-o ORDNER] [--recovery PROZENT] [--script] [--no-sfv] DATEI\n",
+          " split --name NAME [-s GRÖSSE] [-o ORDNER] [--recovery PROZENT] [--script] [--no-sfv] -\n",
+          " join [-o ZIEL | -o -] [--allow-gap] [-f] [--repair] ERSTES_FRAGMENT\n",
+          " check [--repair] ERSTES_FRAGMENT | PRÜFSUMMENDATEI.sfv\n", " crc DATEI... | -\n",
+          " -h | --help | --version\n"}) {
         help += "  " + program + call;
     }
     return help +
@@ -350,7 +351,8 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "          liegt die .sfv-Datei daneben, wird jedes Fragment dabei geprüft. Auch Teile,\n"
            "          die andere Programme DATEI.001, DATEI.002, ... nennen.\n"
            "  check   prüft die Fragmente mit ihrer .sfv-Datei, ohne sie zusammenzufügen: je\n"
-           "          Fragment OK, beschädigt oder fehlt, dann eine Zeile für den ganzen Satz.\n"
+           "          Fragment OK, beschädigt oder fehlt, dann eine Zeile für den ganzen Satz;\n"
+           "          mit Wiederherstellungsdaten (DATEI.par2) auch, ob er reparierbar ist.\n"
            "  crc     zeigt je DATEI eine Zeile: die CRC32-Prüfsumme (acht Hexadezimalziffern),\n"
            "          zwei Leerzeichen und den Namen.\n"
            "\n"
@@ -361,6 +363,11 @@ inline std::string commandLineHelp(const std::string& program, bool window) {
            "  -o, --output-dir ORDNER  (split) schreibt Fragmente, .sfv und Batchdatei in den vorhandenen\n"
            "                      ORDNER statt neben DATEI\n"
            "      --name NAME     (split) der Name der Fragmente aus der Standardeingabe (DATEI -)\n"
+           "      --recovery PROZENT  (split) schreibt Wiederherstellungsdaten im PAR2-Format (DATEI.par2\n"
+           "                      und Volumedateien), die so viel Prozent der Fragmente neu erstellen\n"
+           "      --repair        (join, check) erstellt beschädigte und fehlende Fragmente vorher aus\n"
+           "                      den Wiederherstellungsdaten neu, wenn sie reichen (sonst bleibt alles,\n"
+           "                      wie es ist)\n"
            "      --script        schreibt auch die Batchdatei (Beispiel.bat für Beispiel.dat),\n"
            "                      die die Fragmente unter Windows mit copy /b zusammenfügt\n"
            "      --no-sfv        schreibt keine Prüfsummendatei DATEI.sfv\n"

@@ -237,6 +237,45 @@ TEST_F(CommandLine, StandardInputAndOutput) {
     EXPECT_EQ(fileio::fileSize("q.dat._999"), 1024);
 }
 
+// Recovery files: written with the set, rebuilding what they can as a whole or touching nothing.
+TEST_F(CommandLine, RecoveryFilesRebuildLostFragments) {
+    const auto pattern = patternBytes(20 * 1024 - 7);
+    const std::string bytes(pattern.begin(), pattern.end());
+    writeFile("r.dat", bytes), writeFile("r.dat.vol09+01.par2", std::string("fremd"));
+    writeFile(fragments::temporaryNameFor(dir.file("r.dat.vol00+01.par2"), ".tmp"), std::string("alt"));
+    const std::string made = run("split --recovery 10 -s 1 r.dat").out;
+    EXPECT_EQ(made.substr(made.find("Wieder")), "Wiederherstellungsdaten: r.dat.par2 und 2 Volumedateien\n");
+    std::filesystem::rename("r.dat", "r.orig");
+    const std::string fifth = readFile("r.dat._005");
+    std::filesystem::remove("r.dat._004"), std::filesystem::remove("r.dat._005");
+    writeFile("r.dat._010", std::string(1024, 'x'));
+    const Snapshot before = snapshot(dir.path());
+    EXPECT_EQ(run("join --repair r.dat._001"),
+              (Result{1, "",
+                      "Die Dateifragmente sind nicht reparierbar: 3 Blöcke fehlen, r.dat.par2 hat nur 2 "
+                      "brauchbare Wiederherstellungsblöcke. Es wurde nichts geändert.\n"}));
+    EXPECT_EQ(snapshot(dir.path()), before);
+    writeFile("r.dat._005", fifth);
+    const Result check = run("check r.dat._001");
+    EXPECT_EQ(std::tuple(check.status, check.out.substr(check.out.rfind("r.dat.par2")), check.err),
+              std::tuple(1, "r.dat.par2: reparierbar (2 von 2 Wiederherstellungsblöcken gebraucht)\n",
+                         "Mit --repair werden die beschädigten und fehlenden Fragmente aus r.dat.par2 neu "
+                         "erstellt.\nr.dat: nicht vollständig\n"));
+    EXPECT_EQ(run("join --repair -o - r.dat._001"),
+              (Result{0, bytes, "r.dat._004: wiederhergestellt\nr.dat._010: wiederhergestellt\n"}));
+    // A new split removes the old set's recovery files and their leftovers, not another program's.
+    std::filesystem::rename("r.orig", "r.dat");
+    EXPECT_EQ(run("split -s 2 r.dat").status, 0);
+    EXPECT_EQ(filesIn(dir.path()).size(), std::size_t{13});
+    EXPECT_TRUE(std::filesystem::exists("r.dat.vol09+01.par2"));
+    // Recovery files that cannot be written leave the set unfinished.
+    fileio::testing::setWriteFault(
+        [](const std::string& path, auto) { return path.ends_with("1.par2") ? ENOSPC : 0; });
+    EXPECT_EQ(run("split --recovery 50 -s 1 r.dat").status + run("join -o k.dat r.dat._001").status, 2);
+    fileio::testing::setWriteFault({});
+    EXPECT_TRUE(std::filesystem::exists(".r.dat.unfertig"));
+}
+
 // A lock file another user left keeps the set from this one: its owner is named.
 TEST_F(CommandLine, ForeignLockNamesItsOwner) {
     writeFile("o.dat", patternBytes(2148)), writeFile(".o.dat.lock", "");
@@ -301,7 +340,7 @@ TEST_F(CommandLine, ProgramsAsAUserStartsThem) {
     const Result help = start(CLI_PROGRAM, "--help");
     EXPECT_TRUE(help.status == 0 && help.err.empty() &&
                 help.out.starts_with("Aufruf:\n  dodiveverazed-cli split") &&
-                help.out.find(" check ERSTES_FRAGMENT") != std::string::npos)
+                help.out.find(" check [--repair] ERSTES_FRAGMENT") != std::string::npos)
         << help.out;
     // A round trip through real pipes: the bytes come back as they went in.
     const std::string cli = std::string("'") + CLI_PROGRAM + "' ";
