@@ -178,17 +178,23 @@ std::optional<std::string> useRecoveryFiles(const std::string& folder, const std
     }
 }
 
+// What the recovery files of the set cut from `source` can do for it, on `state`, with the hint to use them
+// on `hint` where they can.
+void showRecoveryState(const std::string& source, const recovery::Diagnosis& diagnosis, std::ostream& state,
+                       std::ostream& hint) {
+    const std::string mainFile = fragments::Nurdatei(fragments::recoveryFilePath(source));
+    state << says::recoveryState(mainFile, diagnosis.missingBlocks, diagnosis.recoveryBlocks) << '\n';
+    if (!diagnosis.intact() && diagnosis.repairable()) {
+        hint << says::repairHint(mainFile) << '\n';
+    }
+}
+
 // After a join stopped for a damaged or missing fragment: what the set's recovery files can do about it.
 void hintRecovery(const std::string& folder, const std::string& source, const Output& output) {
     try {
         std::optional<recovery::Diagnosis> diagnosis;
         if (!useRecoveryFiles(folder, source, false, output.err, output, diagnosis) && diagnosis) {
-            const std::string mainFile = fragments::Nurdatei(fragments::recoveryFilePath(source));
-            output.err << says::recoveryState(mainFile, diagnosis->missingBlocks, diagnosis->recoveryBlocks)
-                       << '\n';
-            if (!diagnosis->intact() && diagnosis->repairable()) {
-                output.err << says::repairHint(mainFile) << '\n';
-            }
+            showRecoveryState(source, *diagnosis, output.err, output.err);
         }
     } catch (const fileio::FileError&) {
         // The join's own message stands.
@@ -347,22 +353,44 @@ int split(const SplitRequest& request, const Output& output) {
     }
 }
 
+// With --repair, the set's damaged and missing fragments (the first one too) rebuilt before the set is
+// listed: a failure's exit status, or nullopt to go on.
+std::optional<int> repairFirst(const JoinRequest& request, const Output& output) {
+    const std::string name = fragments::Nurdatei(request.firstFragment);
+    if (!request.repair || !(fragments::hasFragmentEnding(name) || fragments::hasNumberEnding(name))) {
+        return std::nullopt;
+    }
+    std::optional<recovery::Diagnosis> diagnosis;
+    try {
+        const auto failed =
+            useRecoveryFiles(fragments::folderOf(request.firstFragment), fragments::sourceNameOf(name), true,
+                             request.target == "-" ? output.err : output.out, output, diagnosis);
+        return failed ? std::optional(output.fail(*failed)) : std::nullopt;
+    } catch (...) {
+        return output.fail(texts::joinFailure(std::current_exception(), ""));
+    }
+}
+
+// A join that failed with `thrown`: its message, and for a damaged fragment what the recovery files can do.
+int joinFailed(const std::exception_ptr& thrown, const std::string& target, const std::string& folder,
+               const std::vector<std::string>& names, const Output& output) {
+    output.fail(texts::joinFailure(thrown, target));
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const fragments::DamagedFragment&) {
+        hintRecovery(folder, fragments::sourceNameOf(names.front()), output);
+    } catch (...) {
+        // Only a damaged fragment can be rebuilt.
+    }
+    return failure;
+}
+
 int join(const JoinRequest& request, const Output& output) {
     const std::string& first = request.firstFragment;
-    const std::string folder = fragments::folderOf(first), firstName = fragments::Nurdatei(first);
+    const std::string folder = fragments::folderOf(first);
     const bool toOutput = request.target == "-";
-    const bool named = fragments::hasFragmentEnding(firstName) || fragments::hasNumberEnding(firstName);
-    // Rebuilt first, the first fragment too: the set is listed afterwards.
-    if (request.repair && named) {
-        std::optional<recovery::Diagnosis> diagnosis;
-        try {
-            if (const auto failed = useRecoveryFiles(folder, fragments::sourceNameOf(firstName), true,
-                                                     toOutput ? output.err : output.out, output, diagnosis)) {
-                return output.fail(*failed);
-            }
-        } catch (...) {
-            return output.fail(texts::joinFailure(std::current_exception(), ""));
-        }
+    if (const auto failed = repairFirst(request, output)) {
+        return *failed;
     }
     if (const auto reason = whyUnreadable(first)) {
         return output.fail(says::fileUnreadable(first, *reason));
@@ -432,15 +460,7 @@ int join(const JoinRequest& request, const Output& output) {
         return success;
     } catch (...) {
         progress.clear();
-        output.fail(texts::joinFailure(std::current_exception(), target));
-        try {
-            throw;
-        } catch (const fragments::DamagedFragment&) {
-            hintRecovery(folder, fragments::sourceNameOf(names.front()), output);
-        } catch (...) {
-            // Only a damaged fragment can be rebuilt.
-        }
-        return failure;
+        return joinFailed(std::current_exception(), target, folder, names, output);
     }
 }
 
@@ -476,12 +496,7 @@ int check(const std::string& file, bool repair, const Output& output) {
                        << '\n';
         }
         if (recovered) {
-            const std::string mainFile = fragments::Nurdatei(fragments::recoveryFilePath(*source));
-            output.out << says::recoveryState(mainFile, recovered->missingBlocks, recovered->recoveryBlocks)
-                       << '\n';
-            if (!recovered->intact() && recovered->repairable()) {
-                output.err << says::repairHint(mainFile) << '\n';
-            }
+            showRecoveryState(*source, *recovered, output.out, output.err);
         }
         if (fragments::isUnfinished(folder, *source)) {
             return output.fail(says::setUnfinished(*source));

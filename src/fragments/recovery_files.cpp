@@ -47,6 +47,7 @@ std::vector<std::string> writeRecoveryFiles(const std::string& setPath,
                                             const recovery::Progress& progress) {
     const std::string folder = folderOf(setPath);
     std::vector<std::string> paths;
+    paths.reserve(fileNames.size());
     for (const auto& name : fileNames) {
         paths.push_back(folder + name);
     }

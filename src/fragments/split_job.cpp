@@ -21,6 +21,36 @@ std::string setPathOf(const SplitRequest& request) {
                : withTrailingSeparator(request.outputFolder) + Nurdatei(request.sourcePath);
 }
 
+namespace {
+
+// The plan of the split `request` asks for; nullopt for a size it cannot take. A stream's length shows only
+// at its end.
+std::optional<SplitPlan> planOf(const SplitRequest& request) {
+    const auto fragmentBytes = fragmentBytesFor(request.kilobytes);
+    if (request.kilobytes == 0 || !fragmentBytes) {
+        return std::nullopt;
+    }
+    return planSplit(request.input ? 0 : fileio::fileSize(request.sourcePath), *fragmentBytes);
+}
+
+// Writes the new set named after `setPath`: its fragments, its checksum file and, when asked for, its
+// recovery files. Nullopt for a stream longer than 999 fragments.
+std::optional<SplitResult> writeSet(const SplitRequest& request, const SplitPlan& plan,
+                                    const SplitJobEvents& events, const std::string& setPath) {
+    std::optional<SplitResult> written = request.input
+                                             ? splitStream(request.input, plan.fragmentBytes, events.progress,
+                                                           nativeSeparator, request.checksumFile, setPath)
+                                             : splitFile(request.sourcePath, plan, events.progress,
+                                                         nativeSeparator, request.checksumFile, setPath);
+    if (written && request.recoveryPercent > 0 && !written->fileNames.empty()) {
+        written->recoveryFiles =
+            writeRecoveryFiles(setPath, written->fileNames, request.recoveryPercent, events.recoveryProgress);
+    }
+    return written;
+}
+
+}  // namespace
+
 std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
                                                     const SplitJobEvents& events) {
     const std::string& source = request.sourcePath;
@@ -38,13 +68,7 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
     // Old fragments are looked for where the new ones go, in a fresh listing of that folder.
     const std::string folder = folderOf(setPath);
     const std::vector<std::string> listing = listFragmentCandidates(folder);
-    const auto fragmentBytes = fragmentBytesFor(request.kilobytes);
-    std::optional<SplitPlan> plan;
-    if (request.kilobytes != 0 && fragmentBytes && request.input) {
-        plan = planSplit(0, *fragmentBytes);  // the stream's length shows at its end
-    } else if (request.kilobytes != 0 && fragmentBytes) {
-        plan = planSplit(fileio::fileSize(source), *fragmentBytes);
-    }
+    const std::optional<SplitPlan> plan = planOf(request);
     const bool writes = plan && plan->fragmentCount <= maxFragments;
     const auto refusal = [&]() -> std::optional<SplitRefusal> {
         if (request.kilobytes == 0) {
@@ -83,20 +107,12 @@ std::variant<SplitRefusal, SplitResult> runSplitJob(const SplitRequest& request,
         return *refusal;
     }
     notify(events.writing, *plan);
-    std::optional<SplitResult> written =
-        request.input
-            ? splitStream(request.input, plan->fragmentBytes, events.progress, nativeSeparator,
-                          request.checksumFile, setPath)
-            : splitFile(source, *plan, events.progress, nativeSeparator, request.checksumFile, setPath);
+    // The recovery files are part of the set: it is finished only when they are in place too.
+    std::optional<SplitResult> written = writeSet(request, *plan, events, setPath);
     if (!written) {
         return SplitRefusal{SplitRefusal::Kind::StreamTooLong};
     }
     SplitResult& result = *written;
-    // Part of the set: it is finished only when they are in place too.
-    if (request.recoveryPercent > 0 && !result.fileNames.empty()) {
-        result.recoveryFiles =
-            writeRecoveryFiles(setPath, result.fileNames, request.recoveryPercent, events.recoveryProgress);
-    }
     clearUnfinished(setPath);
     result.fragmentSet = collectFragmentSet(listFragmentCandidates(folder), folder, setPath, nativeSeparator);
     if (const auto style = events.joinScript ? events.joinScript() : std::nullopt) {
