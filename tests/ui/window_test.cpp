@@ -421,6 +421,8 @@ TEST_F(WindowTest, JoinRepairsFromRecoveryFiles) {
         if (progress == done) {
             EXPECT_EQ(readFile(file("ziel")), readFile(source));
             EXPECT_EQ(entries("List1").count(','), 9);
+            EXPECT_EQ(control("Label5")->toolTip().count(": wiederhergestellt"),
+                      messages.front() == one ? 1 : 2);
         } else {
             EXPECT_EQ(snapshot(dir.path()), before);
         }
