@@ -28,6 +28,7 @@ namespace fragments {
 struct FragmentSet;
 struct JoinJobEvents;
 struct JoinProblem;
+struct JoinResult;
 class SetLock;
 struct SplitRefusal;
 }  // namespace fragments
@@ -117,8 +118,6 @@ class frmTessaron : public QWidget {
     // Join (frmTessaron_join.cpp).
     void Command4_Click();
     void Picture2_Click();
-    // True when the user wants the list joined although fragment `missingNumber` is not in it.
-    bool joinDespiteGap(int missingNumber);
     // The target chosen in the save-as dialog; nullopt when the user cancels.
     std::optional<std::string> chooseJoinTarget(const std::string& suggestedName);
     void showJoinProblem(const fragments::JoinProblem& problem);
@@ -126,8 +125,24 @@ class frmTessaron : public QWidget {
     // fails, says so and gives nullopt.
     std::optional<fragments::SetLock> lockListedSet(const std::vector<std::string>& names);
     // The join of the listed fragments with the window's `events`, its progress, refusals, failures and
-    // result.
-    void runJoin(fragments::JoinJobEvents events);
+    // result. When it stops on a damaged or missing fragment of a set with recovery files and `rebuilt` is
+    // nullopt, offers to rebuild them: their names when it did, for the join to run once more (`rebuilt`
+    // given then); nullopt otherwise.
+    std::optional<std::vector<std::string>> runJoin(
+        fragments::JoinJobEvents events,
+        const std::optional<std::vector<std::string>>& rebuilt = std::nullopt);
+    // The complete join's result; the tooltip of its progress line names the fragments `rebuilt` for it.
+    void showJoined(const fragments::JoinResult& result,
+                    const std::optional<std::vector<std::string>>& rebuilt);
+
+    // Repair from recovery files (frmTessaron_repair.cpp).
+    // After the join of the listed `names` stopped on a damaged or missing fragment: diagnoses the set's
+    // recovery files and, when they can, offers to rebuild it. The rebuilt fragments' names when they were
+    // (and are listed); nullopt after `showProblem` and why nothing was rebuilt, or a stop.
+    std::optional<std::vector<std::string>> offerRepair(const std::vector<std::string>& names,
+                                                        const std::function<void()>& showProblem);
+    // Lists the `rebuilt` fragments of the listed set that the list lacks, in its order.
+    void listRebuilt(const std::vector<std::string>& rebuilt);
 
     // Checksum (frmTessaron_crc.cpp).
     void Command7_Click();

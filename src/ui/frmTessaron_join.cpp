@@ -6,7 +6,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStringList>
 #include <exception>
+#include <map>
 #include <optional>
 #include <string>
 #include <variant>
@@ -33,6 +35,16 @@ using ui::toUtf8;
 // Entries from the eighth on are not selected while they are copied.
 constexpr int selectedWhileCopying = 7;
 
+bool isDamagedFragment(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const fragments::DamagedFragment&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 void frmTessaron::Picture2_Click() {
@@ -52,33 +64,42 @@ void frmTessaron::Command4_Click() {
     clearJoinResult();
 
     fragments::JoinJobEvents events;
-    events.joinDespiteGap = [this](int missingNumber) { return joinDespiteGap(missingNumber); };
-    // A fragment left out of the list on purpose: the rest only unverified, and only when the user says so.
-    events.joinUnverified = [this](const std::string& fragment, const std::string& checksumFile) {
-        return showMessage(QMessageBox::Question, texts::questionTitle,
-                           fromUtf8(says::joinUnverifiedQuestion(fragment, checksumFile)),
-                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    };
-    events.chooseTarget = [this, &wait](const std::string& suggestedName) {
-        // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
-        wait.reset();
-        auto chosen = chooseJoinTarget(suggestedName);
-        if (chosen) {
-            wait.emplace(seam_);
+    // Each question once: the join that follows a repair takes the answers and the target already given.
+    std::map<QString, bool> answers;
+    const auto ask = [this, &answers](const QString& question) {
+        const auto [answer, fresh] = answers.try_emplace(question, false);
+        if (fresh) {
+            answer->second = showMessage(QMessageBox::Question, texts::questionTitle, question,
+                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
         }
-        return chosen;
+        return answer->second;
+    };
+    events.joinDespiteGap = [&ask](int missingNumber) {
+        return ask(texts::missingNumberQuestion(missingNumber));
+    };
+    // A fragment left out of the list on purpose: the rest only unverified, and only when the user says so.
+    events.joinUnverified = [&ask](const std::string& fragment, const std::string& checksumFile) {
+        return ask(fromUtf8(says::joinUnverifiedQuestion(fragment, checksumFile)));
+    };
+    std::optional<std::string> target;
+    events.chooseTarget = [this, &wait, &target](const std::string& suggestedName) {
+        if (!target) {
+            // The dialog gets the normal pointer; the hourglass returns once a target is chosen.
+            wait.reset();
+            target = chooseJoinTarget(suggestedName);
+            if (target) {
+                wait.emplace(seam_);
+            }
+        }
+        return target;
     };
     events.beforeRun = [this](const fragments::JoinPlan&) {
         setJoinEnabled(false);
         return true;
     };
-    runJoin(events);
-}
-
-bool frmTessaron::joinDespiteGap(int missingNumber) {
-    return showMessage(QMessageBox::Question, texts::questionTitle,
-                       texts::missingNumberQuestion(missingNumber),
-                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    if (const auto rebuilt = runJoin(events)) {
+        runJoin(events, rebuilt);
+    }
 }
 
 std::optional<std::string> frmTessaron::chooseJoinTarget(const std::string& suggestedName) {
@@ -136,7 +157,8 @@ void frmTessaron::showJoinProblem(const fragments::JoinProblem& problem) {
     }
 }
 
-void frmTessaron::runJoin(fragments::JoinJobEvents events) {
+std::optional<std::vector<std::string>> frmTessaron::runJoin(
+    fragments::JoinJobEvents events, const std::optional<std::vector<std::string>>& rebuilt) {
     // "Clear" deletes the listed set: offered after a complete join, and after a join that stopped because
     // a listed fragment is gone, never after one that wrote nothing from a whole set.
     bool offerClear = false;
@@ -163,34 +185,60 @@ void frmTessaron::runJoin(fragments::JoinJobEvents events) {
         }
         pacer.progress();
     };
+    std::optional<fragments::JoinProblem> refused;
+    std::exception_ptr failure;
     try {
         const auto outcome = fragments::runJoinJob(names, toUtf8(fragmentDirectory_), events);
         pacer.catchUp();
         if (const auto* problem = std::get_if<fragments::JoinProblem>(&outcome)) {
-            showJoinProblem(*problem);
-            offerClear = problem->kind == fragments::JoinProblem::Kind::MissingFragment;
-            return;
+            refused = *problem;
+        } else {
+            showJoined(std::get<fragments::JoinResult>(outcome), rebuilt);
+            offerClear = true;
+            return std::nullopt;
         }
-        const auto& result = std::get<fragments::JoinResult>(outcome);
-        lastJoined_ = JoinedFile{result.targetPath, result.identity};
-        List1->setCurrentRow(List1->count() - 1);
-        setCaption(Label5, Label5->text() + fromUtf8(says::joinDone));
-        setCaption(Label15, sizeText(result.bytesWritten));
-        // What was verified, where the hints are (they may take the line later) and on the progress line.
-        const QString verified = fromUtf8(
-            says::verification(result.verifiedFragments, result.checksumFile, result.checksumFileIsLink));
-        setCaption(Label8, verified);
-        Label5->setToolTip(verified);
-        offerClear = true;
     } catch (...) {
         // No progress stays behind a failed join; a stop the user asked for is shown there instead of a
         // message.
         if (BusyGuard::stoppedOnRequest(std::current_exception())) {
             setCaption(Label5, texts::stopped);
-            return;
+            return std::nullopt;
         }
         setCaption(Label5, QString());
-        showMessage(QMessageBox::Critical, texts::infoTitle,
-                    fromUtf8(texts::joinFailure(std::current_exception(), target)));
+        failure = std::current_exception();
     }
+    const bool missing = refused && refused->kind == fragments::JoinProblem::Kind::MissingFragment;
+    offerClear = missing;
+    const auto showProblem = [this, &refused, &failure, &target] {
+        if (refused) {
+            showJoinProblem(*refused);
+        } else {
+            showMessage(QMessageBox::Critical, texts::infoTitle,
+                        fromUtf8(texts::joinFailure(failure, target)));
+        }
+    };
+    // Once per click: a set rebuilt and still failing says so as any join does.
+    if (!rebuilt && (missing || (failure && isDamagedFragment(failure)))) {
+        return offerRepair(names, showProblem);
+    }
+    showProblem();
+    return std::nullopt;
+}
+
+void frmTessaron::showJoined(const fragments::JoinResult& result,
+                             const std::optional<std::vector<std::string>>& rebuilt) {
+    lastJoined_ = JoinedFile{result.targetPath, result.identity};
+    List1->setCurrentRow(List1->count() - 1);
+    setCaption(Label5, Label5->text() + fromUtf8(says::joinDone));
+    setCaption(Label15, sizeText(result.bytesWritten));
+    // What was verified, where the hints are (they may take the line later) and on the progress line,
+    // whose tooltip also names the fragments rebuilt before.
+    const QString verified = fromUtf8(
+        says::verification(result.verifiedFragments, result.checksumFile, result.checksumFileIsLink));
+    setCaption(Label8, verified);
+    QStringList details{verified};
+    for (const std::string& name : rebuilt.value_or(std::vector<std::string>())) {
+        details << fromUtf8(says::fragmentRebuilt(name));
+    }
+    Label5->setToolTip(details.join(QLatin1Char('\n')));
 }

@@ -27,8 +27,10 @@
 #include <QWindow>
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include "fileio/files.hpp"
+#include "fragments/recovery_files.hpp"
 #include "support/Reasons.hpp"
 #include "support/SetScene.hpp"
 #include "ui/ClickablePicture.hpp"
@@ -351,6 +353,84 @@ TEST_F(WindowTest, JoinOutcomesAndClear) {
                              enabled("Command2"), fake.cursor.back()),
                   std::tuple(progress, progress == done, true, clear, false))
             << set << messages.size();
+    }
+}
+
+// A set with recovery files for two of its ten fragments: after the question the damaged or missing ones are
+// rebuilt (and listed) and the join goes on to the same target; No, a stop, a failed rename, too much lost or
+// unusable recovery files say the join's problem or why not, and change nothing.
+TEST_F(WindowTest, JoinRepairsFromRecoveryFiles) {
+    const std::string source = prepare("r.dat", 10 * 1024);
+    click("Command1");
+    std::map<std::string, std::string> intact;
+    for (const std::string& name : filesIn(dir.path())) {
+        intact[name] = readFile(file(name));
+    }
+    std::vector<std::string> names;
+    for (int i = 1; i <= 10; ++i) {
+        names.push_back(QString::asprintf("r.dat._%03d", i).toStdString());
+    }
+    fragments::writeRecoveryFiles(source, names, 20, {});
+    const auto damage = [this](const char* name) {
+        std::string bytes = readFile(file(name));
+        writeFile(file(name), bytes.replace(7, 1, "?"));
+    };
+    const auto remove = [this](auto... name) { (std::filesystem::remove(file(name)), ...); };
+    const auto Yes = QMessageBox::Yes, No = QMessageBox::No;
+    const QString ask = "Dodiveverazed Kontroll-Abfrage",
+                  repair = " Die Wiederherstellungsdaten r.dat.par2 können ",
+                  done = "add Fragment: 10 von 10, fertig!";
+    // clang-format off
+    const Msg one{QMessageBox::Question, ask, "1 Dateifragment ist beschädigt oder fehlt." + repair + "es neu "
+                  "erstellen (1 von 2 Wiederherstellungsblöcken). Jetzt reparieren und dann zusammenfügen ?"},
+        two{QMessageBox::Question, ask, "2 Dateifragmente sind beschädigt oder fehlen." + repair + "sie neu "
+            "erstellen (2 von 2 Wiederherstellungsblöcken). Jetzt reparieren und dann zusammenfügen ?"},
+        damaged{Stop, kInfo, "Das Fragment r.dat._005 ist beschädigt (CRC32 EDC0AB3B statt 7C8903EA). Bitte das "
+                "Fragment erneut kopieren."};
+    const std::tuple<std::function<void()>, QList<QMessageBox::StandardButton>, std::vector<Msg>, QString> scenes[] = {
+        {[&] { damage("r.dat._005"); }, {No}, {one, damaged}, ""},
+        {[&] { damage("r.dat._005"); }, {Yes}, {one}, done},  // the target chosen once
+        {[&] { remove("r.dat._002"); damage("r.dat._007"); }, {Yes}, {two}, done},  // not listed, then listed
+        {[&] { remove("r.dat._002"); whileBusy([this] { QTest::keyClick(win, Qt::Key_Escape); }); }, {Yes},
+         {{QMessageBox::Question, ask, "Vorgang abbrechen ?"}}, "abgebrochen"},
+        {[&] { damage("r.dat._005"); fileio::testing::setOperationFault([](auto at, auto&&) {
+             return at == "rename" ? EACCES : 0; }); }, {Yes}, {one, {Stop, kInfo, "Das Zusammenfügen wurde "
+             "abgebrochen. Fehler bei Datei " + qfile("r.dat._005") + ": " + reason(EACCES)}}, ""},
+        {[&] { remove("r.dat._002", "r.dat._003", "r.dat._004"); }, {}, {{Warn, kInfo, "Fragmentdatei " +
+            qfile("r.dat._002") + " wurde nicht gefunden ! Zusammenfügen wurde abgebrochen. Dateifragmentliste "
+            "und Dateiverzeichnis überprüfen !"}, {Info, kInfo, "Die Dateifragmente sind nicht reparierbar: 3 "
+            "Blöcke fehlen, r.dat.par2 hat nur 2 brauchbare Wiederherstellungsblöcke. Es wurde nichts geändert."}},
+         ""},
+        {[&] { damage("r.dat._005"); for (const auto& name : filesIn(dir.path())) { if (name.ends_with(".par2")) {
+            writeFile(file(name), std::string(100, 'x')); } } }, {}, {damaged, {Warn, kInfo, "Die "
+            "Wiederherstellungsdaten r.dat.par2 sind unbrauchbar: Sie beschreiben keinen Satz von Dateifragmenten."}},
+         ""},
+    };
+    // clang-format on
+    for (const auto& [scene, answers, messages, progress] : scenes) {
+        std::filesystem::remove(file("ziel"));
+        scene();
+        pick("Command8", file("r.dat._001"));
+        const Snapshot before = snapshot(dir.path());
+        fake.answers << answers;
+        pick("Command4", file("ziel"));
+        fileio::testing::setOperationFault({});
+        shows(messages);
+        EXPECT_EQ(std::pair(texts({"Label5"}), bool(fake.cursor.back())), std::pair(progress, false))
+            << messages.size();
+        if (progress == done) {
+            EXPECT_EQ(readFile(file("ziel")), readFile(source));
+            EXPECT_EQ(entries("List1").count(','), 9);
+            EXPECT_EQ(control("Label5")->toolTip().count(": wiederhergestellt"),
+                      messages.front() == one ? 1 : 2);
+        } else {
+            EXPECT_EQ(snapshot(dir.path()), before);
+        }
+        for (const auto& [name, bytes] : intact) {  // only those changed: the checksum file stays the newer
+            if (!std::filesystem::exists(file(name)) || readFile(file(name)) != bytes) {
+                writeFile(file(name), bytes);
+            }
+        }
     }
 }
 
