@@ -40,9 +40,9 @@ inline int interruptedReads = 0;  // reads to fail with EINTR first, where a tes
 inline std::uint32_t textCrc(std::string_view bytes) {
     return checksum::crc32Update(0, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
+// Read independently of the program's own file checksum.
 inline std::uint32_t fileCrc(const std::string& path) {
-    clsCRC32 calculator;
-    return checksum::fileCrc32(path, calculator);
+    return textCrc(readFile(path));
 }
 
 // A FileError as "open" or "io", the path, and the program's own reason (systems word theirs differently).
