@@ -40,9 +40,16 @@ inline int interruptedReads = 0;  // reads to fail with EINTR first, where a tes
 inline std::uint32_t textCrc(std::string_view bytes) {
     return checksum::crc32Update(0, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
-// Read independently of the program's own file checksum.
+// Read independently of the program's own file checksum, piece by piece (sources of 256 MiB).
 inline std::uint32_t fileCrc(const std::string& path) {
-    return textCrc(readFile(path));
+    std::ifstream in(pathOf(path), std::ios::binary);
+    std::string piece(std::size_t{64} << 10, '\0');
+    std::uint32_t crc = 0;
+    while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+        crc = checksum::crc32Update(crc, reinterpret_cast<const std::uint8_t*>(piece.data()),
+                                    static_cast<std::size_t>(in.gcount()));
+    }
+    return crc;
 }
 
 // A FileError as "open" or "io", the path, and the program's own reason (systems word theirs differently).
