@@ -164,7 +164,8 @@ sanitize_build() {
     configure build/sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DDODIVEVERAZED_SANITIZE=ON \
         "${unity[@]}" "${lld[@]}" \
         -DDODIVEVERAZED_SLOW_TESTS=OFF -DDODIVEVERAZED_WINE_TESTS=OFF
-    cmake --build build/sanitize
+    # The longest chain (its build, then its tests) gets two compilers, so that it ends with the others.
+    CMAKE_BUILD_PARALLEL_LEVEL=2 cmake --build build/sanitize
 }
 sanitize_tests() { ctest --test-dir build/sanitize --output-on-failure -j "$jobs"; }
 windows_build() { DODIVEVERAZED_CMAKE_ARGS="${unity[*]}" scripts/windows-tests.sh --build-only build/windows; }
