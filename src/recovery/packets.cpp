@@ -205,7 +205,8 @@ bool hashMatches(Window& window, std::int64_t start, std::uint64_t length, const
 
 }  // namespace
 
-void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector<RecoverySlice>& slices) {
+void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector<RecoverySlice>& slices,
+              const std::function<void()>& afterPacket) {
     Window window(path);
     for (std::int64_t at = window.findMagic(0); at >= 0; at = window.findMagic(at)) {
         const std::string header(window.at(at, kHeaderSize));
@@ -230,6 +231,9 @@ void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector
                                                      static_cast<std::size_t>(length - kHeaderSize)))});
         }
         at += static_cast<std::int64_t>(length);
+        if (afterPacket) {
+            afterPacket();
+        }
     }
 }
 

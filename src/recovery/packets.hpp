@@ -3,6 +3,7 @@
 // the hash, the recovery set id, the type) and a body; integers are little-endian.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,8 +75,10 @@ struct Packet {
 
 // Every intact packet of the file at `path`, found wherever it starts: a damaged packet or damaged bytes
 // between packets are skipped. Recovery slices are checked whole but not kept in memory. Throws FileError
-// when the file cannot be read.
-void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector<RecoverySlice>& slices);
+// when the file cannot be read. `afterPacket`, when given, runs after each intact packet (a window turns its
+// event loop there: checking a volume's recovery slices reads megabytes).
+void scanFile(const std::string& path, std::vector<Packet>& packets, std::vector<RecoverySlice>& slices,
+              const std::function<void()>& afterPacket = {});
 
 // Little-endian fields.
 std::uint64_t load64(const char* p);

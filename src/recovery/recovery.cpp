@@ -402,13 +402,30 @@ std::vector<packets::RecoverySlice> distinctRecovery(const std::vector<packets::
 }
 
 // The set described by the intact packets of its recovery files.
-std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& blockSize) {
+std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& blockSize,
+                                    const Progress& progress) {
     std::vector<packets::Packet> found;
     std::vector<packets::RecoverySlice> slices;
+    // Nothing of the protected files is read yet. What the progress throws (a stop) ends the reading.
+    std::exception_ptr stopped;
+    const std::function<void()> reading = [&] {
+        try {
+            progress(0, 1);
+        } catch (...) {
+            stopped = std::current_exception();
+            throw;
+        }
+    };
     for (const auto& path : recoveryFilesOf(mainPath)) {
         try {
-            packets::scanFile(path, found, slices);
+            packets::scanFile(path, found, slices, progress ? reading : std::function<void()>());
         } catch (const fileio::FileError&) {
+            if (stopped) {
+                std::rethrow_exception(stopped);
+            }
+            if (fileio::cancelRequested()) {
+                throw;
+            }
             // A recovery file that cannot be read is one that is not there.
         }
     }
@@ -547,9 +564,11 @@ class FileCheck {
     std::vector<std::uint32_t> crcs_;
 };
 
-// Checks up to sixteen files side by side, so that their MD5s are computed together.
+// Checks up to sixteen files side by side, so that their MD5s are computed together. `afterRound`, when
+// given, runs after each piece of every file (progress, which a window keeps its event loop turning with).
 void checkBatch(std::vector<FileCheck>& batch, fileio::ReadBuffer<std::uint8_t>& buffers,
-                std::atomic<std::int64_t>& done, const std::atomic<bool>& stop) {
+                std::atomic<std::int64_t>& done, const std::atomic<bool>& stop,
+                const std::function<void()>& afterRound) {
     for (bool more = true; more;) {
         if (stop) {
             throw fileio::FileError(fileio::FileError::Kind::Io, {},
@@ -571,6 +590,9 @@ void checkBatch(std::vector<FileCheck>& batch, fileio::ReadBuffer<std::uint8_t>&
             done += static_cast<std::int64_t>(got);
         }
         Md5::updateMany(hashes.data(), bytes.data(), full, kLaneChunk);
+        if (afterRound) {
+            afterRound();
+        }
     }
 }
 
@@ -579,7 +601,7 @@ void checkBatch(std::vector<FileCheck>& batch, fileio::ReadBuffer<std::uint8_t>&
 Diagnosis diagnose(const std::string& mainPath, const Progress& progress) {
     Diagnosis result;
     result.mainPath = mainPath;
-    auto details = readSet(mainPath, result.blockSize);
+    auto details = readSet(mainPath, result.blockSize, progress);
     const std::string folder = folderOf(mainPath);
     const std::size_t count = details->files.size();
     std::vector<FileState> states(count);
@@ -602,12 +624,10 @@ Diagnosis diagnose(const std::string& mainPath, const Progress& progress) {
                 batch.emplace_back(inFolder(folder, details->files[i].name), details->files[i],
                                    details->checks[i], result.blockSize);
             }
-            checkBatch(batch, buffers, done, stop);
+            const std::function<void()> report = [&] { progress(done.load(), total); };
+            checkBatch(batch, buffers, done, stop, reports && progress ? report : std::function<void()>());
             for (std::size_t j = 0; j < batch.size(); ++j) {
                 details->intactSlices[first + j] = batch[j].finish(states[first + j]);
-            }
-            if (reports && progress) {
-                progress(done.load(), total);
             }
         }
     };
