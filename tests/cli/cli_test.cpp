@@ -90,7 +90,7 @@ TEST_F(CommandLine, SplitJoinCrc) {
 
 // Each refusal and usage error with its exit status; options may follow the file.
 TEST_F(CommandLine, RefusalsAndUsageErrors) {
-    for (const char* name : {"x.dat", "n.dat", "y\xff._001", "l.dat", "b.dat", "u.dat._001",
+    for (const char* name : {"x.dat", "n.dat", "h.dat", "y\xff._001", "l.dat", "b.dat", "u.dat._001",
                              ".u.dat.unfertig", "g.dat._001", "g.dat._004", "m.dat._001", "m.txt._001"}) {
         writeFile(name, patternBytes(2148));
     }
@@ -118,6 +118,10 @@ TEST_F(CommandLine, RefusalsAndUsageErrors) {
          "Standardeingabe, join -o - schreibt in die Standardausgabe. Eine Datei dieses Namens bitte als ./- "
          "angeben."},
         {"split --name a/b -", 2, "Der Name \"a/b\" für --name muss ein Dateiname ohne Ordner sein."},
+        {"split --name .. -", 2, "Der Name \"..\" für --name muss ein Dateiname ohne Ordner sein."},
+        {"split --recovery 101 n.dat", 2,
+         "Der Anteil für --recovery muss eine ganze Zahl von 0 bis 100 (Prozent) sein, nicht \"101\"."},
+        {"split --recovery 100 -s 1 h.dat", 0, ""},
         {"split --name a n.dat", 2,
          "--name gilt nur für die Standardeingabe: split --name NAME - schreibt NAME._001 usw."},
         {"split -n 2 --name a -", 2,
@@ -200,6 +204,7 @@ TEST_F(CommandLine, SetsNamedLikeOtherSplitters) {
                           "\nDateigrösse (Byte): 5.000 = 5 KB\nCRC32 von 3 Fragmenten geprüft (x.sfv)\n",
                       ""}));
     EXPECT_EQ(readFile("x.iso"), bytes);
+    writeFile("x.iso2.001", std::string("fremd"));  // another set's, not this one's
     const std::string whole = run("crc x.iso.002").out.substr(0, 8);
     writeFile("x.iso.002", std::string(2048, 'x'));
     EXPECT_EQ(run("check x.iso.001").out, "x.iso.001: OK\nx.iso.002: beschädigt (CRC32 " +
@@ -225,6 +230,9 @@ TEST_F(CommandLine, StandardInputAndOutput) {
                 "KB\n",
                 ""}));
     EXPECT_EQ(run("join -o - p.dat._001"), (Result{0, std::string(pattern.begin(), pattern.end()), ""}));
+    writeFile("p.src", std::string(pattern.begin(), pattern.end()));
+    EXPECT_NE(readFile("p.dat.sfv").find("; source \"p.dat\" 5000 " + run("crc p.src").out.substr(0, 8)),
+              std::string::npos);
     writeFile("p.dat._005", std::string(904, 'x'));
     const Result damaged = run("join -o - p.dat._001");
     EXPECT_EQ(std::tuple(damaged.status, damaged.out, damaged.err.substr(0, 39)),
@@ -256,6 +264,11 @@ TEST_F(CommandLine, RecoveryFilesRebuildLostFragments) {
                       "brauchbare Wiederherstellungsblöcke. Es wurde nichts geändert.\n"}));
     EXPECT_EQ(snapshot(dir.path()), before);
     writeFile("r.dat._005", fifth);
+    {
+        const LockHolder other("r.dat");
+        EXPECT_EQ(run("join --repair r.dat._001").status, 1);
+        EXPECT_FALSE(std::filesystem::exists("r.dat._004"));
+    }
     const Result check = run("check r.dat._001");
     EXPECT_EQ(std::tuple(check.status, check.out.substr(check.out.rfind("r.dat.par2")), check.err),
               std::tuple(1, "r.dat.par2: reparierbar (2 von 2 Wiederherstellungsblöcken gebraucht)\n",

@@ -154,6 +154,8 @@ TEST(Join, Scenes) {
         {"foreign; flip set/x.dat._002", "accepted, damaged x.dat._002"},  // past one it does not name
         // Into a stream: nothing goes out before every fragment is verified, nor any piece changed since.
         {"stream", "accepted, out 1024, out 500, streamed"},
+        {"put 2621440 set/x.dat._001; sfv; stream",
+         "accepted, out 1048576, out 1048576, out 524288, out 500, streamed"},
         {"stream; sfv; flip set/x.dat._002", "accepted, damaged x.dat._002"},
         {"stream; sfv; at fragment#2 flip set/x.dat._002",
          "accepted, out 1024, " + failed("set/x.dat._002", fileio::Errc::ChangedWhileRead),

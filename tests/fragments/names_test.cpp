@@ -9,6 +9,7 @@
 #include "fragments/fragment_size.hpp"
 #include "fragments/join_script.hpp"
 #include "fragments/listing.hpp"
+#include "fragments/recovery_files.hpp"
 #include "fragments/size_text.hpp"
 
 namespace fragments {
@@ -37,6 +38,16 @@ TEST(Names, PathPartsFragmentNamesAndTheFragmentTest) {
     }
     for (const char* name : {"Bsp.dat._001", "beispiel.dat._002", "Beispiel.dat._01"}) {
         EXPECT_FALSE(isFragmentOf(name, "C:\\Daten\\Beispiel.dat._001", '\\')) << name;
+    }
+    // Other splitters' volumes and the recovery files of a set are its own, not a longer name's.
+    EXPECT_EQ(sourceNameOf("x.iso.001") + memberName("x.iso.001", 12) + memberName("x._001", 12),
+              "x.isox.iso.012x._012");
+    for (const auto& [name, ours] : {std::pair("a.par2", true),
+                                     {"a.vol00+01.par2", true},
+                                     {"a.b.par2", false},
+                                     {"a.vol3.par2", false},
+                                     {"ab.par2", false}}) {
+        EXPECT_EQ(isRecoveryFileOf(name, "a"), ours) << name;
     }
     // A cancelled choice leaves a bare folder: only names beginning with "." share its empty base name.
     EXPECT_TRUE(isFragmentOf(".hidden._001", "C:\\Daten\\", '\\'));
