@@ -402,11 +402,11 @@ std::vector<packets::RecoverySlice> distinctRecovery(const std::vector<packets::
 }
 
 // The set described by the intact packets of its recovery files.
-std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& blockSize,
-                                    const Progress& progress) {
-    std::vector<packets::Packet> found;
-    std::vector<packets::RecoverySlice> slices;
-    // Nothing of the protected files is read yet. What the progress throws (a stop) ends the reading.
+// The intact packets and recovery slices of every recovery file of the set of `mainPath`; one that cannot be
+// read counts as not there. What `progress` throws (a stop) ends the reading, as a stop asked for does.
+void scanRecoveryFiles(const std::string& mainPath, std::vector<packets::Packet>& found,
+                       std::vector<packets::RecoverySlice>& slices, const Progress& progress) {
+    // Nothing of the protected files is read yet.
     std::exception_ptr stopped;
     const std::function<void()> reading = [&] {
         try {
@@ -426,9 +426,15 @@ std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& b
             if (fileio::cancelRequested()) {
                 throw;
             }
-            // A recovery file that cannot be read is one that is not there.
         }
     }
+}
+
+std::shared_ptr<SetDetails> readSet(const std::string& mainPath, std::int64_t& blockSize,
+                                    const Progress& progress) {
+    std::vector<packets::Packet> found;
+    std::vector<packets::RecoverySlice> slices;
+    scanRecoveryFiles(mainPath, found, slices, progress);
     const auto main = std::find_if(found.begin(), found.end(), [](const auto& p) {
         return p.type == packets::kMainType && p.body.size() >= 12 && (p.body.size() - 12) % 16 == 0;
     });
