@@ -152,9 +152,7 @@ release_configure() {
     configure build/release -DCMAKE_BUILD_TYPE=Release "${unity[@]}" "-DCMAKE_CXX_FLAGS=$compile" \
         "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld $link"
 }
-# The longest chain (the build, then the package and the tests) gets two compilers, so that it ends with the
-# others.
-release_build() { CMAKE_BUILD_PARALLEL_LEVEL=2 cmake --build build/release; }
+release_build() { cmake --build build/release; }
 release_tests() { ctest --test-dir build/release --output-on-failure -j "$jobs"; }
 package_checks() { scripts/check-package.sh build/release; }
 # clang-tidy needs a configured tree only; it reads the Release tree's units while they are compiled.
