@@ -186,10 +186,11 @@ else
 
     start format 0 format_gate
     start release-configure 0 release_configure
-    # The Windows tests and the round trip under Wine mostly wait, so their build comes first.
-    start windows-build 0 windows_build
+    # The Windows tests and the round trip under Wine mostly wait, so their build starts first; the Release
+    # tree, whose package and tests come last, is built at the tests' priority.
+    start windows-build 2 windows_build
     start sanitize-build 2 sanitize_build
-    after release-configure release-build 2 release_build
+    after release-configure release-build 0 release_build
     after release-configure tidy 6 tidy_gate
     after windows-build windows-tests 0 windows_tests
     after release-build release-tests 0 release_tests
