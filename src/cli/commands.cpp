@@ -357,7 +357,7 @@ int split(const SplitRequest& request, const Output& output) {
 // listed: a failure's exit status, or nullopt to go on.
 std::optional<int> repairFirst(const JoinRequest& request, const Output& output) {
     const std::string name = fragments::Nurdatei(request.firstFragment);
-    if (!request.repair || !(fragments::hasFragmentEnding(name) || fragments::hasNumberEnding(name))) {
+    if (!request.repair || !fragments::isMemberName(name)) {
         return std::nullopt;
     }
     std::optional<recovery::Diagnosis> diagnosis;
@@ -470,10 +470,9 @@ int check(const std::string& file, bool repair, const Output& output) {
     const std::string folder = fragments::folderOf(file), name = fragments::Nurdatei(file);
     try {
         const bool isChecksumFile = fragments::lowerCase(name).ends_with(".sfv");
-        const auto source = isChecksumFile ? fragments::setNameOf(file)
-                            : fragments::hasFragmentEnding(name) || fragments::hasNumberEnding(name)
-                                ? std::optional(fragments::sourceNameOf(name))
-                                : std::nullopt;
+        const auto source = isChecksumFile                  ? fragments::setNameOf(file)
+                            : fragments::isMemberName(name) ? std::optional(fragments::sourceNameOf(name))
+                                                            : std::nullopt;
         if (!source) {
             return output.fail(says::noFragmentsBeside(file));
         }

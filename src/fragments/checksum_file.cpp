@@ -47,9 +47,8 @@ std::optional<std::map<std::string, std::uint32_t>> crcsOfSet(std::string_view t
                                                               const std::string& sourceName) {
     std::map<std::string, std::uint32_t> crcs;
     for (auto& entry : parseChecksumFile(text)) {
-        if ((hasFragmentEnding(entry.name) || hasNumberEnding(entry.name)) &&
-            sourceNameOf(entry.name) == sourceName && !crcs.emplace(entry.name, entry.crc).second &&
-            crcs.at(entry.name) != entry.crc) {
+        if (isMemberName(entry.name) && sourceNameOf(entry.name) == sourceName &&
+            !crcs.emplace(entry.name, entry.crc).second && crcs.at(entry.name) != entry.crc) {
             return std::nullopt;
         }
     }
@@ -189,7 +188,7 @@ SetChecksums findSetChecksums(const std::string& directory, const std::string& s
 std::optional<std::string> setNameOf(const std::string& path) {
     const auto text = startOf(path, largestChecksumFile);
     for (const auto& entry : parseChecksumFile(text.value_or(""))) {
-        if (hasFragmentEnding(entry.name) || hasNumberEnding(entry.name)) {
+        if (isMemberName(entry.name)) {
             return sourceNameOf(entry.name);
         }
     }

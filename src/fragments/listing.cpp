@@ -110,7 +110,7 @@ FragmentSet setBeside(const std::string& firstPath, char separator) {
 std::int64_t totalOfExisting(const std::vector<std::string>& names, const std::string& directory) {
     std::int64_t total = 0;
     for (const auto& name : names) {
-        if (hasFragmentEnding(name) || hasNumberEnding(name)) {
+        if (isMemberName(name)) {
             total += sizeIfPresent(inDirectory(directory, name));
         }
     }

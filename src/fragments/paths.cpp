@@ -109,6 +109,10 @@ bool hasNumberEnding(std::string_view name) {
     return name.size() > 4 && name[name.size() - 4] == '.' && fragmentNumber(name).has_value();
 }
 
+bool isMemberName(std::string_view name) {
+    return hasFragmentEnding(name) || hasNumberEnding(name);
+}
+
 bool beginsNumberedSet(std::string_view name) {
     return hasNumberEnding(name) && name.ends_with("001");
 }

@@ -43,6 +43,9 @@ bool hasFragmentEnding(std::string_view name);
 // other splitters are named (Beispiel.dat.001); the program reads such sets but never writes them.
 bool hasNumberEnding(std::string_view name);
 
+// True when `name` ends as a fragment of either kind of set: "_" and three more characters, or ".NNN".
+bool isMemberName(std::string_view name);
+
 // True when `name` is the first of such a set: it ends in ".001" after at least one more character.
 bool beginsNumberedSet(std::string_view name);
 
