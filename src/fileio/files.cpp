@@ -384,7 +384,9 @@ void copyBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_
 
 bool cloneBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64_t count,
                 const SeenBytes& seen) {
-    if (readWriteOnly || from.cloneless_ || to.cloneless_ || count <= 0) {
+    // `from` may be cloned from by two threads at once (a split's two lanes).
+    std::atomic_ref<bool> sourceCloneless(from.cloneless_);
+    if (readWriteOnly || sourceCloneless.load(std::memory_order_relaxed) || to.cloneless_ || count <= 0) {
         return false;
     }
     checkCancel(from.path_);
@@ -395,7 +397,8 @@ bool cloneBytes(InputFile& from, std::int64_t offset, OutputFile& to, std::int64
         platform::cloneRange(from.file_.get(), offset, to.file_.get(), to.path_, to.written_, count);
     if (clone != platform::Clone::Made) {
         // Between these two files' file systems no range will be cloned: not tried again.
-        from.cloneless_ = to.cloneless_ = clone == platform::Clone::NotHere;
+        to.cloneless_ = clone == platform::Clone::NotHere;
+        sourceCloneless.store(to.cloneless_, std::memory_order_relaxed);
         return false;
     }
     to.written_ += count;
@@ -465,6 +468,9 @@ void stepReached(std::string_view step, std::int64_t number) {
     if (stepHook) {
         stepHook(step, number);
     }
+}
+bool hooksSet() {
+    return writeFault || copyFault || operationFault || stepHook;
 }
 }  // namespace testing
 

@@ -299,6 +299,9 @@ void forceNamedPendingFiles(bool on);
 // an empty function.
 void setStepHook(std::function<void(std::string_view step, std::int64_t number)> hook);
 void stepReached(std::string_view step, std::int64_t number = 0);
+// True while a test has set a fault or a step hook: the core then works in one thread, so that faults and
+// steps come in the order of the program's steps, as the test expects them.
+bool hooksSet();
 }  // namespace testing
 
 }  // namespace fileio

@@ -69,8 +69,10 @@ void checkSplitNames(const std::vector<std::string>& listing, const std::string&
 // hidden temporary name beside it and renamed to its name only when complete, so a file of a fragment's name
 // is always whole. With `checksumFile`, the fragments' CRC-32s are taken as they are copied, and the
 // checksum file (checksum_file.hpp) is written after the last one, unless a file of its name that this
-// program did not write is there or the names do not fit one (fitsChecksumFile). Throws FileError; fragments
-// written before a failure stay, and the temporary file of the failed one goes.
+// program did not write is there or the names do not fit one (fitsChecksumFile). On two CPUs or more, every
+// other fragment is written by a second thread at the same time. Throws FileError, the failure of the lowest
+// fragment that failed; fragments written before it stay (the one after it too, when that one was written at
+// the same time), and the temporary files of the ones not finished go.
 // With `setPath`, the fragments and the checksum file are named after it instead of the source (a set
 // written into another folder).
 SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, const SplitEvents& events,
