@@ -136,6 +136,51 @@ bool writeChecksumFileOf(const std::string& sourcePath, const SplitResult& resul
                              checksumFileText(Nurdatei(sourcePath), plan.length, sourceCrc, entries));
 }
 
+// Writes the fragments of `plan` named after `named`, with their CRCs when `copy` asks for them.
+SplitResult writeFragments(const FragmentCopy& copy, const SplitPlan& plan, const std::string& named,
+                           char separator, const SplitEvents& events) {
+    SplitResult result;
+    result.plan = plan;
+    std::atomic<bool> cloned = false;
+    // The even fragments go to the second lane, the odd ones are written here. The first is written alone:
+    // where it was cloned and needs no CRC, each fragment takes next to no time, and a lane would only add
+    // its handovers (on btrfs, clones of one source also wait for each other).
+    std::optional<SecondLane> lane;
+    const bool twoLanes =
+        plan.fragmentCount > 2 && std::thread::hardware_concurrency() > 1 && !fileio::testing::hooksSet();
+    for (int number = 1; number <= plan.fragmentCount; ++number) {
+        if (number == 2 && twoLanes && (copy.crcs || !cloned)) {
+            lane.emplace();
+        }
+        const bool full = number <= plan.fullFragments;
+        const std::string path = fragmentName(named, number);
+        result.fileNames.push_back(Nurdatei(path, separator));
+        // A full fragment is named before it is written, so the window can show progress while it is.
+        if (full) {
+            notify(events.fragmentNamed, number, result.fileNames.back(), true);
+        }
+        const std::int64_t bytes = full ? plan.fragmentBytes : plan.remainder;
+        auto write = [&copy, &cloned, &plan, number, path, bytes] {
+            makeWayFor(path, copy.sourceIdentity);
+            // The next fragment's bytes are read from the disk while this one is written (a clone reads
+            // none).
+            if (copy.crcs || !cloned) {
+                copy.source.readAhead(number * plan.fragmentBytes, plan.fragmentBytes);
+            }
+            cloned = writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path, bytes);
+        };
+        writeInTurn(lane, number, std::move(write));
+        result.bytesWritten += bytes;
+    }
+    if (lane) {
+        lane->finish();
+    }
+    if (plan.remainder > 0) {
+        notify(events.fragmentNamed, static_cast<int>(plan.fragmentCount), result.fileNames.back(), false);
+    }
+    return result;
+}
+
 }  // namespace
 
 SplitPlan planSplit(std::int64_t length, std::int64_t fragmentBytes) {
@@ -186,41 +231,7 @@ SplitResult splitFile(const std::string& sourcePath, const SplitPlan& plan, cons
     const bool sums = wanted && mayWriteChecksumFile(checksumFilePath(named));
     std::vector<std::uint32_t> crcs(sums ? static_cast<std::size_t>(plan.fragmentCount) : 0);
     const FragmentCopy copy{source, identity, sums ? &crcs : nullptr};
-    SplitResult result;
-    result.plan = plan;
-    std::atomic<bool> cloned = false;
-    // The even fragments go to the second lane, the odd ones are written here; the first is written alone.
-    std::optional<SecondLane> lane;
-    if (plan.fragmentCount > 2 && std::thread::hardware_concurrency() > 1 && !fileio::testing::hooksSet()) {
-        lane.emplace();
-    }
-    for (int number = 1; number <= plan.fragmentCount; ++number) {
-        const bool full = number <= plan.fullFragments;
-        const std::string path = fragmentName(named, number);
-        result.fileNames.push_back(Nurdatei(path, separator));
-        // A full fragment is named before it is written, so the window can show progress while it is.
-        if (full) {
-            notify(events.fragmentNamed, number, result.fileNames.back(), true);
-        }
-        const std::int64_t bytes = full ? plan.fragmentBytes : plan.remainder;
-        auto write = [&copy, &cloned, &plan, number, path, bytes] {
-            makeWayFor(path, copy.sourceIdentity);
-            // The next fragment's bytes are read from the disk while this one is written (a clone reads
-            // none).
-            if (copy.crcs || !cloned) {
-                copy.source.readAhead(number * plan.fragmentBytes, plan.fragmentBytes);
-            }
-            cloned = writeFragment(copy, number, (number - 1) * plan.fragmentBytes, path, bytes);
-        };
-        writeInTurn(lane, number, std::move(write));
-        result.bytesWritten += bytes;
-    }
-    if (lane) {
-        lane->finish();
-    }
-    if (plan.remainder > 0) {
-        notify(events.fragmentNamed, static_cast<int>(plan.fragmentCount), result.fileNames.back(), false);
-    }
+    SplitResult result = writeFragments(copy, plan, named, separator, events);
     if (sums) {
         result.checksumFileWritten = writeChecksumFileOf(named, result, crcs, plan);
     }
