@@ -25,8 +25,9 @@ using platform::fail;
 constexpr std::size_t copyBufferSize = std::size_t{256} << 10;
 // Bytes only read (for a checksum) leave the cache once: larger pieces keep the system calls rarer.
 constexpr std::size_t readBufferSize = std::size_t{1} << 20;
-// One kernel copy per call stays well below what every kernel accepts in one go.
-constexpr std::int64_t fastCopyChunk = std::int64_t{1} << 30;
+// One kernel copy per call stays well below what every kernel accepts in one go, and short enough that a
+// piece hook between two calls keeps a window alive.
+constexpr std::int64_t fastCopyChunk = std::int64_t{64} << 20;
 
 std::function<int(const std::string&, std::size_t)> writeFault;
 std::function<int(std::size_t&)> copyFault;
@@ -42,6 +43,7 @@ void checkCancel(const std::string& path) {
     }
 }
 bool namedPendingFiles = false;
+thread_local std::function<void()> pieceHook;
 std::function<void(std::string_view, std::int64_t)> stepHook;
 
 // How many temporary names are tried before a PendingFile gives up.
@@ -76,6 +78,7 @@ std::int64_t copyWithKernel(Handle from, std::int64_t offset, Handle to, const s
             break;
         }
         done += static_cast<std::int64_t>(copied);
+        pieceDone();
     }
     return done;
 }
@@ -97,6 +100,7 @@ void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const 
         }
         piece(buffer.data(), got);
         done += static_cast<std::int64_t>(got);
+        pieceDone();
     }
 }
 
@@ -431,6 +435,18 @@ bool changedBefore(const std::string& older, const std::string& newer) {
     const auto before = std::filesystem::last_write_time(pathFromUtf8(older), first);
     const auto after = std::filesystem::last_write_time(pathFromUtf8(newer), second);
     return !first && !second && before < after;
+}
+
+PieceHook::PieceHook(std::function<void()> hook) : before_(std::exchange(pieceHook, std::move(hook))) {}
+
+PieceHook::~PieceHook() {
+    pieceHook = std::move(before_);
+}
+
+void pieceDone() {
+    if (pieceHook) {
+        pieceHook();
+    }
 }
 
 void requestCancel() noexcept {

@@ -266,6 +266,22 @@ class Flush {
     int stage_ = 0;
 };
 
+// While it exists, every copy and read of the thread that made it calls `hook` after each piece (at most
+// 64 MiB apart, about every 20 ms on a fast disk), so that a window can serve its events while one large file
+// is copied. The hook the thread had before comes back when it goes.
+class PieceHook {
+  public:
+    explicit PieceHook(std::function<void()> hook);
+    ~PieceHook();
+    PieceHook(const PieceHook&) = delete;
+    PieceHook& operator=(const PieceHook&) = delete;
+
+  private:
+    std::function<void()> before_;
+};
+// Calls the thread's piece hook, when it has one: for work of its own between pieces (a wait, say).
+void pieceDone();
+
 // Asks the running operation to stop: every read, write and copy of a file checks at its next block and
 // then throws FileError (Io, Errc::Cancelled) naming the file, which unwinds as any failure does (a
 // temporary goes, a lock is released). Safe to call from a signal handler or another thread.

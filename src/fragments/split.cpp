@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <limits>
@@ -45,10 +46,15 @@ class SecondLane {
         task_ = std::move(task);
         wake_.notify_all();
     }
-    // Waits until the task started last has ended; throws what it threw.
+    // Waits until the task started last has ended, serving the thread's piece hook meanwhile; throws what it
+    // threw.
     void finish() {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return !task_; });
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return !task_; })) {
+            lock.unlock();
+            fileio::pieceDone();
+            lock.lock();
+        }
         if (failure_) {
             std::rethrow_exception(std::exchange(failure_, nullptr));
         }

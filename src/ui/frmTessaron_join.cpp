@@ -21,6 +21,7 @@
 #include "StdDialoge.hpp"
 #include "Utf8.hpp"
 #include "fileio/error.hpp"
+#include "fileio/files.hpp"
 #include "fragments/join_job.hpp"
 #include "fragments/paths.hpp"
 #include "frmTessaron.hpp"
@@ -177,6 +178,8 @@ std::optional<std::vector<std::string>> frmTessaron::runJoin(
         target = accepted;
         setCaption(Label14, fromUtf8(fragments::Nurdatei(accepted)));
     };
+    // A large fragment serves the event loop while its bytes are copied.
+    const fileio::PieceHook turns([&pacer] { pacer.progress(); });
     events.progress.beforeFragment = [this, &pacer, &current](std::size_t index) {
         current = index;
         const int row = static_cast<int>(index);

@@ -95,8 +95,12 @@ void frmTessaron::splitSource(const QString& source) {
     std::optional<fragments::SplitPlan> plan;
     int named = 0;
     ui::ProgressPacer pacer([this, &plan, &named] {
-        setCaption(Label11, fromUtf8(says::splitProgress(named, plan->fragmentCount)));
+        if (plan) {
+            setCaption(Label11, fromUtf8(says::splitProgress(named, plan->fragmentCount)));
+        }
     });
+    // A large fragment serves the event loop while its bytes are copied.
+    const fileio::PieceHook turns([&pacer] { pacer.progress(); });
     fragments::SplitJobEvents events;
     events.clearingOld = [this](const std::string& folder) { clear_old(fromUtf8(folder)); };
     ui::ProgressPacer clearing;
