@@ -111,6 +111,8 @@ void frmTessaron::Command2_Click() {
     // The flush and the deletion yield to the event loop; nothing else starts meanwhile.
     const BusyGuard guard(*this, BusyGuard::Stop::Never);
     ui::ProgressPacer pacer;
+    // A large fragment takes a while to go: the event loop is served meanwhile.
+    const fileio::PieceHook turns([&pacer] { pacer.progress(); });
     try {
         flushLastJoined(pacer);
         fragments::deleteFragmentSet(names, toUtf8(fragmentDirectory_), [&pacer] { pacer.progress(); });

@@ -106,6 +106,37 @@ TEST(PendingFile, NothingUnderTheNameUntilCommitAndNothingLeftWithout) {
 
 #ifndef _WIN32
 // The lock sits on the file its name leads to (retaken if replaced); released, it removes only its own.
+// While a window's piece hook is set, a large file is freed on a thread of its own: removed, or replaced by a
+// commit, whose failure still reaches the caller.
+TEST(PieceHook, LargeFilesRemovedAndReplacedOnTheSide) {
+    TempDir dir;
+    const std::string big = dir.file("gross"), target = dir.file("ziel");
+    for (const auto& path : {big, target}) {
+        writeFile(path, "alt");
+        fs::resize_file(pathOf(path), 64u << 20);
+    }
+    const PieceHook turns([] {});
+    removeFile(big);
+    EXPECT_FALSE(fileio::fileExists(big));
+    for (const int fault : {EIO, 0}) {
+        testing::setOperationFault(
+            [fault](auto operation, auto&) { return operation == "rename" ? fault : 0; });
+        PendingFile file(
+            target, [&] { return dir.file(".ziel.part"); }, false);
+        file.file().write("neu", 3);
+        std::string failedAt;
+        try {
+            file.commit();
+        } catch (const FileError& error) {
+            failedAt = error.path();
+        }
+        EXPECT_EQ(failedAt, fault ? target : "") << fault;
+    }
+    testing::setOperationFault({});
+    EXPECT_EQ(readFile(target), "neu");
+    EXPECT_EQ(filesIn(dir.path()), Names{"ziel"});
+}
+
 TEST(LockFile, HeldOnTheCurrentFileAndRemovingOnlyItsOwn) {
     TempDir dir;
     const std::string path = dir.file(".x.lock"), other = dir.file("fremd");
