@@ -100,8 +100,9 @@ bool largeFile(const std::string& path) {
     return !error && size >= static_cast<std::uintmax_t>(slowToFree);
 }
 
-// Makes `call`, which frees the file `path` leads to when that was its last name, on a thread of its own when
-// this thread has a piece hook and the file is large, turning the hook every 20 ms until it returns.
+// Runs `call`, which frees the file at `path` when that is its last name, and returns what it returns: on a
+// thread of its own when this thread has a piece hook and the file is large, turning the hook every 20 ms
+// until it is done.
 template <typename Call>
 auto freeing(const std::string& path, const Call& call) {
     if (!pieceHook || !largeFile(path)) {
