@@ -320,8 +320,9 @@ report "7. window join verifying its .sfv vs cat" "${med[wvjoin]}" "${med[vcat]}
 rm -rf -- "$work"/ours/* "$work"/peer/*
 
 # 8. Never frozen: the longest time between two turns of the window's event loop, the largest of the
-# runs, while a split, a join, a deletion of 999 fragments and the checksum of the 1 GiB source read
-# from the disk (evicted from the page cache first) run.
+# runs, while a split, a join, a deletion of 999 fragments, a split, join and deletion of fragments of
+# 500,000 kB and the checksum of the 1 GiB source read from the disk (evicted from the page cache first)
+# run.
 prepare_gsplit() { split_source; }
 run_gsplit() { window gap-split "$here/source.bin" 1420; }
 prepare_gjoin() { cleared "$work/ours/joined"; }
