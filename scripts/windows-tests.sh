@@ -65,6 +65,10 @@ in_roundtrip "$cli" split --size 1000 --script "$name" >/dev/null
 rm "$roundtrip/$name"
 in_roundtrip "$cli" join "$name._001" >/dev/null
 cmp "$roundtrip/source.bin" "$roundtrip/$name"
+# Paths written with "/", as Windows takes them too.
+mkdir "$roundtrip/aus"
+in_roundtrip "$cli" join -o "aus/$name" "./$name._001" >/dev/null
+cmp "$roundtrip/source.bin" "$roundtrip/aus/$name"
 expected=$(gzip -c "$roundtrip/$name" | tail -c 8 | head -c 4 | od -An -tx4 | tr -d ' ' | tr a-f A-F)
 # The console writes its lines with CR LF, as Windows programs do.
 [[ $(in_roundtrip "$cli" crc "$name" | tr -d "\r") == "$expected  $name" ]] || { echo "crc line differs" >&2; exit 1; }
@@ -72,4 +76,4 @@ rm "$roundtrip/$name"
 # The quotes come from the variable so that Wine passes the command line on untouched.
 (export JOINSCRIPT='"Prüfung 50% & mehr.bat"'; in_roundtrip cmd /c '%JOINSCRIPT%' >/dev/null)
 cmp "$roundtrip/source.bin" "$roundtrip/$name"
-echo "dodiveverazed-cli.exe: split, join, batch file and crc of \"$name\" under Wine: passed"
+echo "dodiveverazed-cli.exe: split, join (paths with \"/\" too), batch file and crc of \"$name\" under Wine: passed"

@@ -7,6 +7,7 @@
 // After windows.h.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <csignal>
@@ -61,6 +62,15 @@ BOOL WINAPI onConsoleControl(DWORD event) {
     return TRUE;
 }
 
+// An argument as UTF-8 with its "/" made "\": Windows takes either between the parts of a path and no name
+// holds a "/", but the program's path rules look for "\" only (a join with "-o aus/x.iso" failed with
+// "Datei oder Ordner nicht gefunden").
+std::string argumentOf(const wchar_t* text) {
+    std::string argument = toUtf8(text);
+    std::replace(argument.begin(), argument.end(), '/', '\\');
+    return argument;
+}
+
 }  // namespace
 
 void catchStopRequests() {
@@ -93,7 +103,7 @@ Console processConsole(std::string program, bool opensWindow) {
 std::vector<std::string> arguments(int argc, wchar_t* argv[]) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        args.push_back(toUtf8(argv[i]));
+        args.push_back(argumentOf(argv[i]));
     }
     return args;
 }
@@ -103,7 +113,7 @@ std::vector<std::string> arguments(int, char*[]) {
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
     for (int i = 1; i < count; ++i) {
-        args.push_back(toUtf8(wide[i]));
+        args.push_back(argumentOf(wide[i]));
     }
     LocalFree(wide);
     return args;
