@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "checksum/crc32_core.hpp"
@@ -85,6 +86,16 @@ class SecondLane {
     std::jthread thread_{[this](const std::stop_token& stop) { serve(stop); }};
 };
 
+// Starts the second lane; where the system gives no thread (a limit on processes, say), the split keeps to
+// one.
+void startLane(std::optional<SecondLane>& lane) {
+    try {
+        lane.emplace();
+    } catch (const std::system_error&) {
+        lane.reset();
+    }
+}
+
 // Runs `write` for fragment `number`: an even one in the lane, when there is one, else here. A failure here
 // waits for the lane's fragment, the one before, whose failure is then the one thrown.
 void writeInTurn(std::optional<SecondLane>& lane, int number, std::function<void()> write) {
@@ -156,7 +167,7 @@ SplitResult writeFragments(const FragmentCopy& copy, const SplitPlan& plan, cons
         plan.fragmentCount > 2 && std::thread::hardware_concurrency() > 1 && !fileio::testing::hooksSet();
     for (int number = 1; number <= plan.fragmentCount; ++number) {
         if (number == 2 && twoLanes && (copy.crcs || !cloned)) {
-            lane.emplace();
+            startLane(lane);
         }
         const bool full = number <= plan.fullFragments;
         const std::string path = fragmentName(named, number);

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 
 #include <array>
 #include <sstream>
@@ -228,6 +229,30 @@ TEST_F(Crash, StoppedCommandLinesCleanUp) {
         scene.expectConsistent("stopped join", 0);
         EXPECT_EQ(readFile(scene.target()), "alt");
     }
+}
+
+// Where the system gives no second thread (nobody under a limit of one process), the split writes every
+// fragment itself.
+TEST(Threads, SplitInOneLaneWhereNoThreadIsGiven) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "root only: the split runs as nobody under a limit of one process";
+    }
+    TempDir dir;
+    const std::string folder = dir.utf8() + "/frei";
+    const FragmentSetScene scene(folder, "quelle.bin", 3 * MiB, 100);
+    for (const auto& path : {dir.utf8(), folder}) {
+        std::filesystem::permissions(pathOf(path), std::filesystem::perms::all);
+    }
+    EXPECT_EQ(asNobody([&scene] {
+                  const rlimit one{1, 1};
+                  try {
+                      return ::setrlimit(RLIMIT_NPROC, &one) == 0 ? (scene.split(), "") : "no limit";
+                  } catch (const std::exception& error) {
+                      return error.what();
+                  }
+              }),
+              "");
+    scene.expectConsistent("one lane", 0);
 }
 
 // A full tmpfs (as root): in the first fragment, later ones (in either lane, the last too), the checksum file
