@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 #include "fileio/buffer.hpp"
@@ -101,14 +102,20 @@ bool largeFile(const std::string& path) {
 }
 
 // Runs `call`, which frees the file at `path` when that is its last name, and returns what it returns: on a
-// thread of its own when this thread has a piece hook and the file is large, turning the hook every 20 ms
-// until it is done.
+// thread of its own when this thread has a piece hook and the file is large (and a thread is to be had),
+// turning the hook every 20 ms until it is done.
 template <typename Call>
 auto freeing(const std::string& path, const Call& call) {
     if (!pieceHook || !largeFile(path)) {
         return call();
     }
-    auto result = std::async(std::launch::async, call);
+    std::future<decltype(call())> result;
+    try {
+        result = std::async(std::launch::async, call);
+    } catch (const std::system_error&) {
+        // No thread to be had (a limit on processes): here then, without turns.
+        return call();
+    }
     while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
         pieceDone();
     }

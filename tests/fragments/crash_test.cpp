@@ -232,7 +232,7 @@ TEST_F(Crash, StoppedCommandLinesCleanUp) {
 }
 
 // Where the system gives no second thread (nobody under a limit of one process), the split writes every
-// fragment itself.
+// fragment itself, and a large file goes without one while a window's piece hook is set.
 TEST(Threads, SplitInOneLaneWhereNoThreadIsGiven) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "root only: the split runs as nobody under a limit of one process";
@@ -243,15 +243,22 @@ TEST(Threads, SplitInOneLaneWhereNoThreadIsGiven) {
     for (const auto& path : {dir.utf8(), folder}) {
         std::filesystem::permissions(pathOf(path), std::filesystem::perms::all);
     }
-    EXPECT_EQ(asNobody([&scene] {
+    const std::string large = folder + "/gross.bin";
+    writeFile(large, "");
+    std::filesystem::resize_file(pathOf(large), 64 * MiB);
+    EXPECT_EQ(asNobody([&scene, &large] {
                   const rlimit one{1, 1};
+                  const fileio::PieceHook turns([] {});
                   try {
-                      return ::setrlimit(RLIMIT_NPROC, &one) == 0 ? (scene.split(), "") : "no limit";
+                      return ::setrlimit(RLIMIT_NPROC, &one) == 0
+                                 ? (scene.split(), fileio::removeFile(large), "")
+                                 : "no limit";
                   } catch (const std::exception& error) {
                       return error.what();
                   }
               }),
               "");
+    EXPECT_FALSE(fileio::fileExists(large));
     scene.expectConsistent("one lane", 0);
 }
 
