@@ -46,7 +46,18 @@ void checkCancel(const std::string& path) {
     }
 }
 bool namedPendingFiles = false;
-thread_local std::function<void()> pieceHook;
+// The thread's innermost PieceHook's function. Thread storage holds plain pointers only: MinGW frees a
+// thread's storage before the destructors of objects there run, which then crash at the thread's end.
+thread_local const std::function<void()>* pieceHook = nullptr;
+
+// The calling thread's buffers for copies and reads, made at first use and kept for its next ones (a fresh
+// one per fragment costs more than its copy when fragments are small, its pages mapped and zeroed anew each
+// time); freed by releaseThreadBuffers.
+struct ThreadBuffers {
+    char* copy = nullptr;
+    char* read = nullptr;
+};
+thread_local ThreadBuffers threadBuffers;
 std::function<void(std::string_view, std::int64_t)> stepHook;
 
 // How many temporary names are tried before a PendingFile gives up.
@@ -106,7 +117,7 @@ bool largeFile(const std::string& path) {
 // turning the hook every 20 ms until it is done.
 template <typename Call>
 auto freeing(const std::string& path, const Call& call) {
-    if (!pieceHook || !largeFile(path)) {
+    if (pieceHook == nullptr || !largeFile(path)) {
         return call();
     }
     std::future<decltype(call())> result;
@@ -126,18 +137,20 @@ auto freeing(const std::string& path, const Call& call) {
 // `piece`.
 template <std::size_t BufferSize = copyBufferSize, typename Piece>
 void readPieces(InputFile& from, std::int64_t offset, std::int64_t count, const Piece& piece) {
-    // One buffer for every copy of the thread: a fresh one per fragment costs more than its copy
-    // when fragments are small, its pages being mapped and zeroed anew each time.
-    thread_local ReadBuffer<char> buffer(BufferSize);
+    static_assert(BufferSize == copyBufferSize || BufferSize == readBufferSize);
+    char*& buffer = BufferSize == copyBufferSize ? threadBuffers.copy : threadBuffers.read;
+    if (buffer == nullptr) {
+        buffer = static_cast<char*>(::operator new (BufferSize, std::align_val_t{bufferAlignment}));
+    }
     std::int64_t done = 0;
     while (done < count) {
         checkCancel(from.path());
-        const std::size_t got = from.readAt(
-            buffer.data(), chunkOf(count - done, static_cast<std::int64_t>(BufferSize)), offset + done);
+        const std::size_t got =
+            from.readAt(buffer, chunkOf(count - done, static_cast<std::int64_t>(BufferSize)), offset + done);
         if (got == 0) {
             fail(from.path(), Errc::EndedEarly);
         }
-        piece(buffer.data(), got);
+        piece(buffer, got);
         done += static_cast<std::int64_t>(got);
         pieceDone();
     }
@@ -477,15 +490,22 @@ bool changedBefore(const std::string& older, const std::string& newer) {
     return !first && !second && before < after;
 }
 
-PieceHook::PieceHook(std::function<void()> hook) : before_(std::exchange(pieceHook, std::move(hook))) {}
+PieceHook::PieceHook(std::function<void()> hook)
+    : hook_(std::move(hook)), before_(std::exchange(pieceHook, &hook_)) {}
 
 PieceHook::~PieceHook() {
-    pieceHook = std::move(before_);
+    pieceHook = before_;
 }
 
 void pieceDone() {
-    if (pieceHook) {
-        pieceHook();
+    if (pieceHook != nullptr && *pieceHook) {
+        (*pieceHook)();
+    }
+}
+
+void releaseThreadBuffers() noexcept {
+    for (char** buffer : {&threadBuffers.copy, &threadBuffers.read}) {
+        ::operator delete (std::exchange(*buffer, nullptr), std::align_val_t{bufferAlignment});
     }
 }
 

@@ -277,10 +277,15 @@ class PieceHook {
     PieceHook& operator=(const PieceHook&) = delete;
 
   private:
-    std::function<void()> before_;
+    std::function<void()> hook_;
+    const std::function<void()>* before_;
 };
 // Calls the thread's piece hook, when it has one: for work of its own between pieces (a wait, say).
 void pieceDone();
+
+// Frees the buffers the calling thread's copies and reads keep for the next ones: a thread that copies calls
+// it before it ends (the process's first thread need not).
+void releaseThreadBuffers() noexcept;
 
 // Asks the running operation to stop: every read, write and copy of a file checks at its next block and
 // then throws FileError (Io, Errc::Cancelled) naming the file, which unwinds as any failure does (a

@@ -77,6 +77,7 @@ class SecondLane {
             task_ = nullptr;
             wake_.notify_all();
         }
+        fileio::releaseThreadBuffers();
     }
     std::mutex mutex_;
     std::condition_variable_any wake_;
