@@ -48,9 +48,9 @@ int join(const char* target, int count, char** fragmentPaths, bool verify) {
     for (int i = 0; i < count; ++i) {
         names.push_back(fragments::Nurdatei(fragmentPaths[i]));
     }
-    const auto checksums =
-        verify ? fragments::findSetChecksums(folder, fragments::withoutLastCharacters(names[0], 5)).crcs
-               : std::map<std::string, std::uint32_t>();
+    const auto checksums = verify
+                               ? fragments::findSetChecksums(folder, fragments::sourceNameOf(names[0])).crcs
+                               : std::map<std::string, std::uint32_t>();
     if (verify && checksums.size() != names.size()) {
         std::fprintf(stderr, "bench_driver: the .sfv names %zu of the %zu fragments\n", checksums.size(),
                      names.size());

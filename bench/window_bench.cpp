@@ -242,8 +242,7 @@ class Bench {
         }
         // Verified against the set's checksum file where there is one, as the window does.
         const auto checksums =
-            fragments::findSetChecksums(folder, fragments::withoutLastCharacters(listed.names.front(), 5))
-                .crcs;
+            fragments::findSetChecksums(folder, fragments::sourceNameOf(listed.names.front())).crcs;
         const auto planned = fragments::planJoin(listed.names, folder, command[1], checksums);
         fragments::joinFragments(std::get<fragments::JoinPlan>(planned), {});
         return secondsSince(start);
